@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+enum class MsgIcon { None, Critical, Question, Exclamation, Information };
+enum class MsgButtons { Ok, OkCancel, AbortRetryIgnore, YesNoCancel, YesNo, RetryCancel };
+enum class MsgResult { Ok, Cancel, Abort, Retry, Ignore, Yes, No };
+
+// Message boxes and the open/save file dialogs. A title left empty shows the program's name.
+class Dialogs
+{
+public:
+    virtual ~Dialogs() = default;
+    virtual MsgResult message(const QString &text, MsgButtons buttons = MsgButtons::Ok,
+                              MsgIcon icon = MsgIcon::None, const QString &title = {}) = 0;
+    // Both return the chosen path, or an empty string when the operator cancelled.
+    virtual QString openFile(const QString &title, const QString &filter, const QString &dir) = 0;
+    virtual QString saveFile(const QString &title, const QString &filter, const QString &dir,
+                             const QString &suggested = {}) = 0;
+
+    static QString programTitle();
+};
+
+class QWidget;
+
+class RealDialogs : public Dialogs
+{
+public:
+    MsgResult message(const QString &text, MsgButtons buttons, MsgIcon icon,
+                      const QString &title) override;
+    QString openFile(const QString &title, const QString &filter, const QString &dir) override;
+    QString saveFile(const QString &title, const QString &filter, const QString &dir,
+                     const QString &suggested) override;
+};
+
+// Answers from a script and records every box it was asked to show. An unscripted message box
+// is answered with the first button of its set; an unscripted file dialog is cancelled.
+class ScriptedDialogs : public Dialogs
+{
+public:
+    struct Shown
+    {
+        enum Kind { Message, Open, Save } kind = Message;
+        QString text;  // message text, or the file dialog's title
+        QString title; // message title ("" when the default was used), or the filter
+        MsgIcon icon = MsgIcon::None;
+        MsgButtons buttons = MsgButtons::Ok;
+        MsgResult answer = MsgResult::Ok;
+        QString path; // the file name given back
+    };
+
+    void answerNext(MsgResult r) { m_answers << r; }
+    void chooseFileNext(const QString &path) { m_files << path; }
+
+    MsgResult message(const QString &text, MsgButtons buttons, MsgIcon icon,
+                      const QString &title) override;
+    QString openFile(const QString &title, const QString &filter, const QString &dir) override;
+    QString saveFile(const QString &title, const QString &filter, const QString &dir,
+                     const QString &suggested) override;
+
+    const QList<Shown> &shown() const { return m_shown; }
+    // Only the message boxes, as "title|text" strings, for compact assertions.
+    QStringList messages() const;
+    void clear() { m_shown.clear(); }
+    int unusedAnswers() const { return int(m_answers.size()); }
+
+private:
+    QList<MsgResult> m_answers;
+    QStringList m_files;
+    QList<Shown> m_shown;
+};

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "SerialPort.h"
+
+#include <QMap>
+#include <QPointer>
+
+class LoopbackPort;
+
+// The far end of a simulated line: a device plugged into one port number of a LoopbackPort.
+// It sees what the station writes and answers through LoopbackPort::deliver().
+class LineDevice : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    virtual void attached(LoopbackPort *port) { m_port = port; }
+    // The station opened or closed the port, or changed its settings.
+    virtual void lineOpened(const QString &settings) { Q_UNUSED(settings); }
+    virtual void lineClosed() {}
+    // Bytes the station wrote, with the settings they were sent at.
+    virtual void fromStation(const QByteArray &bytes, const QString &settings) = 0;
+    virtual bool carrier() const { return true; }
+
+protected:
+    LoopbackPort *port() const { return m_port; }
+
+private:
+    LoopbackPort *m_port = nullptr;
+};
+
+// In-process serial port: each port number can have a LineDevice plugged in; numbers without a
+// device fail to open, as a missing COM port does.
+class LoopbackPort : public SerialPort
+{
+    Q_OBJECT
+public:
+    using SerialPort::SerialPort;
+
+    // Plugs dev into port number n (not owned).
+    void plug(int n, LineDevice *dev);
+
+    bool setSettings(const QString &s) override;
+    bool open() override;
+    void close() override;
+    bool isOpen() const override { return m_open; }
+    void write(const QByteArray &bytes) override;
+    int inBufferCount() const override { return int(m_rx.size()); }
+    QByteArray readAll() override;
+    QByteArray read(int n) override;
+    bool carrierDetect() const override;
+
+    // Called by the device: bytes arrive now at the station's side of port n (dropped when that
+    // port is not the open one, as on a real line).
+    void deliver(LineDevice *from, const QByteArray &bytes);
+
+    // Everything the station wrote, in order, across all ports (for test transcripts).
+    QByteArray written() const { return m_written; }
+    void clearWritten() { m_written.clear(); }
+
+private:
+    LineDevice *device() const;
+    QMap<int, QPointer<LineDevice>> m_devices;
+    bool m_open = false;
+    int m_openPort = 0;
+    QByteArray m_rx;
+    QByteArray m_written;
+};

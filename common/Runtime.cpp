@@ -1,0 +1,179 @@
+#include "Runtime.h"
+#include "Timer.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QTimer>
+#include <limits>
+
+namespace {
+Runtime *g_installed = nullptr;
+}
+
+Runtime &Runtime::current()
+{
+    if (g_installed)
+        return *g_installed;
+    static RealRuntime real;
+    return real;
+}
+
+void Runtime::install(Runtime *rt) { g_installed = rt; }
+
+// ---------------------------------------------------------------------------------------------
+// Real time
+
+struct RealRuntime::Impl
+{
+    QElapsedTimer clock;
+    struct Slot
+    {
+        QTimer *qt = nullptr;
+        quint64 generation = 0;
+    };
+    QHash<Timer *, Slot> armed;
+};
+
+RealRuntime::RealRuntime() : d(new Impl) { d->clock.start(); }
+
+RealRuntime::~RealRuntime()
+{
+    for (auto &s : d->armed)
+        delete s.qt;
+    delete d;
+}
+
+qint64 RealRuntime::nowMs() const { return d->clock.elapsed(); }
+
+void RealRuntime::yield()
+{
+    // Blocks in the event dispatcher until a timer, a socket notifier or a window event wakes it.
+    if (QCoreApplication::instance())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+}
+
+void RealRuntime::post(qint64 delayMs, std::function<void()> fn)
+{
+    QTimer::singleShot(int(delayMs), QCoreApplication::instance(), std::move(fn));
+}
+
+void RealRuntime::armTimer(Timer *timer, quint64 generation, int intervalMs)
+{
+    auto it = d->armed.find(timer);
+    if (it == d->armed.end()) {
+        auto *qt = new QTimer;
+        qt->setTimerType(Qt::PreciseTimer);
+        it = d->armed.insert(timer, Impl::Slot{qt, generation});
+        QObject::connect(qt, &QTimer::timeout, timer, [this, timer] {
+            auto s = d->armed.find(timer);
+            if (s != d->armed.end())
+                timer->fire(s->generation);
+        });
+        QObject::connect(timer, &QObject::destroyed, qt, [this, timer] {
+            auto s = d->armed.find(timer);
+            if (s != d->armed.end()) {
+                s->qt->deleteLater();
+                d->armed.erase(s);
+            }
+        });
+    }
+    it->generation = generation;
+    it->qt->start(intervalMs);
+}
+
+void RealRuntime::disarmTimer(Timer *timer)
+{
+    auto it = d->armed.find(timer);
+    if (it != d->armed.end())
+        it->qt->stop();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Virtual time
+
+VirtualRuntime::VirtualRuntime()
+    : m_onStall([](const QString &msg) { qFatal("%s", qPrintable(msg)); })
+{
+}
+
+VirtualRuntime::~VirtualRuntime() = default;
+
+void VirtualRuntime::processQtEvents()
+{
+    if (QCoreApplication::instance())
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void VirtualRuntime::post(qint64 delayMs, std::function<void()> fn)
+{
+    m_queue.emplace(std::make_pair(m_now + qMax<qint64>(0, delayMs), m_seq++),
+                    Entry{std::move(fn), nullptr, 0});
+}
+
+void VirtualRuntime::armTimer(Timer *timer, quint64 generation, int intervalMs)
+{
+    m_queue.emplace(std::make_pair(m_now + intervalMs, m_seq++), Entry{nullptr, timer, generation});
+}
+
+void VirtualRuntime::disarmTimer(Timer *)
+{
+    // The timer's generation has moved on; its queued entry is dropped when it comes due.
+}
+
+bool VirtualRuntime::runNext(qint64 notAfter)
+{
+    while (!m_queue.empty()) {
+        auto it = m_queue.begin();
+        if (it->first.first > notAfter)
+            return false;
+        Entry e = std::move(it->second);
+        const qint64 due = it->first.first;
+        m_queue.erase(it);
+        if (e.fn) {
+            m_now = qMax(m_now, due);
+            e.fn();
+            return true;
+        }
+        Timer *t = e.timer.data();
+        if (!t || !t->isEnabled() || t->interval() <= 0)
+            continue; // stale: switched off, re-armed or destroyed since it was queued
+        m_now = qMax(m_now, due);
+        armTimer(t, e.generation, t->interval()); // periodic: the next period starts now
+        t->fire(e.generation);
+        return true;
+    }
+    return false;
+}
+
+void VirtualRuntime::yield()
+{
+    processQtEvents();
+    if (!runNext(std::numeric_limits<qint64>::max()))
+        m_onStall(QStringLiteral("virtual time stalled at %1 ms: a wait yielded with no timer "
+                                 "running and nothing to deliver, so it could never end")
+                      .arg(m_now));
+}
+
+void VirtualRuntime::runFor(qint64 ms)
+{
+    const qint64 target = m_now + ms;
+    processQtEvents();
+    while (runNext(target))
+        processQtEvents();
+    m_now = qMax(m_now, target);
+}
+
+bool VirtualRuntime::runUntil(const std::function<bool()> &pred, qint64 limitMs)
+{
+    const qint64 deadline = m_now + limitMs;
+    processQtEvents();
+    while (!pred()) {
+        if (!runNext(deadline)) {
+            m_now = qMax(m_now, deadline);
+            return pred();
+        }
+        processQtEvents();
+    }
+    return true;
+}

@@ -1,0 +1,103 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <functional>
+#include <map>
+
+class Timer;
+
+// The one-thread scheduler every wait of the station goes through. Code never spins: a wait is a
+// loop around yield(), and yield() returns only after something happened (a timer tick, bytes on
+// a port, a window event). Two implementations: RealRuntime on the Qt event loop, VirtualRuntime
+// for tests, which jumps straight to the next due event.
+class Runtime
+{
+public:
+    virtual ~Runtime() = default;
+
+    // Milliseconds since the runtime started.
+    virtual qint64 nowMs() const = 0;
+    // Lets pending events run; blocks until at least one event happened.
+    virtual void yield() = 0;
+    // Runs fn after delayMs (used by simulated devices to deliver bytes).
+    virtual void post(qint64 delayMs, std::function<void()> fn) = 0;
+
+    // Timer back-end: Timer calls these when it is switched on, off or re-armed.
+    virtual void armTimer(Timer *timer, quint64 generation, int intervalMs) = 0;
+    virtual void disarmTimer(Timer *timer) = 0;
+
+    static Runtime &current();
+    // Installs rt as the current runtime (not owned); nullptr restores the real one.
+    static void install(Runtime *rt);
+};
+
+class QTimer;
+
+class RealRuntime : public Runtime
+{
+public:
+    RealRuntime();
+    ~RealRuntime() override;
+    qint64 nowMs() const override;
+    void yield() override;
+    void post(qint64 delayMs, std::function<void()> fn) override;
+    void armTimer(Timer *timer, quint64 generation, int intervalMs) override;
+    void disarmTimer(Timer *timer) override;
+
+private:
+    struct Impl;
+    Impl *d;
+};
+
+// Virtual time: a queue of due actions run in time order, never sleeping. Nested yields inside a
+// timer tick run the next due action just as the real event loop would.
+class VirtualRuntime : public Runtime
+{
+public:
+    using StallHandler = std::function<void(const QString &)>;
+
+    VirtualRuntime();
+    ~VirtualRuntime() override;
+    qint64 nowMs() const override { return m_now; }
+    void yield() override;
+    void post(qint64 delayMs, std::function<void()> fn) override;
+    void armTimer(Timer *timer, quint64 generation, int intervalMs) override;
+    void disarmTimer(Timer *timer) override;
+
+    // Runs everything due within the next ms milliseconds, then sets the clock to that moment.
+    void runFor(qint64 ms);
+    // Runs due actions until pred() holds; false if it still fails after limitMs of virtual time.
+    bool runUntil(const std::function<bool()> &pred, qint64 limitMs);
+    // Number of queued actions (timers and deliveries).
+    int pending() const { return int(m_queue.size()); }
+
+    // Called when a yield finds nothing that could ever happen. The default aborts the process
+    // with the message, so a stalled test fails loudly instead of hanging.
+    void setStallHandler(StallHandler h) { m_onStall = std::move(h); }
+
+private:
+    struct Entry
+    {
+        std::function<void()> fn;
+        QPointer<Timer> timer;
+        quint64 generation = 0;
+    };
+    bool runNext(qint64 notAfter);
+    void processQtEvents();
+
+    qint64 m_now = 0;
+    quint64 m_seq = 0;
+    // Key: (due time, insertion order), so equal due times keep their order.
+    std::map<std::pair<qint64, quint64>, Entry> m_queue;
+    StallHandler m_onStall;
+};
+
+// RAII helper for tests: installs a VirtualRuntime for the scope.
+class VirtualTimeScope
+{
+public:
+    VirtualTimeScope() { Runtime::install(&rt); }
+    ~VirtualTimeScope() { Runtime::install(nullptr); }
+    VirtualRuntime rt;
+};

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+class SerialPort;
+class Dialogs;
+class TrayIcon;
+class Clock;
+class Launcher;
+
+// A window that another window opens through the station (the call console, the send window):
+// the station knows it only through this, so the layers stay acyclic.
+class WindowOpener
+{
+public:
+    virtual ~WindowOpener() = default;
+    virtual void show() = 0;
+    virtual bool isLoaded() const = 0;
+    virtual void unload() = 0;
+};
+
+// The platform services a station runs on, given to each window at construction. The program
+// wires the real ones; tests wire the simulated and scripted ones. Nothing here is owned.
+struct Services
+{
+    SerialPort *port = nullptr;
+    Dialogs *dialogs = nullptr;
+    TrayIcon *tray = nullptr;
+    Clock *clock = nullptr;
+    Launcher *launcher = nullptr;
+    QString appFolder;        // the program folder
+    QString instanceLockDir;  // where the single-instance marker lives ("" = system default)
+};

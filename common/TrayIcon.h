@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QIcon>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+class QMenu;
+
+// The notification-area icon. This base class only keeps the state it was given, which is all a
+// test needs; QtTrayIcon shows it on the desktop.
+class TrayIcon : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    virtual void show() { m_visible = true; }
+    virtual void remove() { m_visible = false; }
+    // image: index of one of the four tray images (0 error, 1 modem answering, 3 direct connect).
+    virtual void setIcon(int image) { m_icon = image; }
+    virtual void setToolTip(const QString &text) { m_toolTip = text; }
+    // Registered (1) or not (0); kept for whoever reads it, not drawn.
+    void setState(int value) { m_state = value; }
+    // The menu the tray offers on the right button (not owned).
+    virtual void setMenu(QMenu *menu) { m_menu = menu; }
+    // True when the desktop can show the icon at all.
+    virtual bool available() const { return true; }
+
+    bool isVisible() const { return m_visible; }
+    int icon() const { return m_icon; }
+    QString toolTip() const { return m_toolTip; }
+    int state() const { return m_state; }
+    QMenu *menu() const { return m_menu; }
+
+signals:
+    void doubleClicked();
+    // Mouse button code: 1 left, 2 right, 4 middle.
+    void mouseButton(int button);
+
+private:
+    bool m_visible = false;
+    int m_icon = -1;
+    int m_state = 0;
+    QString m_toolTip;
+    QMenu *m_menu = nullptr;
+};
+
+class QSystemTrayIcon;
+
+
+class QtTrayIcon : public TrayIcon
+{
+    Q_OBJECT
+public:
+    explicit QtTrayIcon(const QList<QIcon> &images, QObject *parent = nullptr);
+    void show() override;
+    void remove() override;
+    void setIcon(int image) override;
+    void setToolTip(const QString &text) override;
+    bool available() const override;
+
+private:
+    QSystemTrayIcon *m_tray;
+    QList<QIcon> m_images;
+};
