@@ -15,13 +15,33 @@ class TrayIcon : public QObject
 public:
     using QObject::QObject;
 
-    virtual void show() { m_visible = true; }
-    virtual void remove() { m_visible = false; }
+    virtual void show()
+    {
+        m_visible = true;
+        emit changed();
+    }
+    virtual void remove()
+    {
+        m_visible = false;
+        emit changed();
+    }
     // image: index of one of the four tray images (0 error, 1 modem answering, 3 direct connect).
-    virtual void setIcon(int image) { m_icon = image; }
-    virtual void setToolTip(const QString &text) { m_toolTip = text; }
+    virtual void setIcon(int image)
+    {
+        m_icon = image;
+        emit changed();
+    }
+    virtual void setToolTip(const QString &text)
+    {
+        m_toolTip = text;
+        emit changed();
+    }
     // Registered (1) or not (0); kept for whoever reads it, not drawn.
-    void setState(int value) { m_state = value; }
+    void setState(int value)
+    {
+        m_state = value;
+        emit changed();
+    }
     // The menu the tray offers on the right button (not owned).
     virtual void setMenu(QMenu *menu) { m_menu = menu; }
     // True when the desktop can show the icon at all.
@@ -34,6 +54,7 @@ public:
     QMenu *menu() const { return m_menu; }
 
 signals:
+    void changed();
     void doubleClicked();
     // Mouse button code: 1 left, 2 right, 4 middle.
     void mouseButton(int button);

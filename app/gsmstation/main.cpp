@@ -1,0 +1,124 @@
+#include "Clock.h"
+#include "ConsoleDialogs.h"
+#include "Dialogs.h"
+#include "FrmStGSM.h"
+#include "HardwarePort.h"
+#include "Launcher.h"
+#include "LoopbackPort.h"
+#include "ModPublic.h"
+#include "ModemSim.h"
+#include "TrayIcon.h"
+#include "TrayImages.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QTimer>
+#include <cstdio>
+#include <memory>
+
+namespace {
+void say(const QString &line)
+{
+    std::printf("%s\n", qPrintable(line));
+    std::fflush(stdout);
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("gsmstation"));
+    QApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QCommandLineParser cli;
+    cli.setApplicationDescription(QStringLiteral(
+        "Desktop station for a fleet of vending machines with GSM modems."));
+    cli.addHelpOption();
+    cli.addVersionOption();
+    QCommandLineOption home(QStringLiteral("home"),
+                            QStringLiteral("Program folder (default: the executable's folder)."),
+                            QStringLiteral("DIR"));
+    QCommandLineOption ports(QStringLiteral("ports"),
+                             QStringLiteral("Serial devices; port n is the n-th device."),
+                             QStringLiteral("DEV1,DEV2,..."));
+    QCommandLineOption simulate(QStringLiteral("simulate"),
+                                QStringLiteral("Run against the simulated modem and fleet."));
+    QCommandLineOption verbose(QStringLiteral("verbose"),
+                               QStringLiteral("Print what the station does."));
+    QCommandLineOption quitAfter(QStringLiteral("quit-after"),
+                                 QStringLiteral("Choose \"Exit\" after SECONDS (demonstrations)."),
+                                 QStringLiteral("SECONDS"));
+    cli.addOptions({home, ports, simulate, verbose, quitAfter});
+    cli.process(app);
+
+    const bool offscreen = QGuiApplication::platformName() == QLatin1String("offscreen");
+    const bool talk = cli.isSet(verbose);
+
+    std::unique_ptr<SerialPort> port;
+    std::unique_ptr<ModemSim> modem;
+    if (cli.isSet(simulate)) {
+        auto loop = std::make_unique<LoopbackPort>();
+        modem = std::make_unique<ModemSim>();
+        loop->plug(1, modem.get());
+        port = std::move(loop);
+    } else {
+        QStringList devices;
+        if (cli.isSet(ports))
+            devices = cli.value(ports).split(QLatin1Char(','), Qt::SkipEmptyParts);
+        port = std::make_unique<HardwarePort>(devices);
+    }
+
+    std::unique_ptr<Dialogs> dialogs;
+    if (offscreen)
+        dialogs = std::make_unique<ConsoleDialogs>();
+    else
+        dialogs = std::make_unique<RealDialogs>();
+    QtTrayIcon tray(trayImages());
+    SystemClock clock;
+    ProcessLauncher launcher;
+
+    Services s;
+    s.port = port.get();
+    s.dialogs = dialogs.get();
+    s.tray = &tray;
+    s.clock = &clock;
+    s.launcher = &launcher;
+    s.appFolder = cli.isSet(home) ? QDir(cli.value(home)).absolutePath()
+                                  : QCoreApplication::applicationDirPath();
+    QDir().mkpath(s.appFolder);
+
+    FrmStGSM station(s);
+    if (talk) {
+        QObject::connect(&tray, &TrayIcon::changed, [&tray] {
+            say(QStringLiteral("tray: %1 \"%2\" state %3")
+                    .arg(tray.isVisible() ? QStringLiteral("shown") : QStringLiteral("removed"))
+                    .arg(tray.toolTip())
+                    .arg(tray.state()));
+        });
+        if (modem)
+            QObject::connect(modem.get(), &ModemSim::commandReceived, [](const QByteArray &l) {
+                say(QStringLiteral("modem <- %1").arg(QString::fromLatin1(l)));
+            });
+    }
+    if (!station.load())
+        return 0;
+    if (talk)
+        say(QStringLiteral("station started; program folder %1, working folder %2")
+                .arg(modPublic().AppFolder, QDir::currentPath()));
+    QObject::connect(&station, &FrmStGSM::ended, &app, [&] {
+        if (talk)
+            say(QStringLiteral("station ended"));
+        app.quit();
+    });
+    if (cli.isSet(quitAfter)) {
+        const int secs = cli.value(quitAfter).toInt();
+        QTimer::singleShot(secs * 1000, &station, [&] {
+            if (talk)
+                say(QStringLiteral("menu: Exit"));
+            station.beginExit();
+        });
+    }
+    return app.exec();
+}

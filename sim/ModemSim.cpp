@@ -1,0 +1,147 @@
+#include "ModemSim.h"
+
+#include "Runtime.h"
+
+namespace {
+int baudOf(const QString &settings) { return settings.section(QLatin1Char(','), 0, 0).toInt(); }
+constexpr char CtrlZ = 26;
+constexpr char Esc = 27;
+} // namespace
+
+ModemSim::ModemSim(QObject *parent) : LineDevice(parent)
+{
+    handle("", [](const QByteArray &) { return Reply::ok(); }); // plain "AT"
+    handle("Z", [this](const QByteArray &) {
+        resetProfile();
+        return Reply::ok();
+    });
+    handle("E", [this](const QByteArray &rest) {
+        if (rest != "0" && rest != "1" && !rest.isEmpty())
+            return Reply::error();
+        m_echo = rest == "1";
+        return Reply::ok();
+    });
+}
+
+void ModemSim::handle(const QByteArray &name, Handler h) { m_handlers[name.toUpper()] = std::move(h); }
+
+void ModemSim::setOverride(const QByteArray &commandLine, const QByteArray &rawAnswer)
+{
+    m_overrides.insert(commandLine, rawAnswer);
+}
+
+void ModemSim::lineOpened(const QString &)
+{
+    ++m_session; // whatever was on its way at the old settings is lost
+    m_line.clear();
+}
+
+void ModemSim::lineClosed()
+{
+    ++m_session;
+    m_line.clear();
+}
+
+void ModemSim::send(const QByteArray &bytes)
+{
+    if (m_silent || bytes.isEmpty() || !port())
+        return;
+    const quint64 session = m_session;
+    const int step = m_chunk > 0 ? m_chunk : int(bytes.size());
+    // Keep the order of everything sent: a chunk never overtakes an earlier one.
+    Runtime &rt = Runtime::current();
+    qint64 due = qMax(rt.nowMs() + m_latency, m_lastDue);
+    for (int i = 0; i < bytes.size(); i += step) {
+        const QByteArray piece = bytes.mid(i, step);
+        rt.post(due - rt.nowMs(), [this, piece, session] {
+            if (session == m_session && port())
+                port()->deliver(this, piece);
+        });
+        m_lastDue = due;
+        due += m_chunkGap;
+    }
+}
+
+void ModemSim::fromStation(const QByteArray &bytes, const QString &settings)
+{
+    if (!m_bauds.contains(baudOf(settings)))
+        return; // at a speed the modem does not run, it hears only noise
+    for (char c : bytes) {
+        if (m_text) {
+            if (c == CtrlZ) {
+                TextHandler h = std::move(m_text);
+                m_text = nullptr;
+                const QByteArray typed = std::exchange(m_typed, {});
+                if (m_echo)
+                    send(QByteArray(1, c));
+                finish(h(typed));
+            } else if (c == Esc) {
+                m_text = nullptr;
+                m_typed.clear();
+                finish(Reply::ok());
+            } else {
+                m_typed += c;
+                if (m_echo)
+                    send(QByteArray(1, c));
+            }
+            continue;
+        }
+        if (m_echo)
+            send(QByteArray(1, c));
+        if (c == '\r') {
+            const QByteArray line = std::exchange(m_line, {});
+            runLine(line.trimmed());
+        } else if (c != '\n') {
+            m_line += c;
+        }
+    }
+}
+
+void ModemSim::promptForText(TextHandler h)
+{
+    m_text = std::move(h);
+    m_typed.clear();
+    send("\r\n> ");
+}
+
+void ModemSim::runLine(const QByteArray &line)
+{
+    if (line.isEmpty())
+        return;
+    m_commands << line;
+    emit commandReceived(line);
+    auto o = m_overrides.constFind(line);
+    if (o != m_overrides.constEnd()) {
+        send(*o);
+        return;
+    }
+    if (!line.toUpper().startsWith("AT")) {
+        finish(Reply::error());
+        return;
+    }
+    const Reply r = dispatch(line.mid(2));
+    if (!m_text) // a prompt for text defers the result to the end of the text
+        finish(r);
+}
+
+ModemSim::Reply ModemSim::dispatch(const QByteArray &body)
+{
+    const QByteArray upper = body.toUpper();
+    // Longest registered name that starts the command.
+    for (auto it = m_handlers.rbegin(); it != m_handlers.rend(); ++it) {
+        if (upper.startsWith(it->first)) {
+            return it->second(body.mid(it->first.size()));
+        }
+    }
+    return Reply::error();
+}
+
+void ModemSim::finish(const Reply &r)
+{
+    QByteArray out = r.info;
+    if (r.result == Reply::Ok)
+        out += "\r\nOK\r\n";
+    else if (r.result == Reply::Error)
+        out += "\r\nERROR\r\n";
+    send(out);
+}

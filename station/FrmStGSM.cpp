@@ -1,0 +1,291 @@
+#include "FrmStGSM.h"
+
+#include "CallQueue.h"
+#include "Launcher.h"
+#include "ModPublic.h"
+#include "SerialPort.h"
+#include "TrayIcon.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QGridLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+
+namespace {
+const char *const BarStyle =
+    "QProgressBar { border: 1px solid grey; background: white; }"
+    "QProgressBar::chunk { background: qlineargradient(x1:0, y1:0, x2:1, y2:0,"
+    " stop:0 #d02020, stop:0.5 #e0c020, stop:1 #20b040); }";
+}
+
+FrmStGSM::FrmStGSM(const Services &services, QWidget *parent)
+    : QWidget(parent), m_s(services), m_at(*services.port, Timer3),
+      m_instance(QStringLiteral("KVX4417"), services.instanceLockDir)
+{
+    setWindowTitle(QStringLiteral("GSM STATUS"));
+    // No close from the title bar: only "Exit" ends the station.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint |
+                   Qt::CustomizeWindowHint);
+    buildControls();
+    buildMenu();
+
+    connect(&Timer3, &Timer::tick, this, [this] { Timer3.setEnabled(false); });
+    connect(&Timer4, &Timer::tick, this, &FrmStGSM::onTimer4);
+    connect(&Timer6, &Timer::tick, this, &FrmStGSM::onTimer6);
+    connect(m_s.tray, &TrayIcon::doubleClicked, this, [this] {
+        if (mnuOPEN->isEnabled())
+            restore();
+    });
+    connect(m_s.tray, &TrayIcon::mouseButton, this, &FrmStGSM::onTrayButton);
+}
+
+FrmStGSM::~FrmStGSM() = default;
+
+void FrmStGSM::buildControls()
+{
+    auto *grid = new QGridLayout(this);
+    const char *captions[9] = {"Signal Quality GSM", "Manufaturer", "Model",
+                               "Serial number",      "Operator",    "KO",
+                               "OK",                 "Signal Quality GPRS", "GPRS not Available"};
+    for (int i = 0; i < 9; ++i) {
+        LabelM[i] = new QLabel(QString::fromLatin1(captions[i]), this);
+        LabelM[i]->setObjectName(QStringLiteral("LabelM(%1)").arg(i));
+    }
+    for (int i = 0; i < 4; ++i) {
+        Label1[i] = new QLabel(this);
+        Label1[i]->setObjectName(QStringLiteral("Label1(%1)").arg(i));
+        Label1[i]->setMinimumWidth(180);
+    }
+    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1->setRange(0, 31);
+    ProgressBar1->setValue(0);
+    ProgressBar2 = new QProgressBar(this);
+    ProgressBar2->setObjectName(QStringLiteral("ProgressBar2"));
+    ProgressBar2->setRange(10, 31);
+    ProgressBar2->setValue(10);
+    for (auto *bar : {ProgressBar1, ProgressBar2}) {
+        bar->setTextVisible(false);
+        bar->setStyleSheet(QString::fromLatin1(BarStyle));
+        bar->setMinimumWidth(200);
+    }
+
+    // KO and OK stand above the ends of the GSM bar.
+    auto *ends = new QHBoxLayout;
+    ends->addWidget(LabelM[5]);
+    ends->addStretch();
+    ends->addWidget(LabelM[6]);
+    grid->addWidget(LabelM[0], 0, 0);
+    grid->addLayout(ends, 0, 1);
+    grid->addWidget(ProgressBar1, 1, 0, 1, 2);
+    grid->addWidget(LabelM[7], 2, 0, 1, 2);
+    // "GPRS not Available" lies under the GPRS bar and shows through when the bar is hidden.
+    grid->addWidget(LabelM[8], 3, 0, 1, 2);
+    grid->addWidget(ProgressBar2, 3, 0, 1, 2);
+    for (int i = 0; i < 4; ++i) {
+        grid->addWidget(LabelM[1 + i], 4 + i, 0);
+        grid->addWidget(Label1[i], 4 + i, 1);
+    }
+}
+
+void FrmStGSM::buildMenu()
+{
+    MnuPopup = new QMenu(QStringLiteral("Popup"), this);
+    auto add = [this](const char *name, const char *caption, bool enabled) {
+        QAction *a = MnuPopup->addAction(QString::fromLatin1(caption));
+        a->setObjectName(QString::fromLatin1(name));
+        a->setEnabled(enabled);
+        return a;
+    };
+    mnuData = add("mnuData", "DataBase", true);
+    mnuConn = add("mnuConn", "WinCorvani", false);
+    MnuPopup->addSeparator();
+    mnuCall = add("mnuCall", "Call", false);
+    mnuSSMS = add("mnuSSMS", "Send SMS", false);
+    mnuOPEN = add("mnuOPEN", "Status", false);
+    mnuSet = add("mnuSet", "Setup", false);
+    MnuPopup->addSeparator();
+    mnuExit = add("mnuExit", "Exit", true);
+
+    connect(mnuData, &QAction::triggered, this,
+            [this] { startProgram(QDir::currentPath(), QStringLiteral("gsmdb.exe")); });
+    connect(mnuCall, &QAction::triggered, this, [this] {
+        if (!m_callConsole)
+            return;
+        QDir::setCurrent(modPublic().AppFolder);
+        modPublic().StationActive = false;
+        m_callConsole->show();
+    });
+    connect(mnuSSMS, &QAction::triggered, this, [this] {
+        if (!m_sendWindow)
+            return;
+        modPublic().StationActive = false;
+        m_sendWindow->show();
+    });
+    connect(mnuOPEN, &QAction::triggered, this, &FrmStGSM::restore);
+    connect(mnuSet, &QAction::triggered, this, [this] {
+        if (!m_setupWindow)
+            return;
+        modPublic().StationActive = false;
+        m_setupWindow->show();
+    });
+    connect(mnuExit, &QAction::triggered, this, &FrmStGSM::beginExit);
+    m_s.tray->setMenu(MnuPopup);
+}
+
+void FrmStGSM::enableCallAndSend(bool on)
+{
+    mnuCall->setEnabled(on && m_callConsole);
+    mnuSSMS->setEnabled(on && m_sendWindow);
+}
+
+bool FrmStGSM::load()
+{
+    ModPublic &pub = modPublic();
+    const bool first = m_instance.acquire();
+    pub.SimErrorCount = 0;
+    const QString folder = QDir::cleanPath(m_s.appFolder);
+    QDir::setCurrent(folder);
+    pub.AppFolder = folder;
+    if (!first) {
+        // Another station runs: end silently, before anything touches the port.
+        Timer1.stop();
+        Timer5.stop();
+        return false;
+    }
+    tray().setToolTip(QStringLiteral("Wait connecting"));
+    tray().setIcon(2);
+    tray().show();
+    pub.StationActive = true;
+    if (tray().available()) {
+        setWindowState(Qt::WindowMinimized);
+        hide();
+    } else {
+        // No notification area: the window stays reachable and carries the popup menu itself.
+        setWindowState(Qt::WindowMinimized);
+        show();
+    }
+    if (m_loadSchedule)
+        m_loadSchedule();
+    QDir::setCurrent(folder);
+    QDir parent(folder);
+    parent.cdUp();
+    QDir::setCurrent(parent.absolutePath());
+    migrateDataFolder();
+    return true;
+}
+
+void FrmStGSM::migrateDataFolder()
+{
+    QDir cur(QDir::currentPath());
+    if (!cur.exists(QStringLiteral("Telmodex")))
+        return;
+    // All errors of the migration are ignored: the station starts either way.
+    const QString from = cur.absoluteFilePath(QStringLiteral("Telmodex/Dati.mdb"));
+    const QString to = cur.absoluteFilePath(QStringLiteral("DirIzara/Dati.mdb"));
+    if (QFile::exists(from)) {
+        QFile::remove(to);
+        QFile::copy(from, to);
+    }
+    QDir(cur.absoluteFilePath(QStringLiteral("Telmodex"))).removeRecursively();
+}
+
+void FrmStGSM::restore()
+{
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
+void FrmStGSM::changeEvent(QEvent *e)
+{
+    QWidget::changeEvent(e);
+    if (e->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized) &&
+        tray().available())
+        hide();
+}
+
+void FrmStGSM::closeEvent(QCloseEvent *e)
+{
+    if (m_unloaded)
+        e->accept();
+    else
+        e->ignore();
+}
+
+void FrmStGSM::contextMenuEvent(QContextMenuEvent *e)
+{
+    if (!tray().available())
+        MnuPopup->popup(e->globalPos());
+}
+
+void FrmStGSM::onTrayButton(int button)
+{
+    if (button == 2)
+        MnuPopup->popup(QCursor::pos());
+}
+
+void FrmStGSM::beginExit()
+{
+    modPublic().StationActive = false;
+    Timer4.setEnabled(true);
+    if (m_s.port->isOpen())
+        m_s.port->close();
+}
+
+void FrmStGSM::onTimer4()
+{
+    Timer4.setEnabled(false);
+    tray().remove();
+    Timer1.setEnabled(false);
+    Timer2.setEnabled(false);
+    Timer3.setEnabled(false);
+    unload();
+}
+
+void FrmStGSM::unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    if (m_callConsole && m_callConsole->isLoaded())
+        m_callConsole->unload();
+    const QString folder = modPublic().AppFolder;
+    QDir::setCurrent(folder);
+    QDir parent(folder);
+    parent.cdUp();
+    QDir::setCurrent(parent.absolutePath());
+    startProgram(QDir::currentPath(), QStringLiteral("WINCORVANI.EXE"));
+    Timer5.setEnabled(false);
+    Timer6.setEnabled(false);
+    hide();
+    emit ended();
+}
+
+void FrmStGSM::onTimer6()
+{
+    Timer6.setEnabled(false);
+    if (!m_callQueue || m_callQueue->first().isEmpty() || !m_callConsole)
+        return;
+    Timer2.setEnabled(false);
+    modPublic().StationActive = false;
+    m_callConsole->show();
+}
+
+bool FrmStGSM::startProgram(const QString &dir, const QString &name)
+{
+    const QString path = QDir(dir).filePath(name);
+    if (m_s.launcher->start(path, {}, dir))
+        return true;
+#ifndef Q_OS_WIN
+    const QString bare = path.left(path.size() - 4);
+    if (name.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive))
+        return m_s.launcher->start(bare, {}, dir);
+#endif
+    return false;
+}

@@ -1,0 +1,110 @@
+#pragma once
+
+#include "AtExchange.h"
+#include "Services.h"
+#include "SingleInstance.h"
+#include "Timer.h"
+
+#include <QWidget>
+#include <array>
+#include <functional>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class CallQueue;
+
+// The station's main window "GSM STATUS": it owns the modem port's AT exchange and the timers
+// that drive supervision, lives in the tray, and offers the popup menu from which the operator
+// opens the other windows. Supervision itself lives in the classes the timers call.
+class FrmStGSM : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit FrmStGSM(const Services &services, QWidget *parent = nullptr);
+    ~FrmStGSM() override;
+
+    // Start-up. Returns false when another instance is running: the program then ends at once.
+    bool load();
+
+    // Windows opened from the menu; not owned; a missing one leaves its entry unusable.
+    void setCallConsole(WindowOpener *w) { m_callConsole = w; }
+    void setSendWindow(WindowOpener *w) { m_sendWindow = w; }
+    void setSetupWindow(WindowOpener *w) { m_setupWindow = w; }
+    void setCallQueue(CallQueue *q) { m_callQueue = q; }
+    // Loads the schedule at start-up (the scheduler wires it).
+    void setScheduleLoader(std::function<void()> f) { m_loadSchedule = std::move(f); }
+    // SMS reception (`CONTROLLASMS`), run first in every network-polling tick.
+    void setSmsPoll(std::function<void()> f) { m_smsPoll = std::move(f); }
+
+    // `Tout`: arms the AT time-out `Timer3`.
+    void Tout(int ms) { m_at.Tout(ms); }
+    AtExchange &at() { return m_at; }
+    const Services &services() const { return m_s; }
+
+    // Timers
+    Timer Timer1{QStringLiteral("Timer1"), 500, true};
+    Timer Timer2{QStringLiteral("Timer2"), 6000, false};
+    Timer Timer3{QStringLiteral("Timer3"), 2000, false};
+    Timer Timer4{QStringLiteral("Timer4"), 1000, false};
+    Timer Timer5{QStringLiteral("Timer5"), 30000, true};
+    Timer Timer6{QStringLiteral("Timer6"), 40000, false};
+
+    // Controls
+    std::array<QLabel *, 9> LabelM{};
+    std::array<QLabel *, 4> Label1{};
+    QProgressBar *ProgressBar1 = nullptr;
+    QProgressBar *ProgressBar2 = nullptr;
+    QMenu *MnuPopup = nullptr;
+    QAction *mnuData = nullptr;
+    QAction *mnuConn = nullptr;
+    QAction *mnuCall = nullptr;
+    QAction *mnuSSMS = nullptr;
+    QAction *mnuOPEN = nullptr;
+    QAction *mnuSet = nullptr;
+    QAction *mnuExit = nullptr;
+
+    TrayIcon &tray() const { return *m_s.tray; }
+    // Menu entries that open windows built elsewhere are enabled only when that window exists.
+    void enableCallAndSend(bool on);
+
+    // The exit sequence: "Exit" switches Timer4 on; its tick unloads the window.
+    void beginExit();
+    // Form unload: starts the sibling program and ends the program.
+    void unload();
+    bool isUnloaded() const { return m_unloaded; }
+
+    // Shows the window (state normal, then visible).
+    void restore();
+
+signals:
+    // The program must end now (after unload).
+    void ended();
+
+protected:
+    void changeEvent(QEvent *e) override;
+    void closeEvent(QCloseEvent *e) override;
+    void contextMenuEvent(QContextMenuEvent *e) override;
+
+private:
+    void buildControls();
+    void buildMenu();
+    void migrateDataFolder();
+    void onTrayButton(int button);
+    void onTimer4();
+    void onTimer6();
+    // Starts name from dir; where programs have no ".exe" names the bare name is tried too.
+    bool startProgram(const QString &dir, const QString &name);
+
+    Services m_s;
+    AtExchange m_at;
+    SingleInstance m_instance;
+    WindowOpener *m_callConsole = nullptr;
+    WindowOpener *m_sendWindow = nullptr;
+    WindowOpener *m_setupWindow = nullptr;
+    CallQueue *m_callQueue = nullptr;
+    std::function<void()> m_loadSchedule;
+    std::function<void()> m_smsPoll;
+    bool m_unloaded = false;
+};

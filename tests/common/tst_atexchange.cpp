@@ -1,0 +1,150 @@
+#include "AtExchange.h"
+#include "StationFixture.h"
+#include "Timer.h"
+
+#include <QTest>
+
+// The exchange rules, checked against the simulated modem on virtual time.
+class AtExchangeTest : public QObject
+{
+    Q_OBJECT
+
+    struct Rig : StationFixture
+    {
+        Rig()
+        {
+            timeout.setEnabled(false);
+            QObject::connect(&timeout, &Timer::tick, [this] { timeout.setEnabled(false); });
+            port.setSettings(QStringLiteral("19200,N,8,1"));
+            port.open();
+        }
+        Timer timeout{QStringLiteral("Timer3"), 2000, false};
+        AtExchange at{port, timeout};
+    };
+
+private slots:
+    void aSilentModemEndsTheExchangeAfterExactlyItsTimeout_data()
+    {
+        QTest::addColumn<int>("timeoutMs");
+        QTest::newRow("discovery 500") << 500;
+        QTest::newRow("identity 3000") << 3000;
+        QTest::newRow("SIM state 5000") << 5000;
+        QTest::newRow("send 15000") << 15000;
+    }
+    void aSilentModemEndsTheExchangeAfterExactlyItsTimeout()
+    {
+        QFETCH(int, timeoutMs);
+        Rig r;
+        r.modem.setSilent(true);
+        const qint64 start = r.now();
+        QCOMPARE(r.at.exchange("ATZ", timeoutMs, {ERROR_CRLF, OK_CRLF}), -1);
+        QCOMPARE(r.now() - start, qint64(timeoutMs));
+        QCOMPARE(r.at.buffer(), QByteArray());
+        QVERIFY(r.at.timedOut());
+    }
+
+    void markersAreJudgedOnTheWholeAnswer_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<int>("chunk");
+        QTest::addColumn<int>("expected");
+        // markers: 0 = ERROR CR LF, 1 = OK CR LF
+        QTest::newRow("OK in one piece") << QByteArray("\r\nOK\r\n") << 0 << 1;
+        QTest::newRow("OK split across chunks") << QByteArray("\r\nOK\r\n") << 3 << 1;
+        QTest::newRow("OK split one byte at a time") << QByteArray("\r\nOK\r\n") << 1 << 1;
+        QTest::newRow("ERROR wins over OK in the same buffer")
+            << QByteArray("\r\nOK\r\n\r\nERROR\r\n") << 0 << 0;
+        QTest::newRow("OK without CR LF is no final result") << QByteArray("\r\nOK") << 0 << -1;
+    }
+    void markersAreJudgedOnTheWholeAnswer()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(int, chunk);
+        QFETCH(int, expected);
+        Rig r;
+        r.modem.setChunking(chunk, 7);
+        r.modem.setOverride("AT+TEST", answer);
+        QCOMPARE(r.at.exchange("AT+TEST", 2000, {ERROR_CRLF, OK_CRLF}), expected);
+        QVERIFY(r.at.buffer().endsWith(answer));
+    }
+
+    void commandLinesEndInCrOrCrLf()
+    {
+        Rig r;
+        r.at.exchange("ATE0", 1000, {OK_});
+        r.at.exchange("AT+CPIN=\"1234\"", 1000, {OK_}, CRLF);
+        QCOMPARE(r.port.written(), QByteArray("ATE0\rAT+CPIN=\"1234\"\r\n"));
+    }
+
+    void echoStopsAfterAte0()
+    {
+        Rig r;
+        QCOMPARE(r.at.exchange("AT", 1000, {OK_CRLF}), 0);
+        QCOMPARE(r.at.buffer(), QByteArray("AT\r\r\nOK\r\n"));
+        r.at.exchange("ATE0", 1000, {OK_CRLF});
+        QCOMPARE(r.at.exchange("AT", 1000, {OK_CRLF}), 0);
+        QCOMPARE(r.at.buffer(), QByteArray("\r\nOK\r\n"));
+    }
+
+    void flushDiscardsStaleBytes()
+    {
+        Rig r;
+        r.modem.setEcho(false);
+        r.modem.send("\r\nRING\r\n");
+        r.time.rt.runFor(100);
+        r.at.flush();
+        QCOMPARE(r.at.exchange("AT", 1000, {OK_CRLF}), 0);
+        QCOMPARE(r.at.buffer(), QByteArray("\r\nOK\r\n"));
+    }
+
+    void rearmingWhileWaitingRestartsTheTimeout()
+    {
+        Rig r;
+        r.modem.setSilent(true);
+        r.time.rt.post(1500, [&r] { r.at.Tout(2000); });
+        const qint64 start = r.now();
+        QCOMPARE(r.at.exchange("AT", 2000, {OK_CRLF}), -1);
+        QCOMPARE(r.now() - start, qint64(3500));
+    }
+
+    void aPauseReadsNothing()
+    {
+        Rig r;
+        r.modem.send("late");
+        const qint64 start = r.now();
+        r.at.pause(1000);
+        QCOMPARE(r.now() - start, qint64(1000));
+        QCOMPARE(r.port.inBufferCount(), 4);
+    }
+
+    void oneLineValue_data()
+    {
+        QTest::addColumn<QByteArray>("buffer");
+        QTest::addColumn<QByteArray>("value");
+        QTest::newRow("identity answer") << QByteArray("\r\nTelit\r\n\r\nOK\r\n") << QByteArray("Telit");
+        QTest::newRow("echoed command before the value") << QByteArray("AT+CGMM\r\r\nGE864\r\n") << QByteArray("GE864");
+        QTest::newRow("empty line") << QByteArray("\r\n\r\nOK\r\n") << QByteArray("");
+        QTest::newRow("no line feed") << QByteArray("OK") << QByteArray("");
+        QTest::newRow("no carriage return after it") << QByteArray("\nabc") << QByteArray("");
+        QTest::newRow("empty buffer") << QByteArray() << QByteArray();
+    }
+    void oneLineValue()
+    {
+        QFETCH(QByteArray, buffer);
+        QFETCH(QByteArray, value);
+        QCOMPARE(AtExchange::oneLineValue(buffer), value);
+    }
+
+    void theModemHearsNothingAtAnotherSpeed()
+    {
+        Rig r;
+        r.port.close();
+        r.port.setSettings(QStringLiteral("9600,N,8,1"));
+        r.port.open();
+        QCOMPARE(r.at.exchange("ATZ", 500, {OK_CRLF}), -1);
+        QCOMPARE(r.modem.commands(), QList<QByteArray>());
+    }
+};
+
+QTEST_MAIN(AtExchangeTest)
+#include "tst_atexchange.moc"

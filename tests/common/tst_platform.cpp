@@ -1,0 +1,141 @@
+#include "Clock.h"
+#include "Dialogs.h"
+#include "LoopbackPort.h"
+#include "Runtime.h"
+#include "SingleInstance.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+// A device that answers every write with the same bytes, 10 ms later.
+class Mirror : public LineDevice
+{
+public:
+    void fromStation(const QByteArray &b, const QString &) override
+    {
+        Runtime::current().post(10, [this, b] { port()->deliver(this, b); });
+    }
+};
+} // namespace
+
+class PlatformTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void settingsStrings_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<int>("baud");
+        QTest::newRow("station speed") << "19200,N,8,1" << true << 19200;
+        QTest::newRow("discovery speed") << "115200,N,8,1" << true << 115200;
+        QTest::newRow("lower-case parity") << "9600,e,7,2" << true << 9600;
+        QTest::newRow("missing field") << "19200,N,8" << false << 0;
+        QTest::newRow("unknown parity") << "19200,X,8,1" << false << 0;
+        QTest::newRow("speed not a number") << "fast,N,8,1" << false << 0;
+        QTest::newRow("three stop bits") << "19200,N,8,3" << false << 0;
+    }
+    void settingsStrings()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, valid);
+        QFETCH(int, baud);
+        PortSettings ps;
+        QCOMPARE(PortSettings::parse(text, &ps), valid);
+        if (valid)
+            QCOMPARE(ps.baud, baud);
+        LoopbackPort port;
+        const QString before = port.settings();
+        QCOMPARE(port.setSettings(text), valid);
+        QCOMPARE(port.settings(), valid ? text : before);
+    }
+
+    void loopbackPortBehavesLikeALine()
+    {
+        VirtualTimeScope vt;
+        LoopbackPort port;
+        Mirror dev;
+        port.plug(2, &dev);
+        port.setCommPort(1);
+        QVERIFY(!port.open()); // nothing on port 1
+        port.setCommPort(2);
+        QVERIFY(port.open());
+        QVERIFY(!port.open()); // already open
+        port.write("hello");
+        QCOMPARE(port.inBufferCount(), 0);
+        vt.rt.runFor(10);
+        QCOMPARE(port.read(2), QByteArray("he"));
+        QCOMPARE(port.readAll(), QByteArray("llo"));
+        port.write("late");
+        port.close();
+        vt.rt.runFor(20);
+        QVERIFY(port.open());
+        QCOMPARE(port.inBufferCount(), 0); // what came while closed is lost
+        QVERIFY(port.carrierDetect());
+        QCOMPARE(port.written(), QByteArray("hellolate"));
+    }
+
+    void receiveEventFiresPerByteWhileThresholdIsSet()
+    {
+        VirtualTimeScope vt;
+        LoopbackPort port;
+        Mirror dev;
+        port.plug(1, &dev);
+        QVERIFY(port.open());
+        QSignalSpy spy(&port, &SerialPort::received);
+        port.write("ab");
+        vt.rt.runFor(10);
+        QCOMPARE(spy.count(), 0);
+        port.setRThreshold(1);
+        port.write("xyz");
+        vt.rt.runFor(10);
+        QCOMPARE(spy.count(), 3);
+    }
+
+    void scriptedDialogsRecordAndAnswer()
+    {
+        ScriptedDialogs script;
+        Dialogs &d = script; // the interface's default arguments
+        script.answerNext(MsgResult::Cancel);
+        QCOMPARE(d.message("NO GSM FOUND!", MsgButtons::RetryCancel, MsgIcon::Critical, "ERROR"),
+                 MsgResult::Cancel);
+        QCOMPARE(d.message("again", MsgButtons::RetryCancel), MsgResult::Retry);
+        QCOMPARE(d.message("sure?", MsgButtons::YesNo), MsgResult::Yes);
+        QCOMPARE(script.messages(), QStringList({"ERROR|NO GSM FOUND!", "|again", "|sure?"}));
+        QCOMPARE(script.shown().first().icon, MsgIcon::Critical);
+        QCOMPARE(script.shown().first().buttons, MsgButtons::RetryCancel);
+        QCOMPARE(d.saveFile("Save", "*.prm", ".", {}), QString());
+        script.chooseFileNext("/tmp/x.prm");
+        QCOMPARE(d.saveFile("Save", "*.prm", ".", {}), QString("/tmp/x.prm"));
+    }
+
+    void singleInstanceMarkerIsExclusiveAndReleased()
+    {
+        QTemporaryDir dir;
+        auto first = std::make_unique<SingleInstance>("KVX4417", dir.path());
+        QVERIFY(first->acquire());
+        SingleInstance second("KVX4417", dir.path());
+        QVERIFY(!second.acquire());
+        first.reset();
+        SingleInstance third("KVX4417", dir.path());
+        QVERIFY(third.acquire());
+    }
+
+    void fakeClockRunsOnVirtualTime()
+    {
+        VirtualTimeScope vt;
+        FakeClock c(QDateTime(QDate(2005, 3, 21), QTime(10, 15)));
+        vt.rt.runFor(90'000);
+        QCOMPARE(c.now(), QDateTime(QDate(2005, 3, 21), QTime(10, 16, 30)));
+        for (int i = 0; i < 1000; ++i) {
+            const double r = c.rnd();
+            QVERIFY(r >= 0.0 && r < 1.0);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(PlatformTest)
+#include "tst_platform.moc"
