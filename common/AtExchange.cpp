@@ -13,9 +13,15 @@ void AtExchange::Tout(int ms)
     m_timeout.setEnabled(true);
 }
 
-bool AtExchange::timedOut() const { return !m_timeout.isEnabled(); }
+bool AtExchange::timedOut() const
+{
+    return !m_timeout.isEnabled();
+}
 
-void AtExchange::send(const QByteArray &line) { m_port.write(line); }
+void AtExchange::send(const QByteArray &line)
+{
+    m_port.write(line);
+}
 
 bool AtExchange::waitRound()
 {
@@ -62,6 +68,10 @@ int AtExchange::exchange(const QByteArray &command, int timeoutMs, const QList<Q
 
 int AtExchange::collect(const ExchangeRules &rules)
 {
+    // What is already in the buffer is judged first: a wait for a marker that has arrived
+    // must not sit out the time-out.
+    if (const int found = firstMarker(rules.markers); found >= 0)
+        return found;
     for (;;) {
         Runtime::current().yield();
         if (rules.readBeforeTimeout) {
@@ -82,7 +92,10 @@ int AtExchange::collect(const ExchangeRules &rules)
     }
 }
 
-int AtExchange::collect(const QList<QByteArray> &markers) { return collect(ExchangeRules{markers}); }
+int AtExchange::collect(const QList<QByteArray> &markers)
+{
+    return collect(ExchangeRules{markers});
+}
 
 void AtExchange::pause(int ms)
 {

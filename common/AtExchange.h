@@ -49,7 +49,8 @@ public:
     // Same, with the markers alone and the default rules.
     int exchange(const QByteArray &command, int timeoutMs, const QList<QByteArray> &markers,
                  const QByteArray &ending = CR);
-    // Goes on collecting into the current buffer (the same time-out still running).
+    // Goes on collecting into the current buffer (the same time-out still running); a marker
+    // already in the buffer ends it at once.
     int collect(const ExchangeRules &rules);
     int collect(const QList<QByteArray> &markers);
     // Waits until the time-out expires, reading nothing (a pause).

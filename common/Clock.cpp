@@ -14,23 +14,32 @@ double nextUnit(quint64 &s)
 }
 } // namespace
 
-QDateTime SystemClock::now() const { return QDateTime::currentDateTime(); }
+QDateTime SystemClock::now() const
+{
+    return QDateTime::currentDateTime();
+}
 
-double SystemClock::rnd() { return nextUnit(m_state); }
+double SystemClock::rnd()
+{
+    return nextUnit(m_state);
+}
 
 void SystemClock::randomize()
 {
-    m_state = quint64(QDateTime::currentMSecsSinceEpoch()) ^ QRandomGenerator::system()->generate64();
+    m_state =
+        quint64(QDateTime::currentMSecsSinceEpoch()) ^ QRandomGenerator::system()->generate64();
     if (!m_state)
         m_state = 1;
 }
 
-FakeClock::FakeClock(const QDateTime &start)
-    : m_start(start), m_startMs(Runtime::current().nowMs())
+FakeClock::FakeClock(const QDateTime &start) : m_start(start), m_startMs(Runtime::current().nowMs())
 {
 }
 
-QDateTime FakeClock::now() const { return m_start.addMSecs(Runtime::current().nowMs() - m_startMs); }
+QDateTime FakeClock::now() const
+{
+    return m_start.addMSecs(Runtime::current().nowMs() - m_startMs);
+}
 
 void FakeClock::set(const QDateTime &t)
 {
@@ -38,4 +47,7 @@ void FakeClock::set(const QDateTime &t)
     m_startMs = Runtime::current().nowMs();
 }
 
-double FakeClock::rnd() { return nextUnit(m_state); }
+double FakeClock::rnd()
+{
+    return nextUnit(m_state);
+}

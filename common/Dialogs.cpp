@@ -1,4 +1,5 @@
 #include "Dialogs.h"
+#include "Runtime.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -11,15 +12,21 @@ QString Dialogs::programTitle()
 }
 
 namespace {
-MsgResult firstButton(MsgButtons b)
+// The last button of a set is the one that declines (Cancel, No, Ignore): an unattended run
+// never loops on "Retry".
+MsgResult lastButton(MsgButtons b)
 {
     switch (b) {
     case MsgButtons::Ok:
-    case MsgButtons::OkCancel: return MsgResult::Ok;
-    case MsgButtons::AbortRetryIgnore: return MsgResult::Abort;
+        return MsgResult::Ok;
+    case MsgButtons::AbortRetryIgnore:
+        return MsgResult::Ignore;
+    case MsgButtons::YesNo:
+        return MsgResult::No;
+    case MsgButtons::OkCancel:
     case MsgButtons::YesNoCancel:
-    case MsgButtons::YesNo: return MsgResult::Yes;
-    case MsgButtons::RetryCancel: return MsgResult::Retry;
+    case MsgButtons::RetryCancel:
+        return MsgResult::Cancel;
     }
     return MsgResult::Ok;
 }
@@ -32,32 +39,61 @@ MsgResult RealDialogs::message(const QString &text, MsgButtons buttons, MsgIcon 
     box.setWindowTitle(title.isEmpty() ? programTitle() : title);
     box.setText(text);
     switch (icon) {
-    case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
-    case MsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;
-    case MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
-    case MsgIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
-    case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
+    case MsgIcon::None:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    case MsgIcon::Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case MsgIcon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case MsgIcon::Exclamation:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case MsgIcon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
     }
     using B = QMessageBox;
     B::StandardButtons set;
     switch (buttons) {
-    case MsgButtons::Ok: set = B::Ok; break;
-    case MsgButtons::OkCancel: set = B::Ok | B::Cancel; break;
-    case MsgButtons::AbortRetryIgnore: set = B::Abort | B::Retry | B::Ignore; break;
-    case MsgButtons::YesNoCancel: set = B::Yes | B::No | B::Cancel; break;
-    case MsgButtons::YesNo: set = B::Yes | B::No; break;
-    case MsgButtons::RetryCancel: set = B::Retry | B::Cancel; break;
+    case MsgButtons::Ok:
+        set = B::Ok;
+        break;
+    case MsgButtons::OkCancel:
+        set = B::Ok | B::Cancel;
+        break;
+    case MsgButtons::AbortRetryIgnore:
+        set = B::Abort | B::Retry | B::Ignore;
+        break;
+    case MsgButtons::YesNoCancel:
+        set = B::Yes | B::No | B::Cancel;
+        break;
+    case MsgButtons::YesNo:
+        set = B::Yes | B::No;
+        break;
+    case MsgButtons::RetryCancel:
+        set = B::Retry | B::Cancel;
+        break;
     }
     box.setStandardButtons(set);
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
     switch (box.exec()) {
-    case B::Ok: return MsgResult::Ok;
-    case B::Abort: return MsgResult::Abort;
-    case B::Retry: return MsgResult::Retry;
-    case B::Ignore: return MsgResult::Ignore;
-    case B::Yes: return MsgResult::Yes;
-    case B::No: return MsgResult::No;
-    default: return buttons == MsgButtons::Ok ? MsgResult::Ok : MsgResult::Cancel;
+    case B::Ok:
+        return MsgResult::Ok;
+    case B::Abort:
+        return MsgResult::Abort;
+    case B::Retry:
+        return MsgResult::Retry;
+    case B::Ignore:
+        return MsgResult::Ignore;
+    case B::Yes:
+        return MsgResult::Yes;
+    case B::No:
+        return MsgResult::No;
+    default:
+        return buttons == MsgButtons::Ok ? MsgResult::Ok : MsgResult::Cancel;
     }
 }
 
@@ -76,15 +112,16 @@ QString RealDialogs::saveFile(const QString &title, const QString &filter, const
 MsgResult ScriptedDialogs::message(const QString &text, MsgButtons buttons, MsgIcon icon,
                                    const QString &title)
 {
-    const MsgResult r = m_answers.isEmpty() ? firstButton(buttons) : m_answers.takeFirst();
-    m_shown << Shown{Shown::Message, text, title, icon, buttons, r, {}};
+    const MsgResult r = m_answers.isEmpty() ? lastButton(buttons) : m_answers.takeFirst();
+    m_shown << Shown{Shown::Message, text, title, icon, buttons, r, {}, Runtime::current().nowMs()};
     return r;
 }
 
 QString ScriptedDialogs::openFile(const QString &title, const QString &filter, const QString &)
 {
     const QString p = m_files.isEmpty() ? QString() : m_files.takeFirst();
-    m_shown << Shown{Shown::Open, title, filter, MsgIcon::None, MsgButtons::Ok, MsgResult::Ok, p};
+    m_shown << Shown{Shown::Open,    title,         filter, MsgIcon::None,
+                     MsgButtons::Ok, MsgResult::Ok, p,      Runtime::current().nowMs()};
     return p;
 }
 
@@ -92,7 +129,8 @@ QString ScriptedDialogs::saveFile(const QString &title, const QString &filter, c
                                   const QString &)
 {
     const QString p = m_files.isEmpty() ? QString() : m_files.takeFirst();
-    m_shown << Shown{Shown::Save, title, filter, MsgIcon::None, MsgButtons::Ok, MsgResult::Ok, p};
+    m_shown << Shown{Shown::Save,    title,         filter, MsgIcon::None,
+                     MsgButtons::Ok, MsgResult::Ok, p,      Runtime::current().nowMs()};
     return p;
 }
 

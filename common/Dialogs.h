@@ -36,7 +36,8 @@ public:
 };
 
 // Answers from a script and records every box it was asked to show. An unscripted message box
-// is answered with the first button of its set; an unscripted file dialog is cancelled.
+// is answered with the last button of its set (Cancel, No, Ignore); an unscripted file dialog
+// is cancelled.
 class ScriptedDialogs : public Dialogs
 {
 public:
@@ -48,7 +49,8 @@ public:
         MsgIcon icon = MsgIcon::None;
         MsgButtons buttons = MsgButtons::Ok;
         MsgResult answer = MsgResult::Ok;
-        QString path; // the file name given back
+        QString path;  // the file name given back
+        qint64 at = 0; // when it was shown (runtime milliseconds)
     };
 
     void answerNext(MsgResult r) { m_answers << r; }

@@ -62,11 +62,21 @@ void HardwarePort::applySettings()
     m_port->setDataBits(QSerialPort::DataBits(ps.dataBits));
     m_port->setStopBits(ps.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop);
     switch (ps.parity) {
-    case 'E': m_port->setParity(QSerialPort::EvenParity); break;
-    case 'O': m_port->setParity(QSerialPort::OddParity); break;
-    case 'M': m_port->setParity(QSerialPort::MarkParity); break;
-    case 'S': m_port->setParity(QSerialPort::SpaceParity); break;
-    default: m_port->setParity(QSerialPort::NoParity); break;
+    case 'E':
+        m_port->setParity(QSerialPort::EvenParity);
+        break;
+    case 'O':
+        m_port->setParity(QSerialPort::OddParity);
+        break;
+    case 'M':
+        m_port->setParity(QSerialPort::MarkParity);
+        break;
+    case 'S':
+        m_port->setParity(QSerialPort::SpaceParity);
+        break;
+    default:
+        m_port->setParity(QSerialPort::NoParity);
+        break;
     }
     m_port->setFlowControl(QSerialPort::NoFlowControl);
 }
@@ -109,7 +119,10 @@ void HardwarePort::close()
         m_port->close();
 }
 
-bool HardwarePort::isOpen() const { return m_port->isOpen(); }
+bool HardwarePort::isOpen() const
+{
+    return m_port->isOpen();
+}
 
 void HardwarePort::write(const QByteArray &bytes)
 {
@@ -122,9 +135,15 @@ int HardwarePort::inBufferCount() const
     return m_port->isOpen() ? int(m_port->bytesAvailable()) : 0;
 }
 
-QByteArray HardwarePort::readAll() { return m_port->isOpen() ? m_port->readAll() : QByteArray(); }
+QByteArray HardwarePort::readAll()
+{
+    return m_port->isOpen() ? m_port->readAll() : QByteArray();
+}
 
-QByteArray HardwarePort::read(int n) { return m_port->isOpen() ? m_port->read(n) : QByteArray(); }
+QByteArray HardwarePort::read(int n)
+{
+    return m_port->isOpen() ? m_port->read(n) : QByteArray();
+}
 
 bool HardwarePort::carrierDetect() const
 {

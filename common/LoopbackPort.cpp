@@ -3,10 +3,13 @@
 void LoopbackPort::plug(int n, LineDevice *dev)
 {
     m_devices[n] = dev;
-    dev->attached(this);
+    dev->setOutput([this, dev](const QByteArray &b) { deliver(dev, b); });
 }
 
-LineDevice *LoopbackPort::device() const { return m_devices.value(m_openPort).data(); }
+LineDevice *LoopbackPort::device() const
+{
+    return m_devices.value(m_openPort).data();
+}
 
 bool LoopbackPort::setSettings(const QString &s)
 {
@@ -22,6 +25,7 @@ bool LoopbackPort::open()
 {
     if (m_open)
         return false;
+    m_opens << QStringLiteral("%1:%2").arg(commPort()).arg(settings());
     auto *d = m_devices.value(commPort()).data();
     if (!d)
         return false;

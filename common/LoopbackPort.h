@@ -4,17 +4,22 @@
 
 #include <QMap>
 #include <QPointer>
+#include <QStringList>
+#include <functional>
 
 class LoopbackPort;
 
-// The far end of a simulated line: a device plugged into one port number of a LoopbackPort.
-// It sees what the station writes and answers through LoopbackPort::deliver().
+// The far end of a simulated line: a device plugged into one port number of a LoopbackPort, or
+// served on a pseudo-terminal. It sees what the station writes and answers through toStation().
 class LineDevice : public QObject
 {
     Q_OBJECT
 public:
+    using Output = std::function<void(const QByteArray &)>;
     using QObject::QObject;
-    virtual void attached(LoopbackPort *port) { m_port = port; }
+    // Where the device's bytes go (set by whoever carries the line).
+    void setOutput(Output out) { m_out = std::move(out); }
+    bool connected() const { return bool(m_out); }
     // The station opened or closed the port, or changed its settings.
     virtual void lineOpened(const QString &settings) { Q_UNUSED(settings); }
     virtual void lineClosed() {}
@@ -23,10 +28,14 @@ public:
     virtual bool carrier() const { return true; }
 
 protected:
-    LoopbackPort *port() const { return m_port; }
+    void toStation(const QByteArray &bytes)
+    {
+        if (m_out)
+            m_out(bytes);
+    }
 
 private:
-    LoopbackPort *m_port = nullptr;
+    Output m_out;
 };
 
 // In-process serial port: each port number can have a LineDevice plugged in; numbers without a
@@ -39,6 +48,7 @@ public:
 
     // Plugs dev into port number n (not owned).
     void plug(int n, LineDevice *dev);
+    void unplug(int n) { m_devices.remove(n); }
 
     bool setSettings(const QString &s) override;
     bool open() override;
@@ -57,6 +67,8 @@ public:
     // Everything the station wrote, in order, across all ports (for test transcripts).
     QByteArray written() const { return m_written; }
     void clearWritten() { m_written.clear(); }
+    // Every open attempt as "port:settings", whether it succeeded or not.
+    QStringList openAttempts() const { return m_opens; }
 
 private:
     LineDevice *device() const;
@@ -65,4 +77,5 @@ private:
     int m_openPort = 0;
     QByteArray m_rx;
     QByteArray m_written;
+    QStringList m_opens;
 };

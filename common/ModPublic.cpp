@@ -8,6 +8,12 @@ ModPublic &instance()
 }
 } // namespace
 
-ModPublic &modPublic() { return instance(); }
+ModPublic &modPublic()
+{
+    return instance();
+}
 
-void resetModPublic() { instance() = ModPublic(); }
+void resetModPublic()
+{
+    instance() = ModPublic();
+}

@@ -19,7 +19,10 @@ Runtime &Runtime::current()
     return real;
 }
 
-void Runtime::install(Runtime *rt) { g_installed = rt; }
+void Runtime::install(Runtime *rt)
+{
+    g_installed = rt;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Real time
@@ -35,7 +38,10 @@ struct RealRuntime::Impl
     QHash<Timer *, Slot> armed;
 };
 
-RealRuntime::RealRuntime() : d(new Impl) { d->clock.start(); }
+RealRuntime::RealRuntime() : d(new Impl)
+{
+    d->clock.start();
+}
 
 RealRuntime::~RealRuntime()
 {
@@ -44,7 +50,10 @@ RealRuntime::~RealRuntime()
     delete d;
 }
 
-qint64 RealRuntime::nowMs() const { return d->clock.elapsed(); }
+qint64 RealRuntime::nowMs() const
+{
+    return d->clock.elapsed();
+}
 
 void RealRuntime::yield()
 {

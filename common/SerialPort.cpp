@@ -23,7 +23,11 @@ bool PortSettings::parse(const QString &text, PortSettings *out)
 
 QString PortSettings::toString() const
 {
-    return QStringLiteral("%1,%2,%3,%4").arg(baud).arg(QLatin1Char(parity)).arg(dataBits).arg(stopBits);
+    return QStringLiteral("%1,%2,%3,%4")
+        .arg(baud)
+        .arg(QLatin1Char(parity))
+        .arg(dataBits)
+        .arg(stopBits);
 }
 
 bool SerialPort::setSettings(const QString &s)

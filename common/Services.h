@@ -28,6 +28,6 @@ struct Services
     TrayIcon *tray = nullptr;
     Clock *clock = nullptr;
     Launcher *launcher = nullptr;
-    QString appFolder;        // the program folder
-    QString instanceLockDir;  // where the single-instance marker lives ("" = system default)
+    QString appFolder;       // the program folder
+    QString instanceLockDir; // where the single-instance marker lives ("" = system default)
 };

@@ -8,16 +8,28 @@ QtTrayIcon::QtTrayIcon(const QList<QIcon> &images, QObject *parent)
 {
     connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
         switch (r) {
-        case QSystemTrayIcon::DoubleClick: emit doubleClicked(); break;
-        case QSystemTrayIcon::Context: emit mouseButton(2); break;
-        case QSystemTrayIcon::Trigger: emit mouseButton(1); break;
-        case QSystemTrayIcon::MiddleClick: emit mouseButton(4); break;
-        default: break;
+        case QSystemTrayIcon::DoubleClick:
+            emit doubleClicked();
+            break;
+        case QSystemTrayIcon::Context:
+            emit mouseButton(2);
+            break;
+        case QSystemTrayIcon::Trigger:
+            emit mouseButton(1);
+            break;
+        case QSystemTrayIcon::MiddleClick:
+            emit mouseButton(4);
+            break;
+        default:
+            break;
         }
     });
 }
 
-bool QtTrayIcon::available() const { return QSystemTrayIcon::isSystemTrayAvailable(); }
+bool QtTrayIcon::available() const
+{
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
 
 void QtTrayIcon::show()
 {

@@ -69,7 +69,6 @@ private:
 
 class QSystemTrayIcon;
 
-
 class QtTrayIcon : public TrayIcon
 {
     Q_OBJECT

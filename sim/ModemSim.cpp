@@ -3,7 +3,10 @@
 #include "Runtime.h"
 
 namespace {
-int baudOf(const QString &settings) { return settings.section(QLatin1Char(','), 0, 0).toInt(); }
+int baudOf(const QString &settings)
+{
+    return settings.section(QLatin1Char(','), 0, 0).toInt();
+}
 constexpr char CtrlZ = 26;
 constexpr char Esc = 27;
 } // namespace
@@ -23,7 +26,10 @@ ModemSim::ModemSim(QObject *parent) : LineDevice(parent)
     });
 }
 
-void ModemSim::handle(const QByteArray &name, Handler h) { m_handlers[name.toUpper()] = std::move(h); }
+void ModemSim::handle(const QByteArray &name, Handler h)
+{
+    m_handlers[name.toUpper()] = std::move(h);
+}
 
 void ModemSim::setOverride(const QByteArray &commandLine, const QByteArray &rawAnswer)
 {
@@ -44,7 +50,7 @@ void ModemSim::lineClosed()
 
 void ModemSim::send(const QByteArray &bytes)
 {
-    if (m_silent || bytes.isEmpty() || !port())
+    if (m_silent || bytes.isEmpty() || !connected())
         return;
     const quint64 session = m_session;
     const int step = m_chunk > 0 ? m_chunk : int(bytes.size());
@@ -54,8 +60,8 @@ void ModemSim::send(const QByteArray &bytes)
     for (int i = 0; i < bytes.size(); i += step) {
         const QByteArray piece = bytes.mid(i, step);
         rt.post(due - rt.nowMs(), [this, piece, session] {
-            if (session == m_session && port())
-                port()->deliver(this, piece);
+            if (session == m_session)
+                toStation(piece);
         });
         m_lastDue = due;
         due += m_chunkGap;

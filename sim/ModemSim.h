@@ -43,7 +43,11 @@ public:
     QSet<int> bauds() const { return m_bauds; }
     void setLatency(int ms) { m_latency = ms; }
     // Answers are cut into chunks of n bytes, gapMs apart (0 = in one piece).
-    void setChunking(int n, int gapMs) { m_chunk = n; m_chunkGap = gapMs; }
+    void setChunking(int n, int gapMs)
+    {
+        m_chunk = n;
+        m_chunkGap = gapMs;
+    }
     // A silent modem reads everything and answers nothing.
     void setSilent(bool on) { m_silent = on; }
     bool echo() const { return m_echo; }

@@ -1,9 +1,12 @@
 #include "FrmStGSM.h"
 
 #include "CallQueue.h"
+#include "FrmPin.h"
+#include "FrmSet.h"
 #include "Launcher.h"
 #include "ModPublic.h"
 #include "SerialPort.h"
+#include "SignalBar.h"
 #include "TrayIcon.h"
 
 #include <QAction>
@@ -13,7 +16,6 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QMenu>
-#include <QProgressBar>
 
 namespace {
 const char *const BarStyle =
@@ -33,6 +35,8 @@ FrmStGSM::FrmStGSM(const Services &services, QWidget *parent)
     buildControls();
     buildMenu();
 
+    connect(&Timer1, &Timer::tick, this, [this] { m_simSupervision.tick(); });
+    connect(&Timer2, &Timer::tick, this, [this] { m_polling.tick(); });
     connect(&Timer3, &Timer::tick, this, [this] { Timer3.setEnabled(false); });
     connect(&Timer4, &Timer::tick, this, &FrmStGSM::onTimer4);
     connect(&Timer6, &Timer::tick, this, &FrmStGSM::onTimer6);
@@ -43,14 +47,18 @@ FrmStGSM::FrmStGSM(const Services &services, QWidget *parent)
     connect(m_s.tray, &TrayIcon::mouseButton, this, &FrmStGSM::onTrayButton);
 }
 
-FrmStGSM::~FrmStGSM() = default;
+FrmStGSM::~FrmStGSM()
+{
+    delete m_frmSet.data();
+    delete m_frmPin.data();
+}
 
 void FrmStGSM::buildControls()
 {
     auto *grid = new QGridLayout(this);
-    const char *captions[9] = {"Signal Quality GSM", "Manufaturer", "Model",
-                               "Serial number",      "Operator",    "KO",
-                               "OK",                 "Signal Quality GPRS", "GPRS not Available"};
+    const char *captions[9] = {"Signal Quality GSM", "Manufaturer", "Model", "Serial number",
+                               "Operator",           "KO",          "OK",    "Signal Quality GPRS",
+                               "GPRS not Available"};
     for (int i = 0; i < 9; ++i) {
         LabelM[i] = new QLabel(QString::fromLatin1(captions[i]), this);
         LabelM[i]->setObjectName(QStringLiteral("LabelM(%1)").arg(i));
@@ -60,11 +68,11 @@ void FrmStGSM::buildControls()
         Label1[i]->setObjectName(QStringLiteral("Label1(%1)").arg(i));
         Label1[i]->setMinimumWidth(180);
     }
-    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1 = new SignalBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setRange(0, 31);
     ProgressBar1->setValue(0);
-    ProgressBar2 = new QProgressBar(this);
+    ProgressBar2 = new SignalBar(this);
     ProgressBar2->setObjectName(QStringLiteral("ProgressBar2"));
     ProgressBar2->setRange(10, 31);
     ProgressBar2->setValue(10);
@@ -128,10 +136,8 @@ void FrmStGSM::buildMenu()
     });
     connect(mnuOPEN, &QAction::triggered, this, &FrmStGSM::restore);
     connect(mnuSet, &QAction::triggered, this, [this] {
-        if (!m_setupWindow)
-            return;
         modPublic().StationActive = false;
-        m_setupWindow->show();
+        loadSetupWindow()->show();
     });
     connect(mnuExit, &QAction::triggered, this, &FrmStGSM::beginExit);
     m_s.tray->setMenu(MnuPopup);
@@ -267,6 +273,57 @@ void FrmStGSM::unload()
     emit ended();
 }
 
+void FrmStGSM::endProgram()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    for (Timer *t : {&Timer1, &Timer2, &Timer3, &Timer4, &Timer5, &Timer6})
+        t->setEnabled(false);
+    if (m_s.port->isOpen())
+        m_s.port->close();
+    tray().remove();
+    hide();
+    emit ended();
+}
+
+FrmSet *FrmStGSM::loadSetupWindow()
+{
+    if (!m_frmSet)
+        m_frmSet = new FrmSet(*this);
+    return m_frmSet;
+}
+
+void FrmStGSM::setupWindowUnloaded(FrmSet *w)
+{
+    w->hide();
+    w->deleteLater();
+    if (m_frmSet == w)
+        m_frmSet = nullptr;
+}
+
+FrmPin *FrmStGSM::loadPinWindow()
+{
+    if (!m_frmPin)
+        m_frmPin = new FrmPin(*this);
+    return m_frmPin;
+}
+
+FrmPin *FrmStGSM::showPinWindow()
+{
+    FrmPin *w = loadPinWindow();
+    w->show();
+    return w;
+}
+
+void FrmStGSM::pinWindowUnloaded(FrmPin *w)
+{
+    w->hide();
+    w->deleteLater();
+    if (m_frmPin == w)
+        m_frmPin = nullptr;
+}
+
 void FrmStGSM::onTimer6()
 {
     Timer6.setEnabled(false);
@@ -288,4 +345,14 @@ bool FrmStGSM::startProgram(const QString &dir, const QString &name)
         return m_s.launcher->start(bare, {}, dir);
 #endif
     return false;
+}
+
+FrmSet *FrmStGSM::setupWindow() const
+{
+    return m_frmSet.data();
+}
+
+FrmPin *FrmStGSM::pinWindow() const
+{
+    return m_frmPin.data();
 }

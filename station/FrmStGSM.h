@@ -1,10 +1,14 @@
 #pragma once
 
 #include "AtExchange.h"
+#include "Discovery.h"
+#include "NetworkPolling.h"
 #include "Services.h"
+#include "SimSupervision.h"
 #include "SingleInstance.h"
 #include "Timer.h"
 
+#include <QPointer>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -12,8 +16,10 @@
 class QAction;
 class QLabel;
 class QMenu;
-class QProgressBar;
 class CallQueue;
+class FrmPin;
+class FrmSet;
+class SignalBar;
 
 // The station's main window "GSM STATUS": it owns the modem port's AT exchange and the timers
 // that drive supervision, lives in the tray, and offers the popup menu from which the operator
@@ -31,7 +37,6 @@ public:
     // Windows opened from the menu; not owned; a missing one leaves its entry unusable.
     void setCallConsole(WindowOpener *w) { m_callConsole = w; }
     void setSendWindow(WindowOpener *w) { m_sendWindow = w; }
-    void setSetupWindow(WindowOpener *w) { m_setupWindow = w; }
     void setCallQueue(CallQueue *q) { m_callQueue = q; }
     // Loads the schedule at start-up (the scheduler wires it).
     void setScheduleLoader(std::function<void()> f) { m_loadSchedule = std::move(f); }
@@ -40,6 +45,13 @@ public:
 
     // `Tout`: arms the AT time-out `Timer3`.
     void Tout(int ms) { m_at.Tout(ms); }
+    bool ComOK() { return m_discovery.ComOK(); }
+    void GSMSet() { m_discovery.GSMSet(); }
+    void CONTROLLASMS()
+    {
+        if (m_smsPoll)
+            m_smsPoll();
+    }
     AtExchange &at() { return m_at; }
     const Services &services() const { return m_s; }
 
@@ -54,8 +66,8 @@ public:
     // Controls
     std::array<QLabel *, 9> LabelM{};
     std::array<QLabel *, 4> Label1{};
-    QProgressBar *ProgressBar1 = nullptr;
-    QProgressBar *ProgressBar2 = nullptr;
+    SignalBar *ProgressBar1 = nullptr;
+    SignalBar *ProgressBar2 = nullptr;
     QMenu *MnuPopup = nullptr;
     QAction *mnuData = nullptr;
     QAction *mnuConn = nullptr;
@@ -77,6 +89,17 @@ public:
 
     // Shows the window (state normal, then visible).
     void restore();
+    // Ends the program at once, without the exit sequence (the PIN window closed without OK).
+    void endProgram();
+
+    // The settings and PIN windows: loaded on first use, one instance each.
+    FrmSet *loadSetupWindow();
+    FrmSet *setupWindow() const;
+    void setupWindowUnloaded(FrmSet *w);
+    FrmPin *loadPinWindow();
+    FrmPin *showPinWindow();
+    FrmPin *pinWindow() const;
+    void pinWindowUnloaded(FrmPin *w);
 
 signals:
     // The program must end now (after unload).
@@ -102,7 +125,11 @@ private:
     SingleInstance m_instance;
     WindowOpener *m_callConsole = nullptr;
     WindowOpener *m_sendWindow = nullptr;
-    WindowOpener *m_setupWindow = nullptr;
+    QPointer<FrmSet> m_frmSet;
+    QPointer<FrmPin> m_frmPin;
+    Discovery m_discovery{*this};
+    SimSupervision m_simSupervision{*this};
+    NetworkPolling m_polling{*this};
     CallQueue *m_callQueue = nullptr;
     std::function<void()> m_loadSchedule;
     std::function<void()> m_smsPoll;

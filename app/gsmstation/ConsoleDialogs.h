@@ -3,7 +3,7 @@
 #include "Dialogs.h"
 
 // Message boxes for a station that runs without a display: each box is printed and answered
-// with its first button, so an unattended demonstration never blocks.
+// with its last button (Cancel, No, Ignore), so an unattended demonstration never blocks.
 class ConsoleDialogs : public Dialogs
 {
 public:

@@ -33,8 +33,8 @@ int main(int argc, char *argv[])
     QApplication::setQuitOnLastWindowClosed(false);
 
     QCommandLineParser cli;
-    cli.setApplicationDescription(QStringLiteral(
-        "Desktop station for a fleet of vending machines with GSM modems."));
+    cli.setApplicationDescription(
+        QStringLiteral("Desktop station for a fleet of vending machines with GSM modems."));
     cli.addHelpOption();
     cli.addVersionOption();
     QCommandLineOption home(QStringLiteral("home"),

@@ -121,8 +121,10 @@ private slots:
     {
         QTest::addColumn<QByteArray>("buffer");
         QTest::addColumn<QByteArray>("value");
-        QTest::newRow("identity answer") << QByteArray("\r\nTelit\r\n\r\nOK\r\n") << QByteArray("Telit");
-        QTest::newRow("echoed command before the value") << QByteArray("AT+CGMM\r\r\nGE864\r\n") << QByteArray("GE864");
+        QTest::newRow("identity answer")
+            << QByteArray("\r\nTelit\r\n\r\nOK\r\n") << QByteArray("Telit");
+        QTest::newRow("echoed command before the value")
+            << QByteArray("AT+CGMM\r\r\nGE864\r\n") << QByteArray("GE864");
         QTest::newRow("empty line") << QByteArray("\r\n\r\nOK\r\n") << QByteArray("");
         QTest::newRow("no line feed") << QByteArray("OK") << QByteArray("");
         QTest::newRow("no carriage return after it") << QByteArray("\nabc") << QByteArray("");

@@ -15,7 +15,7 @@ class Mirror : public LineDevice
 public:
     void fromStation(const QByteArray &b, const QString &) override
     {
-        Runtime::current().post(10, [this, b] { port()->deliver(this, b); });
+        Runtime::current().post(10, [this, b] { toStation(b); });
     }
 };
 } // namespace
@@ -102,8 +102,8 @@ private slots:
         script.answerNext(MsgResult::Cancel);
         QCOMPARE(d.message("NO GSM FOUND!", MsgButtons::RetryCancel, MsgIcon::Critical, "ERROR"),
                  MsgResult::Cancel);
-        QCOMPARE(d.message("again", MsgButtons::RetryCancel), MsgResult::Retry);
-        QCOMPARE(d.message("sure?", MsgButtons::YesNo), MsgResult::Yes);
+        QCOMPARE(d.message("again", MsgButtons::RetryCancel), MsgResult::Cancel);
+        QCOMPARE(d.message("sure?", MsgButtons::YesNo), MsgResult::No);
         QCOMPARE(script.messages(), QStringList({"ERROR|NO GSM FOUND!", "|again", "|sure?"}));
         QCOMPARE(script.shown().first().icon, MsgIcon::Critical);
         QCOMPARE(script.shown().first().buttons, MsgButtons::RetryCancel);

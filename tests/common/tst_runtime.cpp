@@ -81,7 +81,8 @@ private slots:
         Timer wait(QStringLiteral("wait"), 1000, false);
         connect(&wait, &Timer::tick, [&] { wait.setEnabled(false); });
         QStringList log;
-        connect(&other, &Timer::tick, [&] { log << QStringLiteral("other@%1").arg(vt.rt.nowMs()); });
+        connect(&other, &Timer::tick,
+                [&] { log << QStringLiteral("other@%1").arg(vt.rt.nowMs()); });
         connect(&outer, &Timer::tick, [&] {
             log << QStringLiteral("outer@%1").arg(vt.rt.nowMs());
             outer.setEnabled(false);

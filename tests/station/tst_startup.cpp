@@ -1,10 +1,11 @@
 #include "CallQueue.h"
+#include "FrmSet.h"
 #include "FrmStGSM.h"
 #include "StationFixture.h"
 
 #include <QAction>
-#include <QMenu>
 #include <QFile>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -88,8 +89,10 @@ private slots:
         QTest::addColumn<bool>("telmodex");
         QTest::addColumn<bool>("dirIzara");
         QTest::addColumn<QByteArray>("expectedDb"); // content of DirIzara/Dati.mdb afterwards
-        QTest::newRow("no Telmodex: nothing copied or deleted") << false << true << QByteArray("old");
-        QTest::newRow("Telmodex copied over DirIzara and removed") << true << true << QByteArray("new");
+        QTest::newRow("no Telmodex: nothing copied or deleted")
+            << false << true << QByteArray("old");
+        QTest::newRow("Telmodex copied over DirIzara and removed")
+            << true << true << QByteArray("new");
         QTest::newRow("Telmodex without DirIzara: copy fails silently, folder still removed")
             << true << false << QByteArray();
     }
@@ -126,6 +129,7 @@ private slots:
         StationFixture f;
         FrmStGSM w(f.services);
         QVERIFY(w.load());
+        w.Timer1.stop(); // no modem search in this test
         QSignalSpy ended(&w, &FrmStGSM::ended);
         f.port.setSettings("19200,N,8,1");
         QVERIFY(f.port.open());
@@ -151,6 +155,7 @@ private slots:
         FrmStGSM w(f.services);
         w.setCallConsole(&console);
         QVERIFY(w.load());
+        w.Timer1.stop();
         console.loaded = true;
         w.mnuExit->trigger();
         f.time.rt.runFor(1000);
@@ -244,16 +249,15 @@ private slots:
     void menuEntriesHandThePortOver()
     {
         StationFixture f;
-        FakeWindow console, send, setup;
+        FakeWindow console, send;
         FrmStGSM w(f.services);
         w.setCallConsole(&console);
         w.setSendWindow(&send);
-        w.setSetupWindow(&setup);
         QVERIFY(w.load());
         w.enableCallAndSend(true);
         w.mnuSet->setEnabled(true);
-        const QList<std::pair<QAction *, FakeWindow *>> entries = {
-            {w.mnuCall, &console}, {w.mnuSSMS, &send}, {w.mnuSet, &setup}};
+        const QList<std::pair<QAction *, FakeWindow *>> entries = {{w.mnuCall, &console},
+                                                                   {w.mnuSSMS, &send}};
         for (auto [action, window] : entries) {
             modPublic().StationActive = true;
             QDir::setCurrent(f.workFolder());
@@ -263,6 +267,10 @@ private slots:
         }
         w.mnuCall->trigger();
         QCOMPARE(QDir::currentPath(), f.programFolder()); // "Call" works in the program folder
+        modPublic().StationActive = true;
+        w.mnuSet->trigger();
+        QVERIFY(!modPublic().StationActive);
+        QVERIFY(w.setupWindow() && w.setupWindow()->isVisible());
     }
 };
 

@@ -35,7 +35,10 @@ struct StationFixture
     ~StationFixture() { QDir::setCurrent(QDir::tempPath()); }
 
     QString workFolder() const { return QDir(tmp.path()).absolutePath(); }
-    QString programFolder() const { return QDir(tmp.path()).absoluteFilePath(QStringLiteral("prog")); }
+    QString programFolder() const
+    {
+        return QDir(tmp.path()).absoluteFilePath(QStringLiteral("prog"));
+    }
     qint64 now() const { return time.rt.nowMs(); }
 
     VirtualTimeScope time;

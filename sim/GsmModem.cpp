@@ -1,0 +1,160 @@
+#include "GsmModem.h"
+
+namespace {
+// The parameters of "=a,b,c" (quotes removed).
+QList<QByteArray> params(const QByteArray &rest)
+{
+    QList<QByteArray> out;
+    if (!rest.startsWith('='))
+        return out;
+    for (QByteArray p : rest.mid(1).split(',')) {
+        p = p.trimmed();
+        if (p.size() >= 2 && p.startsWith('"') && p.endsWith('"'))
+            p = p.mid(1, p.size() - 2);
+        out << p;
+    }
+    return out;
+}
+
+bool isNumber(const QByteArray &s)
+{
+    bool ok = false;
+    s.toInt(&ok);
+    return ok;
+}
+} // namespace
+
+GsmModem::GsmModem(const Config &config, QObject *parent) : ModemSim(parent), m_cfg(config)
+{
+    setBauds(m_cfg.bauds);
+    // Settings the station writes and this modem simply accepts.
+    for (const char *name : {"+ICF", "+IFC", "+CBST", "S0", "X", "+CNMI", "+CSMP", "+CMGF", "$SCRT",
+                             "+CSAS", "+CMEE", "V1", "Q0", "&C", "&D", "+CSCS"})
+        handle(name, [](const QByteArray &) { return Reply::ok(); });
+    handle("&W", [this](const QByteArray &) {
+        ++m_profileWrites;
+        return Reply::ok();
+    });
+    handle("+IPR", [this](const QByteArray &rest) {
+        const QList<QByteArray> p = params(rest);
+        if (p.size() != 1 || !isNumber(p[0]))
+            return Reply::error();
+        // The new rate applies from the next command on: this answer still goes out.
+        m_cfg.bauds = {p[0].toInt()};
+        setBauds(m_cfg.bauds);
+        return Reply::ok();
+    });
+    handle("#AUTOBND", [this](const QByteArray &rest) {
+        if (rest.isEmpty() || rest == "?")
+            return Reply::line("#AUTOBND: " + QByteArray::number(m_cfg.autoBand ? 1 : 0));
+        const QList<QByteArray> p = params(rest);
+        if (p.size() != 1 || (p[0] != "0" && p[0] != "1"))
+            return Reply::error();
+        m_cfg.autoBand = p[0] == "1";
+        return Reply::ok();
+    });
+    handle("+CPIN", [this](const QByteArray &rest) { return cpin(rest); });
+    handle("+CGMI", [this](const QByteArray &) { return Reply::line(m_cfg.manufacturer); });
+    handle("+CGMM", [this](const QByteArray &) { return Reply::line(m_cfg.model); });
+    handle("+CGSN", [this](const QByteArray &) { return Reply::line(m_cfg.imei); });
+    handle("+CGMR", [](const QByteArray &) { return Reply::line("1.00.000"); });
+    handle("+CSCA", [this](const QByteArray &rest) {
+        if (!simUsable())
+            return Reply::error();
+        if (rest == "?")
+            return Reply::line("+CSCA: \"" + m_cfg.serviceCentre + "\",145");
+        const QList<QByteArray> p = params(rest);
+        if (p.isEmpty() || p[0].isEmpty())
+            return Reply::error();
+        m_cfg.serviceCentre = p[0];
+        return Reply::ok();
+    });
+    handle("+COPS", [this](const QByteArray &rest) { return cops(rest); });
+    handle("+CGATT", [this](const QByteArray &rest) {
+        if (rest != "?")
+            return Reply::error();
+        return Reply::line("+CGATT: " + QByteArray(simUsable() && m_cfg.gprsAttached ? "1" : "0"));
+    });
+    handle("+CSQ", [this](const QByteArray &rest) {
+        if (!rest.isEmpty())
+            return rest == "=?" ? Reply::line("+CSQ: (0-31,99),(0-7,99)") : Reply::error();
+        return Reply::line("+CSQ: " + QByteArray::number(m_cfg.rssi) + ',' +
+                           QByteArray::number(m_cfg.ber));
+    });
+    handle("+CREG", [this](const QByteArray &rest) {
+        if (rest == "?")
+            return Reply::line("+CREG: 0," +
+                               QByteArray::number(simUsable() ? m_cfg.registration : 0));
+        if (rest == "=?")
+            return Reply::line("+CREG: (0-2)");
+        return rest.startsWith('=') ? Reply::ok() : Reply::error();
+    });
+}
+
+ModemSim::Reply GsmModem::cpin(const QByteArray &rest)
+{
+    if (rest == "?") {
+        switch (m_cfg.sim) {
+        case SimState::Ready:
+            return Reply::line("+CPIN: READY");
+        case SimState::WantsPin:
+            return Reply::line("+CPIN: SIM PIN");
+        case SimState::WantsPuk:
+            return Reply::line("+CPIN: SIM PUK");
+        case SimState::PhoneLock:
+            return Reply::line("+CPIN: PH-SIM PIN");
+        case SimState::Failing:
+            return Reply::error();
+        }
+    }
+    const QList<QByteArray> p = params(rest);
+    if (p.isEmpty())
+        return Reply::error();
+    switch (m_cfg.sim) {
+    case SimState::WantsPin:
+        if (p.size() == 1 && p[0] == m_cfg.pin) {
+            m_cfg.sim = SimState::Ready;
+            m_pinLeft = 3;
+            return Reply::ok();
+        }
+        if (--m_pinLeft == 0)
+            m_cfg.sim = SimState::WantsPuk;
+        return Reply::error();
+    case SimState::WantsPuk:
+        if (p.size() == 2 && p[0] == m_cfg.puk && p[1].size() >= 4) {
+            m_cfg.sim = SimState::Ready;
+            m_cfg.pin = p[1];
+            m_pinLeft = 3;
+            m_pukLeft = 10;
+            return Reply::ok();
+        }
+        --m_pukLeft;
+        return Reply::error();
+    default:
+        return Reply::error(); // nothing to enter
+    }
+}
+
+ModemSim::Reply GsmModem::cops(const QByteArray &rest)
+{
+    if (rest == "?") {
+        if (!simUsable() || !m_cfg.registeredOperator || m_cfg.registration == 0)
+            return Reply::line("+COPS: 0");
+        if (m_copsFormat == 2 || m_cfg.operatorName.isEmpty())
+            return Reply::line("+COPS: 0,2,\"" + m_cfg.operatorCode + '"');
+        return Reply::line("+COPS: 0,0,\"" + m_cfg.operatorName + '"');
+    }
+    const QList<QByteArray> p = params(rest);
+    if (p.isEmpty() || !isNumber(p[0]))
+        return Reply::error();
+    const int mode = p[0].toInt();
+    if (mode == 3) {
+        if (p.size() < 2 || (p[1] != "0" && p[1] != "2"))
+            return Reply::error();
+        m_copsFormat = p[1].toInt();
+        return Reply::ok();
+    }
+    if (mode == 0)
+        return simUsable() ? Reply::ok() : Reply::error();
+    return Reply::error();
+}

@@ -1,0 +1,124 @@
+#include "FrmSet.h"
+
+#include "Dialogs.h"
+#include "FrmPin.h"
+#include "FrmStGSM.h"
+#include "ModPublic.h"
+#include "ModemCommands.h"
+#include "SerialPort.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+FrmSet::FrmSet(FrmStGSM &main)
+    : QWidget(nullptr, Qt::Window), m_main(main), m_at(*main.services().port, Timer1)
+{
+    setWindowTitle(QStringLiteral("Setup"));
+    Label2 = new QLabel(QStringLiteral("Service Center"), this);
+    Text2 = new QLineEdit(this);
+    Text2->setMaxLength(18);
+    Command1 = new QPushButton(QStringLiteral("Set GSM"), this);
+    Check1 = new QCheckBox(QStringLiteral("Enable   PIN2"), this);
+    auto *grid = new QGridLayout(this);
+    grid->addWidget(Label2, 0, 0);
+    grid->addWidget(Text2, 0, 1);
+    grid->addWidget(Check1, 1, 0);
+    grid->addWidget(Command1, 1, 1);
+    connect(&Timer1, &Timer::tick, this, [this] { Timer1.setEnabled(false); });
+    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+    connect(Check1, &QCheckBox::clicked, this, [this] { Check1_Click(); });
+    readServiceCentre();
+}
+
+void FrmSet::readServiceCentre()
+{
+    m_at.flush();
+    m_at.clear();
+    TimOut(1000);
+    m_at.send("AT+CSCA?\r");
+    // "OK" is looked for right after a read, "ERROR" from the next round on.
+    for (;;) {
+        if (!m_at.waitRound())
+            return;
+        m_at.readPort();
+        if (m_at.contains(OK_))
+            break;
+        if (m_at.contains(ERROR_)) {
+            Text2->setEnabled(false);
+            return;
+        }
+    }
+    const QByteArray &buf = m_at.buffer();
+    const int p = buf.indexOf('"');
+    const int q = p >= 0 ? buf.indexOf('"', p + 1) : -1;
+    if (q - p > 1)
+        Text2->setText(QString::fromLatin1(buf.mid(p + 1, q - p - 1)));
+}
+
+void FrmSet::Command1_Click()
+{
+    modPublic().StationActive = false;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    Command1->setEnabled(false);
+
+    SerialPort &port = *m_main.services().port;
+    if (port.isOpen())
+        port.close();
+    port.setDtrEnable(true);
+    port.setRtsEnable(true);
+    port.open();
+
+    QList<QByteArray> commands = {"AT",     "AT+ICF=3,4",  "AT+IFC=0,0", "AT+CBST=7,0,1",
+                                  "ATS0=0", "AT+CNMI=0,0", "AT+CSMP=1",  "AT+CMGF=1"};
+    // A disabled field (the modem refused the query) sends no service centre either.
+    if (Text2->isEnabled() && !Text2->text().isEmpty())
+        commands << "AT+CSCA=\"" + Text2->text().toLatin1() + '"';
+    commands << "AT$SCRT"
+             << "AT+CSAS"
+             << "ATX0"
+             << "ATE0";
+    sendEach(m_at, commands, 1000);
+    const bool changed = checkAutoBand(m_at);
+
+    m_main.Timer1.setEnabled(true);
+    m_main.Timer2.setEnabled(false);
+    QApplication::restoreOverrideCursor();
+    Command1->setEnabled(true);
+    modPublic().StationActive = true;
+    if (changed)
+        m_main.services().dialogs->message(QString::fromLatin1(ModemChangedMessage), MsgButtons::Ok,
+                                           MsgIcon::Information);
+    unload();
+}
+
+void FrmSet::Check1_Click()
+{
+    FrmPin *pin = m_main.loadPinWindow();
+    pin->Check1->setChecked(Check1->isChecked());
+    if (Check1->isChecked()) {
+        m_main.showPinWindow()->Vpin2();
+        unload();
+    }
+}
+
+void FrmSet::unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    modPublic().StationActive = true;
+    if (!m_main.Timer1.isEnabled())
+        m_main.Timer2.setEnabled(true);
+    m_main.setupWindowUnloaded(this);
+}
+
+void FrmSet::closeEvent(QCloseEvent *e)
+{
+    e->accept();
+    unload();
+}

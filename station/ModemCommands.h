@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+
+class AtExchange;
+
+// Sends each command with the same time-out, waiting for a bare "OK"; the outcome is not used.
+void sendEach(AtExchange &at, const QList<QByteArray> &commands, int timeoutMs);
+
+// Switches the modem's automatic band selection on when it is off, then stores the profile
+// with "AT&W". Returns true when the selection was changed (the modem must be restarted).
+bool checkAutoBand(AtExchange &at);
+
+// The number at the start of text after leading blanks, as far as digits go (0 when none):
+// how the station reads numbers out of modem answers.
+int leadingNumber(const QByteArray &text);
+
+inline const QByteArray ModemChangedMessage =
+    QByteArrayLiteral("Modified AUTO BAND.Close Program and Turn OFF/ON MODEM");
