@@ -31,6 +31,20 @@ GsmModem::GsmModem(const Config &config, QObject *parent) : ModemSim(parent), m_
     for (const char *name : {"+ICF", "+IFC", "+CBST", "S0", "X", "+CNMI", "+CSMP", "+CMGF", "$SCRT",
                              "+CSAS", "+CMEE", "V1", "Q0", "&C", "&D", "+CSCS"})
         handle(name, [](const QByteArray &) { return Reply::ok(); });
+    handle("+CFUN", [](const QByteArray &rest) {
+        if (rest == "?")
+            return Reply::line("+CFUN: 1");
+        if (rest == "=?")
+            return Reply::line("+CFUN: (0,1),(0,1)");
+        return rest.startsWith('=') ? Reply::ok() : Reply::error();
+    });
+    handle("+CSCS", [](const QByteArray &rest) {
+        if (rest == "?")
+            return Reply::line("+CSCS: \"IRA\"");
+        if (rest == "=?")
+            return Reply::line("+CSCS: (\"IRA\",\"GSM\",\"UCS2\")");
+        return rest.startsWith('=') ? Reply::ok() : Reply::error();
+    });
     handle("&W", [this](const QByteArray &) {
         ++m_profileWrites;
         return Reply::ok();
@@ -58,6 +72,9 @@ GsmModem::GsmModem(const Config &config, QObject *parent) : ModemSim(parent), m_
     handle("+CGMM", [this](const QByteArray &) { return Reply::line(m_cfg.model); });
     handle("+CGSN", [this](const QByteArray &) { return Reply::line(m_cfg.imei); });
     handle("+CGMR", [](const QByteArray &) { return Reply::line("1.00.000"); });
+    handle("+CIMI", [this](const QByteArray &) {
+        return simUsable() ? Reply::line(m_cfg.operatorCode + "0123456789") : Reply::error();
+    });
     handle("+CSCA", [this](const QByteArray &rest) {
         if (!simUsable())
             return Reply::error();
@@ -82,13 +99,33 @@ GsmModem::GsmModem(const Config &config, QObject *parent) : ModemSim(parent), m_
                            QByteArray::number(m_cfg.ber));
     });
     handle("+CREG", [this](const QByteArray &rest) {
-        if (rest == "?")
-            return Reply::line("+CREG: 0," +
-                               QByteArray::number(simUsable() ? m_cfg.registration : 0));
-        if (rest == "=?")
-            return Reply::line("+CREG: (0-2)");
-        return rest.startsWith('=') ? Reply::ok() : Reply::error();
+        return registrationQuery("+CREG", rest, m_cregMode,
+                                 simUsable() ? m_cfg.registration : 0);
     });
+    handle("+CGREG", [this](const QByteArray &rest) {
+        const bool attached = simUsable() && m_cfg.gprsAttached;
+        return registrationQuery("+CGREG", rest, m_cgregMode, attached ? m_cfg.registration : 0);
+    });
+}
+
+// "+CREG"/"+CGREG": "=n" chooses how much the query reports, "?" reports the status, with the
+// location and cell when n is 2 and the modem is registered.
+ModemSim::Reply GsmModem::registrationQuery(const QByteArray &name, const QByteArray &rest,
+                                            int &mode, int status)
+{
+    if (rest == "=?")
+        return Reply::line(name + ": (0-2)");
+    if (rest == "?") {
+        QByteArray line = name + ": " + QByteArray::number(mode) + ',' + QByteArray::number(status);
+        if (mode == 2 && (status == 1 || status == 5))
+            line += ",\"1A2B\",\"3C4D\"";
+        return Reply::line(line);
+    }
+    const QList<QByteArray> p = params(rest);
+    if (p.size() != 1 || (p[0] != "0" && p[0] != "1" && p[0] != "2"))
+        return Reply::error();
+    mode = p[0].toInt();
+    return Reply::ok();
 }
 
 ModemSim::Reply GsmModem::cpin(const QByteArray &rest)

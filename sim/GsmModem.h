@@ -45,11 +45,14 @@ public:
 private:
     Reply cpin(const QByteArray &rest);
     Reply cops(const QByteArray &rest);
+    Reply registrationQuery(const QByteArray &name, const QByteArray &rest, int &mode, int status);
     bool simUsable() const { return m_cfg.sim == SimState::Ready; }
 
     Config m_cfg;
     int m_pinLeft = 3;
     int m_pukLeft = 10;
     int m_copsFormat = 0; // 0 long alphanumeric, 2 numeric
+    int m_cregMode = 0;
+    int m_cgregMode = 0;
     int m_profileWrites = 0;
 };

@@ -13,7 +13,6 @@ constexpr char Esc = 27;
 
 ModemSim::ModemSim(QObject *parent) : LineDevice(parent)
 {
-    handle("", [](const QByteArray &) { return Reply::ok(); }); // plain "AT"
     handle("Z", [this](const QByteArray &) {
         resetProfile();
         return Reply::ok();
@@ -70,8 +69,11 @@ void ModemSim::send(const QByteArray &bytes)
 
 void ModemSim::fromStation(const QByteArray &bytes, const QString &settings)
 {
-    if (!m_bauds.contains(baudOf(settings)))
-        return; // at a speed the modem does not run, it hears only noise
+    // At a speed the modem does not run it hears only noise; a line that does not say its
+    // speed (a pseudo-terminal left at 0) is heard.
+    const int baud = baudOf(settings);
+    if (baud != 0 && !m_bauds.contains(baud))
+        return;
     for (char c : bytes) {
         if (m_text) {
             if (c == CtrlZ) {
@@ -90,6 +92,10 @@ void ModemSim::fromStation(const QByteArray &bytes, const QString &settings)
                 if (m_echo)
                     send(QByteArray(1, c));
             }
+            continue;
+        }
+        if (c == Esc) {
+            m_line.clear(); // abandons a half-typed command
             continue;
         }
         if (m_echo)
@@ -132,6 +138,8 @@ void ModemSim::runLine(const QByteArray &line)
 
 ModemSim::Reply ModemSim::dispatch(const QByteArray &body)
 {
+    if (body.isEmpty())
+        return Reply::ok(); // plain "AT"
     const QByteArray upper = body.toUpper();
     // Longest registered name that starts the command.
     for (auto it = m_handlers.rbegin(); it != m_handlers.rend(); ++it) {
