@@ -32,7 +32,7 @@ SmsDesk::SmsDesk(FrmStGSM &station, const Services &services, ModemSim *modem,
         m_store->install(*modem);
         m_fleet = std::make_unique<SimulatedFleet>(
             *m_store, *services.clock, DemoData::machineNumbers(), DemoData::strangerNumber());
-        m_fleet->start();
+        m_fleet->start(15000, 20000, 35000);
     }
 
     m_send = std::make_unique<FrmSend>(services, station.at(), station.Timer2, &station, logFolder);

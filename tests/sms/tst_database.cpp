@@ -76,8 +76,10 @@ private slots:
         f.close();
         SqlMachineDb db(file);
         QVERIFY(!db.open());
+        QVERIFY2(db.error().startsWith("file is not a database"), qPrintable(db.error()));
         QVERIFY(db.failureMessage().startsWith(
-            QStringLiteral("The machine database %1 cannot be used: ").arg(file)));
+            QStringLiteral("The machine database %1 cannot be used: file is not a database")
+                .arg(file)));
         QVERIFY(db.failureMessage().endsWith(
             "Machines, sale points and operators will not be found and events will not be "
             "filed until it is repaired."));

@@ -86,7 +86,7 @@ private slots:
         r.viewer.insertItem(1, message(1, "+39111", "DOOR"));
         r.viewer.insertItem(2, message(2, "+39999", "NEXT"));
         r.viewer.showWindow();
-        const int compactHeight = r.viewer.height();
+        const int fullHeight = r.viewer.height();
         QVERIFY(r.viewer.machineShown());
         QCOMPARE(r.viewer.Label1[1]->text(), QString("Coffee 7"));
         QCOMPARE(r.viewer.Label1[2]->text(), QString("Bar Roma"));
@@ -106,7 +106,17 @@ private slots:
         QCOMPARE(r.viewer.queued(), 1);
         QCOMPARE(r.viewer.Label2[0]->text(), QString("+39999"));
         QVERIFY(!r.viewer.machineShown());
-        QCOMPARE(compactHeight - r.viewer.height(), 1000 / 15);
+        QCOMPARE(fullHeight - r.viewer.height(), 1000 / 15);
+
+        // The machine of the previous message does not stick to an unknown sender.
+        r.viewer.Command1_Click();
+        QCOMPARE(r.events().value(1), DbRecord({{"Number", "+39999"},
+                                                {"Data", "21/03/05 10:15:00"},
+                                                {"SMS", "NEXT"},
+                                                {"Vending machine", ""},
+                                                {"Sale point", ""},
+                                                {"Operator", ""}}));
+        QVERIFY(!r.viewer.isLoaded());
     }
 
     void theEventCutsNumberAndText_data()
