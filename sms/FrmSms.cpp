@@ -107,10 +107,7 @@ void FrmSms::unload()
 
 void FrmSms::closeEvent(QCloseEvent *e)
 {
-    if (m_closing)
-        e->accept();
-    else
-        e->ignore();
+    e->setAccepted(m_closing);
 }
 
 bool FrmSms::event(QEvent *e)
