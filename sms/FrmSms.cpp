@@ -1,0 +1,229 @@
+#include "FrmSms.h"
+
+#include "Dialogs.h"
+#include "FrmSend.h"
+#include "MachineDb.h"
+#include "ModPublic.h"
+#include "TextBox.h"
+
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+
+using TextBox::px;
+
+namespace {
+// Design positions (twips) of the full layout; the compact one sits 1000 twips higher.
+constexpr int FullTextTop = 1440;
+constexpr int FullButtonTop = 3120;
+constexpr int Shift = 1000;
+constexpr int ListGap = 500;
+constexpr int ListHeight = 1500;
+constexpr int DesignHeight = FullButtonTop + ListGap + ListHeight + 120;
+const QString Crlf = QStringLiteral("\r\n");
+} // namespace
+
+FrmSms::FrmSms(const Services &services, const QString &databasePath, FrmSend &send,
+               QWidget *parent)
+    : QWidget(parent), m_s(services), m_databasePath(databasePath), m_send(send)
+{
+    setWindowTitle(QStringLiteral("SMS"));
+    // No close from the title bar: the last "OK" closes the window.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint |
+                   Qt::CustomizeWindowHint);
+    const char *headings[5] = {"GSM", "Distributor", "Sale Point", "Operator", "Date"};
+    for (int i = 0; i < 5; ++i) {
+        LabelM[i] = new QLabel(QString::fromLatin1(headings[i]), this);
+        LabelM[i]->setObjectName(QStringLiteral("LabelM(%1)").arg(i));
+    }
+    for (int i = 0; i < 3; ++i) {
+        Label2[i] = new QLabel(this);
+        Label2[i]->setObjectName(QStringLiteral("Label2(%1)").arg(i));
+    }
+    for (int i = 1; i < 4; ++i) {
+        Label1[i] = new QLabel(this);
+        Label1[i]->setObjectName(QStringLiteral("Label1(%1)").arg(i));
+        LabelM[i]->setGeometry(px(120), px(120 + 320 * i), px(1200), px(255));
+        Label1[i]->setGeometry(px(1440), px(120 + 320 * i), px(4200), px(255));
+        Label1[i]->setFrameShape(QFrame::Panel);
+    }
+    LabelM[0]->setGeometry(px(120), px(120), px(600), px(255));
+    Label2[0]->setGeometry(px(720), px(120), px(1920), px(255));
+    LabelM[4]->setGeometry(px(2760), px(120), px(600), px(255));
+    Label2[1]->setGeometry(px(3360), px(120), px(1080), px(255));
+    Label2[2]->setGeometry(px(4560), px(120), px(1080), px(255));
+    TextSms = new QPlainTextEdit(this);
+    TextSms->setObjectName(QStringLiteral("TextSms"));
+    TextSms->setFont(TextBox::terminalFont());
+    Command1 = new QPushButton(QStringLiteral("OK"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command2 = new QPushButton(QStringLiteral("Send"), this);
+    Command2->setObjectName(QStringLiteral("Command2"));
+    ListView1 = new QTreeWidget(this);
+    ListView1->setObjectName(QStringLiteral("ListView1"));
+    ListView1->setRootIsDecorated(false);
+    ListView1->setColumnCount(0);
+    resize(px(5760), px(DesignHeight));
+    place(true);
+
+    connect(Command1, &QPushButton::clicked, this, &FrmSms::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &FrmSms::Command2_Click);
+}
+
+FrmSms::~FrmSms() = default;
+
+void FrmSms::load()
+{
+    m_loaded = true;
+    modPublic().LinkActive = false;
+    ListView1->clear();
+    const char *columns[5] = {"N\u00B0", "Tel", "Data", "Ora", "SMS"};
+    const int widths[5] = {400, 1000, 1000, 1000, 1000};
+    QStringList labels;
+    for (const char *c : columns)
+        labels << QString::fromUtf8(c);
+    ListView1->setHeaderLabels(labels);
+    for (int i = 0; i < 5; ++i)
+        ListView1->header()->resizeSection(i, px(widths[i]));
+    m_db = std::make_unique<SqlMachineDb>(m_databasePath);
+    if (!m_db->open())
+        m_s.dialogs->message(m_db->failureMessage(), MsgButtons::Ok, MsgIcon::Exclamation,
+                             QStringLiteral("Error"));
+}
+
+void FrmSms::unload()
+{
+    m_loaded = false;
+    m_closing = true;
+    close();
+    m_closing = false;
+    ListView1->clear();
+    ListView1->setColumnCount(0);
+    m_db.reset();
+}
+
+void FrmSms::closeEvent(QCloseEvent *e)
+{
+    e->setAccepted(m_closing);
+}
+
+bool FrmSms::event(QEvent *e)
+{
+    if (e->type() == QEvent::WindowActivate && m_loaded)
+        showNext();
+    return QWidget::event(e);
+}
+
+int FrmSms::queued() const
+{
+    return ListView1->topLevelItemCount();
+}
+
+void FrmSms::insertItem(int position, const SmsListing::Message &m)
+{
+    if (!m_loaded)
+        load();
+    auto *item = new QTreeWidgetItem({QString::number(m.index), QString::fromLatin1(m.number),
+                                      QString::fromLatin1(m.date), QString::fromLatin1(m.time),
+                                      QString::fromLatin1(m.text)});
+    ListView1->insertTopLevelItem(qBound(0, position - 1, queued()), item);
+}
+
+void FrmSms::showWindow()
+{
+    if (!m_loaded)
+        load();
+    show();
+    raise();
+    showNext();
+}
+
+void FrmSms::FrmSize(int mode)
+{
+    if (m_fullHeight == 0)
+        m_fullHeight = height(); // the design size is the full layout's
+    place(mode == 1);
+    setFixedSize(width(), m_fullHeight - (m_machineShown ? 0 : px(Shift)));
+}
+
+void FrmSms::place(bool full)
+{
+    m_machineShown = full;
+    const int shift = full ? 0 : Shift;
+    for (int i = 1; i < 4; ++i) {
+        LabelM[i]->setVisible(m_machineShown);
+        Label1[i]->setVisible(m_machineShown);
+    }
+    const int textTop = FullTextTop - shift;
+    const int buttonTop = FullButtonTop - shift;
+    TextSms->setGeometry(px(120), px(textTop), px(5520), px(buttonTop - textTop - 120));
+    Command1->setGeometry(px(120), px(buttonTop), px(1200), px(375));
+    Command2->setGeometry(px(1440), px(buttonTop), px(1200), px(375));
+    ListView1->setGeometry(px(120), px(buttonTop + ListGap), px(5520), px(ListHeight));
+}
+
+void FrmSms::showNext()
+{
+    if (queued() == 0) {
+        FrmSize(0);
+        return;
+    }
+    const QTreeWidgetItem *row = ListView1->topLevelItem(0);
+    const QString number = row->text(1);
+    Label2[0]->setText(number);
+    Label2[1]->setText(row->text(2));
+    Label2[2]->setText(row->text(3));
+    TextBox::setText(TextSms, row->text(4));
+    const auto machine =
+        m_db ? m_db->findFirst(MachineTables::Distributori, QStringLiteral("GSM"), number)
+             : std::nullopt;
+    Label1[1]->setText(machine ? machine->value(QStringLiteral("Description")) : QString());
+    Label1[2]->setText(machine ? machine->value(QStringLiteral("Sale point")) : QString());
+    Label1[3]->setText(machine ? machine->value(QStringLiteral("Operator")) : QString());
+    FrmSize(machine ? 1 : 0);
+}
+
+void FrmSms::Command1_Click()
+{
+    const int rows = queued();
+    if (rows > 0)
+        delete ListView1->takeTopLevelItem(0);
+    DbRecord event{{QStringLiteral("Number"), Label2[0]->text().left(15)},
+                   {QStringLiteral("Data"), Label2[1]->text() + ' ' + Label2[2]->text()},
+                   {QStringLiteral("SMS"), TextBox::text(TextSms).left(160)}};
+    if (m_machineShown) {
+        event.insert(QStringLiteral("Vending machine"), Label1[1]->text());
+        event.insert(QStringLiteral("Sale point"), Label1[2]->text());
+        event.insert(QStringLiteral("Operator"), Label1[3]->text());
+    }
+    // A failed save must not stop the queue: the message is in the monthly log anyway.
+    if (m_db)
+        m_db->append(MachineTables::Eventi, event);
+    if (rows <= 1)
+        unload();
+    else
+        showNext();
+}
+
+void FrmSms::Command2_Click()
+{
+    m_send.showWindow();
+    QString text;
+    if (m_machineShown && m_db) {
+        if (const auto point = m_db->findFirst(MachineTables::PuntiVendita, QStringLiteral("Name"),
+                                               Label1[2]->text())) {
+            for (const char *f : {"Name", "Address", "City", "Telephone"})
+                text += point->value(QString::fromLatin1(f)) + Crlf;
+        }
+        text += Label1[1]->text() + Crlf;
+    }
+    text += TextBox::text(TextSms);
+    m_send.setText(text);
+    std::optional<DbRecord> op;
+    if (m_machineShown && m_db)
+        op = m_db->findFirst(MachineTables::Operatori, QStringLiteral("Name"), Label1[3]->text());
+    m_send.setNumber(op ? op->value(QStringLiteral("Celular")) : Label2[0]->text());
+}

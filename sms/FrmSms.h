@@ -1,0 +1,68 @@
+#pragma once
+
+#include "Services.h"
+#include "SmsListing.h"
+
+#include <QWidget>
+#include <array>
+#include <memory>
+
+class FrmSend;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QTreeWidget;
+class SqlMachineDb;
+
+// "SMS": the queue of received messages. The message in the first row is on show with the
+// machine that sent it; "OK" files it as an event and moves on, "Send" forwards it.
+class FrmSms : public QWidget
+{
+    Q_OBJECT
+public:
+    // databasePath: the machine database, opened each time the window loads.
+    FrmSms(const Services &services, const QString &databasePath, FrmSend &send,
+           QWidget *parent = nullptr);
+    ~FrmSms() override;
+
+    // Adds a message to the queue at row position (1 = top); loads the window if needed.
+    void insertItem(int position, const SmsListing::Message &m);
+    // Shows the window with the message in the first row.
+    void showWindow();
+    bool isLoaded() const { return m_loaded; }
+    int queued() const;
+    // Whether a machine was identified for the message on show (full layout).
+    bool machineShown() const { return m_machineShown; }
+
+    // 0: compact layout (no machine identified), 1: full layout.
+    void FrmSize(int mode);
+    void showNext();
+    void Command1_Click();
+    void Command2_Click();
+
+    QTreeWidget *ListView1 = nullptr;
+    std::array<QLabel *, 3> Label2{};
+    std::array<QLabel *, 4> Label1{}; // 1 to 3 are bound to the machine
+    std::array<QLabel *, 5> LabelM{};
+    QPlainTextEdit *TextSms = nullptr;
+    QPushButton *Command1 = nullptr;
+    QPushButton *Command2 = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent *e) override;
+    bool event(QEvent *e) override;
+
+private:
+    void load();
+    void unload();
+    void place(bool full);
+
+    Services m_s;
+    QString m_databasePath;
+    FrmSend &m_send;
+    std::unique_ptr<SqlMachineDb> m_db;
+    bool m_loaded = false;
+    bool m_closing = false;
+    bool m_machineShown = true;
+    int m_fullHeight = 0; // taken at the first layout switch
+};

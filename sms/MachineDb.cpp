@@ -1,0 +1,177 @@
+#include "MachineDb.h"
+
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace MachineTables {
+QStringList tables()
+{
+    return {Distributori, PuntiVendita, Operatori, Eventi};
+}
+
+QStringList fields(const QString &table)
+{
+    if (table == Distributori)
+        return {"GSM", "Description", "Sale point", "Operator"};
+    if (table == PuntiVendita)
+        return {"Name", "Address", "City", "Telephone"};
+    if (table == Operatori)
+        return {"Name", "Celular"};
+    if (table == Eventi)
+        return {"Number", "Data", "SMS", "Vending machine", "Sale point", "Operator"};
+    return {};
+}
+} // namespace MachineTables
+
+namespace {
+int g_connections = 0;
+
+DbRecord recordOf(const QSqlQuery &q)
+{
+    DbRecord r;
+    const QSqlRecord rec = q.record();
+    for (int i = 0; i < rec.count(); ++i)
+        r.insert(rec.fieldName(i), q.value(i).toString());
+    return r;
+}
+} // namespace
+
+SqlMachineDb::SqlMachineDb(const QString &path)
+    : m_path(path), m_connection(QStringLiteral("machinedb-%1").arg(++g_connections))
+{
+}
+
+SqlMachineDb::~SqlMachineDb()
+{
+    if (QSqlDatabase::contains(m_connection)) {
+        QSqlDatabase::database(m_connection, false).close();
+        QSqlDatabase::removeDatabase(m_connection);
+    }
+}
+
+QString SqlMachineDb::quoted(const QString &identifier) const
+{
+    return QSqlDatabase::database(m_connection, false)
+        .driver()
+        ->escapeIdentifier(identifier, QSqlDriver::TableName);
+}
+
+bool SqlMachineDb::open()
+{
+    m_ok = false;
+    m_error.clear();
+    const bool existed = QFileInfo::exists(m_path);
+    QSqlDatabase db = QSqlDatabase::contains(m_connection)
+                          ? QSqlDatabase::database(m_connection, false)
+                          : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+    db.setDatabaseName(m_path);
+    if (!db.open()) {
+        m_error = db.lastError().text();
+        return false;
+    }
+    // SQLite opens any file lazily: only a first read shows whether it is a database.
+    QSqlQuery probe(db);
+    if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
+        m_error = probe.lastError().text();
+        db.close();
+        return false;
+    }
+    m_ok = true;
+    if (!existed && !createTables())
+        return false;
+    m_error = missingParts();
+    return m_error.isEmpty();
+}
+
+bool SqlMachineDb::createTables()
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    for (const QString &table : MachineTables::tables()) {
+        QStringList columns;
+        for (const QString &f : MachineTables::fields(table))
+            columns << quoted(f) + QStringLiteral(" TEXT");
+        QSqlQuery q(db);
+        if (!q.exec(
+                QStringLiteral("CREATE TABLE %1 (%2)").arg(quoted(table), columns.join(", ")))) {
+            m_error = q.lastError().text();
+            return false;
+        }
+    }
+    return true;
+}
+
+QString SqlMachineDb::missingParts()
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QStringList missing;
+    for (const QString &table : MachineTables::tables()) {
+        const QSqlRecord rec = db.record(table);
+        if (rec.isEmpty()) {
+            missing << QStringLiteral("table %1").arg(table);
+            continue;
+        }
+        for (const QString &f : MachineTables::fields(table))
+            if (!rec.contains(f))
+                missing << QStringLiteral("field \"%1\" of %2").arg(f, table);
+    }
+    return missing.isEmpty() ? QString() : QStringLiteral("missing ") + missing.join(", ");
+}
+
+QString SqlMachineDb::failureMessage() const
+{
+    return QStringLiteral("The machine database %1 cannot be used: %2.\r\n"
+                          "Machines, sale points and operators will not be found and events "
+                          "will not be filed until it is repaired.")
+        .arg(QFileInfo(m_path).absoluteFilePath(), m_error);
+}
+
+std::optional<DbRecord> SqlMachineDb::findFirst(const QString &table, const QString &field,
+                                                const QString &value)
+{
+    if (!m_ok)
+        return std::nullopt;
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    q.prepare(QStringLiteral("SELECT * FROM %1 WHERE %2 = ? ORDER BY rowid LIMIT 1")
+                  .arg(quoted(table), quoted(field)));
+    q.addBindValue(value);
+    if (!q.exec() || !q.next())
+        return std::nullopt;
+    return recordOf(q);
+}
+
+QList<DbRecord> SqlMachineDb::records(const QString &table)
+{
+    QList<DbRecord> out;
+    if (!m_ok)
+        return out;
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    if (!q.exec(QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(quoted(table))))
+        return out;
+    while (q.next())
+        out << recordOf(q);
+    return out;
+}
+
+bool SqlMachineDb::append(const QString &table, const DbRecord &record)
+{
+    if (!m_ok || record.isEmpty())
+        return false;
+    QStringList names;
+    QStringList marks;
+    QList<QString> values;
+    for (auto it = record.cbegin(); it != record.cend(); ++it) {
+        names << quoted(it.key());
+        marks << QStringLiteral("?");
+        values << it.value();
+    }
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                  .arg(quoted(table), names.join(", "), marks.join(", ")));
+    for (const QString &v : values)
+        q.addBindValue(v);
+    return q.exec();
+}

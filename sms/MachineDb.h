@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// One record: field name -> text value. Fields the table does not hold are simply absent.
+using DbRecord = QHash<QString, QString>;
+
+// The machine database as the station uses it: tables of text fields, first match by equality,
+// records appended. Every failure comes back as "no match" or false, never as an exception.
+class MachineDb
+{
+public:
+    virtual ~MachineDb() = default;
+    // The first record (in record order) whose field equals value exactly.
+    virtual std::optional<DbRecord> findFirst(const QString &table, const QString &field,
+                                              const QString &value) = 0;
+    // Every record of the table, in record order.
+    virtual QList<DbRecord> records(const QString &table) = 0;
+    virtual bool append(const QString &table, const DbRecord &record) = 0;
+};
+
+// The tables and fields the station reads and writes, by their exact names.
+namespace MachineTables {
+inline const QString Distributori = QStringLiteral("Distributori");
+inline const QString PuntiVendita = QStringLiteral("PuntiVendita");
+inline const QString Operatori = QStringLiteral("Operatori");
+inline const QString Eventi = QStringLiteral("Eventi");
+// Fields of each table, in the order a new file creates them.
+QStringList fields(const QString &table);
+QStringList tables();
+} // namespace MachineTables
+
+// The file the station names "Dati.mdb", held in SQLite through QtSql.
+class SqlMachineDb : public MachineDb
+{
+public:
+    explicit SqlMachineDb(const QString &path);
+    ~SqlMachineDb() override;
+    SqlMachineDb(const SqlMachineDb &) = delete;
+    SqlMachineDb &operator=(const SqlMachineDb &) = delete;
+
+    // Opens the file; a missing one is created with the four empty tables. False when the file
+    // cannot be used, with the reason in error(); look-ups then fail.
+    bool open();
+    bool isOpen() const { return m_ok; }
+    QString error() const { return m_error; }
+    QString path() const { return m_path; }
+
+    std::optional<DbRecord> findFirst(const QString &table, const QString &field,
+                                      const QString &value) override;
+    QList<DbRecord> records(const QString &table) override;
+    bool append(const QString &table, const DbRecord &record) override;
+
+    // The operator's message for a database that cannot be used (Latin-1 text).
+    QString failureMessage() const;
+
+private:
+    QString quoted(const QString &identifier) const;
+    bool createTables();
+    QString missingParts();
+
+    QString m_path;
+    QString m_connection;
+    bool m_ok = false;
+    QString m_error;
+};

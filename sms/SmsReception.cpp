@@ -1,0 +1,94 @@
+#include "SmsReception.h"
+
+#include "AtExchange.h"
+#include "Clock.h"
+#include "Dialogs.h"
+#include "FrmSms.h"
+#include "ModPublic.h"
+#include "SmsListing.h"
+#include "SmsLog.h"
+
+#include <QDir>
+
+SmsReception::SmsReception(const Services &services, AtExchange &at, FrmSms &viewer,
+                           std::function<bool()> comOK, const QString &logFolder)
+    : m_s(services), m_at(at), m_viewer(viewer), m_comOK(std::move(comOK)), m_logFolder(logFolder)
+{
+}
+
+void SmsReception::CONTROLLASMS()
+{
+    if (!m_comOK())
+        return;
+    m_at.clear();
+    m_at.Tout(15000);
+    m_at.send(QByteArrayLiteral("AT+CMGL=\"ALL\"\r"));
+    while (m_at.waitRound()) {
+        if (!m_at.readPort())
+            continue;
+        switch (SmsListing::judge(m_at.buffer())) {
+        case SmsListing::Outcome::Pending:
+            continue;
+        case SmsListing::Outcome::Failed:
+            return;
+        case SmsListing::Outcome::Complete: {
+            const QByteArray listing = m_at.buffer(); // the exchanges below reuse the buffer
+            GetSMS(listing);
+            return;
+        }
+        }
+    }
+}
+
+bool SmsReception::log(const QByteArray &listing)
+{
+    const QString path =
+        QDir(m_logFolder).filePath(SmsLog::fileName(SmsLog::Received, m_s.clock->now().date()));
+    QString why;
+    if (SmsLog::append(path, listing + "\r\n", &why)) {
+        m_logFailing = false;
+        return true;
+    }
+    if (!m_logFailing)
+        m_s.dialogs->message(QStringLiteral("The received SMS cannot be written to %1 (%2).\r\n"
+                                            "They stay in the modem until the log can be written.")
+                                 .arg(QDir::toNativeSeparators(path), why),
+                             MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("Error"));
+    m_logFailing = true;
+    return false;
+}
+
+void SmsReception::remove(qint64 index)
+{
+    m_at.exchange("AT+CMGD=" + QByteArray::number(index), 2000, {OK_CRLF});
+}
+
+void SmsReception::GetSMS(const QByteArray &listing)
+{
+    if (listing.isEmpty() || !listing.contains("+CMGL:"))
+        return;
+    if (!log(listing))
+        return;
+    const bool telit = modPublic().Manufacturer.toLatin1() == SmsListing::TelitManufacturer;
+    const auto form = telit ? SmsListing::Form::Telit : SmsListing::Form::Generic;
+    int taken = 0;
+    QByteArray date;
+    QByteArray time;
+    for (SmsListing::Message m : SmsListing::parse(listing, form)) {
+        if (m.parsed) {
+            if (telit) {
+                m_at.exchange("AT+CMGR=" + QByteArray::number(m.index), 2000, {OK_CRLF});
+                if (const auto stamp = SmsListing::parseReadAnswer(m_at.buffer())) {
+                    date = stamp->date;
+                    time = stamp->time;
+                }
+                m.date = date;
+                m.time = time;
+            }
+            m_viewer.insertItem(++taken, m);
+        }
+        remove(m.index);
+    }
+    if (taken > 0)
+        m_viewer.showWindow();
+}
