@@ -6,7 +6,9 @@
 #include "Launcher.h"
 #include "LoopbackPort.h"
 #include "ModPublic.h"
-#include "ModemSim.h"
+#include "GsmModem.h"
+#include "SimulatedFleet.h"
+#include "SmsDesk.h"
 #include "TrayIcon.h"
 #include "TrayImages.h"
 
@@ -57,10 +59,12 @@ int main(int argc, char *argv[])
     const bool talk = cli.isSet(verbose);
 
     std::unique_ptr<SerialPort> port;
-    std::unique_ptr<ModemSim> modem;
+    std::unique_ptr<GsmModem> modem;
     if (cli.isSet(simulate)) {
         auto loop = std::make_unique<LoopbackPort>();
-        modem = std::make_unique<ModemSim>();
+        GsmModemConfig demo;
+        demo.operatorName.clear(); // the demo network names itself by code: " OMNITEL"
+        modem = std::make_unique<GsmModem>(demo);
         loop->plug(1, modem.get());
         port = std::move(loop);
     } else {
@@ -90,12 +94,23 @@ int main(int argc, char *argv[])
     QDir().mkpath(s.appFolder);
 
     FrmStGSM station(s);
+    SmsDesk smsDesk(station, s, modem.get(), s.appFolder, [&station] { return station.ComOK(); });
     if (talk) {
+        if (smsDesk.fleet())
+            QObject::connect(smsDesk.fleet(), &SimulatedFleet::alarmSent,
+                             [](const QByteArray &n, const QByteArray &t) {
+                                 say(QStringLiteral("fleet: SMS from %1: %2")
+                                         .arg(QString::fromLatin1(n), QString::fromLatin1(t)));
+                             });
         QObject::connect(&tray, &TrayIcon::changed, [&tray] {
-            say(QStringLiteral("tray: %1 \"%2\" state %3")
-                    .arg(tray.isVisible() ? QStringLiteral("shown") : QStringLiteral("removed"))
-                    .arg(tray.toolTip())
-                    .arg(tray.state()));
+            static QString last;
+            const QString now = QStringLiteral("tray: %1 \"%2\"")
+                                    .arg(tray.isVisible() ? QStringLiteral("shown")
+                                                          : QStringLiteral("removed"),
+                                         tray.toolTip());
+            if (now != last)
+                say(now);
+            last = now;
         });
         if (modem)
             QObject::connect(modem.get(), &ModemSim::commandReceived, [](const QByteArray &l) {
