@@ -149,13 +149,11 @@ bool HardwarePort::carrierDetect() const
 {
     if (!m_port->isOpen())
         return false;
-    m_port->clearError();
+    m_signalsUnreadable = false;
     const auto lines = m_port->pinoutSignals();
     // A pseudo-terminal cannot report the line's signals: count the carrier as present.
-    if (m_port->error() != QSerialPort::NoError) {
-        m_port->clearError();
+    if (m_signalsUnreadable)
         return true;
-    }
     return lines.testFlag(QSerialPort::DataCarrierDetectSignal);
 }
 
@@ -180,6 +178,8 @@ void HardwarePort::onError(int error)
         emit lost(why);
         return;
     }
-    if (e == QSerialPort::UnsupportedOperationError)
+    if (e == QSerialPort::UnsupportedOperationError) {
+        m_signalsUnreadable = true;
         m_port->clearError();
+    }
 }

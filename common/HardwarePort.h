@@ -38,6 +38,7 @@ private:
 
     QStringList m_devices;
     QSerialPort *m_port;
+    mutable bool m_signalsUnreadable = false;
     int m_errorBurst = 0;
     qint64 m_burstStart = 0;
 };
