@@ -1,6 +1,8 @@
 #include "Numbers.h"
 
 #include <QByteArray>
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -61,6 +63,49 @@ Scanned scanHex(QByteArrayView s)
     return {value, 2 + digits};
 }
 
+// Whether an out-of-range decimal form lies above the doubles rather than below them: the
+// power of ten of its first significant digit is positive.
+bool tooLarge(QByteArrayView form)
+{
+    const qsizetype point = form.indexOf('.');
+    qsizetype mark = form.indexOf('e');
+    if (mark < 0)
+        mark = form.indexOf('E');
+    const QByteArrayView mantissa = mark < 0 ? form : form.first(mark);
+    const qsizetype wholeEnd = point < 0 ? mantissa.size() : point;
+    qsizetype firstDigit = 0;
+    while (firstDigit < mantissa.size() &&
+           (mantissa[firstDigit] == '0' || mantissa[firstDigit] == '.'))
+        ++firstDigit;
+    const qint64 digitPower =
+        firstDigit < wholeEnd ? wholeEnd - firstDigit - 1 : wholeEnd - firstDigit;
+    qint64 exponent = 0;
+    if (mark >= 0) {
+        const QByteArrayView text = form.sliced(mark + 1);
+        for (char c : text)
+            if (isDigit(c))
+                exponent = std::min<qint64>(exponent * 10 + (c - '0'), 1'000'000'000);
+        if (text.startsWith('-'))
+            exponent = -exponent;
+    }
+    return digitPower + exponent > 0;
+}
+
+// The value of a validated decimal form. A form too large for a double becomes an infinity,
+// which no range check lets through; one too small becomes 0.
+double decimalValue(QByteArrayView form)
+{
+    const bool negative = form.startsWith('-');
+    if (form.startsWith('-') || form.startsWith('+'))
+        form = form.sliced(1);
+    double value = 0;
+    const auto [end, error] = std::from_chars(form.begin(), form.end(), value);
+    Q_UNUSED(end);
+    if (error == std::errc::result_out_of_range)
+        value = tooLarge(form) ? std::numeric_limits<double>::infinity() : 0.0;
+    return negative ? -value : value;
+}
+
 Scanned scanDecimal(QByteArrayView s)
 {
     qsizetype i = 0;
@@ -83,8 +128,7 @@ Scanned scanDecimal(QByteArrayView s)
         if (const qsizetype exponent = digitRun(s, e); exponent > 0)
             i = e + exponent;
     }
-    // Overflow gives an infinity, which no range check lets through.
-    return {s.first(i).toByteArray().toDouble(), i};
+    return {decimalValue(s.first(i)), i};
 }
 
 Scanned scanNumber(QByteArrayView s)
