@@ -18,9 +18,9 @@ void CashWriters::writes_data()
 {
     addWriterColumns();
     const auto row = writerRow;
-    // Device number, model, software revision 0x12 0x34.
-    const QByteArray block = raw("CHANGER-0000042TYPE-7 CC   \x12\x34");
-    const QByteArray id = "CHANGER-0000042*TYPE-7 CC   *1234";
+    // Device number and model with trailing blanks, software revision 0x12 0x34.
+    const QByteArray block = raw("CHANGER-42     TYPE-7 CC   \x12\x34");
+    const QByteArray id = "CHANGER-42     *TYPE-7 CC   *1234";
 
     row("CA1 block keeps zero bytes in its 15 and 12 characters",
         Data().s(0, "COINMECH 123").s(15, "MODEL-A").b(27, 0x01).b(28, 0x23), "CA1,0",
