@@ -1,0 +1,82 @@
+#include "ConversionRun.h"
+
+#include "AddressTable.h"
+#include "CodeTables.h"
+#include "Dispatcher.h"
+#include "ScriptText.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace audit {
+
+namespace {
+
+ConversionResult fileError(const QString &text)
+{
+    return {ConversionResult::Outcome::FileError, {}, text};
+}
+
+QString readWhole(const QString &path, QByteArray &contents)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+    contents = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+    return {};
+}
+
+} // namespace
+
+ConversionResult LoadScripts(const QString &scriptPath, const QString &addressPath,
+                             ConversionScripts &scripts)
+{
+    QString problem = readWhole(scriptPath, scripts.script);
+    if (problem.isEmpty())
+        problem = readWhole(addressPath, scripts.addresses);
+    if (!problem.isEmpty())
+        return fileError(problem);
+    return {};
+}
+
+ConversionResult Convert(const ConversionScripts &scripts, const AuditImage &image, QIODevice &out)
+{
+    CodeTables tables;
+    FillCodeTables(tables);
+    const AddressTable addresses = AddressTable::fromText(scripts.addresses);
+    const ScriptSources sources{image, addresses, tables};
+
+    ConversionResult result;
+    const QList<QByteArray> lines = TextLines(scripts.script);
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        if (!DecodeScriptLine(LineFields(lines[i]), sources, out))
+            result.failedLines.append(int(i + 1));
+    if (!result.failedLines.isEmpty())
+        result.outcome = ConversionResult::Outcome::LinesFailed;
+    return result;
+}
+
+ConversionResult RunAuditConversion(const QString &programFolder, const QByteArray &auditImage,
+                                    qint32 auditImageLength, const QString &outputPath)
+{
+    const QDir folder(programFolder);
+    ConversionScripts scripts;
+    ConversionResult result = LoadScripts(folder.filePath(QStringLiteral("decod.asm")),
+                                          folder.filePath(QStringLiteral("address.asm")), scripts);
+    if (!result.fileError.isEmpty())
+        return result;
+
+    QFile output(outputPath);
+    if (!output.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return fileError(
+            QStringLiteral("cannot write %1: %2").arg(outputPath, output.errorString()));
+    result = Convert(scripts, AuditImage(auditImage, auditImageLength), output);
+    if (!output.flush())
+        return fileError(
+            QStringLiteral("cannot write %1: %2").arg(outputPath, output.errorString()));
+    return result;
+}
+
+} // namespace audit
