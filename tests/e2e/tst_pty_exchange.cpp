@@ -5,7 +5,9 @@
 #include "Runtime.h"
 #include "Timer.h"
 
+#include <QSignalSpy>
 #include <QTest>
+#include <memory>
 
 // One exchange through the real serial stack: QSerialPort on a pseudo-terminal, with the
 // simulated modem on its master side.
@@ -45,6 +47,20 @@ private slots:
         QCOMPARE(at.exchange("AT", 300, {OK_CRLF}), -1);
         QCOMPARE(at.buffer(), QByteArray());
         port.close();
+    }
+
+    void aVanishedLineClosesThePortInsteadOfSpinning()
+    {
+        ModemSim modem;
+        auto line = std::make_unique<PtyLine>(&modem);
+        QVERIFY(line->open());
+        HardwarePort port({line->devicePath()});
+        port.setSettings(QStringLiteral("19200,N,8,1"));
+        QVERIFY(port.open());
+        QSignalSpy lost(&port, &SerialPort::lost);
+        line.reset(); // the far end goes away: reads now fail at once, over and over
+        QVERIFY(lost.wait(5000));
+        QVERIFY(!port.isOpen());
     }
 };
 

@@ -189,6 +189,55 @@ private slots:
                  QByteArray("\"4321\""));
     }
 
+    void thePinWindowAsDesigned()
+    {
+        StationRig r;
+        FrmPin *pin = r.station.loadPinWindow();
+        QCOMPARE(pin->windowTitle(), QString("Security Code"));
+        QStringList labels;
+        for (auto *l : pin->LabelT)
+            labels << l->text();
+        QCOMPARE(labels, QStringList({"Pin", "Puk", "Pin 2"}));
+        QCOMPARE(pin->Command1->text(), QString("OK"));
+        QCOMPARE(pin->Text1->maxLength(), 4);
+        QCOMPARE(pin->Text2->maxLength(), 8);
+        for (QLineEdit *t : {pin->Text1, pin->Text2, pin->Text3}) {
+            QVERIFY(!t->isEnabled());
+            QCOMPARE(t->echoMode(), QLineEdit::Password);
+            QCOMPARE(t->palette().color(QPalette::Base), QColor(0xE0, 0xE0, 0xE0));
+        }
+        r.station.Timer1.start();
+        pin->Vpin();
+        QVERIFY(pin->Text1->isEnabled());
+        QCOMPARE(pin->Text1->palette().color(QPalette::Base), QColor(0xFF, 0xFF, 0xFF));
+        QVERIFY(!r.station.Timer1.isEnabled());
+    }
+
+    void pin2IsOfferedFromTheSettingsWindow()
+    {
+        StationRig r;
+        QVERIFY(r.start());
+        QVERIFY(r.runUntilPolling());
+        r.station.mnuSet->trigger();
+        FrmSet *set = r.station.setupWindow();
+        set->Check1->click();
+        QVERIFY(!r.station.setupWindow()); // the settings window gives way
+        FrmPin *pin = r.station.pinWindow();
+        QVERIFY(pin && pin->isVisible());
+        QVERIFY(pin->Text3->isEnabled());
+        QVERIFY(pin->Check1->isEnabled());
+        QVERIFY(pin->Check1->isChecked());
+        QVERIFY(!pin->Text1->isEnabled());
+        pin->Text3->setText("5555");
+        const QByteArray before = r.port.written();
+        pin->Command1->click(); // nothing to send in PIN2 mode: the window stays
+        QCOMPARE(r.port.written(), before);
+        QVERIFY(r.station.pinWindow());
+        pin->Check1->click();
+        QVERIFY(!pin->Text3->isEnabled());
+        QCOMPARE(pin->Text3->palette().color(QPalette::Base), QColor(0xE0, 0xE0, 0xE0));
+    }
+
     void closingThePinWindowWithoutOkEndsTheProgram()
     {
         GsmModemConfig cfg;
