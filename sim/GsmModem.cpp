@@ -99,8 +99,7 @@ GsmModem::GsmModem(const Config &config, QObject *parent) : ModemSim(parent), m_
                            QByteArray::number(m_cfg.ber));
     });
     handle("+CREG", [this](const QByteArray &rest) {
-        return registrationQuery("+CREG", rest, m_cregMode,
-                                 simUsable() ? m_cfg.registration : 0);
+        return registrationQuery("+CREG", rest, m_cregMode, simUsable() ? m_cfg.registration : 0);
     });
     handle("+CGREG", [this](const QByteArray &rest) {
         const bool attached = simUsable() && m_cfg.gprsAttached;

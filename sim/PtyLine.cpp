@@ -26,7 +26,8 @@ bool PtyLine::open(QString *error)
 {
     auto fail = [error](const char *what) {
         if (error)
-            *error = QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
+            *error = QStringLiteral("%1: %2").arg(QLatin1String(what),
+                                                  QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     };
     m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
@@ -54,7 +55,8 @@ bool PtyLine::open(QString *error)
     m_device->setOutput([this](const QByteArray &bytes) {
         qsizetype done = 0;
         while (done < bytes.size()) {
-            const ssize_t n = ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
+            const ssize_t n =
+                ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
             if (n <= 0)
                 return; // the station's side is full or gone: the bytes are lost, as on a line
             done += n;
@@ -70,15 +72,33 @@ QString PtyLine::lineSettings() const
         return QStringLiteral("19200,N,8,1");
     int baud = 0;
     switch (::cfgetispeed(&t)) {
-    case B1200: baud = 1200; break;
-    case B2400: baud = 2400; break;
-    case B4800: baud = 4800; break;
-    case B9600: baud = 9600; break;
-    case B19200: baud = 19200; break;
-    case B38400: baud = 38400; break;
-    case B57600: baud = 57600; break;
-    case B115200: baud = 115200; break;
-    default: baud = 0; break;
+    case B1200:
+        baud = 1200;
+        break;
+    case B2400:
+        baud = 2400;
+        break;
+    case B4800:
+        baud = 4800;
+        break;
+    case B9600:
+        baud = 9600;
+        break;
+    case B19200:
+        baud = 19200;
+        break;
+    case B38400:
+        baud = 38400;
+        break;
+    case B57600:
+        baud = 57600;
+        break;
+    case B115200:
+        baud = 115200;
+        break;
+    default:
+        baud = 0;
+        break;
     }
     return QStringLiteral("%1,N,8,1").arg(baud);
 }

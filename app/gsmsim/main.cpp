@@ -46,20 +46,29 @@ int main(int argc, char *argv[])
         cli.addOption(o);
         return o;
     };
-    const auto sim = opt("sim", "SIM state: ready, pin, puk, phone-lock, failing.", "STATE", "ready");
+    const auto sim =
+        opt("sim", "SIM state: ready, pin, puk, phone-lock, failing.", "STATE", "ready");
     const auto pin = opt("pin", "SIM PIN.", "PIN", QString::fromLatin1(d.pin));
     const auto puk = opt("puk", "SIM PUK.", "PUK", QString::fromLatin1(d.puk));
-    const auto maker = opt("manufacturer", "Manufacturer text.", "TEXT", QString::fromLatin1(d.manufacturer));
+    const auto maker =
+        opt("manufacturer", "Manufacturer text.", "TEXT", QString::fromLatin1(d.manufacturer));
     const auto model = opt("model", "Model text.", "TEXT", QString::fromLatin1(d.model));
     const auto imei = opt("imei", "Serial number.", "DIGITS", QString::fromLatin1(d.imei));
-    const auto reg = opt("registration", "Registration status 0-5.", "N", QString::number(d.registration));
-    const auto signal = opt("signal", "Signal level 0-31 (99 unknown).", "N", QString::number(d.rssi));
-    const auto opName = opt("operator", "Operator name (empty: numeric only).", "NAME", QString::fromLatin1(d.operatorName));
-    const auto opCode = opt("operator-code", "Operator code (MCC+MNC).", "CODE", QString::fromLatin1(d.operatorCode));
-    const auto bauds = opt("bauds", "Speeds the modem answers at.", "LIST", QStringLiteral("19200"));
+    const auto reg =
+        opt("registration", "Registration status 0-5.", "N", QString::number(d.registration));
+    const auto signal =
+        opt("signal", "Signal level 0-31 (99 unknown).", "N", QString::number(d.rssi));
+    const auto opName = opt("operator", "Operator name (empty: numeric only).", "NAME",
+                            QString::fromLatin1(d.operatorName));
+    const auto opCode = opt("operator-code", "Operator code (MCC+MNC).", "CODE",
+                            QString::fromLatin1(d.operatorCode));
+    const auto bauds =
+        opt("bauds", "Speeds the modem answers at.", "LIST", QStringLiteral("19200"));
     QCommandLineOption noGprs(QStringLiteral("no-gprs"), QStringLiteral("Not attached to GPRS."));
-    QCommandLineOption bandOff(QStringLiteral("band-off"), QStringLiteral("Automatic band selection off."));
-    QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Print every command received."));
+    QCommandLineOption bandOff(QStringLiteral("band-off"),
+                               QStringLiteral("Automatic band selection off."));
+    QCommandLineOption verbose(QStringLiteral("verbose"),
+                               QStringLiteral("Print every command received."));
     cli.addOptions({noGprs, bandOff, verbose});
     cli.process(app);
 

@@ -2,11 +2,11 @@
 #include "ConsoleDialogs.h"
 #include "Dialogs.h"
 #include "FrmStGSM.h"
+#include "GsmModem.h"
 #include "HardwarePort.h"
 #include "Launcher.h"
 #include "LoopbackPort.h"
 #include "ModPublic.h"
-#include "GsmModem.h"
 #include "SimulatedFleet.h"
 #include "SmsDesk.h"
 #include "TrayIcon.h"
@@ -104,10 +104,10 @@ int main(int argc, char *argv[])
                              });
         QObject::connect(&tray, &TrayIcon::changed, [&tray] {
             static QString last;
-            const QString now = QStringLiteral("tray: %1 \"%2\"")
-                                    .arg(tray.isVisible() ? QStringLiteral("shown")
-                                                          : QStringLiteral("removed"),
-                                         tray.toolTip());
+            const QString now =
+                QStringLiteral("tray: %1 \"%2\"")
+                    .arg(tray.isVisible() ? QStringLiteral("shown") : QStringLiteral("removed"),
+                         tray.toolTip());
             if (now != last)
                 say(now);
             last = now;

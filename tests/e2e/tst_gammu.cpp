@@ -22,8 +22,8 @@ class GammuTest : public QObject
 private slots:
     void identifyAndMonitor()
     {
-        GsmSimProcess sim({"--manufacturer", "Sim_Maker", "--model", "SM-900",
-                           "--imei", "490154203237518", "--signal", "20"});
+        GsmSimProcess sim({"--manufacturer", "Sim_Maker", "--model", "SM-900", "--imei",
+                           "490154203237518", "--signal", "20"});
         QVERIFY(!sim.device().isEmpty());
         QTemporaryDir tmp;
         const QString rc = QDir(tmp.path()).filePath("gammurc");

@@ -39,8 +39,8 @@ class GsmSimStationTest : public QObject
 private slots:
     void discoveryUnlockAndPolling()
     {
-        GsmSimProcess sim({"--sim", "pin", "--pin", "2468", "--operator", "",
-                           "--manufacturer", "Sim_Maker", "--signal", "23"});
+        GsmSimProcess sim({"--sim", "pin", "--pin", "2468", "--operator", "", "--manufacturer",
+                           "Sim_Maker", "--signal", "23"});
         QVERIFY(!sim.device().isEmpty());
 
         QTemporaryDir tmp;
