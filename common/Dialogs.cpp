@@ -142,3 +142,18 @@ QStringList ScriptedDialogs::messages() const
             out << s.title + QLatin1Char('|') + s.text;
     return out;
 }
+
+QStringList ScriptedDialogs::boxes() const
+{
+    static const char *const icons[] = {"None", "Critical", "Question", "Exclamation",
+                                        "Information"};
+    static const char *const sets[] = {"Ok",          "OkCancel", "AbortRetryIgnore",
+                                       "YesNoCancel", "YesNo",    "RetryCancel"};
+    QStringList out;
+    for (const auto &s : m_shown)
+        if (s.kind == Shown::Message)
+            out << QStringList{s.title, s.text, QString::fromLatin1(icons[int(s.icon)]),
+                               QString::fromLatin1(sets[int(s.buttons)])}
+                       .join(QLatin1Char('|'));
+    return out;
+}

@@ -65,6 +65,8 @@ public:
     const QList<Shown> &shown() const { return m_shown; }
     // Only the message boxes, as "title|text" strings, for compact assertions.
     QStringList messages() const;
+    // The message boxes in full: "title|text|icon|buttons", e.g. "PIN|Error PIN|Critical|Ok".
+    QStringList boxes() const;
     void clear() { m_shown.clear(); }
     int unusedAnswers() const { return int(m_answers.size()); }
 

@@ -96,10 +96,8 @@ private slots:
         QCOMPARE(r.port.openAttempts(), round + round);
         QCOMPARE(r.dialogs.shown().at(0).at, qint64(500 + 13 * 2000));
         QCOMPARE(r.dialogs.shown().at(1).at, qint64(500 + 26 * 2000));
-        const auto &box = r.dialogs.shown().first();
-        QCOMPARE(box.title + "|" + box.text, QString("ERROR|NO GSM FOUND!"));
-        QCOMPARE(box.icon, MsgIcon::Critical);
-        QCOMPARE(box.buttons, MsgButtons::RetryCancel);
+        QCOMPARE(r.dialogs.boxes(), QStringList({"ERROR|NO GSM FOUND!|Critical|RetryCancel",
+                                                 "ERROR|NO GSM FOUND!|Critical|RetryCancel"}));
 
         QCOMPARE(r.tray.icon(), 3);
         QCOMPARE(r.tray.state(), 0);
@@ -137,9 +135,9 @@ private slots:
         if (bandOn) {
             QCOMPARE(r.dialogs.shown().size(), 0);
         } else {
-            QCOMPARE(r.dialogs.messages(),
-                     QStringList({"|Modified AUTO BAND.Close Program and Turn OFF/ON MODEM"}));
-            QCOMPARE(r.dialogs.shown().first().icon, MsgIcon::Information);
+            QCOMPARE(r.dialogs.boxes(),
+                     QStringList({"|Modified AUTO BAND.Close Program and Turn OFF/ON MODEM|"
+                                  "Information|Ok"}));
         }
     }
 

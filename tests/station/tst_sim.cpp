@@ -120,8 +120,7 @@ private slots:
         writePinFile(r.workFolder(), line);
         QVERIFY(r.start());
         QVERIFY(r.time.rt.runUntil([&] { return r.station.pinWindow() != nullptr; }, 60'000));
-        QCOMPARE(r.dialogs.messages(), QStringList({"PIN|Error PIN"}));
-        QCOMPARE(r.dialogs.shown().first().icon, MsgIcon::Critical);
+        QCOMPARE(r.dialogs.boxes(), QStringList({"PIN|Error PIN|Critical|Ok"}));
         FrmPin *pin = r.station.pinWindow();
         QVERIFY(pin->isVisible());
         QVERIFY(pin->Text1->isEnabled());
@@ -163,7 +162,7 @@ private slots:
         StationRig r(cfg);
         QVERIFY(r.start());
         QVERIFY(r.time.rt.runUntil([&] { return r.station.pinWindow() != nullptr; }, 60'000));
-        QCOMPARE(r.dialogs.messages(), QStringList({"PUK|Error PUK"}));
+        QCOMPARE(r.dialogs.boxes(), QStringList({"PUK|Error PUK|Critical|Ok"}));
         FrmPin *pin = r.station.pinWindow();
         QVERIFY(pin->Text1->isEnabled());
         QVERIFY(pin->Text2->isEnabled());
@@ -173,7 +172,7 @@ private slots:
         QCOMPARE(r.count("AT+CPIN=\"00000000\",\"\""), 0);
         pin->Text1->setText("4321");
         pin->Command1->click();
-        QCOMPARE(r.dialogs.messages().last(), QString("PUK|Error Puk"));
+        QCOMPARE(r.dialogs.boxes().last(), QString("PUK|Error Puk|Critical|Ok"));
         QVERIFY(pin->Text1->text().isEmpty());
         QVERIFY(pin->Text2->text().isEmpty());
         QVERIFY(pin->isVisible());
@@ -267,8 +266,8 @@ private slots:
         writePinFile(r.workFolder(), pinLine("1234"));
         QVERIFY(r.start());
         QVERIFY(r.time.rt.runUntil([&] { return !r.dialogs.shown().isEmpty(); }, 60'000));
-        QCOMPARE(r.dialogs.messages(), QStringList({"|Waiting for Phone to SIM card(antitheft)"}));
-        QCOMPARE(r.dialogs.shown().first().icon, MsgIcon::Critical);
+        QCOMPARE(r.dialogs.boxes(),
+                 QStringList({"|Waiting for Phone to SIM card(antitheft)|Critical|Ok"}));
         r.time.rt.runFor(60'000);
         QVERIFY(!r.station.Timer1.isEnabled());
         QVERIFY(!r.station.Timer2.isEnabled());
@@ -285,9 +284,8 @@ private slots:
         r.gsm.setOverride("AT+CREG?", "\r\nERROR\r\n");
         r.time.rt.runFor(120'000);
         QCOMPARE(modPublic().SimErrorCount, qint16(6));
-        QCOMPARE(r.dialogs.messages(),
-                 QStringList({"|SIM not Present or SIM Defect or SIM Busy "}));
-        QCOMPARE(r.dialogs.shown().first().icon, MsgIcon::None);
+        QCOMPARE(r.dialogs.boxes(),
+                 QStringList({"|SIM not Present or SIM Defect or SIM Busy |None|Ok"}));
         QVERIFY(!r.station.Timer1.isEnabled());
         QCOMPARE(r.count("AT+CPIN?") - 2, 6); // two from start-up, six errors, three seconds apart
         QCOMPARE(r.sentAt("AT+CPIN?", 3) - r.sentAt("AT+CPIN?", 2), qint64(3000));
