@@ -1,12 +1,14 @@
 #include "Clock.h"
 #include "ConsoleDialogs.h"
 #include "Dialogs.h"
+#include "FrmSms.h"
 #include "FrmStGSM.h"
 #include "GsmModem.h"
 #include "HardwarePort.h"
 #include "Launcher.h"
 #include "LoopbackPort.h"
 #include "ModPublic.h"
+#include "SignalBar.h"
 #include "SimulatedFleet.h"
 #include "SmsDesk.h"
 #include "TrayIcon.h"
@@ -15,6 +17,8 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QLabel>
+#include <QPlainTextEdit>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
@@ -25,6 +29,31 @@ void say(const QString &line)
     std::printf("%s\n", qPrintable(line));
     std::fflush(stdout);
 }
+
+// Tells when the incoming SMS window comes up, and what it shows.
+class SmsWindowReporter : public QObject
+{
+public:
+    explicit SmsWindowReporter(FrmSms &w) : QObject(&w), m_w(w) { w.installEventFilter(this); }
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        if (e->type() == QEvent::Show)
+            QTimer::singleShot(0, this, [this] { report(); });
+        return false;
+    }
+
+private:
+    void report()
+    {
+        say(QStringLiteral("SMS window: %1 message(s) waiting; shown: \"%2\" from %3 "
+                           "(machine \"%4\", sale point \"%5\", operator \"%6\")")
+                .arg(m_w.queued())
+                .arg(m_w.TextSms->toPlainText(), m_w.Label2[0]->text(), m_w.Label1[1]->text(),
+                     m_w.Label1[2]->text(), m_w.Label1[3]->text()));
+    }
+
+    FrmSms &m_w;
+};
 } // namespace
 
 int main(int argc, char *argv[])
@@ -117,6 +146,22 @@ int main(int argc, char *argv[])
                 say(QStringLiteral("modem <- %1").arg(QString::fromLatin1(l)));
             });
     }
+    if (talk) {
+        new SmsWindowReporter(smsDesk.smsWindow());
+        // After each polling tick (this runs after the station's own handler).
+        QObject::connect(&station.Timer2, &Timer::tick, &station, [&station] {
+            static QString last;
+            const QString now = QStringLiteral("status: signal %1/31, GPRS %2, operator%3")
+                                    .arg(station.ProgressBar1->level())
+                                    .arg(station.ProgressBar2->isVisibleTo(&station)
+                                             ? QStringLiteral("attached")
+                                             : QStringLiteral("not available"))
+                                    .arg(station.Label1[3]->text());
+            if (now != last)
+                say(now);
+            last = now;
+        });
+    }
     if (!station.load())
         return 0;
     if (talk)
@@ -125,7 +170,8 @@ int main(int argc, char *argv[])
     QObject::connect(&station, &FrmStGSM::ended, &app, [&] {
         if (talk)
             say(QStringLiteral("station ended"));
-        app.quit();
+        // exit, not quit: quit asks every window to close, and the SMS window refuses.
+        QCoreApplication::exit(0);
     });
     if (cli.isSet(quitAfter)) {
         const int secs = cli.value(quitAfter).toInt();
