@@ -158,6 +158,10 @@ bool VirtualRuntime::runNext(qint64 notAfter)
 void VirtualRuntime::yield()
 {
     processQtEvents();
+    if (m_now > m_horizon) {
+        m_onStall(QStringLiteral("virtual time passed %1 ms: a wait never ended").arg(m_horizon));
+        return;
+    }
     if (!runNext(std::numeric_limits<qint64>::max()))
         m_onStall(QStringLiteral("virtual time stalled at %1 ms: a wait yielded with no timer "
                                  "running and nothing to deliver, so it could never end")

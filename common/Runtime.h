@@ -72,9 +72,11 @@ public:
     // Number of queued actions (timers and deliveries).
     int pending() const { return int(m_queue.size()); }
 
-    // Called when a yield finds nothing that could ever happen. The default aborts the process
-    // with the message, so a stalled test fails loudly instead of hanging.
+    // Called when a yield finds nothing that could ever happen, or when virtual time passes the
+    // horizon (a wait that periodic timers keep alive but that never ends). The default aborts
+    // the process with the message, so a stalled test fails loudly instead of hanging.
     void setStallHandler(StallHandler h) { m_onStall = std::move(h); }
+    void setHorizon(qint64 ms) { m_horizon = ms; }
 
 private:
     struct Entry
@@ -91,6 +93,7 @@ private:
     // Key: (due time, insertion order), so equal due times keep their order.
     std::map<std::pair<qint64, quint64>, Entry> m_queue;
     StallHandler m_onStall;
+    qint64 m_horizon = 30LL * 24 * 3600 * 1000; // a month of station time
 };
 
 // RAII helper for tests: installs a VirtualRuntime for the scope.

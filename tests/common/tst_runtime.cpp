@@ -127,6 +127,19 @@ private slots:
         QVERIFY2(why.contains(QLatin1String("stalled")), qPrintable(why));
     }
 
+    void aWaitThatTimersKeepAliveFailsAtTheHorizon()
+    {
+        VirtualTimeScope vt;
+        vt.rt.setHorizon(60'000);
+        QString why;
+        vt.rt.setStallHandler([&why](const QString &m) { why = m; });
+        Timer busy(QStringLiteral("busy"), 1000, true);
+        while (why.isEmpty())
+            Runtime::current().yield(); // waits for a condition nothing will ever set
+        QVERIFY2(why.contains(QLatin1String("never ended")), qPrintable(why));
+        QVERIFY(vt.rt.nowMs() > 60'000);
+    }
+
     void runUntilGivesUpAtItsLimit()
     {
         VirtualTimeScope vt;
