@@ -23,8 +23,14 @@ public:
     void tick();
 
 private:
-    enum Outcome { TimedOut = -1 };
-    int query(const QByteArray &command, const QList<QByteArray> &markers);
+    enum class Answer { Ok, TimedOut, Error };
+    // errorLoses: the query ends polling on "ERROR" and takes a bare "OK" as the answer's end.
+    Answer ask(const QByteArray &command, bool errorLoses);
+    void showGprs(const QByteArray &answer);
+    void hideGprs();
+    void showSignal(const QByteArray &answer);
+    void showRegistration(const QByteArray &answer);
+    void showOperator(const QByteArray &answer);
     void lost();
 
     FrmStGSM &w;
