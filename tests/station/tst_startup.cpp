@@ -127,9 +127,12 @@ private slots:
     void exitStartsTheSiblingProgramFromTheParentFolder()
     {
         StationFixture f;
+        FakeWindow console;
         FrmStGSM w(f.services);
+        w.setCallConsole(&console);
         QVERIFY(w.load());
         w.Timer1.stop(); // no modem search in this test
+        console.loaded = true;
         QSignalSpy ended(&w, &FrmStGSM::ended);
         f.port.setSettings("19200,N,8,1");
         QVERIFY(f.port.open());
@@ -146,19 +149,6 @@ private slots:
         QCOMPARE(f.launcher.programs(),
                  QStringList({QDir(f.workFolder()).filePath("WINCORVANI.EXE")}));
         QCOMPARE(QDir::currentPath(), f.workFolder());
-    }
-
-    void exitUnloadsAnOpenCallConsole()
-    {
-        StationFixture f;
-        FakeWindow console;
-        FrmStGSM w(f.services);
-        w.setCallConsole(&console);
-        QVERIFY(w.load());
-        w.Timer1.stop();
-        console.loaded = true;
-        w.mnuExit->trigger();
-        f.time.rt.runFor(1000);
         QCOMPARE(console.unloaded, 1);
     }
 
@@ -198,19 +188,10 @@ private slots:
         emit f.tray.doubleClicked();
         QVERIFY(w.isVisible());
         QVERIFY(!(w.windowState() & Qt::WindowMinimized));
+        QVERIFY(!w.close()); // the title bar cannot close it
+        QVERIFY(!(w.windowFlags() & Qt::WindowCloseButtonHint));
         w.setWindowState(Qt::WindowMinimized);
         QVERIFY(!w.isVisible()); // minimised means hidden in the tray
-    }
-
-    void theTitleBarCannotCloseTheWindow()
-    {
-        StationFixture f;
-        FrmStGSM w(f.services);
-        QVERIFY(w.load());
-        w.restore();
-        QVERIFY(!w.close());
-        QVERIFY(w.isVisible());
-        QVERIFY(!(w.windowFlags() & Qt::WindowCloseButtonHint));
     }
 
     void scheduledCallHandOver_data()
