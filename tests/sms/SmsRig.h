@@ -12,7 +12,10 @@
 #include <QFile>
 #include <QLabel>
 #include <QTest>
+#include <QTreeWidget>
 #include <QWidget>
+
+inline const QDateTime March21(QDate(2005, 3, 21), QTime(10, 15, 0));
 
 // The SMS desk on virtual time: the simulated modem with its SMS store on an open port, the
 // station's Timer2 and Timer3, the two windows and the reception, the database in the program
@@ -36,28 +39,37 @@ struct SmsRig : StationFixture
         QFile f(logPath(name));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<no file>");
     }
-    // Fills the machine database before the windows open it.
-    void seed(const QString &table, const QList<DbRecord> &records)
-    {
-        SqlMachineDb db(dbPath());
-        QVERIFY(db.open());
-        for (const DbRecord &r : records)
-            QVERIFY(db.append(table, r));
-    }
-    QList<DbRecord> events() const
+    // The filed events, "Number|Data|SMS|Vending machine|Sale point|Operator" each.
+    QStringList events() const
     {
         SqlMachineDb db(dbPath());
         db.open();
-        return db.records(MachineTables::Eventi);
-    }
-    // Every command line the modem received that starts with prefix.
-    QList<QByteArray> commands(const QByteArray &prefix) const
-    {
-        QList<QByteArray> out;
-        for (const QByteArray &c : modem.commands())
-            if (c.startsWith(prefix))
-                out << c;
+        QStringList out;
+        for (const DbRecord &e : db.records(MachineTables::Eventi))
+            out << QStringList{e.value("Number"),     e.value("Data"),
+                               e.value("SMS"),        e.value("Vending machine"),
+                               e.value("Sale point"), e.value("Operator")}
+                       .join('|');
         return out;
+    }
+    // The incoming queue, one "index|number|date|time|text" per row.
+    QStringList rows() const
+    {
+        QStringList out;
+        for (int i = 0; i < viewer.queued(); ++i) {
+            const QTreeWidgetItem *it = viewer.ListView1->topLevelItem(i);
+            out << QStringList{it->text(0), it->text(1), it->text(2), it->text(3), it->text(4)}
+                       .join('|');
+        }
+        return out;
+    }
+    // Opens the send window, fills it in and presses "Send".
+    void sendSms(const QString &number, const QString &text)
+    {
+        send.opener().show();
+        send.setNumber(number);
+        send.setText(text);
+        send.Command1_Click();
     }
 
     SmsStore store;

@@ -12,93 +12,57 @@ class DatabaseTest : public QObject
     Q_OBJECT
 
     QTemporaryDir dir;
-    QString path(const QString &name) const { return dir.filePath(name); }
 
 private slots:
     void aMissingFileIsCreatedWithTheFourEmptyTables()
     {
-        const QString file = path("Dati.mdb");
-        QVERIFY(!QFile::exists(file));
-        SqlMachineDb db(file);
+        SqlMachineDb db(dir.filePath("Dati.mdb"));
         QVERIFY2(db.open(), qPrintable(db.error()));
-        QVERIFY(QFile::exists(file));
+        QVERIFY(QFile::exists(dir.filePath("Dati.mdb")));
         for (const QString &table : MachineTables::tables())
-            QCOMPARE(db.records(table).size(), 0);
-        QVERIFY(db.append("Eventi", {{"Vending machine", "V1"}, {"Sale point", "P1"}}));
-        QCOMPARE(db.records("Eventi"), QList<DbRecord>({{{"Number", ""},
-                                                         {"Data", ""},
-                                                         {"SMS", ""},
-                                                         {"Vending machine", "V1"},
-                                                         {"Sale point", "P1"},
-                                                         {"Operator", ""}}}));
+            QCOMPARE(db.records(table), QList<DbRecord>());
     }
 
     void lookUpIsTheFirstExactMatch_data()
     {
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("description");
-        QTest::newRow("first of two matches") << "+39111"
-                                              << "first";
-        QTest::newRow("exact: no prefix match") << "+3911"
-                                                << "";
-        QTest::newRow("exact: case matters") << "abc"
-                                             << "";
-        QTest::newRow("a single quote is just a character") << "+39'1"
-                                                            << "quoted";
-        QTest::newRow("SQL in the value is just text") << "' OR '1'='1"
-                                                       << "";
-        QTest::newRow("empty value") << ""
-                                     << "";
+        const auto row = [](const char *tag, const char *value, const char *description) {
+            QTest::newRow(tag) << QString(value) << QString(description);
+        };
+        row("first of two matches", "+39111", "0");
+        row("exact: no prefix match", "+3911", "");
+        row("exact: case matters", "abc", "");
+        row("a single quote is just a character", "+39'1", "3");
+        row("SQL in the value is just text", "' OR '1'='1", "");
     }
     void lookUpIsTheFirstExactMatch()
     {
         QFETCH(QString, value);
         QFETCH(QString, description);
-        SqlMachineDb db(path("lookup.mdb"));
+        SqlMachineDb db(dir.filePath("lookup.mdb"));
+        QVERIFY(db.open());
         if (db.records("Distributori").isEmpty()) {
-            QVERIFY(db.open());
-            for (auto [gsm, d] : {std::pair{"+39111", "first"},
-                                  {"ABC", "upper"},
-                                  {"+39111", "second"},
-                                  {"+39'1", "quoted"}})
-                QVERIFY(db.append("Distributori", {{"GSM", gsm}, {"Description", d}}));
+            const QStringList gsm{"+39111", "ABC", "+39111", "+39'1"};
+            for (int i = 0; i < gsm.size(); ++i)
+                QVERIFY(db.append("Distributori",
+                                  {{"GSM", gsm[i]}, {"Description", QString::number(i)}}));
         }
         const auto found = db.findFirst("Distributori", "GSM", value);
         QCOMPARE(found ? found->value("Description") : QString(), description);
     }
 
-    void anUnreadableFileIsReportedAndLookUpsFail()
-    {
-        const QString file = path("garbage.mdb");
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray(4096, 'x'));
-        f.close();
-        SqlMachineDb db(file);
-        QVERIFY(!db.open());
-        QVERIFY2(db.error().startsWith("file is not a database"), qPrintable(db.error()));
-        QVERIFY(db.failureMessage().startsWith(
-            QStringLiteral("The machine database %1 cannot be used: file is not a database")
-                .arg(file)));
-        QVERIFY(db.failureMessage().endsWith(
-            "Machines, sale points and operators will not be found and events will not be "
-            "filed until it is repaired."));
-        QVERIFY(!db.findFirst("Distributori", "GSM", "+39111"));
-        QVERIFY(!db.append("Eventi", {{"Number", "1"}}));
-        QCOMPARE(f.size(), 4096);
-    }
-
+    // A file that lacks tables and fields is reported with what is missing, and what is there
+    // still answers. (A file that is no database: the windows test, as the operator sees it.)
     void missingTablesAndFieldsAreNamedAndTheRestStillWorks()
     {
-        const QString file = path("partial.mdb");
+        const QString file = dir.filePath("partial.mdb");
         {
             QSqlDatabase raw = QSqlDatabase::addDatabase("QSQLITE", "raw");
             raw.setDatabaseName(file);
             QVERIFY(raw.open());
-            QSqlQuery q(raw);
-            QVERIFY(q.exec("CREATE TABLE Distributori (GSM TEXT, Description TEXT)"));
-            QVERIFY(q.exec("INSERT INTO Distributori VALUES ('+39222', 'Bar')"));
-            raw.close();
+            QVERIFY(QSqlQuery(raw).exec("CREATE TABLE Distributori (GSM TEXT, Description TEXT)"));
+            QVERIFY(QSqlQuery(raw).exec("INSERT INTO Distributori VALUES ('+39222', 'Bar')"));
         }
         QSqlDatabase::removeDatabase("raw");
         SqlMachineDb db(file);
@@ -106,8 +70,10 @@ private slots:
         QCOMPARE(db.error(), QString("missing field \"Sale point\" of Distributori, field "
                                      "\"Operator\" of Distributori, table PuntiVendita, table "
                                      "Operatori, table Eventi"));
-        QCOMPARE(db.findFirst("Distributori", "GSM", "+39222")->value("Description"),
-                 QString("Bar"));
+        QCOMPARE(
+            db.findFirst("Distributori", "GSM", "+39222").value_or(DbRecord()).value("Description"),
+            QString("Bar"));
+        QVERIFY(!db.append("Eventi", {{"Number", "1"}}));
     }
 };
 

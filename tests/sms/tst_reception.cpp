@@ -1,22 +1,8 @@
+#include "DemoData.h"
+#include "SimulatedFleet.h"
 #include "SmsRig.h"
 
 #include <QTest>
-#include <QTreeWidget>
-
-namespace {
-const QDateTime March21(QDate(2005, 3, 21), QTime(10, 15, 0));
-
-QStringList rows(const FrmSms &w)
-{
-    QStringList out;
-    for (int i = 0; i < w.ListView1->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem *it = w.ListView1->topLevelItem(i);
-        out << QStringList{it->text(0), it->text(1), it->text(2), it->text(3), it->text(4)}.join(
-            '|');
-    }
-    return out;
-}
-} // namespace
 
 // Reception at a polling tick, against the simulated modem's store, on virtual time.
 class ReceptionTest : public QObject
@@ -24,16 +10,6 @@ class ReceptionTest : public QObject
     Q_OBJECT
 
 private slots:
-    void anEmptyStoreWritesNothingAndOpensNothing()
-    {
-        SmsRig r;
-        r.reception.CONTROLLASMS();
-        QCOMPARE(r.modem.commands(), QList<QByteArray>{"AT+CMGL=\"ALL\""});
-        QVERIFY(!QFile::exists(r.logPath("SMR2612.log")));
-        QVERIFY(!r.viewer.isLoaded());
-        QVERIFY(!r.viewer.isVisible());
-    }
-
     void threeMessagesAreLoggedQueuedAndDeleted()
     {
         SmsRig r;
@@ -45,7 +21,7 @@ private slots:
             "ALARM 12 door open\r\n"
             "+CMGL: 2,\"REC UNREAD\",\"+393470000002\",,\"05/03/21,10:16:01+04\"\r\nERROR\r\n"
             "+CMGL: 3,\"REC UNREAD\",\"+393470000003\",,\"05/03/22,10:15:00+04\"\r\nOK\r\n"
-            "\r\nOK\r\n";
+            "\r\nOK\r\n\r\n";
         // Nothing may be deleted before its listing is safely in the log.
         QByteArray loggedAtFirstDeletion;
         QObject::connect(&r.modem, &ModemSim::commandReceived, [&](const QByteArray &line) {
@@ -57,35 +33,44 @@ private slots:
 
         r.reception.CONTROLLASMS();
 
-        QCOMPARE(r.log("SMR2612.log"), expected + "\r\n");
-        QCOMPARE(loggedAtFirstDeletion, expected + "\r\n");
-        QCOMPARE(r.commands("AT+CMGD"), QList<QByteArray>({"AT+CMGD=1", "AT+CMGD=2", "AT+CMGD=3"}));
-        QCOMPARE(r.store.count(), 0);
-        QCOMPARE(rows(r.viewer),
-                 QStringList({"1|+393470000001|21/03/05|10:15:00|ALARM 12 door open",
-                              "2|+393470000002|21/03/05|10:16:01|ERROR",
-                              "3|+393470000003|22/03/05|10:15:00|OK"}));
+        QCOMPARE(r.log("SMR2612.log"), expected);
+        QCOMPARE(loggedAtFirstDeletion, expected);
+        QCOMPARE(r.store.deleted(), QList<int>({1, 2, 3}));
+        QCOMPARE(r.rows(), QStringList({"1|+393470000001|21/03/05|10:15:00|ALARM 12 door open",
+                                        "2|+393470000002|21/03/05|10:16:01|ERROR",
+                                        "3|+393470000003|22/03/05|10:15:00|OK"}));
         QVERIFY(r.viewer.isVisible());
     }
 
-    void aLaterPollPutsItsMessagesOnTopInListingOrder()
+    // A later poll in a new month, from a modem that lists no alpha field: a new log file, and
+    // its messages on top of the queue.
+    void aNewMonthStartsANewLogAndItsMessagesGoOnTop()
     {
         SmsRig r;
-        r.store.receive("+391", "first", March21);
+        r.store.receive("+391", "A", March21);
         r.reception.CONTROLLASMS();
-        r.store.receive("+392", "second", March21);
-        r.store.receive("+393", "third", March21);
+        r.clock.set(QDateTime(QDate(2027, 1, 1), QTime(0, 0, 5)));
+        r.store.setForm(SmsStore::Form::GenericNoAlpha);
+        r.store.receive("+392", "B", March21);
+        r.store.receive("+393", "C", March21, -8);
         r.reception.CONTROLLASMS();
-        QCOMPARE(rows(r.viewer),
-                 QStringList({"1|+392|21/03/05|10:15:00|second", "2|+393|21/03/05|10:15:00|third",
-                              "1|+391|21/03/05|10:15:00|first"}));
-        QCOMPARE(r.viewer.Label2[0]->text(), QString("+392"));
+        QCOMPARE(r.log("SMR2612.log"),
+                 QByteArray("\r\n+CMGL: 1,\"REC UNREAD\",\"+391\",,\"05/03/21,10:15:00+04\"\r\nA"
+                            "\r\n\r\nOK\r\n\r\n"));
+        QCOMPARE(r.log("SMR2701.log"),
+                 QByteArray("\r\n+CMGL: 1,\"REC UNREAD\",\"+392\",\"05/03/21,10:15:00+04\"\r\nB"
+                            "\r\n+CMGL: 2,\"REC UNREAD\",\"+393\",\"05/03/21,10:15:00-08\"\r\nC"
+                            "\r\n\r\nOK\r\n\r\n"));
+        QCOMPARE(r.rows(), QStringList({"1|+392|21/03/05|10:15:00|B", "2|+393|21/03/05|10:15:00|C",
+                                        "1|+391|21/03/05|10:15:00|A"}));
     }
 
-    void aFailedListingLogsAndDeletesNothing_data()
+    // An answer holding no message, a failure, or silence: nothing logged, deleted or opened.
+    void aListingWithoutMessagesLogsDeletesAndOpensNothing_data()
     {
         QTest::addColumn<QByteArray>("answer");
         QTest::addColumn<qint64>("duration");
+        QTest::newRow("empty store: OK alone") << QByteArray("\r\nOK\r\n") << qint64(20);
         QTest::newRow("ERROR") << QByteArray("\r\nERROR\r\n") << qint64(20);
         QTest::newRow("+CMS ERROR") << QByteArray("\r\n+CMS ERROR: 500\r\n") << qint64(20);
         QTest::newRow("silence") << QByteArray() << qint64(15000);
@@ -93,7 +78,7 @@ private slots:
             << QByteArray("\r\n+CMGL: 1,\"REC UNREAD\",\"+39\",,\"05/03/21,10:15:00+04\"\r\nA\r\n")
             << qint64(15000);
     }
-    void aFailedListingLogsAndDeletesNothing()
+    void aListingWithoutMessagesLogsDeletesAndOpensNothing()
     {
         QFETCH(QByteArray, answer);
         QFETCH(qint64, duration);
@@ -105,7 +90,6 @@ private slots:
         QCOMPARE(r.now() - start, duration);
         QCOMPARE(r.modem.commands(), QList<QByteArray>{"AT+CMGL=\"ALL\""});
         QVERIFY(!QFile::exists(r.logPath("SMR2612.log")));
-        QCOMPARE(r.store.count(), 1);
         QVERIFY(!r.viewer.isLoaded());
     }
 
@@ -118,22 +102,6 @@ private slots:
         QCOMPARE(r.port.written(), QByteArray());
     }
 
-    void aNewMonthStartsANewLog()
-    {
-        SmsRig r;
-        r.store.receive("+391", "A", March21);
-        r.reception.CONTROLLASMS();
-        r.clock.set(QDateTime(QDate(2027, 1, 1), QTime(0, 0, 5)));
-        r.store.receive("+392", "B", March21);
-        r.reception.CONTROLLASMS();
-        QCOMPARE(r.log("SMR2612.log"),
-                 QByteArray("\r\n+CMGL: 1,\"REC UNREAD\",\"+391\",,\"05/03/21,10:15:00+04\"\r\nA"
-                            "\r\n\r\nOK\r\n\r\n"));
-        QCOMPARE(r.log("SMR2701.log"),
-                 QByteArray("\r\n+CMGL: 1,\"REC UNREAD\",\"+392\",,\"05/03/21,10:15:00+04\"\r\nB"
-                            "\r\n\r\nOK\r\n\r\n"));
-    }
-
     void whenTheLogCannotBeWrittenTheMessagesStayInTheModem()
     {
         SmsRig r;
@@ -141,21 +109,17 @@ private slots:
         r.store.receive("+391", "A", March21);
         r.reception.CONTROLLASMS();
         r.reception.CONTROLLASMS();
-        QCOMPARE(r.commands("AT+CMGD"), QList<QByteArray>());
-        QCOMPARE(r.store.count(), 1);
+        QCOMPARE(r.store.deleted(), QList<int>());
         QVERIFY(!r.viewer.isLoaded());
         // Told once, not at every tick.
-        QCOMPARE(r.dialogs.messages().size(), 1);
-        QVERIFY(r.dialogs.messages().at(0).startsWith(
-            "Error|The received SMS cannot be written to " +
-            QDir::toNativeSeparators(r.logPath("SMR2612.log"))));
-        QVERIFY(r.dialogs.messages().at(0).endsWith(
-            ".\r\nThey stay in the modem until the log can be written."));
-
+        QCOMPARE(r.dialogs.boxes(),
+                 QStringList{"Error|The received SMS cannot be written to " +
+                             QDir::toNativeSeparators(r.logPath("SMR2612.log")) +
+                             " (Is a directory).\r\nThey stay in the modem until the log can be "
+                             "written.|Exclamation|Ok"});
         QDir(r.workFolder()).rmdir("SMR2612.log");
         r.reception.CONTROLLASMS();
-        QCOMPARE(r.commands("AT+CMGD"), QList<QByteArray>{"AT+CMGD=1"});
-        QCOMPARE(r.store.count(), 0);
+        QCOMPARE(r.store.deleted(), QList<int>{1});
     }
 
     void unparsableHeadersAreStillDeleted()
@@ -166,8 +130,8 @@ private slots:
                             "+CMGL: 6,\"REC UNREAD\",\"+39\",,\"05/03/21,10:15:00+04\"\r\nA\r\n"
                             "\r\nOK\r\n");
         r.reception.CONTROLLASMS();
-        QCOMPARE(r.commands("AT+CMGD"), QList<QByteArray>({"AT+CMGD=4", "AT+CMGD=6"}));
-        QCOMPARE(rows(r.viewer), QStringList{"6|+39|21/03/05|10:15:00|A"});
+        QCOMPARE(r.store.deleted(), QList<int>({4, 6}));
+        QCOMPARE(r.rows(), QStringList{"6|+39|21/03/05|10:15:00|A"});
     }
 
     void theTelitPathReadsEachMessageForItsTimeStamp()
@@ -181,11 +145,31 @@ private slots:
         // The third read is not answered: it keeps the second message's date and time.
         r.modem.setOverride("AT+CMGR=3", "");
         r.reception.CONTROLLASMS();
-        QCOMPARE(r.commands("AT+CM"),
+        QCOMPARE(r.modem.commands(),
                  QList<QByteArray>({"AT+CMGL=\"ALL\"", "AT+CMGR=1", "AT+CMGD=1", "AT+CMGR=2",
                                     "AT+CMGD=2", "AT+CMGR=3", "AT+CMGD=3"}));
-        QCOMPARE(rows(r.viewer), QStringList({"1|+391|21/03/05|10:15|A", "2|+392|24/03/05|11:15|B",
-                                              "3|+393|24/03/05|11:15|C"}));
+        QCOMPARE(r.rows(), QStringList({"1|+391|21/03/05|10:15|A", "2|+392|24/03/05|11:15|B",
+                                        "3|+393|24/03/05|11:15|C"}));
+    }
+
+    // The demo: alarms from the fleet reach the queue, the second from a number nobody knows,
+    // and the demo database knows the first machine.
+    void theDemoFleetsAlarmsReachTheQueue()
+    {
+        SmsRig r;
+        {
+            SqlMachineDb db(r.dbPath());
+            QVERIFY(db.open());
+            QVERIFY(DemoData::seed(db));
+        }
+        SimulatedFleet fleet(r.store, r.clock, {"+393471110001"}, DemoData::strangerNumber());
+        fleet.start(1000, 1000, 1000);
+        r.time.rt.runFor(2500);
+        r.reception.CONTROLLASMS();
+        QCOMPARE(r.rows(),
+                 QStringList({"1|+393471110001|05/12/26|09:00:01|ALARM 15 TEMPERATURE HIGH",
+                              "2|+393339876543|05/12/26|09:00:02|ALARM 11 DOOR OPEN"}));
+        QCOMPARE(r.viewer.Label1[1]->text(), QString("Coffee 1 - hall"));
     }
 };
 
