@@ -4,9 +4,7 @@
 #include "ConversionRun.h"
 
 #include <QBuffer>
-#include <QByteArray>
 #include <QByteArrayList>
-#include <QList>
 #include <QTest>
 #include <initializer_list>
 
@@ -18,15 +16,12 @@ class Data
 public:
     explicit Data(int size = 64) : m_bytes(size, '\0') {}
 
-    Data &b(int at, int value) { return put(at, value, 1); }
-    Data &b(int at, std::initializer_list<int> values)
-    {
-        for (int value : values)
-            put(at++, value, 1);
-        return *this;
-    }
-    Data &w(int at, int value) { return put(at, value, 2); }
-    Data &t(int at, int value) { return put(at, value, 3); }
+    Data &b(int at, std::initializer_list<int> values) { return put(at, values, 1); }
+    Data &w(int at, std::initializer_list<int> values) { return put(at, values, 2); }
+    Data &t(int at, std::initializer_list<int> values) { return put(at, values, 3); }
+    Data &b(int at, int value) { return put(at, {value}, 1); }
+    Data &w(int at, int value) { return put(at, {value}, 2); }
+    Data &t(int at, int value) { return put(at, {value}, 3); }
     Data &s(int at, const QByteArray &text)
     {
         m_bytes.replace(at, text.size(), text);
@@ -35,10 +30,12 @@ public:
     operator QByteArray() const { return m_bytes; }
 
 private:
-    Data &put(int at, int value, int width)
+    // Consecutive values of a width, from at on.
+    Data &put(int at, std::initializer_list<int> values, int width)
     {
-        for (int i = 0; i < width; ++i)
-            m_bytes[at + i] = char((value >> (8 * i)) & 0xFF);
+        for (int value : values)
+            for (int i = 0; i < width; ++i)
+                m_bytes[at++] = char((value >> (8 * i)) & 0xFF);
         return *this;
     }
     QByteArray m_bytes;
@@ -50,53 +47,41 @@ template <int N> QByteArray raw(const char (&text)[N])
     return QByteArray(text, N - 1);
 }
 
-inline QByteArray crlf(const QByteArrayList &lines)
-{
-    QByteArray text;
-    for (const QByteArray &line : lines)
-        text += line + "\r\n";
-    return text;
-}
-
-struct Converted
-{
-    QByteArray records;
-    QList<int> failedLines;
-};
-
-// Converts a script over the framed data, as the station does.
-inline Converted convert(const QByteArray &data, const QByteArray &script,
-                         const QByteArray &addresses = {})
-{
-    QBuffer out;
-    out.open(QIODevice::WriteOnly);
-    const ConversionResult result =
-        Convert({script, addresses}, AuditImage(*FrameAuditData(data)), out);
-    return {out.data(), result.failedLines};
-}
-
-// Writer tables: the data bytes, one script line, and every line it must write.
-inline void addWriterColumns()
+// Conversion tables: data bytes, a script and an address table give exactly these record
+// lines and these failed script lines.
+inline void addConversionColumns()
 {
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<QByteArray>("script");
     QTest::addColumn<QByteArrayList>("expected");
+    QTest::addColumn<QList<int>>("failed");
+    QTest::addColumn<QByteArray>("addresses");
 }
 
-inline void writerRow(const char *name, const QByteArray &data, const QByteArray &script,
-                      const QByteArrayList &expected)
+inline void row(const char *name, const QByteArray &data, const QByteArray &script,
+                const QByteArrayList &expected, const QList<int> &failed = {},
+                const QByteArray &addresses = {})
 {
-    QTest::newRow(name) << data << script << expected;
+    QTest::newRow(name) << data << script << expected << failed << addresses;
 }
 
-inline void checkWriterRow()
+// Converts the row's script over its framed data, as the station does.
+inline void checkConversionRow()
 {
     QFETCH(QByteArray, data);
     QFETCH(QByteArray, script);
     QFETCH(QByteArrayList, expected);
-    const Converted out = convert(data, script);
-    QCOMPARE(out.failedLines, QList<int>());
-    QCOMPARE(out.records, crlf(expected));
+    QFETCH(QList<int>, failed);
+    QFETCH(QByteArray, addresses);
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    const ConversionResult result =
+        Convert({script, addresses}, AuditImage(*FrameAuditData(data)), out);
+    QByteArray lines;
+    for (const QByteArray &line : expected)
+        lines += line + "\r\n";
+    QCOMPARE(out.data().split('\n'), lines.split('\n')); // a difference names its line
+    QCOMPARE(result.failedLines, failed);
 }
 
 } // namespace audit::test

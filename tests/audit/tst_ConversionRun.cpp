@@ -1,33 +1,53 @@
-// The station's conversion run: scripts from the program folder, records into a chosen file.
+// The conversion run end to end on temporary files: the station's run (scripts from the
+// program folder, records into a chosen file) and the built evadts-convert program.
 #include "AuditTestSupport.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
 using namespace audit;
+using namespace audit::test;
 
 class ConversionRun : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void init();
+    void initTestCase();
     void runs_data();
     void runs();
+    void convertsOnTheCommandLine_data();
+    void convertsOnTheCommandLine();
 
 private:
-    void writeFile(const QString &name, const QByteArray &contents);
-    std::unique_ptr<QTemporaryDir> m_folder;
+    QTemporaryDir m_dir; // the command line's files
 };
 
 namespace {
 
-const QByteArray ExampleData = QByteArray::fromHex("34120010000005000200");
-constexpr qint32 WholeImage = -1;
 constexpr auto Converted = ConversionResult::Outcome::Converted;
-constexpr auto LinesFailed = ConversionResult::Outcome::LinesFailed;
 constexpr auto FileError = ConversionResult::Outcome::FileError;
+
+// The example data with a device block whose characters use the upper half of the code page.
+// The block runs on into the sum word 707 (C3 02) and past the end of the image.
+const QByteArray ImageData = QByteArray::fromHex("34120010000005000200") + raw("\xE9t\xE9\0 ");
+const QByteArray Records = raw("CA2*4660*16*5*2\r\nDA1*\xE9t\xE9\0 \xC3\x02\0\0\0\0\0\0\0\0*"
+                               "\0\0\0\0\0\0\0\0\0\0\0\0*0000\r\n");
+
+// Writes every file with contents into the folder.
+bool writeFiles(const QTemporaryDir &folder,
+                std::initializer_list<std::pair<const char *, QByteArray>> files)
+{
+    for (const auto &[name, contents] : files) {
+        QFile file(folder.filePath(QString::fromLatin1(name)));
+        if (!contents.isEmpty() &&
+            !(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size()))
+            return false;
+    }
+    return true;
+}
 
 int openFileCount()
 {
@@ -36,23 +56,24 @@ int openFileCount()
 
 } // namespace
 
-void ConversionRun::init()
+void ConversionRun::initTestCase()
 {
-    m_folder = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_folder->isValid());
-}
-
-void ConversionRun::writeFile(const QString &name, const QByteArray &contents)
-{
-    QFile file(m_folder->filePath(name));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(contents);
+    QVERIFY(m_dir.isValid());
+    QByteArray badLength = *FrameAuditData(ImageData);
+    badLength[0] = char(badLength[0] + 1);
+    QVERIFY(writeFiles(m_dir, {{"decod.asm", "CA2,CASH,3,6,8\r\nDA1,BLOCK\r\n"},
+                               {"failing-lf.asm", "CA2,CASH,3,6,8\n\nCA8,1\nDA1,BLOCK"},
+                               {"address.asm", "CASH,0\r\nBLOCK,10\r\n"},
+                               {"image.bin", *FrameAuditData(ImageData)},
+                               {"raw.bin", ImageData},
+                               {"bad-length.bin", badLength},
+                               {"short.bin", "\x03"}}));
 }
 
 void ConversionRun::runs_data()
 {
-    QTest::addColumn<QByteArray>("script"); // empty: no "decod.asm" in the folder
-    QTest::addColumn<QByteArray>("addresses");
+    QTest::addColumn<QByteArray>("script");    // empty: no "decod.asm" in the folder
+    QTest::addColumn<QByteArray>("addresses"); // empty: no "address.asm"
     QTest::addColumn<qint32>("length");
     QTest::addColumn<QString>("output");
     QTest::addColumn<ConversionResult::Outcome>("outcome");
@@ -60,22 +81,24 @@ void ConversionRun::runs_data()
     QTest::addColumn<QByteArray>("records");
 
     const QByteArray script = "CA2,CASH,3,6,8\r\nCA8,0,3\r\n";
+    const QByteArray cash = "CASH,0\r\n";
     const QByteArray records = "CA2*4660*16*5*2\r\nCA8*4660*16\r\n";
-    QTest::newRow("every line converted") << script << QByteArray("CASH,0\r\n") << WholeImage
-                                          << "out.txt" << Converted << QList<int>() << records;
+    const qint32 whole = 14; // the framed example's size
+    const QString out = QStringLiteral("out.txt");
+    QTest::newRow("every line converted")
+        << script << cash << whole << out << Converted << QList<int>() << records;
     QTest::newRow("failed lines are listed, the others written")
-        << QByteArray("CA2,CASH,3,6,8\r\n\r\nCA8,0\r\nCA8,0,3\r\n") << QByteArray("CASH,0")
-        << WholeImage << "out.txt" << LinesFailed << QList<int>{2, 3} << records;
-    QTest::newRow("the length passed in bounds the addresses")
-        << script << QByteArray("CASH,0\r\n") << 8 << "out.txt" << Converted << QList<int>()
-        << QByteArray("CA8*4660*16\r\n");
-    QTest::newRow("no decod.asm") << QByteArray() << QByteArray("CASH,0") << WholeImage << "out.txt"
-                                  << FileError << QList<int>() << QByteArray();
-    QTest::newRow("no address.asm") << script << QByteArray() << WholeImage << "out.txt"
-                                    << FileError << QList<int>() << QByteArray();
-    QTest::newRow("output folder missing")
-        << script << QByteArray("CASH,0") << WholeImage << "missing/out.txt" << FileError
-        << QList<int>() << QByteArray();
+        << QByteArray("CA2,CASH,3,6,8\r\n\r\nCA8,0\r\nCA8,0,3\r\n") << cash << whole << out
+        << ConversionResult::Outcome::LinesFailed << QList<int>{2, 3} << records;
+    QTest::newRow("length 0 passed in skips addressed lines, a negative address passes")
+        << QByteArray("CA8,0,0\r\nVA2_,-1\r\n") << cash << 0 << out << Converted << QList<int>()
+        << QByteArray("VA2****13312\r\n");
+    QTest::newRow("no decod.asm") << QByteArray() << cash << whole << out << FileError
+                                  << QList<int>() << QByteArray();
+    QTest::newRow("no address.asm")
+        << script << QByteArray() << whole << out << FileError << QList<int>() << QByteArray();
+    QTest::newRow("output folder missing") << script << cash << whole << "missing/out.txt"
+                                           << FileError << QList<int>() << QByteArray();
 }
 
 void ConversionRun::runs()
@@ -87,28 +110,81 @@ void ConversionRun::runs()
     QFETCH(ConversionResult::Outcome, outcome);
     QFETCH(QList<int>, failed);
     QFETCH(QByteArray, records);
-    if (!script.isEmpty())
-        writeFile(QStringLiteral("decod.asm"), script);
-    if (!addresses.isEmpty())
-        writeFile(QStringLiteral("address.asm"), addresses);
-    const QByteArray image = *FrameAuditData(ExampleData);
-    const QString outPath = m_folder->filePath(output);
+    QTemporaryDir folder;
+    QVERIFY(writeFiles(folder, {{"decod.asm", script}, {"address.asm", addresses}}));
+    const QString outPath = folder.filePath(output);
 
     const int filesBefore = openFileCount();
     const ConversionResult result = RunAuditConversion(
-        m_folder->path(), image, length == WholeImage ? qint32(image.size()) : length, outPath);
-    QCOMPARE(openFileCount(), filesBefore);
+        folder.path(), *FrameAuditData(QByteArray::fromHex("34120010000005000200")), length,
+        outPath);
+    QCOMPARE(openFileCount(), filesBefore); // every path closes what it opened
 
     QCOMPARE(result.outcome, outcome);
     QCOMPARE(result.failedLines, failed);
     QCOMPARE(result.fileError.isEmpty(), outcome != FileError);
     QFile written(outPath);
-    if (outcome == FileError) {
-        QVERIFY(!written.exists());
-        return;
+    QCOMPARE(written.exists(), outcome != FileError);
+    if (written.open(QIODevice::ReadOnly))
+        QCOMPARE(written.readAll(), records);
+}
+
+void ConversionRun::convertsOnTheCommandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // file names resolve in the test folder
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("records"); // on standard output, or in "out.txt" when given
+    QTest::addColumn<QString>("error");      // text standard error must hold
+
+    const QStringList scripts = {"--script", "decod.asm", "--address", "address.asm"};
+    const QStringList image = {"--image", "image.bin"};
+    QTest::newRow("records on standard output") << scripts + image << 0 << Records << "";
+    QTest::newRow("records into --output")
+        << scripts + image + QStringList{"--output", "out.txt"} << 0 << Records << "";
+    QTest::newRow("--data frames bare bytes")
+        << scripts + QStringList{"--data", "raw.bin"} << 0 << Records << "";
+    QTest::newRow("LF script without a final ending: failed lines exit 1 and are listed")
+        << QStringList{"--script", "failing-lf.asm", "--address", "address.asm"} + image << 1
+        << Records << "failed script lines: 2 3\n";
+    QTest::newRow("length word disagreeing with the size")
+        << scripts + QStringList{"--image", "bad-length.bin"} << 2 << QByteArray()
+        << "the length word says 20 bytes but the image has 19";
+    QTest::newRow("image shorter than its frame")
+        << scripts + QStringList{"--image", "short.bin"} << 2 << QByteArray()
+        << "shorter than the length and sum words";
+    QTest::newRow("missing script file")
+        << QStringList{"--script", "none.asm", "--address", "address.asm"} + image << 2
+        << QByteArray() << "cannot read";
+    QTest::newRow("no --address") << QStringList{"--script", "decod.asm"} + image << 2
+                                  << QByteArray() << "--script and --address are required";
+}
+
+void ConversionRun::convertsOnTheCommandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, records);
+    QFETCH(QString, error);
+    QFile::remove(m_dir.filePath(QStringLiteral("out.txt")));
+
+    QProcess process;
+    process.setWorkingDirectory(m_dir.path());
+    process.start(QStringLiteral(EVADTS_CONVERT), arguments);
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), exitCode);
+    const QString standardError = QString::fromLocal8Bit(process.readAllStandardError());
+    QVERIFY2(standardError.contains(error), qPrintable(standardError));
+    QCOMPARE(standardError.isEmpty(), error.isEmpty());
+
+    QByteArray written = process.readAllStandardOutput();
+    if (arguments.contains(QStringLiteral("--output"))) {
+        QCOMPARE(written, QByteArray());
+        QFile out(m_dir.filePath(QStringLiteral("out.txt")));
+        QVERIFY(out.open(QIODevice::ReadOnly));
+        written = out.readAll();
     }
-    QVERIFY(written.open(QIODevice::ReadOnly));
-    QCOMPARE(written.readAll(), records);
+    QCOMPARE(written, records);
 }
 
 QTEST_GUILESS_MAIN(ConversionRun)
