@@ -2,6 +2,8 @@
 
 #include "Runtime.h"
 
+#include <QPointer>
+
 namespace {
 int baudOf(const QString &settings)
 {
@@ -51,20 +53,33 @@ void ModemSim::send(const QByteArray &bytes)
 {
     if (m_silent || bytes.isEmpty() || !connected())
         return;
-    const quint64 session = m_session;
     const int step = m_chunk > 0 ? m_chunk : int(bytes.size());
-    // Keep the order of everything sent: a chunk never overtakes an earlier one.
-    Runtime &rt = Runtime::current();
-    qint64 due = qMax(rt.nowMs() + m_latency, m_lastDue);
+    qint64 due = qMax(Runtime::current().nowMs() + m_latency, m_lastDue);
     for (int i = 0; i < bytes.size(); i += step) {
-        const QByteArray piece = bytes.mid(i, step);
-        rt.post(due - rt.nowMs(), [this, piece, session] {
-            if (session == m_session)
-                toStation(piece);
-        });
+        m_outbox.append(Pending{bytes.mid(i, step), due, m_session});
         m_lastDue = due;
         due += m_chunkGap;
     }
+    if (!m_delivering)
+        deliverNext();
+}
+
+// One delivery is on its way at a time, so no chunk can overtake an earlier one, whatever the
+// timers of the real event loop do with equal or near deadlines.
+void ModemSim::deliverNext()
+{
+    m_delivering = !m_outbox.isEmpty();
+    if (!m_delivering)
+        return;
+    Runtime &rt = Runtime::current();
+    rt.post(qMax<qint64>(0, m_outbox.first().due - rt.nowMs()), [this, self = QPointer(this)] {
+        if (!self)
+            return;
+        const Pending p = m_outbox.takeFirst();
+        if (p.session == m_session)
+            toStation(p.bytes);
+        deliverNext();
+    });
 }
 
 void ModemSim::fromStation(const QByteArray &bytes, const QString &settings)

@@ -85,6 +85,7 @@ protected:
 
 private:
     void runLine(const QByteArray &line);
+    void deliverNext();
     Reply dispatch(const QByteArray &body);
 
     std::map<QByteArray, Handler> m_handlers;
@@ -100,5 +101,13 @@ private:
     QByteArray m_typed;
     quint64 m_session = 0;
     qint64 m_lastDue = 0;
+    struct Pending
+    {
+        QByteArray bytes;
+        qint64 due;
+        quint64 session;
+    };
+    QList<Pending> m_outbox;
+    bool m_delivering = false;
     QList<QByteArray> m_commands;
 };
