@@ -133,6 +133,10 @@ int main(int argc, char *argv[])
                              });
         QObject::connect(&tray, &TrayIcon::changed, [&tray] {
             static QString last;
+            static bool shown = false; // nothing to tell before the icon first appears
+            shown = shown || tray.isVisible();
+            if (!shown)
+                return;
             const QString now =
                 QStringLiteral("tray: %1 \"%2\"")
                     .arg(tray.isVisible() ? QStringLiteral("shown") : QStringLiteral("removed"),
