@@ -6,6 +6,7 @@
 #include "Launcher.h"
 #include "ModPublic.h"
 #include "Runtime.h"
+#include "StationFixture.h"
 #include "TrayIcon.h"
 
 #include <QElapsedTimer>
@@ -67,12 +68,7 @@ private slots:
         s.appFolder = QDir(tmp.path()).filePath("prog");
         s.instanceLockDir = tmp.path();
         FrmStGSM station(s);
-        struct Console : WindowOpener
-        {
-            void show() override {}
-            bool isLoaded() const override { return false; }
-            void unload() override {}
-        } console;
+        FakeWindow console;
         station.setCallConsole(&console);
 
         // Polling ticks come every 10 s; after each, the next is brought forward.

@@ -13,15 +13,6 @@
 // log of every command line the modem understood with the moment it arrived.
 struct StationRig : StationFixture
 {
-    class Window : public WindowOpener
-    {
-    public:
-        void show() override { loaded = true; }
-        bool isLoaded() const override { return loaded; }
-        void unload() override { loaded = false; }
-        bool loaded = false;
-    };
-
     explicit StationRig(const GsmModemConfig &cfg = GsmModemConfig()) : gsm(cfg)
     {
         gsm.setLatency(0);
@@ -79,7 +70,7 @@ struct StationRig : StationFixture
         QByteArray line;
     };
     GsmModem gsm;
-    Window console, send;
+    FakeWindow console, send;
     FrmStGSM station{services};
     QList<Sent> log;
 };

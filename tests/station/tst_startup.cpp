@@ -10,17 +10,6 @@
 #include <QTest>
 
 namespace {
-class FakeWindow : public WindowOpener
-{
-public:
-    void show() override { ++shown, loaded = true; }
-    bool isLoaded() const override { return loaded; }
-    void unload() override { loaded = false, ++unloaded; }
-    int shown = 0;
-    int unloaded = 0;
-    bool loaded = false;
-};
-
 void writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);

@@ -14,6 +14,18 @@
 #include <QTemporaryDir>
 #include <memory>
 
+// A window opened through the station ("Call", "Send SMS"), counting what happened to it.
+class FakeWindow : public WindowOpener
+{
+public:
+    void show() override { ++shown, loaded = true; }
+    bool isLoaded() const override { return loaded; }
+    void unload() override { loaded = false, ++unloaded; }
+    int shown = 0;
+    int unloaded = 0;
+    bool loaded = false;
+};
+
 // Everything a station needs on virtual time: a simulated modem on port 1, scripted dialogs,
 // a recording tray and launcher, a fake clock, and a fresh program folder
 // (<tmp>/prog, so that the working folder is <tmp>).
