@@ -1,0 +1,148 @@
+#include "MachineLink.h"
+
+#include "Dialogs.h"
+#include "Frames.h"
+#include "LinkConsole.h"
+#include "ModPublic.h"
+#include "SerialPort.h"
+
+namespace {
+constexpr int BadFramesToClose = 3;
+} // namespace
+
+MachineLink::MachineLink(ModPublic &state, SerialPort &port, Dialogs &dialogs,
+                         ::Timer &pollingTimer, ::Timer &scheduleTimer, QObject *parent)
+    : QObject(parent), engine(state, port, dialogs, box, scheduleTimer),
+      dialogue(state, port, dialogs, box, pollingTimer), m(state), m_port(port), m_dialogs(dialogs)
+{
+    connect(&m_port, &SerialPort::received, this, &MachineLink::onReceived);
+}
+
+void MachineLink::setConsole(LinkConsole *c)
+{
+    m_console = c;
+    box.console = c;
+    engine.setConsole(c);
+    dialogue.setConsole(c);
+}
+
+bool MachineLink::listening() const
+{
+    return m.LinkActive && (engine.Timer8.isEnabled() || dialogue.Timer12.isEnabled()) &&
+           m_port.rThreshold() > 0;
+}
+
+// One receive event per character, as the protocol was designed; characters that arrive while
+// nobody listens stay in the port for later events.
+void MachineLink::onReceived()
+{
+    while (listening() && m_port.inBufferCount() > 0) {
+        const QByteArray c = m_port.read(1);
+        if (c.isEmpty())
+            return;
+        receiveOne(c.at(0));
+    }
+}
+
+void MachineLink::receiveOne(char c)
+{
+    const int limit = Frames::lengthLimit(m.TransferMode, m.AwaitResetAck, m.AwaitResetStatus);
+    const FrameAssembler::Result r = box.assembler.feed(c, limit);
+    box.show();
+    if (r == FrameAssembler::TooLong) {
+        badFrame();
+        return;
+    }
+    if (r != FrameAssembler::Complete)
+        return;
+    m.RxFrame = box.text();
+    m.FrameBad = !m.RxFrame.contains(Frames::SohText);
+    if (m.TransferMode != 4)
+        frameCheck();
+}
+
+void MachineLink::frameCheck()
+{
+    if (m.FrameBad)
+        return;
+    engine.Timer10.stop();
+    engine.Timer10.start();
+    const QByteArray text = box.text();
+    box.clear();
+    m.RxFrame.clear();
+
+    const Frames::Answer a = Frames::checkAnswer(text, m.TransferMode, m.FrameSlots);
+    if (!a.accepted)
+        return; // the request stays in its slot and goes out again in the next sweep
+    if (Frames::isReadMode(m.TransferMode))
+        storeReadData(a.data, a.frameNo);
+    else if (m_console)
+        m_console->setProgressValue(m_console->progressValue() + 1);
+    m.FrameSlots[a.frameNo].clear();
+    if (m_console)
+        m_console->showFrameNumber(QString::number(a.frameNo));
+}
+
+void MachineLink::storeReadData(const QByteArray &data, quint8 frameNo)
+{
+    const quint16 address = Frames::slotAddress(m.FrameSlots[frameNo]);
+    QByteArray *image = nullptr;
+    qsizetype at = 0;
+    switch (m.TransferMode) {
+    case 1:
+        image = &m.ConfigImage;
+        at = address;
+        break;
+    case 6:
+        image = &m.TelemetryImage;
+        at = qsizetype(address) - 3748;
+        break;
+    default:
+        image = &m.AuditImage;
+        at = engine.resultOffset(engine.batchCount(), frameNo);
+        break;
+    }
+    // As many bytes as arrived; what would fall outside the image is dropped.
+    for (qsizetype i = 0; i < data.size(); ++i) {
+        const qsizetype index = at + i;
+        if (index < 0 || index >= image->size())
+            continue;
+        (*image)[index] = data.at(i);
+        if (m.TransferMode == 5)
+            m.AuditImageSum += quint8(data.at(i));
+    }
+    if (m_console)
+        m_console->setProgressValue(m_console->progressValue() + 1);
+}
+
+void MachineLink::badFrame()
+{
+    ++m.BadFrameCount;
+    box.clear();
+    if (m.BadFrameCount < BadFramesToClose)
+        return;
+    m_dialogs.message(QStringLiteral(" ERROR RX ! The CONNECTION are going to Close "),
+                      MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("ERROR"));
+    m.BadFrameCount = 0;
+    m_port.setRThreshold(0);
+    engine.stopTimers();
+    dialogue.stop();
+    if (m_console) {
+        m_console->setProgressValue(0);
+        m_console->hangUp();
+    }
+}
+
+void MachineLink::frameAuditImage()
+{
+    QByteArray &img = m.AuditImage;
+    const qint32 length = m.AuditImageLength;
+    if (length < 4)
+        return;
+    img.resize(length, '\0');
+    img[0] = char(length & 0xFF);
+    img[1] = char((length >> 8) & 0xFF);
+    const quint16 sum = quint16(m.AuditImageSum & 0xFFFF);
+    img[length - 2] = char(sum & 0xFF);
+    img[length - 1] = char(sum >> 8);
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "ReceiveBox.h"
+#include "ResetDialogue.h"
+#include "TransferEngine.h"
+
+#include <QObject>
+#include <functional>
+
+class Dialogs;
+class LinkConsole;
+class SerialPort;
+struct ModPublic;
+
+// The machine link of the station: the frame receiver on the modem port's receive event, the
+// transfer engine and the reset dialogue, sharing the outstanding request slots. The main window
+// owns one and gives it its polling and schedule timers; the call console drives it.
+class MachineLink : public QObject
+{
+    Q_OBJECT
+public:
+    MachineLink(ModPublic &state, SerialPort &port, Dialogs &dialogs, ::Timer &pollingTimer,
+                ::Timer &scheduleTimer, QObject *parent = nullptr);
+
+    void setConsole(LinkConsole *c);
+    LinkConsole *console() const { return m_console; }
+    // "Save machine data", run at the end of every successful transfer.
+    void setTransferEnd(std::function<void()> f) { engine.setTransferEnd(std::move(f)); }
+
+    // Declared before the engine and the dialogue, which clear it.
+    ReceiveBox box;
+    TransferEngine engine;
+    ResetDialogue dialogue;
+
+    // Puts the length and sum words around the collected audit bytes.
+    void frameAuditImage();
+
+private:
+    void onReceived();
+    bool listening() const;
+    void receiveOne(char c);
+    void frameCheck();
+    void storeReadData(const QByteArray &data, quint8 frameNo);
+    void badFrame();
+
+    ModPublic &m;
+    SerialPort &m_port;
+    Dialogs &m_dialogs;
+    LinkConsole *m_console = nullptr;
+};

@@ -1,0 +1,219 @@
+#include "ResetDialogue.h"
+
+#include "Dialogs.h"
+#include "Frames.h"
+#include "LinkConsole.h"
+#include "ModPublic.h"
+#include "ReceiveBox.h"
+#include "SerialPort.h"
+
+namespace {
+constexpr quint16 CommandRegister = 9;
+constexpr quint16 StatusRegister = 12;
+constexpr char ResetCommand = 0x0B;
+constexpr char EraseCommand = 0x07;
+constexpr quint8 ResetBusy = 0x08;
+constexpr int MaxFailures = 5;
+constexpr int AckLength = 14;    // "<SOH>" + frame number + check + "<EOT>"
+constexpr int StatusLength = 16; // ... with the status byte
+} // namespace
+
+ResetDialogue::ResetDialogue(ModPublic &state, SerialPort &port, Dialogs &dialogs, ReceiveBox &box,
+                             ::Timer &pollingTimer, QObject *parent)
+    : QObject(parent), m(state), m_port(port), m_dialogs(dialogs), m_box(box),
+      m_pollingTimer(pollingTimer)
+{
+    connect(&Timer12, &::Timer::tick, this, &ResetDialogue::tick);
+    connect(&Timer11, &::Timer::tick, this, &ResetDialogue::answerTimeout);
+    connect(&m_clearStatus, &::Timer::tick, this, [this] {
+        m_clearStatus.stop();
+        if (m_console)
+            m_console->setStatusLine({});
+    });
+}
+
+void ResetDialogue::startReset()
+{
+    m.LinkActive = true;
+    m.AwaitResetAck = true;
+    m.TransferStart = true;
+    m.ResetAfterWrite = false;
+    m.ResetState = 0;
+    m.ResetRetryCount = 0;
+    m.TransferMode = 4;
+    m.RxFrame.clear();
+    m_box.clear();
+    Timer12.start();
+}
+
+void ResetDialogue::startErase()
+{
+    m.ResetState = 4;
+    Timer12.start();
+}
+
+void ResetDialogue::stop()
+{
+    Timer11.stop();
+    Timer12.stop();
+}
+
+void ResetDialogue::send(int state)
+{
+    QByteArray frame;
+    switch (state) {
+    case 0:
+        frame = Frames::request(0, Frames::writeCommand(2, 1), CommandRegister,
+                                QByteArray(1, ResetCommand));
+        break;
+    case 2:
+        frame = Frames::request(0, Frames::readCommand(2, 1), StatusRegister);
+        break;
+    default:
+        frame = Frames::request(0, Frames::writeCommand(2, 1), CommandRegister,
+                                QByteArray(1, EraseCommand));
+        break;
+    }
+    m.FrameSlots[0] = frame;
+    m_port.write(m.FrameSlots[0]);
+}
+
+QByteArray ResetDialogue::checkDigits(const QByteArray &frame)
+{
+    const qsizetype eot = frame.lastIndexOf(Frames::EotText);
+    return eot >= 2 ? frame.mid(eot - 2, 2) : QByteArray();
+}
+
+void ResetDialogue::cancelThroughConsole()
+{
+    if (m_console)
+        m_console->resetAlarmClick();
+}
+
+void ResetDialogue::giveUp(const QString &message)
+{
+    m_dialogs.message(message);
+    m.ResetRetryCount = 0;
+    stop();
+    cancelThroughConsole();
+    m.LinkActive = false;
+}
+
+void ResetDialogue::tick()
+{
+    if (m.TransferStart)
+        m_port.setRThreshold(1);
+    m_pollingTimer.stop();
+
+    switch (m.ResetState) {
+    case 0:
+        m_box.clear();
+        if (m_console)
+            m_console->setStatusLine(QStringLiteral("Send Command RESET...Waiting Response"));
+        send(0);
+        m.ResetState = 1;
+        m.AwaitResetAck = true;
+        m.AwaitResetStatus = false;
+        break;
+
+    case 1: {
+        Timer11.start();
+        if (m.RxFrame.size() != AckLength)
+            return;
+        m_box.clear();
+        const bool good = checkDigits(m.RxFrame) ==
+                          Frames::hex2(quint8(2 * Frames::slotChecksum(m.FrameSlots[0])));
+        m.RxFrame.clear();
+        if (!good) {
+            m.ResetState = 0;
+            if (++m.ResetRetryCount >= MaxFailures)
+                giveUp(QStringLiteral("Impossible to send Cmd Reset.Try later!"));
+            return;
+        }
+        if (m.ResetAfterWrite) {
+            m_dialogs.message(QStringLiteral("Command RESET Sent "), MsgButtons::Ok,
+                              MsgIcon::Information);
+            stop();
+            if (m_console) {
+                m_console->setResetAlarmCaption(QStringLiteral("Reset Alarm"));
+                m_console->setStatusLine({});
+                m_console->setCommandsEnabled(true);
+            }
+            m.LinkActive = false;
+            return;
+        }
+        const MsgResult r = m_dialogs.message(
+            QStringLiteral("Command RESET Sent. Waiting Response?"), MsgButtons::YesNo);
+        if (m_console)
+            m_console->setStatusLine(QStringLiteral("Waiting for Response RESET Done "));
+        if (r == MsgResult::Yes) {
+            m.ResetState = 2;
+        } else {
+            stop();
+            cancelThroughConsole();
+            m.LinkActive = false;
+        }
+        break;
+    }
+
+    case 2:
+        m_box.clear();
+        send(2);
+        m.ResetState = 3;
+        m.AwaitResetAck = false;
+        m.AwaitResetStatus = true;
+        break;
+
+    case 3: {
+        Timer11.start();
+        if (m.RxFrame.size() != StatusLength)
+            return;
+        m_box.clear();
+        const quint8 status = Frames::pairValue(Frames::body(m.RxFrame), 2);
+        const bool good = checkDigits(m.RxFrame) == Frames::hex2(status);
+        m.RxFrame.clear();
+        if (!good) {
+            m.ResetState = 2;
+            if (++m.ResetRetryCount >= MaxFailures)
+                giveUp(QStringLiteral("Impossible to receive response on state of Reset"));
+            return;
+        }
+        if (status & ResetBusy) {
+            m.ResetState = 2;
+            Timer11.start();
+            return;
+        }
+        if (m_console)
+            m_console->setStatusLine(QStringLiteral("RESET DONE"));
+        m_dialogs.message(QStringLiteral("  RESET DONE "), MsgButtons::Ok, MsgIcon::Information);
+        stop();
+        cancelThroughConsole();
+        m.LinkActive = false;
+        break;
+    }
+
+    case 4:
+    default:
+        send(4);
+        Timer12.stop();
+        // Shown for a moment, then cleared.
+        if (m_console)
+            m_console->setStatusLine(QStringLiteral("Command Sent"));
+        m_clearStatus.start();
+        break;
+    }
+}
+
+void ResetDialogue::answerTimeout()
+{
+    const MsgResult r = m_dialogs.message(
+        QStringLiteral("Impossible to receive response.Continue?"), MsgButtons::YesNo);
+    if (r == MsgResult::Yes) {
+        Timer12.start();
+        m.ResetState = m.ResetAfterWrite ? 0 : 2;
+        return;
+    }
+    m.AwaitResetAck = false;
+    m.AwaitResetStatus = false;
+    cancelThroughConsole();
+}

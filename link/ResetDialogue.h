@@ -1,0 +1,53 @@
+#pragma once
+
+#include "Timer.h"
+
+#include <QObject>
+
+class Dialogs;
+struct ReceiveBox;
+class LinkConsole;
+class SerialPort;
+struct ModPublic;
+
+// Gives the machine a one-byte command through its command register and, for the alarm reset,
+// watches its status register until the reset is carried out. A small state machine on `Timer12`
+// (200 ms) with `Timer11` (60 s) as its answer time-out:
+// 0 send reset, 1 wait for the acknowledgement, 2 ask the status, 3 wait for it, 4 erase.
+class ResetDialogue : public QObject
+{
+    Q_OBJECT
+public:
+    ResetDialogue(ModPublic &state, SerialPort &port, Dialogs &dialogs, ReceiveBox &box,
+                  ::Timer &pollingTimer, QObject *parent = nullptr);
+
+    void setConsole(LinkConsole *c) { m_console = c; }
+
+    // The console's start of an alarm reset: shared state set and `Timer12` switched on.
+    void startReset();
+    // The erase command: sent once, no answer awaited.
+    void startErase();
+    // Stops both timers (the console's cancel and hang-up).
+    void stop();
+    bool running() const { return Timer12.isEnabled(); }
+
+    ::Timer Timer11{QStringLiteral("Timer11"), 60000, false};
+    ::Timer Timer12{QStringLiteral("Timer12"), 200, false};
+
+private:
+    void tick();
+    void answerTimeout();
+    void send(int state);
+    // The two characters before "<EOT>" of the received frame text.
+    static QByteArray checkDigits(const QByteArray &frame);
+    void giveUp(const QString &message);
+    void cancelThroughConsole();
+
+    ModPublic &m;
+    SerialPort &m_port;
+    Dialogs &m_dialogs;
+    ReceiveBox &m_box;
+    ::Timer &m_pollingTimer; // `Timer2`
+    LinkConsole *m_console = nullptr;
+    ::Timer m_clearStatus{QStringLiteral("CommandSentShown"), 1000, false};
+};

@@ -1,0 +1,351 @@
+#include "TransferEngine.h"
+
+#include "Dialogs.h"
+#include "Frames.h"
+#include "LinkConsole.h"
+#include "ModPublic.h"
+#include "ReceiveBox.h"
+#include "SerialPort.h"
+
+namespace {
+constexpr int MaxPasses = 6;
+constexpr int BatchesPerTransfer = 3;
+constexpr int TelemetrySweepEnd = 22; // telemetry sweeps end after this slot
+constexpr int ListEnd = 0xFF;         // memory-map record type that ends the list
+
+bool isTelemetry(int mode)
+{
+    return mode == 6 || mode == 7;
+}
+} // namespace
+
+TransferEngine::TransferEngine(ModPublic &state, SerialPort &port, Dialogs &dialogs,
+                               ReceiveBox &box, ::Timer &scheduleTimer, QObject *parent)
+    : QObject(parent), m(state), m_port(port), m_dialogs(dialogs), m_box(box),
+      m_scheduleTimer(scheduleTimer)
+{
+    connect(&Timer, &::Timer::tick, this, &TransferEngine::buildTick);
+    connect(&Timer8, &::Timer::tick, this, &TransferEngine::sendTick);
+    connect(&Timer9, &::Timer::tick, this, &TransferEngine::pauseEnded);
+    connect(&Timer10, &::Timer::tick, this, &TransferEngine::rxTimeout);
+    connect(&Timer13, &::Timer::tick, this, &TransferEngine::carrierWatch);
+}
+
+void TransferEngine::start(int mode)
+{
+    m.LinkActive = true;
+    m.TransferStart = true;
+    m.TransferMode = quint8(mode);
+    m.BlockCursor = 0;
+    m.RxFrame.clear();
+    m_box.clear();
+    Timer.start();
+    m_scheduleTimer.stop();
+    m_scheduleTimer.start();
+}
+
+void TransferEngine::stopTimers()
+{
+    Timer.stop();
+    Timer8.stop();
+    Timer9.stop();
+    Timer10.stop();
+}
+
+quint32 TransferEngine::resultOffset(int batch, int frameNo) const
+{
+    if (batch < 0 || batch >= int(ResultOffset.size()) || frameNo < 0 || frameNo > 255)
+        return 0;
+    return ResultOffset[batch][frameNo];
+}
+
+void TransferEngine::hangUp()
+{
+    if (m_console)
+        m_console->hangUp();
+}
+
+// --- Building ---------------------------------------------------------------------------------
+
+void TransferEngine::buildTick()
+{
+    Timer.stop();
+    m_scheduleTimer.stop();
+    FrameNo = 0;
+    if (m.TransferStart)
+        initialise();
+    buildBatch();
+    m.TransferStart = false;
+    FrameNo = 0;
+    Timer8.setInterval(Frames::isReadMode(m.TransferMode) ? 150 : 200);
+    Timer8.start();
+    Timer10.start();
+}
+
+void TransferEngine::initialise()
+{
+    m_port.setRThreshold(1);
+    BlockList = QVector<Block>(BlockMaps::ListRows);
+    BatchCount = 0;
+    PassCount = 0;
+    EmptySlots = 0;
+    for (auto &row : ResultOffset)
+        row.fill(0);
+    if (m_console)
+        m_console->setProgressValue(0);
+
+    auto place = [this](const QVector<Block> &blocks) {
+        std::copy(blocks.begin(), blocks.end(), BlockList.begin());
+        return int(blocks.size());
+    };
+    int maximum = 0;
+    switch (m.TransferMode) {
+    case 1:
+    case 2:
+        maximum = place(BlockMaps::configuration()) + 6;
+        break;
+    case 6:
+    case 7:
+        maximum = place(BlockMaps::telemetry()) + 6;
+        if (m.TelemetryImage.size() < 703)
+            m.TelemetryImage.resize(703, '\0');
+        break;
+    case 3: {
+        QVector<Block> rows = BlockMaps::changed(m.ConfigImage, m.SnapshotImage);
+        rows.resize(qMin<qsizetype>(rows.size(), BlockMaps::ListRows));
+        maximum = place(rows);
+        break;
+    }
+    case 5: {
+        m.AuditImageLength = 0;
+        m.AuditImageSum = 0;
+        for (int i = 0; i < m.MapLines.size() && i < m.MapRecords.size(); ++i) {
+            m.MapRecords[i] = BlockMaps::parseMapLine(m.MapLines.at(i));
+            m.AuditImageLength += m.MapRecords[i].length;
+        }
+        m.AuditImageLength += 4;
+        m.AuditImage = QByteArray(m.AuditImageLength, '\0');
+        maximum = 442;
+        m_cursor = Cursor{};
+        break;
+    }
+    default:
+        break;
+    }
+    if (m_console)
+        m_console->setProgressMaximum(maximum);
+}
+
+void TransferEngine::buildBatch()
+{
+    for (auto &slot : m.FrameSlots)
+        slot.clear();
+    if (m.TransferMode == 5)
+        buildFromMap();
+    else
+        buildFromBlocks();
+}
+
+void TransferEngine::buildFromBlocks()
+{
+    const int mode = m.TransferMode;
+    const bool telemetry = isTelemetry(mode);
+    const int rows = telemetry ? BlockMaps::TelemetryBlocks : BlockMaps::ListRows;
+    const bool write = mode == 2 || mode == 3 || mode == 7;
+    while (FrameNo < 256 && m.BlockCursor < rows) {
+        const Block b = BlockList.value(m.BlockCursor);
+        if (mode == 3 && b.length == 0)
+            break;
+        if (b.length == 0) { // only a list shorter than its mode's map has such rows
+            ++m.BlockCursor;
+            continue;
+        }
+        ++m.BlockCursor;
+        int count = b.length;
+        QByteArray data;
+        if (write) {
+            if (mode == 7) {
+                const int index = int(b.address) - BlockMaps::TelemetryBase;
+                if (FrameNo == 1) {
+                    // The machine takes the second telemetry block as 8 bytes whose second
+                    // byte is always 1.
+                    m.TelemetryImage[index + 1] = 1;
+                    count = 8;
+                }
+                data = m.TelemetryImage.mid(index, count);
+            } else {
+                data = m.ConfigImage.mid(b.address, count);
+            }
+            data.resize(count, '\0');
+        }
+        const quint8 command =
+            write ? Frames::writeCommand(1, count) : Frames::readCommand(1, count);
+        m.FrameSlots[FrameNo] = Frames::request(quint8(FrameNo), command, quint16(b.address), data);
+        ++FrameNo;
+    }
+}
+
+void TransferEngine::buildFromMap()
+{
+    Cursor &c = m_cursor;
+    while (FrameNo < 256 && !c.finished) {
+        if (c.takeNext) {
+            if (c.record >= m.MapRecords.size() || m.MapRecords[c.record].type == ListEnd) {
+                c.finished = true;
+                break;
+            }
+            const MapRecord &r = m.MapRecords[c.record];
+            c.type = r.type;
+            c.address = r.address;
+            c.remaining = r.length;
+            c.takeNext = false;
+        }
+        if (c.remaining <= 0 || c.type > 2) {
+            // Nothing to read here: an empty line, or a memory type the protocol has no
+            // selector for. Its bytes keep their place in the image as zeros.
+            c.resultPos += quint32(qMax(0, c.remaining));
+            c.takeNext = true;
+            ++c.record;
+            continue;
+        }
+        const int n = qMin(16, c.remaining);
+        ResultOffset[qMin(BatchCount, 3)][FrameNo] = c.resultPos;
+        m.FrameSlots[FrameNo] =
+            Frames::request(quint8(FrameNo), Frames::readCommand(c.type, n), quint16(c.address));
+        c.resultPos += quint32(n);
+        c.address += quint32(n);
+        c.remaining -= n;
+        if (c.remaining == 0) {
+            c.takeNext = true;
+            ++c.record;
+        }
+        ++FrameNo;
+    }
+}
+
+// --- Sending ----------------------------------------------------------------------------------
+
+void TransferEngine::sendTick()
+{
+    if (Timer9.isEnabled())
+        return;
+    if (PassCount > MaxPasses) {
+        txError();
+        return;
+    }
+    while (m.FrameSlots[FrameNo].isEmpty()) {
+        if (EmptySlots == 255) {
+            batchComplete();
+            return;
+        }
+        ++EmptySlots;
+        if (FrameNo == 255) {
+            FrameNo = 0;
+            Timer9.start();
+            return;
+        }
+        ++FrameNo;
+    }
+    m_port.write(m.FrameSlots[FrameNo]);
+    if (FrameNo == 255 || (isTelemetry(m.TransferMode) && FrameNo == TelemetrySweepEnd)) {
+        FrameNo = 0;
+        Timer9.start();
+    } else {
+        ++FrameNo;
+    }
+}
+
+void TransferEngine::pauseEnded()
+{
+    ++PassCount;
+    EmptySlots = 0; // the next sweep starts at slot 0
+    Timer9.stop();
+}
+
+void TransferEngine::batchComplete()
+{
+    EmptySlots = 0;
+    if (!isTelemetry(m.TransferMode)) {
+        m_box.clear();
+        if (m_console)
+            m_console->showFrameNumber({});
+        Timer.start();
+    }
+    Timer8.stop();
+    Timer9.stop();
+    Timer10.stop();
+    ++BatchCount;
+    if (BatchCount == BatchesPerTransfer || isTelemetry(m.TransferMode))
+        endTransfer();
+}
+
+void TransferEngine::endTransfer()
+{
+    BatchCount = 0;
+    m_scheduleTimer.start();
+    stopTimers();
+    m.LinkActive = false;
+    if (m_console)
+        m_console->setProgressValue(m_console->progressMaximum());
+    if (m_onEnd)
+        m_onEnd();
+    if (m.TransferMode == 7)
+        m_dialogs.message(QStringLiteral("Write Telemetry OK"), MsgButtons::Ok,
+                          MsgIcon::Information, QStringLiteral("Info Telemetry"));
+    if (m_console) {
+        m_console->setStatusLine({});
+        m_console->setProgressValue(0);
+    }
+}
+
+// --- Failures ---------------------------------------------------------------------------------
+
+void TransferEngine::txError()
+{
+    const MsgResult r =
+        m_dialogs.message(QStringLiteral("ERROR TX ! REBROADCAST ? "), MsgButtons::RetryCancel,
+                          MsgIcon::Critical, QStringLiteral("ERROR"));
+    if (r == MsgResult::Retry) {
+        m.TransferStart = true;
+        m.BlockCursor = 0;
+        Timer.start();
+        Timer8.stop();
+        Timer9.stop();
+        Timer10.stop();
+        return;
+    }
+    stopTimers();
+    hangUp();
+}
+
+void TransferEngine::rxTimeout()
+{
+    Timer10.stop();
+    Timer8.stop();
+    const MsgResult r =
+        m_dialogs.message(QStringLiteral(" TIME OUT RX ! REBROADCAST ? "), MsgButtons::RetryCancel,
+                          MsgIcon::Critical, QStringLiteral("ERROR"));
+    if (r != MsgResult::Retry) {
+        stopTimers();
+        hangUp();
+        return;
+    }
+    Timer8.start();
+    Timer10.start();
+    if (++m.RxTimeoutCount >= 5) {
+        m.RxTimeoutCount = 0;
+        stopTimers();
+        m_dialogs.message(QStringLiteral("COMUNICATION ERROR"), MsgButtons::Ok, MsgIcon::Critical,
+                          QStringLiteral("ERROR"));
+        hangUp();
+    }
+}
+
+void TransferEngine::carrierWatch()
+{
+    if (m_port.carrierDetect())
+        return;
+    Timer13.stop();
+    m_dialogs.message(QStringLiteral("Lost Connection"), MsgButtons::Ok, MsgIcon::Critical);
+    hangUp();
+}

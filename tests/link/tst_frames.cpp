@@ -1,0 +1,305 @@
+#include "BlockMaps.h"
+#include "FrameAssembler.h"
+#include "Frames.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+
+namespace {
+QByteArray wire(const char *digits)
+{
+    return Frames::SOH + QByteArray(digits) + Frames::EOT;
+}
+QByteArray assembled(const QByteArray &digits)
+{
+    return Frames::SohText + digits + Frames::EotText;
+}
+} // namespace
+
+class FramesTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void requests_data()
+    {
+        QTest::addColumn<int>("frameNo");
+        QTest::addColumn<int>("command");
+        QTest::addColumn<int>("address");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("frame 05 reads 16 bytes of type 1 at 0x0EF0")
+            << 5 << int(Frames::readCommand(1, 16)) << 0x0EF0 << QByteArray()
+            << wire("055F00F00E5D");
+        QTest::newRow("frame 0 at 0x0C00 has checksum 6B")
+            << 0 << 0x5F << 0x0C00 << QByteArray() << wire("005F00000C6B");
+        QTest::newRow("reset command written to register 9")
+            << 0 << int(Frames::writeCommand(2, 1)) << 9 << QByteArray(1, 0x0B)
+            << wire("008000090"
+                    "00B94");
+        QTest::newRow("status register read")
+            << 0 << int(Frames::readCommand(2, 1)) << 12 << QByteArray() << wire("0000000C000C");
+        QTest::newRow("type 0 read of 6 bytes, frame 255")
+            << 255 << int(Frames::readCommand(0, 6)) << 8 << QByteArray() << wire("FF150008001D");
+        QTest::newRow("16-byte write is 46 characters, checksum wraps")
+            << 10 << int(Frames::writeCommand(1, 16)) << 0x1234 << QByteArray(16, char(0xFF))
+            << wire("0ADF003412" + QByteArray("FF").repeated(16) + "15");
+    }
+    void requests()
+    {
+        QFETCH(int, frameNo);
+        QFETCH(int, command);
+        QFETCH(int, address);
+        QFETCH(QByteArray, data);
+        QFETCH(QByteArray, expected);
+        const QByteArray r =
+            Frames::request(quint8(frameNo), quint8(command), quint16(address), data);
+        QCOMPARE(r, expected);
+        QCOMPARE(int(Frames::slotFrameNumber(r)), frameNo);
+        QCOMPARE(int(Frames::slotAddress(r)), address);
+    }
+
+    void digits_data()
+    {
+        QTest::addColumn<char>("digit");
+        QTest::addColumn<int>("value");
+        QTest::newRow("0") << '0' << 0;
+        QTest::newRow("9") << '9' << 9;
+        QTest::newRow("A") << 'A' << 10;
+        QTest::newRow("lower f") << 'f' << 15;
+        QTest::newRow("G is not a digit") << 'G' << 0;
+        QTest::newRow("blank") << ' ' << 0;
+    }
+    void digits()
+    {
+        QFETCH(char, digit);
+        QFETCH(int, value);
+        quint8 v = 99;
+        Frames::CalAddr(digit, v);
+        QCOMPARE(int(v), value);
+    }
+
+    void answers_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QByteArray>("slot");
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QByteArray>("data");
+
+        const QByteArray read5 = Frames::request(5, 0x5F, 0x0EF0);
+        const QByteArray data16 = QByteArray("0102030405060708090A0B0C0D0E0F10");
+        QTest::newRow("16-byte read answer accepted")
+            << 1 << read5 << assembled("05" + data16 + "88") << true << QByteArray::fromHex(data16);
+        QTest::newRow("read answer with wrong check dropped")
+            << 1 << read5 << assembled("05" + data16 + "89") << false << QByteArray();
+        QTest::newRow("lower-case check digits never match")
+            << 6 << Frames::request(5, 0x50, 3824) << assembled("05FAfa") << false << QByteArray();
+        QTest::newRow("the same answer in upper case is accepted")
+            << 6 << Frames::request(5, 0x50, 3824) << assembled("05FAFA") << true
+            << QByteArray(1, char(0xFA));
+        QTest::newRow("answer to an emptied slot dropped")
+            << 1 << QByteArray() << assembled("05" + data16 + "88") << false << QByteArray();
+        QTest::newRow("slot holding another frame number dropped")
+            << 5 << Frames::request(6, 0x5F, 0x0EF0) << assembled("05" + data16 + "88") << false
+            << QByteArray();
+        QTest::newRow("junk before SOH is cut off")
+            << 5 << read5 << QByteArray("xx") + assembled("05" + data16 + "88") << true
+            << QByteArray::fromHex(data16);
+        const QByteArray write = Frames::request(7, 0x80, 9, QByteArray(1, 0x07)); // checksum 90
+        QTest::newRow("write ack is twice the checksum (0x90 -> 20)")
+            << 2 << write << assembled("0720") << true << QByteArray();
+        QTest::newRow("write ack with the plain checksum dropped")
+            << 3 << write << assembled("0790") << false << QByteArray();
+        QTest::newRow("frame number alone is no answer")
+            << 2 << Frames::request(0, 0xC0, 0x0000, QByteArray(1, 0)) << assembled("00") << false
+            << QByteArray();
+        QTest::newRow("no SOH at all")
+            << 1 << read5 << QByteArray("05FF<EOT>") << false << QByteArray();
+    }
+    void answers()
+    {
+        QFETCH(int, mode);
+        QFETCH(QByteArray, slot);
+        QFETCH(QByteArray, text);
+        QFETCH(bool, accepted);
+        QFETCH(QByteArray, data);
+        Frames::Slots outstanding;
+        const quint8 n = Frames::pairValue(Frames::body(text), 0);
+        outstanding[n] = slot;
+        const Frames::Answer a = Frames::checkAnswer(text, mode, outstanding);
+        QCOMPARE(a.accepted, accepted);
+        QCOMPARE(a.data, data);
+    }
+
+    void assembler_data()
+    {
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QList<int>>("results"); // index of each non-More result: value
+        QTest::addColumn<QByteArray>("text");
+        const QByteArray ans16 = wire("05" + QByteArray(32, '1') + "10");
+        QTest::newRow("16-byte answer is 46 characters under the read limit")
+            << 47 << ans16 << QList<int>{FrameAssembler::Complete}
+            << assembled("05" + QByteArray(32, '1') + "10");
+        QTest::newRow("17-byte answer reaches 47 before EOT")
+            << 47 << wire("05" + QByteArray(34, '1') + "10") << QList<int>{FrameAssembler::TooLong}
+            << QByteArray();
+        QTest::newRow("write ack of 14 characters passes the limit of 15")
+            << 15 << wire("0520") << QList<int>{FrameAssembler::Complete} << assembled("0520");
+        QTest::newRow("a 15th character before EOT is a bad frame")
+            << 15 << wire("05201") << QList<int>{FrameAssembler::TooLong} << QByteArray();
+        QTest::newRow("characters before a frame cleared by its SOH")
+            << 15 << "zzzz" + wire("0620") << QList<int>{FrameAssembler::Complete}
+            << assembled("0620");
+        QTest::newRow("no limit in memory-map reads")
+            << 0 << wire(QByteArray(60, '1')) << QList<int>{FrameAssembler::Complete}
+            << assembled(QByteArray(60, '1'));
+    }
+    void assembler()
+    {
+        QFETCH(int, limit);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QList<int>, results);
+        QFETCH(QByteArray, text);
+        FrameAssembler a;
+        QList<int> seen;
+        QByteArray last;
+        for (char c : bytes) {
+            const auto r = a.feed(c, limit);
+            if (r == FrameAssembler::Complete)
+                last = a.text();
+            if (r != FrameAssembler::More)
+                a.clear(); // what the receiver does with a finished or a bad frame
+            if (r != FrameAssembler::More)
+                seen << r;
+        }
+        QCOMPARE(seen, results);
+        QCOMPARE(last, text);
+    }
+
+    void limits_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("ack");
+        QTest::addColumn<bool>("status");
+        QTest::addColumn<int>("limit");
+        QTest::newRow("configuration read") << 1 << false << false << 47;
+        QTest::newRow("telemetry read") << 6 << false << false << 47;
+        QTest::newRow("write whole") << 2 << false << false << 15;
+        QTest::newRow("write changed") << 3 << false << false << 15;
+        QTest::newRow("telemetry write") << 7 << false << false << 15;
+        QTest::newRow("reset awaiting ack") << 4 << true << false << 15;
+        QTest::newRow("reset awaiting status") << 4 << false << true << 47;
+        QTest::newRow("reset awaiting nothing") << 4 << false << false << 0;
+        QTest::newRow("memory map") << 5 << false << false << 0;
+    }
+    void limits()
+    {
+        QFETCH(int, mode);
+        QFETCH(bool, ack);
+        QFETCH(bool, status);
+        QFETCH(int, limit);
+        QCOMPARE(Frames::lengthLimit(mode, ack, status), limit);
+    }
+
+    // Seeded line noise never reads outside a buffer or accepts an answer for an empty slot.
+    void randomStreams()
+    {
+        QRandomGenerator rng(4417);
+        Frames::Slots outstanding;
+        outstanding[3] = Frames::request(3, 0x5F, 0x0100);
+        for (int run = 0; run < 3000; ++run) {
+            FrameAssembler a;
+            const int len = int(rng.bounded(200));
+            for (int i = 0; i < len; ++i) {
+                const char c =
+                    rng.bounded(4) == 0 ? "\x01\x04"[rng.bounded(2)] : char(rng.bounded(256));
+                const int mode = 1 + int(rng.bounded(7));
+                const auto r = a.feed(c, Frames::lengthLimit(mode, false, true));
+                if (r == FrameAssembler::TooLong)
+                    a.clear();
+                if (r == FrameAssembler::Complete) {
+                    const auto ans = Frames::checkAnswer(a.text(), mode, outstanding);
+                    if (ans.accepted)
+                        QCOMPARE(int(ans.frameNo), 3);
+                }
+            }
+        }
+    }
+
+    void blockLists()
+    {
+        const QVector<Block> config = BlockMaps::configuration();
+        QCOMPARE(config.size(), 665);
+        QCOMPARE(config.at(120), (Block{1920, 15}));
+        QCOMPARE(config.at(121), (Block{3072, 16}));
+        QCOMPARE(config.at(167), (Block{3808, 15}));
+        QCOMPARE(config.last(), (Block{12912, 15}));
+        int bytes = 0;
+        for (const Block &b : config)
+            bytes += b.length;
+        QCOMPARE(bytes, 1935 + 751 + 7951);
+        const QVector<Block> tlm = BlockMaps::telemetry();
+        QCOMPARE(tlm.size(), 39);
+        QCOMPARE(tlm.at(1), (Block{3840, 16}));
+        QCOMPARE(tlm.last(), (Block{4432, 15}));
+    }
+
+    void changedBlocks_data()
+    {
+        QTest::addColumn<QList<int>>("differences");
+        QTest::addColumn<QList<int>>("rows"); // addresses; every row is 16 long
+        QTest::newRow("no difference lists nothing") << QList<int>{} << QList<int>{};
+        QTest::newRow("one byte at 0") << QList<int>{0} << QList<int>{0};
+        QTest::newRow("bytes within one block give one row")
+            << QList<int>{100, 115} << QList<int>{100};
+        QTest::newRow("next scan starts 16 on") << QList<int>{100, 116} << QList<int>{100, 116};
+        QTest::newRow("12920 becomes the last block (12911, 16)")
+            << QList<int>{12920} << QList<int>{12911};
+        QTest::newRow("12911 fits, 12927 is moved back as well")
+            << QList<int>{12911, 12927} << QList<int>{12911, 12911};
+        QTest::newRow("12927 alone") << QList<int>{12927} << QList<int>{12911};
+    }
+    void changedBlocks()
+    {
+        QFETCH(QList<int>, differences);
+        QFETCH(QList<int>, rows);
+        QByteArray image(12928, 'a');
+        const QByteArray snapshot = image;
+        for (int a : differences)
+            image[a] = 'b';
+        QList<int> got;
+        for (const Block &b : BlockMaps::changed(image, snapshot)) {
+            QCOMPARE(int(b.length), 16);
+            got << int(b.address);
+        }
+        QCOMPARE(got, rows);
+    }
+
+    void mapLines_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("address");
+        QTest::addColumn<int>("length");
+        QTest::newRow("long block") << "1,32B6,5098" << 1 << 0x32B6 << 5098;
+        QTest::newRow("pointer line") << "2,0B24,3" << 2 << 0x0B24 << 3;
+        QTest::newRow("blanks around") << "  0,0008,6 " << 0 << 8 << 6;
+        QTest::newRow("empty line reads as nothing") << "" << 0 << 0 << 0;
+        QTest::newRow("garbage address") << "1,ZZZZ,4" << 1 << 0 << 4;
+    }
+    void mapLines()
+    {
+        QFETCH(QString, line);
+        QFETCH(int, type);
+        QFETCH(int, address);
+        QFETCH(int, length);
+        const MapRecord r = BlockMaps::parseMapLine(line);
+        QCOMPARE(int(r.type), type);
+        QCOMPARE(int(r.address), address);
+        QCOMPARE(int(r.length), length);
+    }
+};
+
+QTEST_GUILESS_MAIN(FramesTest)
+#include "tst_frames.moc"
