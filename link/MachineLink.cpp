@@ -3,8 +3,12 @@
 #include "Dialogs.h"
 #include "Frames.h"
 #include "LinkConsole.h"
+#include "MachineFiles.h"
 #include "ModPublic.h"
 #include "SerialPort.h"
+
+#include <QFileInfo>
+#include <QRandomGenerator>
 
 namespace {
 constexpr int BadFramesToClose = 3;
@@ -16,6 +20,7 @@ MachineLink::MachineLink(ModPublic &state, SerialPort &port, Dialogs &dialogs,
       dialogue(state, port, dialogs, box, pollingTimer), m(state), m_port(port), m_dialogs(dialogs)
 {
     connect(&m_port, &SerialPort::received, this, &MachineLink::onReceived);
+    engine.setTransferEnd([this] { saveMachineData(); });
 }
 
 void MachineLink::setConsole(LinkConsole *c)
@@ -145,4 +150,81 @@ void MachineLink::frameAuditImage()
     const quint16 sum = quint16(m.AuditImageSum & 0xFFFF);
     img[length - 2] = char(sum & 0xFF);
     img[length - 1] = char(sum >> 8);
+}
+
+namespace {
+void showRefusal(Dialogs &dialogs, const MachineFiles::Result &r)
+{
+    if (!r.ok())
+        dialogs.message(r.text, MsgButtons::Ok, r.icon, r.title);
+}
+} // namespace
+
+// The operator's choice in a save dialog offered with the pattern as its name; the pattern kept
+// as the name counts as a cancel. A name without an extension gets the pattern's.
+QString MachineLink::askSaveName(const QString &pattern, const QString &filter)
+{
+    const QString chosen =
+        m_dialogs.saveFile(QStringLiteral("Save As"), filter, m_appFolder, pattern);
+    const QFileInfo info(chosen);
+    if (chosen.isEmpty() || info.fileName() == pattern)
+        return {};
+    if (info.suffix().isEmpty())
+        return chosen + pattern.mid(1); // "*.prm" -> ".prm"
+    return chosen;
+}
+
+void MachineLink::saveSnapshot()
+{
+    const QString number = m_console ? m_console->machineNumber() : QString();
+    showRefusal(m_dialogs, MachineFiles::saveSnapshotFile(
+                               MachineFiles::snapshotPath(m_appFolder, number), m.ConfigImage));
+}
+
+void MachineLink::saveMachineData()
+{
+    const auto filler = m_clock ? MachineFiles::fillerFrom(*m_clock) : [] {
+        return quint8(QRandomGenerator::global()->bounded(255));
+    };
+    switch (m.TransferMode) {
+    case 1: {
+        const QString path =
+            askSaveName(QStringLiteral("*.prm"), QStringLiteral("Configurazione(*.prm)"));
+        if (path.isEmpty())
+            break;
+        showRefusal(m_dialogs, MachineFiles::saveConfigFile(path, m.ConfigImage, filler));
+        saveSnapshot();
+        break;
+    }
+    case 2:
+    case 3:
+        // The machine takes a new configuration only after an alarm reset.
+        if (m_console)
+            m_console->resetAlarmClick();
+        m.ResetAfterWrite = true;
+        saveSnapshot();
+        break;
+    case 5:
+        frameAuditImage();
+        if (m_console)
+            m_console->auditDownloaded();
+        break;
+    case 6: {
+        const QString path =
+            askSaveName(QStringLiteral("*.tlm"), QStringLiteral("Configurazione(*.tlm)"));
+        if (path.isEmpty())
+            break;
+        if (m_console)
+            m_console->setProgressMaximum(625);
+        showRefusal(m_dialogs, MachineFiles::saveTelemetryFile(path, m.ConfigImage,
+                                                               m.TelemetryImage, filler));
+        if (m_console)
+            m_console->setProgressValue(624);
+        break;
+    }
+    default:
+        break;
+    }
+    if (!m.ResetAfterWrite && m_console)
+        m_console->setCommandsEnabled(true);
 }

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <functional>
 
+class Clock;
 class Dialogs;
 class LinkConsole;
 class SerialPort;
@@ -24,8 +25,9 @@ public:
 
     void setConsole(LinkConsole *c);
     LinkConsole *console() const { return m_console; }
-    // "Save machine data", run at the end of every successful transfer.
-    void setTransferEnd(std::function<void()> f) { engine.setTransferEnd(std::move(f)); }
+    // Where snapshots and chosen files start (the program folder), and the filler bytes' source.
+    void setAppFolder(const QString &folder) { m_appFolder = folder; }
+    void setClock(Clock *clock) { m_clock = clock; }
 
     // Declared before the engine and the dialogue, which clear it.
     ReceiveBox box;
@@ -42,9 +44,15 @@ private:
     void frameCheck();
     void storeReadData(const QByteArray &data, quint8 frameNo);
     void badFrame();
+    // "Save machine data": what the end of each successful transfer leaves behind.
+    void saveMachineData();
+    QString askSaveName(const QString &pattern, const QString &filter);
+    void saveSnapshot();
 
     ModPublic &m;
     SerialPort &m_port;
     Dialogs &m_dialogs;
     LinkConsole *m_console = nullptr;
+    QString m_appFolder;
+    Clock *m_clock = nullptr;
 };

@@ -1,0 +1,510 @@
+#include "CallSession.h"
+
+#include "ConversionRun.h"
+#include "Dialogs.h"
+#include "MachineFiles.h"
+#include "MachineLink.h"
+#include "MemoryMap.h"
+#include "ModPublic.h"
+#include "Runtime.h"
+#include "SerialPort.h"
+#include "TrayIcon.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+const QString Connected = QStringLiteral("Connect...!");
+const QString Abrogate = QStringLiteral("Abrogate");
+const QString ResetCaption = QStringLiteral("Reset Alarm");
+constexpr int DialTimeoutMs = 60000;
+constexpr int EscapeTimeoutMs = 3000;
+constexpr int LineSettleMs = 1000;
+constexpr int HangUpWaitMs = 10000;
+
+// The dial's verdict on what the modem said so far: a failure word (tested first), a connect
+// with its line ended, or nothing yet.
+int judgeDial(const QByteArray &answer)
+{
+    static const QList<QByteArray> failures = {"ERROR", "NO CARRIER", "NO DIAL TONE", "BUSY",
+                                               "NO ANSWER"};
+    for (const QByteArray &f : failures)
+        if (answer.contains(f))
+            return 0;
+    if (answer.contains("CONNECT") && answer.contains("\r\n"))
+        return 1;
+    return -1;
+}
+} // namespace
+
+CallSession::CallSession(const Services &services, ModPublic &state, MachineLink &link,
+                         ::Timer &pollingTimer, ::Timer &scheduleTimer, QObject *parent)
+    : QObject(parent), m_s(services), m(state), m_link(link), m_pollingTimer(pollingTimer),
+      m_scheduleTimer(scheduleTimer)
+{
+}
+
+CallSession::~CallSession()
+{
+    if (m_link.console() == this)
+        m_link.setConsole(nullptr);
+}
+
+bool CallSession::busy() const
+{
+    return m_link.engine.Timer.isEnabled() || m_link.engine.Timer8.isEnabled() ||
+           m_link.engine.Timer9.isEnabled() || m_link.dialogue.running() ||
+           Label2 == QLatin1String("Wait for logon...");
+}
+
+void CallSession::makeProgramFolderCurrent()
+{
+    if (!m_s.appFolder.isEmpty())
+        QDir::setCurrent(m_s.appFolder);
+}
+
+// --- Window ---------------------------------------------------------------------------------
+
+void CallSession::load()
+{
+    m.BadFrameCount = 0;
+    m.FileCancelled = false;
+    makeProgramFolderCurrent();
+    m_link.setConsole(this);
+    enabled.fill(false);
+    notify();
+}
+
+void CallSession::unload()
+{
+    makeProgramFolderCurrent();
+    if (callUp()) {
+        m.RxTimeoutCount = 0;
+        Command4_Click();
+        CntrEnable();
+    }
+    m.StationActive = true;
+    m_pollingTimer.setInterval(100);
+    m_pollingTimer.start();
+}
+
+void CallSession::select(const QString &number, const QString &description)
+{
+    Label1 = number;
+    Label4 = description;
+    if (!Label1.isEmpty())
+        enableButtons({Data, All, Select, ResetAlarm, Audit, TelemetryRead, TelemetryWrite}, true);
+    notify();
+}
+
+void CallSession::preselect(const QString &number, const QString &description)
+{
+    Label1 = number;
+    Label4 = description;
+    notify();
+}
+
+void CallSession::enableButtons(std::initializer_list<Button> buttons, bool on)
+{
+    for (Button b : buttons)
+        enabled[b] = on;
+    notify();
+}
+
+void CallSession::setCommands(bool on)
+{
+    enableButtons({Data, All, Select, ResetAlarm, Audit, TelemetryRead, TelemetryWrite}, on);
+}
+
+// --- Displays the link writes ----------------------------------------------------------------
+
+void CallSession::setProgressMaximum(int max)
+{
+    progressMax = max;
+    emit progressChanged(progress, progressMax);
+    notify();
+}
+
+void CallSession::setProgressValue(int value)
+{
+    progress = value;
+    emit progressChanged(progress, progressMax);
+    notify();
+}
+
+void CallSession::showReceiveText(const QByteArray &text)
+{
+    Text1 = text;
+    notify();
+}
+
+void CallSession::showFrameNumber(const QString &text)
+{
+    Text2 = text;
+    notify();
+}
+
+void CallSession::setStatusLine(const QString &text)
+{
+    Label10 = text;
+    notify();
+}
+
+void CallSession::setResetAlarmCaption(const QString &caption)
+{
+    Command6Caption = caption;
+    notify();
+}
+
+void CallSession::setCommandsEnabled(bool on)
+{
+    setCommands(on);
+}
+
+// --- Call set-up and hang-up -------------------------------------------------------------------
+
+void CallSession::CntrDisable()
+{
+    busyCursor = true;
+    setCommands(false);
+    enabled[Disconnect] = true;
+    listVisible = false;
+    if (m_s.tray) {
+        m_s.tray->setIcon(2);
+        m_s.tray->setState(0);
+    }
+    notify();
+}
+
+void CallSession::CntrEnable()
+{
+    busyCursor = false;
+    setCommands(true);
+    enabled[Disconnect] = false;
+    listVisible = true;
+    if (m_s.tray) {
+        m_s.tray->setIcon(1);
+        m_s.tray->setState(0);
+    }
+    notify();
+}
+
+void CallSession::Login(bool &loggedOn)
+{
+    Label2 = QStringLiteral("Wait for logon...");
+    CntrDisable();
+    SerialPort &port = *m_s.port;
+    port.setRThreshold(0);
+    ExchangeRules rules;
+    rules.judge = judgeDial;
+    const int verdict = m_dial.exchange("ATD" + Label1.toLatin1(), DialTimeoutMs, rules, CR);
+    if (verdict == 1) {
+        Label2 = Connected;
+        loggedOn = true;
+        Timer1.stop();
+        m_link.engine.Timer13.start();
+        notify();
+        emit callStateChanged(true);
+        m_dial.pause(LineSettleMs);
+        port.setRThreshold(1);
+        return;
+    }
+    Timer1.stop();
+    const QString answer = verdict < 0 ? QStringLiteral("Time OUT")
+                                       : QString::fromLatin1(m_dial.buffer());
+    m_s.dialogs->message(answer, MsgButtons::Ok, MsgIcon::Critical);
+    Logoff(answer);
+    CntrEnable();
+    windowEnabled = true;
+    loggedOn = false;
+    notify();
+}
+
+void CallSession::Logoff(const QString &reason)
+{
+    SerialPort &port = *m_s.port;
+    enableButtons({Disconnect, Data, ResetAlarm, All, Select, Audit, TelemetryRead, TelemetryWrite},
+                  false);
+    windowEnabled = false;
+    Label2 = QStringLiteral("Wait for logoff...");
+    notify();
+    if (reason.isEmpty()) {
+        port.setRThreshold(0);
+        m_hangup.pause(HangUpWaitMs);
+        // The line may have been closed under the call; it is opened again before the escape.
+        m_hangup.Tout(EscapeTimeoutMs);
+        while (!port.isOpen() && !port.open() && !m_hangup.timedOut())
+            Runtime::current().yield();
+        m_hangup.flush();
+        windowEnabled = true;
+        notify();
+    }
+    m_hangup.exchange("+++", EscapeTimeoutMs, {OK_CRLF}, QByteArray());
+    m_hangup.exchange("ATH", EscapeTimeoutMs, {OK_CRLF}, CR);
+    CntrEnable();
+    emit callStateChanged(false);
+}
+
+void CallSession::Command4_Click()
+{
+    makeProgramFolderCurrent();
+    setProgressValue(0);
+    m.RxTimeoutCount = 0;
+    m.LinkActive = false;
+    m_link.box.clear();
+    m.RxFrame.clear();
+    m_link.engine.stopTimers();
+    m_link.engine.Timer13.stop();
+    if (Command6Caption == Abrogate) {
+        Command6Caption = ResetCaption;
+        Label10.clear();
+        m_link.dialogue.stop();
+    }
+    Logoff(QString());
+    enableButtons({Disconnect, Data, ResetAlarm, All, Select, Audit, TelemetryRead, TelemetryWrite},
+                  true);
+    windowEnabled = true;
+    notify();
+}
+
+bool CallSession::dialIfNeeded()
+{
+    if (!callUp())
+        Login(LoggedOn);
+    else
+        LoggedOn = true;
+    return LoggedOn;
+}
+
+void CallSession::clearReceiveState()
+{
+    m_link.box.clear();
+    m.RxFrame.clear();
+}
+
+// --- Commands --------------------------------------------------------------------------------
+
+void CallSession::Command2_Click()
+{
+    m.RxTimeoutCount = 0;
+    if (Label1.isEmpty() || !dialIfNeeded())
+        return;
+    m.ResetAfterWrite = false;
+    setCommands(false);
+    m.ConfigImage.fill('\0', 12928);
+    m_link.engine.start(1);
+}
+
+void CallSession::Command7_Click()
+{
+    m.FileCancelled = false;
+    m.RxTimeoutCount = 0;
+    if (!LoadConfigFile() || Label1.isEmpty() || m.FileCancelled || !dialIfNeeded())
+        return;
+    m.ResetAfterWrite = false;
+    setCommands(false);
+    m_link.engine.start(2);
+}
+
+void CallSession::Command8_Click()
+{
+    m.RxTimeoutCount = 0;
+    m.FileCancelled = false;
+    clearReceiveState();
+    if (!LoadConfigFile() || Label1.isEmpty() || m.FileCancelled)
+        return;
+    const MachineFiles::Result r = MachineFiles::loadSnapshotFile(
+        MachineFiles::snapshotPath(m_s.appFolder, Label1), Label1, m.SnapshotImage);
+    if (!r.ok()) {
+        m_s.dialogs->message(r.text, MsgButtons::Ok, r.icon, r.title);
+        return;
+    }
+    if (m.ConfigImage.left(12928) == m.SnapshotImage.left(12928)) {
+        m_s.dialogs->message(QStringLiteral(" No differents found! "), MsgButtons::Ok,
+                             MsgIcon::Information);
+        enableButtons({Data, All, Select}, true);
+        return;
+    }
+    if (!dialIfNeeded())
+        return;
+    m.ResetAfterWrite = false;
+    setCommands(false);
+    m_link.engine.start(3);
+}
+
+void CallSession::Command9_Click()
+{
+    if (Label1.isEmpty() || !dialIfNeeded())
+        return;
+    m.LinkActive = true;
+    m.TransferStart = true;
+    m.ResetAfterWrite = false;
+    m.TransferMode = 5;
+    clearReceiveState();
+    if (!readPointers())
+        return;
+    setCommands(false);
+    for (MapRecord &r : m.MapRecords)
+        r = MapRecord{255, 255, 255};
+    m_link.engine.start(5);
+}
+
+void CallSession::Command10_Click()
+{
+    if (Label1.isEmpty() || !dialIfNeeded())
+        return;
+    m.ResetAfterWrite = false;
+    m.TelemetryImage = QByteArray(MachineFiles::TelemetryImageSize, '\0');
+    setCommands(false);
+    m_link.engine.start(6);
+}
+
+void CallSession::Command12_Click()
+{
+    m.FileCancelled = false;
+    m.RxTimeoutCount = 0;
+    if (!LoadTelemetryFile() || Label1.isEmpty() || m.FileCancelled || !dialIfNeeded())
+        return;
+    m.ResetAfterWrite = false;
+    setCommands(false);
+    m_link.engine.start(7);
+}
+
+void CallSession::Command6_Click()
+{
+    m.FileCancelled = false;
+    m.RxTimeoutCount = 0;
+    if (Command6Caption == Abrogate) {
+        Command6Caption = ResetCaption;
+        Label10.clear();
+        m_link.dialogue.stop();
+        setCommands(true);
+        return;
+    }
+    if (Label1.isEmpty() || !dialIfNeeded())
+        return;
+    Command6Caption = Abrogate;
+    enableButtons({Data, All, Select, Audit, TelemetryRead, TelemetryWrite}, false);
+    m_scheduleTimer.stop();
+    m_scheduleTimer.start();
+    m_link.dialogue.startReset();
+}
+
+// --- Pointer read ------------------------------------------------------------------------------
+
+bool CallSession::readPointers()
+{
+    SerialPort &port = *m_s.port;
+    int badAnswers = 0; // time-outs and check mismatches
+    int noFrame = 0;    // answers without SOH
+    for (;;) {
+        port.setRThreshold(0);
+        QStringList pointers;
+        MemoryMap::PointerReply::Status failure = MemoryMap::PointerReply::Ok;
+        bool timedOut = false;
+        QByteArray replies[2];
+        for (int i = 0; i < 2 && !timedOut; ++i) {
+            m.FrameSlots[i] = MemoryMap::pointerRequest(i);
+            ExchangeRules rules;
+            rules.markers = {QByteArray(1, '\x04')};
+            timedOut = m_dial.exchange(m.FrameSlots[i], DialTimeoutMs, rules, QByteArray()) < 0;
+            replies[i] = m_dial.buffer();
+        }
+        if (!timedOut) {
+            for (int i = 0; i < 2 && failure == MemoryMap::PointerReply::Ok; ++i) {
+                const MemoryMap::PointerReply r = MemoryMap::checkPointerReply(replies[i]);
+                failure = r.status;
+                pointers += i == 0 ? r.addresses.mid(0, 8) : r.addresses.mid(0, 1);
+            }
+        }
+        if (!timedOut && failure == MemoryMap::PointerReply::Ok) {
+            const QStringList lines = MemoryMap::build(pointers);
+            for (int i = 0; i < MemoryMap::Lines; ++i)
+                m.MapLines[i] = lines.at(i);
+            return true;
+        }
+        if (timedOut || failure == MemoryMap::PointerReply::BadCheck)
+            ++badAnswers;
+        else
+            ++noFrame;
+        if (badAnswers >= 3 || noFrame >= 3 || Runtime::current().isEnding())
+            break;
+    }
+    m_s.dialogs->message(QStringLiteral("Error Comunication Failed"), MsgButtons::Ok,
+                         MsgIcon::Critical);
+    Command4_Click();
+    return false;
+}
+
+// --- File loaders ------------------------------------------------------------------------------
+
+bool CallSession::LoadConfigFile()
+{
+    const QString chosen = m_s.dialogs->openFile(
+        QStringLiteral("Open"), QStringLiteral("Configuration(*.prm);;Configuration(*.cfx)"),
+        m_s.appFolder);
+    const QString name = QFileInfo(chosen).fileName();
+    if (chosen.isEmpty() || name == QLatin1String("*.prm") || name == QLatin1String("*.cfx")) {
+        m.FileCancelled = true;
+        return false;
+    }
+    const MachineFiles::Result r = MachineFiles::loadConfigFile(chosen, m.ConfigImage);
+    if (!r.ok()) {
+        m_s.dialogs->message(r.text, MsgButtons::Ok, r.icon, r.title);
+        return false;
+    }
+    return true;
+}
+
+bool CallSession::LoadTelemetryFile()
+{
+    const QString chosen = m_s.dialogs->openFile(
+        QStringLiteral("Open"), QStringLiteral("Telemetry(*.tlm)"), m_s.appFolder);
+    if (chosen.isEmpty() || QFileInfo(chosen).fileName() == QLatin1String("*.tlm")) {
+        m.FileCancelled = true;
+        return false;
+    }
+    setProgressMaximum(int(QFileInfo(chosen).size()) + 1);
+    setProgressValue(0);
+    const MachineFiles::Result r = MachineFiles::loadTelemetryFile(chosen, m.TelemetryImage);
+    if (!r.ok()) {
+        m_s.dialogs->message(r.text, MsgButtons::Ok, r.icon, r.title);
+        return false;
+    }
+    setProgressValue(0);
+    return true;
+}
+
+// --- Audit conversion --------------------------------------------------------------------------
+
+void CallSession::auditDownloaded()
+{
+    m_audit = AuditOutcome{};
+    makeProgramFolderCurrent();
+    const QString chosen = m_s.dialogs->saveFile(
+        QStringLiteral("Save As"), QStringLiteral("Audit Eva_Dts(*.txt)"), m_s.appFolder,
+        QStringLiteral("*.txt"));
+    const QFileInfo info(chosen);
+    if (chosen.isEmpty() || info.fileName() == QLatin1String("*.txt"))
+        return;
+    const QString path = info.suffix().isEmpty() ? chosen + QStringLiteral(".txt") : chosen;
+    const audit::ConversionResult r =
+        audit::RunAuditConversion(m_s.appFolder, m.AuditImage, m.AuditImageLength, path);
+    m_audit.done = true;
+    m_audit.path = path;
+    if (r.outcome == audit::ConversionResult::Outcome::FileError) {
+        m_audit.message = r.fileError;
+        m_s.dialogs->message(r.fileError, MsgButtons::Ok, MsgIcon::Critical,
+                             QStringLiteral("ERROR"));
+        return;
+    }
+    if (!r.succeeded()) {
+        m_s.dialogs->message(QStringLiteral("  Conversion not Resolution "), MsgButtons::Ok,
+                             MsgIcon::Critical);
+        return;
+    }
+    m_audit.converted = true;
+    if (m_s.dialogs->message(QStringLiteral("ERASE Erasable DATA ? "), MsgButtons::YesNo,
+                             MsgIcon::Question, QStringLiteral("ERASE")) == MsgResult::Yes)
+        m_link.dialogue.startErase();
+}

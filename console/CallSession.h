@@ -1,0 +1,142 @@
+#pragma once
+
+#include "AtExchange.h"
+#include "LinkConsole.h"
+#include "Services.h"
+#include "Timer.h"
+
+#include <QObject>
+#include <QString>
+#include <array>
+
+class MachineLink;
+struct ModPublic;
+
+// The call console without its widgets: dialling and hang-up, the pointer read, the seven
+// commands, the file loaders and the audit conversion, and every display the machine link
+// writes. `FrmCall` shows it; `gsmcollect` and the unattended collection drive it with a dialog
+// policy instead of a person, so there is one copy of the console's sequencing.
+class CallSession : public QObject, public LinkConsole
+{
+    Q_OBJECT
+public:
+    enum Button {
+        Data,           // `Command2`
+        All,            // `Command7`
+        Select,         // `Command8`
+        ResetAlarm,     // `Command6`
+        Audit,          // `Command9`
+        TelemetryRead,  // `Command10`
+        TelemetryWrite, // `Command12`
+        Disconnect,     // `Command4`
+        ButtonCount
+    };
+
+    // pollingTimer is the main window's `Timer2`, scheduleTimer its `Timer5`.
+    CallSession(const Services &services, ModPublic &state, MachineLink &link,
+                ::Timer &pollingTimer, ::Timer &scheduleTimer, QObject *parent = nullptr);
+    ~CallSession() override;
+
+    // Window load: fresh counters, every button disabled.
+    void load();
+    // Window unload: hangs up a call that is up, gives the port back to the station.
+    void unload();
+
+    // Selection of a machine: its number and description; a number enables the commands.
+    void select(const QString &number, const QString &description);
+    // The scheduler's pre-selection: shows the machine but enables nothing.
+    void preselect(const QString &number, const QString &description);
+
+    // `Login`, `Logoff`, `Command4_Click`, `CntrDisable`, `CntrEnable`.
+    void Login(bool &loggedOn);
+    void Logoff(const QString &reason);
+    void Command4_Click();
+    void CntrDisable();
+    void CntrEnable();
+
+    // The seven commands.
+    void Command2_Click();  // "Data"
+    void Command7_Click();  // "All"
+    void Command8_Click();  // "Select"
+    void Command6_Click();  // "Reset Alarm" / "Abrogate"
+    void Command9_Click();  // "Audit"
+    void Command10_Click(); // "Telemetry" read
+    void Command12_Click(); // "Telemetry" write
+
+    bool callUp() const { return Label2 == QLatin1String("Connect...!"); }
+    // A command's job runs on (transfer, reset dialogue or the call set-up itself).
+    bool busy() const;
+
+    // Where the last audit conversion wrote its records, and how it went.
+    struct AuditOutcome
+    {
+        bool done = false;      // a conversion ran
+        bool converted = false; // every script line succeeded
+        QString path;
+        QString message; // why a conversion could not run
+    };
+    const AuditOutcome &lastAudit() const { return m_audit; }
+
+    // Displays (what `FrmCall` shows)
+    QString Label1;                                      // GSM number
+    QString Label4;                                      // description
+    QString Label2;                                      // call status
+    QString Label10;                                     // command status line
+    QString Command6Caption = QStringLiteral("   Reset   Alarm");
+    std::array<bool, ButtonCount> enabled{};
+    bool listVisible = true;
+    bool windowEnabled = true;
+    bool busyCursor = false;
+    bool LoggedOn = false;
+    int progressMax = 100;
+    int progress = 0;
+    QByteArray Text1; // receive box
+    QString Text2;    // last accepted frame number
+
+    ::Timer Timer1{QStringLiteral("FrmCall.Timer1"), 60000, false};
+    ::Timer Timer2{QStringLiteral("FrmCall.Timer2"), 3000, false};
+
+    // LinkConsole
+    void setProgressMaximum(int max) override;
+    int progressMaximum() const override { return progressMax; }
+    void setProgressValue(int value) override;
+    int progressValue() const override { return progress; }
+    void showReceiveText(const QByteArray &text) override;
+    void showFrameNumber(const QString &text) override;
+    void setStatusLine(const QString &text) override;
+    QString resetAlarmCaption() const override { return Command6Caption; }
+    void setResetAlarmCaption(const QString &caption) override;
+    void setCommandsEnabled(bool on) override;
+    QString machineNumber() const override { return Label1; }
+    void hangUp() override { Command4_Click(); }
+    void resetAlarmClick() override { Command6_Click(); }
+    void auditDownloaded() override;
+
+signals:
+    // Something the window shows has changed.
+    void changed();
+    // Progress of a transfer (value, maximum), for displays that only follow it.
+    void progressChanged(int value, int maximum);
+    // A call went up or down.
+    void callStateChanged(bool up);
+
+private:
+    bool dialIfNeeded();
+    void enableButtons(std::initializer_list<Button> buttons, bool on);
+    void setCommands(bool on); // the seven command buttons
+    void clearReceiveState();
+    bool readPointers();
+    bool LoadConfigFile();
+    bool LoadTelemetryFile();
+    void makeProgramFolderCurrent();
+    void notify() { emit changed(); }
+
+    Services m_s;
+    ModPublic &m;
+    MachineLink &m_link;
+    ::Timer &m_pollingTimer;
+    ::Timer &m_scheduleTimer;
+    AtExchange m_dial{*m_s.port, Timer1};
+    AtExchange m_hangup{*m_s.port, Timer2};
+    AuditOutcome m_audit;
+};

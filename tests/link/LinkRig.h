@@ -1,0 +1,155 @@
+#pragma once
+
+#include "Clock.h"
+#include "Dialogs.h"
+#include "LinkConsole.h"
+#include "LoopbackPort.h"
+#include "MachineController.h"
+#include "MachineLink.h"
+#include "ModPublic.h"
+#include "Runtime.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+#include <functional>
+
+// The console as the link sees it: records what the link shows and does what the call console's
+// hang-up and "Reset Alarm" actions do to the link.
+class RecordingConsole : public LinkConsole
+{
+public:
+    explicit RecordingConsole(MachineLink &link, ModPublic &state, ::Timer &scheduleTimer)
+        : m_link(link), m_state(state), m_scheduleTimer(scheduleTimer)
+    {
+    }
+
+    void setProgressMaximum(int max) override { progressMax = max; }
+    int progressMaximum() const override { return progressMax; }
+    void setProgressValue(int value) override { progress = value; }
+    int progressValue() const override { return progress; }
+    void showReceiveText(const QByteArray &text) override { receiveText = text; }
+    void showFrameNumber(const QString &text) override { frameNumber = text; }
+    void setStatusLine(const QString &text) override
+    {
+        status = text;
+        if (!text.isEmpty())
+            statusHistory << text;
+    }
+    QString resetAlarmCaption() const override { return caption; }
+    void setResetAlarmCaption(const QString &c) override { caption = c; }
+    void setCommandsEnabled(bool on) override { commandsEnabled = on; }
+    QString machineNumber() const override { return number; }
+
+    void hangUp() override
+    {
+        ++hangUps;
+        progress = 0;
+        m_state.RxTimeoutCount = 0;
+        m_state.LinkActive = false;
+        m_link.box.clear();
+        m_state.RxFrame.clear();
+        m_link.engine.stopTimers();
+        m_link.engine.Timer13.stop();
+        if (caption == QLatin1String("Abrogate")) {
+            caption = QStringLiteral("Reset Alarm");
+            status.clear();
+            m_link.dialogue.stop();
+        }
+        commandsEnabled = true;
+    }
+    void resetAlarmClick() override
+    {
+        ++resetClicks;
+        if (caption == QLatin1String("Abrogate")) {
+            caption = QStringLiteral("Reset Alarm");
+            status.clear();
+            m_link.dialogue.stop();
+            commandsEnabled = true;
+            return;
+        }
+        caption = QStringLiteral("Abrogate");
+        commandsEnabled = false;
+        m_link.dialogue.startReset();
+        m_scheduleTimer.stop();
+        m_scheduleTimer.start();
+    }
+    void auditDownloaded() override { ++audits; }
+
+    int progressMax = 0;
+    int progress = 0;
+    QByteArray receiveText;
+    QString frameNumber;
+    QString status;
+    QStringList statusHistory;
+    QString caption = QStringLiteral("Reset Alarm");
+    bool commandsEnabled = false;
+    QString number = QStringLiteral("3351234567");
+    int hangUps = 0;
+    int resetClicks = 0;
+    int audits = 0;
+
+private:
+    MachineLink &m_link;
+    ModPublic &m_state;
+    ::Timer &m_scheduleTimer;
+};
+
+// A connected call on virtual time: the link on port 1, a simulated controller at the far end,
+// scripted dialogs and a recording console. Answers can be tampered with on their way back.
+struct LinkRig
+{
+    explicit LinkRig(const MachineProfile &profile = MachineProfile()) : machine(profile)
+    {
+        QDir(tmp.path()).mkpath(QStringLiteral("prog"));
+        port.plug(1, &machine);
+        machine.setOutput([this](const QByteArray &bytes) {
+            const QByteArray b = tamper ? tamper(bytes) : bytes;
+            if (!b.isEmpty())
+                port.deliver(&machine, b);
+        });
+        port.setCommPort(1);
+        port.open();
+        link.setConsole(&console);
+        link.setAppFolder(programFolder());
+        link.setClock(&clock);
+    }
+
+    QString programFolder() const
+    {
+        return QDir(tmp.path()).absoluteFilePath(QStringLiteral("prog"));
+    }
+    qint64 now() const { return time.rt.nowMs(); }
+    // Runs until the engine and the dialogue are idle; false if that takes longer than limitMs.
+    bool runToIdle(qint64 limitMs = 3600 * 1000)
+    {
+        return time.rt.runUntil(
+            [this] {
+                return !link.engine.Timer.isEnabled() && !link.engine.Timer8.isEnabled() &&
+                       !link.engine.Timer9.isEnabled() && !link.dialogue.Timer12.isEnabled();
+            },
+            limitMs);
+    }
+    // Requests the controller received that were well-formed.
+    QList<MachineController::Request> validRequests() const
+    {
+        QList<MachineController::Request> out;
+        for (const auto &r : machine.requests())
+            if (r.valid)
+                out << r;
+        return out;
+    }
+
+    VirtualTimeScope time;
+    QTemporaryDir tmp;
+    ModPublic state;
+    LoopbackPort port;
+    ScriptedDialogs dialogs;
+    FakeClock clock{QDateTime(QDate(2026, 12, 5), QTime(9, 0))};
+    ::Timer timer2{QStringLiteral("Timer2"), 6000, false};
+    ::Timer timer5{QStringLiteral("Timer5"), 30000, true};
+    MachineController machine;
+    MachineLink link{state, port, dialogs, timer2, timer5};
+    RecordingConsole console{link, state, timer5};
+    std::function<QByteArray(const QByteArray &)> tamper;
+};
