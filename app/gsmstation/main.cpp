@@ -1,3 +1,5 @@
+#include "CallDesk.h"
+#include "CallQueue.h"
 #include "Clock.h"
 #include "ConsoleDialogs.h"
 #include "Dialogs.h"
@@ -124,6 +126,9 @@ int main(int argc, char *argv[])
 
     FrmStGSM station(s);
     SmsDesk smsDesk(station, s, modem.get(), s.appFolder, [&station] { return station.ComOK(); });
+    CallQueue callQueue;
+    station.setCallQueue(&callQueue);
+    CallDesk callDesk(station, s, callQueue, &smsDesk.sendWindow().opener());
     if (talk) {
         if (smsDesk.fleet())
             QObject::connect(smsDesk.fleet(), &SimulatedFleet::alarmSent,
