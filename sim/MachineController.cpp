@@ -61,7 +61,15 @@ void put(QByteArray &m, int address, quint32 value, int bytes)
 void putText(QByteArray &m, int address, const QByteArray &text, int width, char pad)
 {
     for (int i = 0; i < width; ++i)
-        m[address + i] = i < text.size() ? text[i] : pad;
+        m[(address + i) & 0xFFFF] = i < text.size() ? text[i] : pad;
+}
+
+void putStamp(QByteArray &m, int address, const QDateTime &at)
+{
+    const int t[] = {at.time().second(), at.time().minute(), at.time().hour(),
+                     at.date().day(),    at.date().month(),  at.date().year() - 2000};
+    for (int k = 0; k < 6; ++k)
+        m[(address + k) & 0xFFFF] = char(t[k]);
 }
 
 // Settings a technician leaves: mostly small numbers, now and then a larger one or "unused".
@@ -110,7 +118,7 @@ void MachineController::setFaults(const LinkFaults &faults)
 qint64 MachineController::lineTimeMs(int chars) const
 {
     const qint64 bits = qint64(chars) * 10 * 1000;
-    return (bits + m_baud - 1) / qMax(1, m_baud);
+    return (bits + m_baud - 1) / m_baud;
 }
 
 QByteArray &MachineController::memory(int type)
@@ -235,13 +243,8 @@ void MachineController::fillRecords(QByteArray &m)
         }
         m[a] = char(1 + rng() % 40);
         m[a + 1] = char(rng() % 2);
-        const QDateTime at =
-            m_profile.clockStart.addSecs(-qint64(24 - i) * 3 * 3600 - qint64(rng() % 3600));
-        const char t[] = {char(at.time().second()), char(at.time().minute()),
-                          char(at.time().hour()),   char(at.date().day()),
-                          char(at.date().month()),  char(at.date().year() - 2000)};
-        for (int k = 0; k < 6; ++k)
-            m[a + 2 + k] = t[k];
+        putStamp(m, a + 2,
+                 m_profile.clockStart.addSecs(-qint64(24 - i) * 3 * 3600 - qint64(rng() % 3600)));
     }
 }
 
@@ -267,7 +270,7 @@ void MachineController::fillRegisters(QByteArray &m)
     clearCounters();
     for (size_t i = 0; i < CounterLengths.size(); ++i)
         for (int k = 0; k < CounterLengths[i]; ++k)
-            m[counterAddress(int(i)) + k] = char(1 + rng() % 200);
+            m[(counterAddress(int(i)) + k) & 0xFFFF] = char(1 + rng() % 200);
 }
 
 // What an erase clears: the counters of the pointer block, the cash counters and the
@@ -284,12 +287,7 @@ void MachineController::clearCounters()
 
 void MachineController::stamp(QByteArray &m, int address) const
 {
-    const QDateTime at = m_profile.clockStart.addMSecs(Runtime::current().nowMs());
-    const char t[] = {char(at.time().second()), char(at.time().minute()),
-                      char(at.time().hour()),   char(at.date().day()),
-                      char(at.date().month()),  char(at.date().year() - 2000)};
-    for (int k = 0; k < 6; ++k)
-        m[address + k] = t[k];
+    putStamp(m, address, m_profile.clockStart.addMSecs(Runtime::current().nowMs()));
 }
 
 void MachineController::refreshClock()
@@ -395,6 +393,9 @@ bool MachineController::strikes(double p, int fault)
 
 void MachineController::endOfFrame()
 {
+    for (QByteArray &m : m_mem)
+        if (m.size() != MemorySize) // a test may have replaced a memory wholesale
+            m.resize(MemorySize, '\0');
     Request r = parse(m_frame);
     r.atMs = Runtime::current().nowMs();
     m_requests << r;

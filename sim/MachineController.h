@@ -92,8 +92,8 @@ public:
     // Time to work out an answer, and the line speed that paces it (10 bits a character).
     void setTiming(int latencyMs, int baud = 9600)
     {
-        m_latency = latencyMs;
-        m_baud = baud;
+        m_latency = qMax(0, latencyMs);
+        m_baud = qMax(1, baud);
     }
     // Milliseconds n characters take on the line.
     qint64 lineTimeMs(int chars) const;
