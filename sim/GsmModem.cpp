@@ -1,5 +1,8 @@
 #include "GsmModem.h"
 
+#include "MachineController.h"
+#include "Runtime.h"
+
 namespace {
 // The parameters of "=a,b,c" (quotes removed).
 QList<QByteArray> params(const QByteArray &rest)
@@ -22,6 +25,8 @@ bool isNumber(const QByteArray &s)
     s.toInt(&ok);
     return ok;
 }
+
+const QString DataSettings = QStringLiteral("9600,N,8,1");
 } // namespace
 
 GsmModem::GsmModem(const Config &config, QObject *parent) : ModemSim(parent), m_cfg(config)
@@ -97,6 +102,21 @@ GsmModem::GsmModem(const Config &config, QObject *parent) : ModemSim(parent), m_
             return rest == "=?" ? Reply::line("+CSQ: (0-31,99),(0-7,99)") : Reply::error();
         return Reply::line("+CSQ: " + QByteArray::number(m_cfg.rssi) + ',' +
                            QByteArray::number(m_cfg.ber));
+    });
+    handle("D", [this](const QByteArray &rest) { return dial(rest); });
+    handle("H", [this](const QByteArray &rest) {
+        if (!rest.isEmpty() && rest != "0")
+            return Reply::error();
+        endCall({}); // also abandons a call still being set up
+        return Reply::ok();
+    });
+    handle("O", [this](const QByteArray &rest) {
+        if (!rest.isEmpty() && rest != "0")
+            return Reply::error();
+        if (m_call != Call::Command)
+            return Reply{"\r\nNO CARRIER\r\n", Reply::None};
+        goOnline();
+        return Reply::none();
     });
     handle("+CREG", [this](const QByteArray &rest) {
         return registrationQuery("+CREG", rest, m_cregMode, simUsable() ? m_cfg.registration : 0);
@@ -193,4 +213,161 @@ ModemSim::Reply GsmModem::cops(const QByteArray &rest)
     if (mode == 0)
         return simUsable() ? Reply::ok() : Reply::error();
     return Reply::error();
+}
+
+// ---- data calls ----
+
+QByteArray GsmModem::dialKey(const QByteArray &number)
+{
+    QByteArray key;
+    for (char c : number)
+        if (c != ' ' && c != '-' && c != '(' && c != ')' && c != '.')
+            key += c;
+    return key;
+}
+
+void GsmModem::addMachine(const QByteArray &number, MachineController *machine, int delayMs)
+{
+    m_dialPlan.insert(dialKey(number), Target{DialAnswer::Connect, machine, delayMs});
+}
+
+void GsmModem::setDialAnswer(const QByteArray &number, DialAnswer answer, int delayMs)
+{
+    Target &t = m_dialPlan[dialKey(number)];
+    t.answer = answer;
+    t.delayMs = delayMs;
+}
+
+MachineController *GsmModem::machine(const QByteArray &number) const
+{
+    return m_dialPlan.value(dialKey(number)).machine.data();
+}
+
+int GsmModem::defaultDelay(DialAnswer answer)
+{
+    switch (answer) {
+    case DialAnswer::Connect:
+        return 9000; // set-up of a GSM data call
+    case DialAnswer::Busy:
+        return 5000;
+    case DialAnswer::NoAnswer:
+        return 40000; // the network gives up ringing well before a 60 s dial time-out
+    case DialAnswer::NoCarrier:
+        return 6000;
+    case DialAnswer::Silent:
+        break;
+    }
+    return -1;
+}
+
+ModemSim::Reply GsmModem::dial(const QByteArray &rest)
+{
+    QByteArray number = rest.trimmed();
+    if (number.startsWith('T') || number.startsWith('P') || number.startsWith('t') ||
+        number.startsWith('p'))
+        number.remove(0, 1); // tone or pulse dialling: the same on a GSM network
+    // A modem busy with a call, an empty number or a voice call (";") is refused.
+    if (m_call != Call::Idle || number.isEmpty() || number.endsWith(';'))
+        return Reply::error();
+    Target target = m_dialPlan.value(dialKey(number));
+    if (!simUsable() || (m_cfg.registration != 1 && m_cfg.registration != 5))
+        target = Target{DialAnswer::NoCarrier, nullptr, -1};
+    m_number = number;
+    m_call = Call::Dialling;
+    const quint64 attempt = ++m_attempt;
+    if (target.answer == DialAnswer::Silent)
+        return Reply::none();
+    const int delay = target.delayMs >= 0 ? target.delayMs
+                      : m_dialDelay >= 0  ? m_dialDelay
+                                          : defaultDelay(target.answer);
+    Runtime::current().post(delay, [this, self = QPointer(this), attempt, target] {
+        if (self && attempt == m_attempt && m_call == Call::Dialling)
+            dialled(target);
+    });
+    return Reply::none();
+}
+
+void GsmModem::dialled(const Target &target)
+{
+    switch (target.answer) {
+    case DialAnswer::Busy:
+        endCall("BUSY");
+        return;
+    case DialAnswer::NoAnswer:
+        endCall("NO ANSWER");
+        return;
+    case DialAnswer::Connect:
+        if (target.machine)
+            break;
+        [[fallthrough]]; // the machine is gone: nobody answers
+    default:
+        endCall("NO CARRIER");
+        return;
+    }
+    m_peer = target.machine;
+    connect(m_peer, &MachineController::lineDropped, this, [this] {
+        if (callUp())
+            endCall("NO CARRIER");
+    });
+    m_peer->setOutput([this, self = QPointer(this), attempt = m_attempt](const QByteArray &b) {
+        if (self && attempt == m_attempt && m_call == Call::Online)
+            sendData(b); // in command mode the machine's bytes go nowhere
+    });
+    m_peer->lineOpened(DataSettings);
+    goOnline();
+    emit callChanged(m_number, true);
+}
+
+void GsmModem::goOnline()
+{
+    m_call = Call::Online;
+    send("\r\nCONNECT 9600\r\n");
+    enterDataMode([this](const QByteArray &bytes) {
+        if (m_peer)
+            m_peer->fromStation(bytes, DataSettings);
+    });
+}
+
+void GsmModem::escaped()
+{
+    m_call = Call::Command;
+    ModemSim::escaped();
+}
+
+void GsmModem::endCall(const QByteArray &result)
+{
+    if (m_call == Call::Idle)
+        return;
+    const bool wasUp = callUp();
+    m_call = Call::Idle;
+    ++m_attempt;
+    if (dataMode())
+        leaveDataMode();
+    if (m_peer) {
+        disconnect(m_peer, nullptr, this, nullptr);
+        m_peer->setOutput({});
+        m_peer->lineClosed();
+        m_peer = nullptr;
+    }
+    if (!result.isEmpty())
+        send("\r\n" + result + "\r\n");
+    if (wasUp)
+        emit callChanged(m_number, false);
+}
+
+void GsmModem::dropCall()
+{
+    endCall("NO CARRIER");
+}
+
+void GsmModem::lineClosed()
+{
+    endCall({}); // the station let go of the line: the modem hangs up
+    ModemSim::lineClosed();
+}
+
+void GsmModem::resetProfile()
+{
+    endCall({});
+    ModemSim::resetProfile();
 }

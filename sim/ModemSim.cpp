@@ -53,8 +53,20 @@ void ModemSim::send(const QByteArray &bytes)
 {
     if (m_silent || bytes.isEmpty() || !connected())
         return;
+    queueOut(bytes, Runtime::current().nowMs() + m_latency);
+}
+
+void ModemSim::sendData(const QByteArray &bytes)
+{
+    if (m_silent || bytes.isEmpty() || !connected())
+        return;
+    queueOut(bytes, Runtime::current().nowMs());
+}
+
+void ModemSim::queueOut(const QByteArray &bytes, qint64 due)
+{
     const int step = m_chunk > 0 ? m_chunk : int(bytes.size());
-    qint64 due = qMax(Runtime::current().nowMs() + m_latency, m_lastDue);
+    due = qMax(due, m_lastDue);
     for (int i = 0; i < bytes.size(); i += step) {
         m_outbox.append(Pending{bytes.mid(i, step), due, m_session});
         m_lastDue = due;
@@ -62,6 +74,53 @@ void ModemSim::send(const QByteArray &bytes)
     }
     if (!m_delivering)
         deliverNext();
+}
+
+void ModemSim::enterDataMode(std::function<void(const QByteArray &)> sink)
+{
+    m_dataSink = std::move(sink);
+    m_lastData = Runtime::current().nowMs();
+    m_pluses = 0;
+    ++m_escapeTry;
+    m_line.clear();
+}
+
+void ModemSim::leaveDataMode()
+{
+    m_dataSink = nullptr;
+    m_pluses = 0;
+    ++m_escapeTry;
+}
+
+// "+++" counts as an escape only with the guard time of silence before its first character and
+// after its last; anything else, the three characters included, is data for the far end.
+void ModemSim::dataFromStation(const QByteArray &bytes)
+{
+    Runtime &rt = Runtime::current();
+    const qint64 now = rt.nowMs();
+    QByteArray pass;
+    for (char c : bytes) {
+        const bool quietBefore = m_pluses > 0 || now - m_lastData >= m_guard;
+        if (c == '+' && m_pluses < 3 && quietBefore) {
+            if (++m_pluses == 3)
+                rt.post(m_guard, [this, self = QPointer(this), attempt = ++m_escapeTry] {
+                    if (!self || attempt != m_escapeTry || m_pluses != 3 || !m_dataSink)
+                        return;
+                    leaveDataMode();
+                    escaped();
+                });
+        } else {
+            if (m_pluses > 0) {
+                pass += QByteArray(m_pluses, '+');
+                m_pluses = 0;
+                ++m_escapeTry;
+            }
+            pass += c;
+        }
+        m_lastData = now;
+    }
+    if (!pass.isEmpty() && m_dataSink)
+        m_dataSink(pass);
 }
 
 // One delivery is on its way at a time, so no chunk can overtake an earlier one, whatever the
@@ -89,6 +148,10 @@ void ModemSim::fromStation(const QByteArray &bytes, const QString &settings)
     const int baud = baudOf(settings);
     if (baud != 0 && !m_bauds.contains(baud))
         return;
+    if (m_dataSink) {
+        dataFromStation(bytes);
+        return;
+    }
     for (char c : bytes) {
         if (m_text) {
             if (c == CtrlZ) {
@@ -142,11 +205,13 @@ void ModemSim::runLine(const QByteArray &line)
         send(*o);
         return;
     }
-    if (!line.toUpper().startsWith("AT")) {
+    // Like a real modem, it looks for the "AT" prefix and ignores what came before it.
+    const qsizetype at = line.toUpper().indexOf("AT");
+    if (at < 0) {
         finish(Reply::error());
         return;
     }
-    const Reply r = dispatch(line.mid(2));
+    const Reply r = dispatch(line.mid(at + 2));
     if (!m_text) // a prompt for text defers the result to the end of the text
         finish(r);
 }

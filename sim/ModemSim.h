@@ -72,6 +72,18 @@ public:
     // Resets what "ATZ" resets (echo on).
     virtual void resetProfile() { m_echo = true; }
 
+    // Data mode: what the station writes goes to sink instead of the command interpreter, except
+    // "+++" with the escape guard time of silence before and after it, which returns to command
+    // mode and calls escaped().
+    void enterDataMode(std::function<void(const QByteArray &)> sink);
+    void leaveDataMode();
+    bool dataMode() const { return bool(m_dataSink); }
+    void setEscapeGuard(int ms) { m_guard = ms; }
+    int escapeGuard() const { return m_guard; }
+    // Bytes from the far end of a data call: no latency of the modem's own, never ahead of what
+    // is already on its way to the station.
+    void sendData(const QByteArray &bytes);
+
     // LineDevice
     void lineOpened(const QString &settings) override;
     void lineClosed() override;
@@ -82,9 +94,13 @@ signals:
 
 protected:
     void finish(const Reply &r);
+    // The escape sequence took the modem back to command mode.
+    virtual void escaped() { finish(Reply::ok()); }
 
 private:
     void runLine(const QByteArray &line);
+    void dataFromStation(const QByteArray &bytes);
+    void queueOut(const QByteArray &bytes, qint64 due);
     void deliverNext();
     Reply dispatch(const QByteArray &body);
 
@@ -110,4 +126,9 @@ private:
     QList<Pending> m_outbox;
     bool m_delivering = false;
     QList<QByteArray> m_commands;
+    std::function<void(const QByteArray &)> m_dataSink;
+    int m_guard = 1000;
+    qint64 m_lastData = 0; // last byte from the station in data mode
+    int m_pluses = 0;      // escape characters held back
+    quint64 m_escapeTry = 0;
 };

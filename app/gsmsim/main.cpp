@@ -1,7 +1,9 @@
 // Serves the simulated GSM modem on a pseudo-terminal and prints the terminal's path, so that
-// the station (or any other program) can talk to it through the system's serial stack.
+// the station (or any other program) can talk to it through the system's serial stack. The
+// modem can call simulated vending machines, each with its own line faults.
 
 #include "GsmModem.h"
+#include "MachineController.h"
 #include "PtyLine.h"
 
 #include <QCommandLineParser>
@@ -24,6 +26,21 @@ bool parseSim(const QString &s, SimCardState *out)
     *out = *it;
     return true;
 }
+
+// The frame as text, with its control bytes named.
+QByteArray shown(const QByteArray &raw)
+{
+    QByteArray out;
+    for (char c : raw)
+        out += c == 0x01 ? QByteArray("<SOH>") : c == 0x04 ? QByteArray("<EOT>") : QByteArray(1, c);
+    return out;
+}
+
+int usage(const QString &why)
+{
+    std::fprintf(stderr, "gsmsim: %s\n", qPrintable(why));
+    return 2;
+}
 } // namespace
 
 int main(int argc, char *argv[])
@@ -35,8 +52,15 @@ int main(int argc, char *argv[])
     std::signal(SIGINT, [](int) { QCoreApplication::quit(); });
 
     QCommandLineParser cli;
-    cli.setApplicationDescription(
-        QStringLiteral("Simulated GSM modem on a pseudo-terminal. Prints the device path."));
+    cli.setApplicationDescription(QStringLiteral(
+        "Simulated GSM modem on a pseudo-terminal. Prints the device path.\n\n"
+        "Data calls: \"ATD\" + a number given with --machine connects to a simulated vending "
+        "machine (\"CONNECT 9600\"); other numbers answer \"NO CARRIER\". FAULTS is a comma "
+        "list of lost=P, lowercase[=P], duplicate=P, late=P, late-ms=MS, junk=P, oversize=P, "
+        "silence-after=K, drop-after=K, seed=N (P a probability 0-1, K requests per call). "
+        "\"+++\" with a guard time of silence before and after returns to command mode; "
+        "\"ATH\" ends the call, \"ATO\" resumes it. A pseudo-terminal carries no carrier "
+        "detect line: a machine that drops the call shows as \"NO CARRIER\" only."));
     cli.addHelpOption();
     cli.addVersionOption();
     const GsmModemConfig d;
@@ -64,6 +88,30 @@ int main(int argc, char *argv[])
                             QString::fromLatin1(d.operatorCode));
     const auto bauds =
         opt("bauds", "Speeds the modem answers at.", "LIST", QStringLiteral("19200"));
+    QCommandLineOption machineOpt(
+        QStringLiteral("machine"),
+        QStringLiteral("A simulated machine answers data calls to NUMBER (repeatable)."),
+        QStringLiteral("NUMBER[:FAULTS]"));
+    QCommandLineOption busyOpt(QStringLiteral("busy"),
+                               QStringLiteral("Calls to NUMBER answer \"BUSY\" (repeatable)."),
+                               QStringLiteral("NUMBER"));
+    QCommandLineOption noAnswerOpt(
+        QStringLiteral("no-answer"),
+        QStringLiteral("Calls to NUMBER answer \"NO ANSWER\" (repeatable)."),
+        QStringLiteral("NUMBER"));
+    QCommandLineOption silentOpt(
+        QStringLiteral("silent-number"),
+        QStringLiteral("Calls to NUMBER get no result at all (repeatable)."),
+        QStringLiteral("NUMBER"));
+    QCommandLineOption dialDelay(
+        QStringLiteral("dial-delay"),
+        QStringLiteral("Milliseconds before every dial result (default: 9 s for CONNECT, 5 s "
+                       "BUSY, 40 s NO ANSWER, 6 s NO CARRIER)."),
+        QStringLiteral("MS"));
+    QCommandLineOption guard(QStringLiteral("escape-guard"),
+                             QStringLiteral("Silence around \"+++\" in milliseconds."),
+                             QStringLiteral("MS"), QStringLiteral("1000"));
+    cli.addOptions({machineOpt, busyOpt, noAnswerOpt, silentOpt, dialDelay, guard});
     QCommandLineOption noGprs(QStringLiteral("no-gprs"), QStringLiteral("Not attached to GPRS."));
     QCommandLineOption bandOff(QStringLiteral("band-off"),
                                QStringLiteral("Automatic band selection off."));
@@ -94,11 +142,53 @@ int main(int argc, char *argv[])
 
     GsmModem modem(cfg);
     modem.setLatency(5);
-    if (cli.isSet(verbose))
+    bool ok = true;
+    if (cli.isSet(dialDelay)) {
+        const int ms = cli.value(dialDelay).toInt(&ok);
+        if (!ok || ms < 0)
+            return usage(QStringLiteral("bad --dial-delay \"%1\"").arg(cli.value(dialDelay)));
+        modem.setDialDelay(ms);
+    }
+    const int guardMs = cli.value(guard).toInt(&ok);
+    if (!ok || guardMs < 0)
+        return usage(QStringLiteral("bad --escape-guard \"%1\"").arg(cli.value(guard)));
+    modem.setEscapeGuard(guardMs);
+    for (const QString &spec : cli.values(machineOpt)) {
+        const QString number = spec.section(QLatin1Char(':'), 0, 0).trimmed();
+        LinkFaults faults;
+        QString error;
+        if (number.isEmpty())
+            return usage(QStringLiteral("--machine needs a number"));
+        if (!LinkFaults::parse(spec.section(QLatin1Char(':'), 1), &faults, &error))
+            return usage(QStringLiteral("--machine %1: %2").arg(spec, error));
+        auto *machine = new MachineController(MachineProfile::forNumber(number.toLatin1()), &modem);
+        machine->setFaults(faults);
+        modem.addMachine(number.toLatin1(), machine);
+        if (cli.isSet(verbose))
+            QObject::connect(machine, &MachineController::requestReceived,
+                             [number](const MachineController::Request &r) {
+                                 std::printf("%s <- %s%s\n", qPrintable(number),
+                                             shown(r.raw).constData(), r.valid ? "" : " (refused)");
+                                 std::fflush(stdout);
+                             });
+    }
+    const std::pair<const QCommandLineOption *, DialAnswer> answers[] = {
+        {&busyOpt, DialAnswer::Busy},
+        {&noAnswerOpt, DialAnswer::NoAnswer},
+        {&silentOpt, DialAnswer::Silent}};
+    for (const auto &[option, answer] : answers)
+        for (const QString &number : cli.values(*option))
+            modem.setDialAnswer(number.toLatin1(), answer);
+    if (cli.isSet(verbose)) {
         QObject::connect(&modem, &ModemSim::commandReceived, [](const QByteArray &line) {
             std::printf("<- %s\n", line.constData());
             std::fflush(stdout);
         });
+        QObject::connect(&modem, &GsmModem::callChanged, [](const QByteArray &number, bool up) {
+            std::printf("call %s %s\n", number.constData(), up ? "connected" : "ended");
+            std::fflush(stdout);
+        });
+    }
     PtyLine line(&modem);
     QString error;
     if (!line.open(&error)) {

@@ -2,6 +2,7 @@
 #include "CallQueue.h"
 #include "Clock.h"
 #include "ConsoleDialogs.h"
+#include "DemoData.h"
 #include "Dialogs.h"
 #include "FrmSms.h"
 #include "FrmStGSM.h"
@@ -9,6 +10,7 @@
 #include "HardwarePort.h"
 #include "Launcher.h"
 #include "LoopbackPort.h"
+#include "MachineController.h"
 #include "ModPublic.h"
 #include "SignalBar.h"
 #include "SimulatedFleet.h"
@@ -96,6 +98,24 @@ int main(int argc, char *argv[])
         GsmModemConfig demo;
         demo.operatorName.clear(); // the demo network names itself by code: " OMNITEL"
         modem = std::make_unique<GsmModem>(demo);
+        // The demonstration fleet answers data calls: the first three machines (the second on a
+        // slightly noisy line), the fourth is busy and the fifth never picks up.
+        const QList<QByteArray> numbers = DemoData::machineNumbers();
+        for (int i = 0; i < numbers.size(); ++i) {
+            if (i >= 3) {
+                modem->setDialAnswer(numbers[i], i == 3 ? DialAnswer::Busy : DialAnswer::NoAnswer);
+                continue;
+            }
+            auto *machine =
+                new MachineController(MachineProfile::forNumber(numbers[i]), modem.get());
+            if (i == 1) {
+                LinkFaults noisy;
+                noisy.lost = 0.02;
+                noisy.seed = 2;
+                machine->setFaults(noisy);
+            }
+            modem->addMachine(numbers[i], machine);
+        }
         loop->plug(1, modem.get());
         port = std::move(loop);
     } else {
@@ -150,10 +170,17 @@ int main(int argc, char *argv[])
                 say(now);
             last = now;
         });
-        if (modem)
+        if (modem) {
             QObject::connect(modem.get(), &ModemSim::commandReceived, [](const QByteArray &l) {
                 say(QStringLiteral("modem <- %1").arg(QString::fromLatin1(l)));
             });
+            QObject::connect(
+                modem.get(), &GsmModem::callChanged, [](const QByteArray &number, bool up) {
+                    say(QStringLiteral("modem: data call to %1 %2")
+                            .arg(QString::fromLatin1(number),
+                                 up ? QStringLiteral("connected") : QStringLiteral("ended")));
+                });
+        }
     }
     if (talk) {
         new SmsWindowReporter(smsDesk.smsWindow());
