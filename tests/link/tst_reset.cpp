@@ -77,7 +77,7 @@ private slots:
         LinkRig rig;
         int acks = 0;
         rig.tamper = [&](const QByteArray &b) {
-            if (b.size() == 8 && acks++ < failures) { // SOH 00 28 EOT
+            if (b.size() == 6 && acks++ < failures) { // SOH 00 28 EOT
                 QByteArray out = b;
                 out[4] = '9';
                 return out;
@@ -96,9 +96,9 @@ private slots:
     {
         LinkRig rig;
         rig.tamper = [](const QByteArray &b) {
-            if (b.size() == 10) { // a status answer: SOH 00 ss cc EOT
+            if (b.size() == 8) { // a status answer: SOH 00 ss cc EOT
                 QByteArray out = b;
-                out[7] = out[7] == '0' ? '1' : '0';
+                out[6] = out[6] == '0' ? '1' : '0';
                 return out;
             }
             return b;
