@@ -66,11 +66,16 @@ int AtExchange::exchange(const QByteArray &command, int timeoutMs, const QList<Q
     return exchange(command, timeoutMs, ExchangeRules{markers}, ending);
 }
 
+int AtExchange::judged(const ExchangeRules &rules) const
+{
+    return rules.judge ? rules.judge(m_buffer) : firstMarker(rules.markers);
+}
+
 int AtExchange::collect(const ExchangeRules &rules)
 {
     // What is already in the buffer is judged first: a wait for a marker that has arrived
     // must not sit out the time-out.
-    if (const int found = firstMarker(rules.markers); found >= 0)
+    if (const int found = judged(rules); found >= 0)
         return found;
     for (;;) {
         Runtime::current().yield();
@@ -86,8 +91,7 @@ int AtExchange::collect(const ExchangeRules &rules)
             if (!readPort() && rules.skipEmptyRounds)
                 continue;
         }
-        const int found = firstMarker(rules.markers);
-        if (found >= 0)
+        if (const int found = judged(rules); found >= 0)
             return found;
     }
 }

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <functional>
 
 class SerialPort;
 class Timer;
@@ -17,6 +18,9 @@ struct ExchangeRules
     // Read the port before testing the time-out; the chunk read in the round in which time runs
     // out is then not judged (network-status queries).
     bool readBeforeTimeout = false;
+    // Judges the answer after each read in place of `markers`: an outcome of 0 or more ends the
+    // exchange with it, -1 goes on collecting. For answers that must be read line by line.
+    std::function<int(const QByteArray &answer)> judge = {};
 };
 
 // The command-line endings the station uses.
@@ -43,7 +47,8 @@ public:
     bool timedOut() const;
 
     // Sends command + ending with the given rules. Returns the index of the marker found in
-    // rules.markers, or -1 when the time-out ended the exchange. buffer() holds the answer.
+    // rules.markers (or the judge's outcome), or -1 when the time-out ended the exchange.
+    // buffer() holds the answer.
     int exchange(const QByteArray &command, int timeoutMs, const ExchangeRules &rules,
                  const QByteArray &ending = CR);
     // Same, with the markers alone and the default rules.
@@ -77,6 +82,7 @@ public:
 
 private:
     int firstMarker(const QList<QByteArray> &markers) const;
+    int judged(const ExchangeRules &rules) const;
 
     SerialPort &m_port;
     Timer &m_timeout;

@@ -16,27 +16,34 @@ SmsReception::SmsReception(const Services &services, AtExchange &at, FrmSms &vie
 {
 }
 
+namespace {
+// Judges an answer line by line with judge: 0 complete, 1 failed, -1 still coming.
+std::function<int(const QByteArray &)> byLines(SmsListing::Outcome (*judge)(const QByteArray &))
+{
+    return [judge](const QByteArray &answer) {
+        switch (judge(answer)) {
+        case SmsListing::Outcome::Complete:
+            return 0;
+        case SmsListing::Outcome::Failed:
+            return 1;
+        case SmsListing::Outcome::Pending:
+            break;
+        }
+        return -1;
+    };
+}
+} // namespace
+
 void SmsReception::CONTROLLASMS()
 {
     if (!m_comOK())
         return;
-    m_at.clear();
-    m_at.Tout(15000);
-    m_at.send(QByteArrayLiteral("AT+CMGL=\"ALL\"\r"));
-    while (m_at.waitRound()) {
-        if (!m_at.readPort())
-            continue;
-        switch (SmsListing::judge(m_at.buffer())) {
-        case SmsListing::Outcome::Pending:
-            continue;
-        case SmsListing::Outcome::Failed:
-            return;
-        case SmsListing::Outcome::Complete: {
-            const QByteArray listing = m_at.buffer(); // the exchanges below reuse the buffer
-            GetSMS(listing);
-            return;
-        }
-        }
+    ExchangeRules listing;
+    listing.skipEmptyRounds = true;
+    listing.judge = byLines(SmsListing::judge);
+    if (m_at.exchange(QByteArrayLiteral("AT+CMGL=\"ALL\""), 15000, listing) == 0) {
+        const QByteArray answer = m_at.buffer(); // the exchanges below reuse the buffer
+        GetSMS(answer);
     }
 }
 

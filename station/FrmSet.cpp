@@ -38,20 +38,13 @@ FrmSet::FrmSet(FrmStGSM &main)
 void FrmSet::readServiceCentre()
 {
     m_at.flush();
-    m_at.clear();
-    TimOut(1000);
-    m_at.send("AT+CSCA?\r");
-    // "OK" is looked for right after a read, "ERROR" from the next round on.
-    for (;;) {
-        if (!m_at.waitRound())
-            return;
-        m_at.readPort();
-        if (m_at.contains(OK_))
-            break;
-        if (m_at.contains(ERROR_)) {
-            Text2->setEnabled(false);
-            return;
-        }
+    // "OK" is judged before "ERROR".
+    const int found = m_at.exchange("AT+CSCA?", 1000, {OK_, ERROR_});
+    if (found < 0)
+        return;
+    if (found == 1) {
+        Text2->setEnabled(false);
+        return;
     }
     const QByteArray &buf = m_at.buffer();
     const int p = buf.indexOf('"');

@@ -10,25 +10,8 @@ void sendEach(AtExchange &at, const QList<QByteArray> &commands, int timeoutMs)
 
 bool checkAutoBand(AtExchange &at)
 {
-    bool change = false;
-    at.clear();
-    at.Tout(2000);
-    at.send("AT#AUTOBND\r");
-    // Silence or a "0" means the selection is off. A "0" is looked for right after each read,
-    // "ERROR" or a "1" only from the next round on, so "0" wins when both come in one read.
-    for (;;) {
-        if (!at.waitRound()) {
-            change = true;
-            break;
-        }
-        at.readPort();
-        if (at.contains("0")) {
-            change = true;
-            break;
-        }
-        if (at.contains(ERROR_) || at.contains("1"))
-            break;
-    }
+    // Silence or a "0" means the selection is off; "0" is judged before "ERROR" and "1".
+    const bool change = at.exchange("AT#AUTOBND", 2000, {"0", ERROR_, "1"}) <= 0;
     if (change)
         at.exchange("AT#AUTOBND=1", 2000, {OK_});
     at.exchange("AT&W", 2000, {OK_});

@@ -26,50 +26,45 @@ void SimSupervision::tick()
     if (!w.ComOK())
         return;
 
-    AtExchange &at = w.at();
-    at.clear();
-    at.send("AT+CPIN?\r");
-    at.Tout(5000);
-    for (;;) {
-        if (!at.waitRound()) {
-            w.Timer1.setEnabled(true);
-            return;
-        }
-        at.readPort();
-        if (at.contains("READY")) {
-            w.Timer2.setInterval(1000);
-            simReady();
-            return;
-        }
-        w.Timer2.setInterval(20000);
-        if (at.contains(ERROR_)) {
-            w.Timer1.setEnabled(true);
-            if (++pub.SimErrorCount == 6) {
-                dialogs(w).message(QStringLiteral("SIM not Present or SIM Defect or SIM Busy "));
-                w.Timer1.setEnabled(false);
-                w.Timer2.setEnabled(false);
-            }
-            return;
-        }
-        if (at.contains("SIM PUK")) {
-            dialogs(w).message(QStringLiteral("Error PUK"), MsgButtons::Ok, MsgIcon::Critical,
-                               QStringLiteral("PUK"));
-            w.showPinWindow()->Vpuk();
-            return;
-        }
-        // Modems spell the phone-lock state "PH-SIM PIN"; it must never get the SIM PIN.
-        if (at.contains("PH_SIM PIN") || at.contains("PH-SIM PIN")) {
-            dialogs(w).message(QStringLiteral("Waiting for Phone to SIM card(antitheft)"),
-                               MsgButtons::Ok, MsgIcon::Critical);
+    // Modems spell the phone-lock state "PH-SIM PIN"; it must never get the SIM PIN, so both
+    // spellings are tested before "SIM PIN".
+    enum { Ready, Error, Puk, PhoneLock, PhoneLockDash, Pin };
+    const int found = w.at().exchange(
+        "AT+CPIN?", 5000, {"READY", ERROR_, "SIM PUK", "PH_SIM PIN", "PH-SIM PIN", "SIM PIN"});
+    if (found == Ready) {
+        w.Timer2.setInterval(1000);
+        simReady();
+        return;
+    }
+    w.Timer2.setInterval(20000);
+    switch (found) {
+    case Error:
+        w.Timer1.setEnabled(true);
+        if (++pub.SimErrorCount == 6) {
+            dialogs(w).message(QStringLiteral("SIM not Present or SIM Defect or SIM Busy "));
             w.Timer1.setEnabled(false);
             w.Timer2.setEnabled(false);
-            return;
         }
-        if (at.contains("SIM PIN")) {
-            if (unlockWithStoredPin() == Next::Ready)
-                simReady();
-            return;
-        }
+        return;
+    case Puk:
+        dialogs(w).message(QStringLiteral("Error PUK"), MsgButtons::Ok, MsgIcon::Critical,
+                           QStringLiteral("PUK"));
+        w.showPinWindow()->Vpuk();
+        return;
+    case PhoneLock:
+    case PhoneLockDash:
+        dialogs(w).message(QStringLiteral("Waiting for Phone to SIM card(antitheft)"),
+                           MsgButtons::Ok, MsgIcon::Critical);
+        w.Timer1.setEnabled(false);
+        w.Timer2.setEnabled(false);
+        return;
+    case Pin:
+        if (unlockWithStoredPin() == Next::Ready)
+            simReady();
+        return;
+    default: // time-out: the next try comes in 3 s
+        w.Timer1.setEnabled(true);
+        return;
     }
 }
 

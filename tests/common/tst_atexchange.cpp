@@ -68,6 +68,20 @@ private slots:
         QVERIFY(r.at.buffer().endsWith(answer));
     }
 
+    // A predicate judges the answer in place of the markers, after every read.
+    void aJudgeDecidesOnTheWholeAnswer()
+    {
+        Rig r;
+        r.modem.setEcho(false);
+        r.modem.setChunking(1, 7);
+        r.modem.setOverride("AT+L", "\r\nx OK\r\nOK\r\n");
+        ExchangeRules rules;
+        rules.markers = {OK_CRLF}; // not used once there is a judge
+        rules.judge = [](const QByteArray &answer) { return answer.endsWith("\nOK\r\n") ? 5 : -1; };
+        QCOMPARE(r.at.exchange("AT+L", 2000, rules), 5);
+        QCOMPARE(r.at.buffer(), QByteArray("\r\nx OK\r\nOK\r\n"));
+    }
+
     void commandLinesEndInCrOrCrLf()
     {
         Rig r;
