@@ -28,6 +28,7 @@ struct Services
     TrayIcon *tray = nullptr;
     Clock *clock = nullptr;
     Launcher *launcher = nullptr;
-    QString appFolder;       // the program folder
-    QString instanceLockDir; // where the single-instance marker lives ("" = system default)
+    QString appFolder;        // the program folder
+    QString instanceLockDir;  // where the single-instance marker lives ("" = system default)
+    QString executableFolder; // where the station's own executable lies ("" = not known)
 };

@@ -84,7 +84,37 @@ bool SqlMachineDb::open()
     if (!existed && !createTables())
         return false;
     m_error = missingParts();
+    createLookUpIndexes();
     return m_error.isEmpty();
+}
+
+QSqlDatabase SqlMachineDb::database() const
+{
+    return QSqlDatabase::database(m_connection, false);
+}
+
+void SqlMachineDb::createLookUpIndexes()
+{
+    // Fleets run to tens of thousands of machines: the SMS desk finds a sender by number and its
+    // sale point and operator by name, each in one index step. Files from before the indexes get
+    // them here; a read-only file goes on without (the look-ups are only slower).
+    const struct
+    {
+        const QString &table;
+        const char *field;
+    } keys[] = {{MachineTables::Distributori, "GSM"},
+                {MachineTables::PuntiVendita, "Name"},
+                {MachineTables::Operatori, "Name"}};
+    QSqlDatabase db = database();
+    for (const auto &k : keys) {
+        const QString field = QString::fromLatin1(k.field);
+        if (!db.record(k.table).contains(field))
+            continue;
+        QSqlQuery q(db);
+        q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
+                   .arg(quoted(QStringLiteral("%1_%2").arg(k.table, field)), quoted(k.table),
+                        quoted(field)));
+    }
 }
 
 bool SqlMachineDb::createTables()

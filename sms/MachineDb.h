@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -58,10 +59,15 @@ public:
     // The operator's message for a database that cannot be used (Latin-1 text).
     QString failureMessage() const;
 
-private:
+    // The connection, for models and bulk work on the same file (valid once open() ran).
+    QSqlDatabase database() const;
+    // Field or table name quoted for SQL ("Sale point" holds a blank).
     QString quoted(const QString &identifier) const;
+
+private:
     bool createTables();
     QString missingParts();
+    void createLookUpIndexes();
 
     QString m_path;
     QString m_connection;

@@ -13,9 +13,11 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QStandardPaths>
 
 namespace {
 const char *const BarStyle =
@@ -119,8 +121,7 @@ void FrmStGSM::buildMenu()
     MnuPopup->addSeparator();
     mnuExit = add("mnuExit", "Exit", true);
 
-    connect(mnuData, &QAction::triggered, this,
-            [this] { startProgram(QDir::currentPath(), QStringLiteral("gsmdb.exe")); });
+    connect(mnuData, &QAction::triggered, this, &FrmStGSM::startDatabaseTool);
     connect(mnuCall, &QAction::triggered, this, [this] {
         if (!m_callConsole)
             return;
@@ -345,6 +346,38 @@ bool FrmStGSM::startProgram(const QString &dir, const QString &name)
         return m_s.launcher->start(bare, {}, dir);
 #endif
     return false;
+}
+
+void FrmStGSM::startDatabaseTool()
+{
+#ifdef Q_OS_WIN
+    const QString name = QStringLiteral("gsmdb.exe");
+#else
+    const QString name = QStringLiteral("gsmdb");
+#endif
+    // The current folder first, then beside the station (an installed layout, the build tree),
+    // then the search path.
+    QString found;
+    QStringList places;
+    for (const QString &dir : {QDir::currentPath(), m_s.executableFolder}) {
+        if (dir.isEmpty())
+            continue;
+        places << QDir::toNativeSeparators(dir);
+        const QFileInfo candidate(QDir(dir).filePath(name));
+        if (found.isEmpty() && candidate.isFile() && candidate.isExecutable())
+            found = candidate.absoluteFilePath();
+    }
+    if (found.isEmpty())
+        found = QStandardPaths::findExecutable(QStringLiteral("gsmdb"));
+    if (found.isEmpty()) {
+        emit startFailed(QStringLiteral("%1 is neither in %2 nor on the search path")
+                             .arg(name, places.join(QStringLiteral(" nor in "))));
+        return;
+    }
+    const QStringList args{QStringLiteral("--home"), modPublic().AppFolder,
+                           QStringLiteral("--maximized")};
+    if (!m_s.launcher->start(found, args, QDir::currentPath()))
+        emit startFailed(QStringLiteral("%1 could not be started").arg(found));
 }
 
 FrmSet *FrmStGSM::setupWindow() const

@@ -101,9 +101,14 @@ public:
     FrmPin *pinWindow() const;
     void pinWindowUnloaded(FrmPin *w);
 
+    // "DataBase": starts the database editor on the program folder's database.
+    void startDatabaseTool();
+
 signals:
     // The program must end now (after unload).
     void ended();
+    // The database editor was not found or did not start (the operator is not told).
+    void startFailed(const QString &why);
 
 protected:
     void changeEvent(QEvent *e) override;

@@ -142,6 +142,7 @@ int main(int argc, char *argv[])
     s.launcher = &launcher;
     s.appFolder = cli.isSet(home) ? QDir(cli.value(home)).absolutePath()
                                   : QCoreApplication::applicationDirPath();
+    s.executableFolder = QCoreApplication::applicationDirPath();
     QDir().mkpath(s.appFolder);
 
     FrmStGSM station(s);
@@ -183,6 +184,8 @@ int main(int argc, char *argv[])
         }
     }
     if (talk) {
+        QObject::connect(&station, &FrmStGSM::startFailed,
+                         [](const QString &why) { say(QStringLiteral("DataBase: %1").arg(why)); });
         new SmsWindowReporter(smsDesk.smsWindow());
         // After each polling tick (this runs after the station's own handler).
         QObject::connect(&station.Timer2, &Timer::tick, &station, [&station] {

@@ -53,9 +53,9 @@ int main(int argc, char *argv[])
     TrayIcon tray;
     SystemClock clock;
     RecordingLauncher launcher;
-    Services s{&port,     &dialogs,  &tray,
-               &clock,    &launcher, QDir(tmp.path()).filePath(QStringLiteral("prog")),
-               tmp.path()};
+    Services s{&port,      &dialogs,  &tray,
+               &clock,     &launcher, QDir(tmp.path()).filePath(QStringLiteral("prog")),
+               tmp.path(), QString()};
     FrmStGSM station(s);
     int ticks = 0;
     QObject::connect(&station.Timer2, &Timer::tick, [&] { ++ticks; });

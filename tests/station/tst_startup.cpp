@@ -5,11 +5,18 @@
 
 #include <QAction>
 #include <QFile>
+#include <QHash>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
 
 namespace {
+#ifdef Q_OS_WIN
+const QString Name = "gsmdb.exe";
+#else
+const QString Name = "gsmdb";
+#endif
+
 void writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
@@ -141,29 +148,74 @@ private slots:
         QCOMPARE(console.unloaded, 1);
     }
 
-    void databaseToolStartsFromTheCurrentFolder_data()
+    // The editor is looked for in the current folder (the program folder's parent), beside the
+    // station's executable, then on the search path; it opens the station's own database.
+    void databaseToolIsFoundWhereItLies_data()
     {
+        QTest::addColumn<QStringList>("placed");
         QTest::addColumn<bool>("startable");
-        QTest::addColumn<int>("attempts");
-        QTest::newRow("started") << true << 1;
-#ifdef Q_OS_WIN
-        QTest::newRow("failure ignored") << false << 1;
-#else
-        QTest::newRow("failure ignored after the bare name was tried") << false << 2;
+        QTest::addColumn<QString>("started"); // the place of the program started, "" for none
+        QTest::addColumn<QString>("failure");
+        const QStringList all{"work", "bin", "path"};
+        QTest::newRow("current folder first") << all << true << "work"
+                                              << "";
+        QTest::newRow("beside the station") << QStringList{"bin", "path"} << true << "bin"
+                                            << "";
+        QTest::newRow("search path") << QStringList{"path"} << true << "path"
+                                     << "";
+#ifndef Q_OS_WIN
+        QTest::newRow("not executable: passed over")
+            << QStringList{"plain", "path"} << true << "path"
+            << "";
 #endif
+        QTest::newRow("nowhere: nothing started")
+            << QStringList{} << true << ""
+            << QString("%1 is neither in %work% nor in %bin% nor on the search path").arg(Name);
+        QTest::newRow("failure to start") << QStringList{"bin"} << false << "bin"
+                                          << "%bin%/" + Name + " could not be started";
     }
-    void databaseToolStartsFromTheCurrentFolder()
+    void databaseToolIsFoundWhereItLies()
     {
+        QFETCH(QStringList, placed);
         QFETCH(bool, startable);
-        QFETCH(int, attempts);
+        QFETCH(QString, started);
+        QFETCH(QString, failure);
         StationFixture f;
+        QDir tmp(f.workFolder());
+        const QHash<QString, QString> dirs{
+            {"work", f.workFolder()}, {"bin", tmp.filePath("bin")}, {"path", tmp.filePath("path")}};
+        for (const QString &d : dirs)
+            QVERIFY(QDir().mkpath(d));
+        for (const QString &where : placed) {
+            const bool executable = where != "plain";
+            const QString path = QDir(dirs.value(executable ? where : "work")).filePath(Name);
+            writeFile(path, "#!/bin/sh\n");
+            if (executable)
+                QVERIFY(QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner));
+        }
+        f.services.executableFolder = dirs.value("bin");
+        const QByteArray oldPath = qgetenv("PATH");
+        qputenv("PATH", QDir::toNativeSeparators(dirs.value("path")).toLocal8Bit());
         FrmStGSM w(f.services);
         QVERIFY(w.load());
+        QSignalSpy failed(&w, &FrmStGSM::startFailed);
         f.launcher.setSucceed(startable);
         w.mnuData->trigger();
-        QCOMPARE(f.launcher.started().size(), attempts);
-        QCOMPARE(f.launcher.started().first().program, QDir(f.workFolder()).filePath("gsmdb.exe"));
-        QCOMPARE(f.dialogs.shown().size(), 0);
+        qputenv("PATH", oldPath);
+
+        QCOMPARE(f.launcher.started().size(), started.isEmpty() ? 0 : 1);
+        if (!started.isEmpty()) {
+            const RecordingLauncher::Started &s = f.launcher.started().first();
+            QCOMPARE(s.program, QDir(dirs.value(started)).filePath(Name));
+            QCOMPARE(s.args, QStringList({"--home", f.programFolder(), "--maximized"}));
+            QCOMPARE(s.workDir, f.workFolder());
+        }
+        for (const QString &d : {QString("work"), QString("bin")})
+            failure.replace('%' + d + '%', QDir::toNativeSeparators(dirs.value(d)));
+        QCOMPARE(failed.count(), failure.isEmpty() ? 0 : 1);
+        if (!failure.isEmpty())
+            QCOMPARE(failed.first().first().toString(), failure);
+        QCOMPARE(f.dialogs.shown().size(), 0); // the operator is never told
     }
 
     void trayDoubleClickOpensTheWindowOnlyWhenStatusIsEnabled()

@@ -1,0 +1,529 @@
+#include "FrmDb.h"
+
+#include "DbTableModel.h"
+#include "Dialogs.h"
+#include "TableIo.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QSqlQuery>
+#include <QTabWidget>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace {
+const QString CsvFilter = QStringLiteral("CSV files (*.csv);;All files (*)");
+
+struct Nouns
+{
+    const char *one, *many;
+};
+
+Nouns nounsOf(const QString &table)
+{
+    if (table == MachineTables::Distributori)
+        return {"machine", "machines"};
+    if (table == MachineTables::PuntiVendita)
+        return {"sale point", "sale points"};
+    if (table == MachineTables::Operatori)
+        return {"operator", "operators"};
+    return {"event", "events"};
+}
+
+QString nameTableOf(const QString &field)
+{
+    if (field == QLatin1String("Sale point"))
+        return MachineTables::PuntiVendita;
+    if (field == QLatin1String("Operator"))
+        return MachineTables::Operatori;
+    return {};
+}
+
+// Shows rows top to bottom, one selected row or several, sorted by a click on a column.
+void setUpView(QTableView *view, Qt::SortOrder initial)
+{
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setAlternatingRowColors(true);
+    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 8);
+    view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view->horizontalHeader()->setStretchLastSection(true);
+    view->horizontalHeader()->setSortIndicatorClearable(true);
+    // No indicator: record order (the journal: newest first) until a column is clicked.
+    view->horizontalHeader()->setSortIndicator(-1, initial);
+    view->setSortingEnabled(true);
+    for (int c = 0; c < view->model()->columnCount(); ++c)
+        view->setColumnWidth(c, 170);
+}
+
+QString listed(const QList<TableIo::RowProblem> &problems)
+{
+    constexpr int Shown = 10;
+    QStringList lines;
+    for (qsizetype i = 0; i < problems.size() && i < Shown; ++i)
+        lines << QStringLiteral("line %1: %2").arg(problems[i].line).arg(problems[i].reason);
+    if (problems.size() > Shown)
+        lines << QStringLiteral("... and %1 more").arg(problems.size() - Shown);
+    return lines.join(QLatin1Char('\n'));
+}
+} // namespace
+
+QStringList namesOnFile(SqlMachineDb &db, const QString &table)
+{
+    QStringList names{QString()};
+    QSqlQuery q(db.database());
+    q.setForwardOnly(true);
+    q.exec(QStringLiteral("SELECT DISTINCT %1 FROM %2 WHERE %1 <> '' ORDER BY %1")
+               .arg(db.quoted(QStringLiteral("Name")), db.quoted(table)));
+    while (q.next())
+        names << q.value(0).toString();
+    return names;
+}
+
+// --- RecordDialog ---
+
+RecordDialog::RecordDialog(SqlMachineDb &db, const QString &table, const QString &title,
+                           std::function<bool(const DbRecord &)> save, QWidget *parent)
+    : QDialog(parent), m_fields(MachineTables::fields(table)), m_save(std::move(save))
+{
+    setWindowTitle(title);
+    auto *form = new QFormLayout;
+    for (const QString &field : m_fields) {
+        QWidget *editor = nullptr;
+        const QString names = table == MachineTables::Distributori ? nameTableOf(field) : QString();
+        if (!names.isEmpty()) {
+            auto *combo = new QComboBox(this);
+            combo->addItems(namesOnFile(db, names));
+            editor = combo;
+        } else {
+            auto *line = new QLineEdit(this);
+            line->setMinimumWidth(260);
+            editor = line;
+        }
+        editor->setObjectName(field);
+        m_editors.insert(field, editor);
+        form->addRow(field, editor);
+    }
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &RecordDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &RecordDialog::reject);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+}
+
+DbRecord RecordDialog::values() const
+{
+    DbRecord out;
+    for (const QString &field : m_fields) {
+        QWidget *w = m_editors.value(field);
+        if (auto *line = qobject_cast<QLineEdit *>(w))
+            out.insert(field, line->text());
+        else if (auto *combo = qobject_cast<QComboBox *>(w))
+            out.insert(field, combo->currentText());
+    }
+    return out;
+}
+
+void RecordDialog::accept()
+{
+    if (m_save(values()))
+        QDialog::accept();
+}
+
+// --- NameDelegate ---
+
+NameDelegate::NameDelegate(SqlMachineDb &db, const QString &table, QObject *parent)
+    : QStyledItemDelegate(parent), m_db(db), m_table(table)
+{
+}
+
+QWidget *NameDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem &,
+                                    const QModelIndex &) const
+{
+    auto *combo = new QComboBox(parent);
+    combo->addItems(namesOnFile(m_db, m_table));
+    return combo;
+}
+
+void NameDelegate::setEditorData(QWidget *editor, const QModelIndex &index) const
+{
+    auto *combo = static_cast<QComboBox *>(editor);
+    const QString current = index.data(Qt::EditRole).toString();
+    // A name no longer on file stays shown until another is chosen.
+    if (combo->findText(current, Qt::MatchExactly) < 0)
+        combo->addItem(current);
+    combo->setCurrentIndex(combo->findText(current, Qt::MatchExactly));
+}
+
+void NameDelegate::setModelData(QWidget *editor, QAbstractItemModel *model,
+                                const QModelIndex &index) const
+{
+    model->setData(index, static_cast<QComboBox *>(editor)->currentText(), Qt::EditRole);
+}
+
+// --- TableTab ---
+
+TableTab::TableTab(SqlMachineDb &db, Dialogs &dialogs, const QString &table, QWidget *parent)
+    : QWidget(parent), m_db(db), m_dialogs(dialogs), m_table(table)
+{
+    model = new DbTableModel(db, table, this);
+    view = new QTableView(this);
+    view->setModel(model);
+    setUpView(view, Qt::AscendingOrder);
+    view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    view->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                          QAbstractItemView::AnyKeyPressed);
+    if (table == MachineTables::Distributori)
+        for (const QString &field : {QStringLiteral("Sale point"), QStringLiteral("Operator")})
+            view->setItemDelegateForColumn(model->columnOf(field),
+                                           new NameDelegate(db, nameTableOf(field), view));
+
+    searchBox = new QLineEdit(this);
+    searchBox->setPlaceholderText(QStringLiteral("Search"));
+    searchBox->setClearButtonEnabled(true);
+    addButton = new QPushButton(QStringLiteral("Add..."), this);
+    deleteButton = new QPushButton(QStringLiteral("Delete"), this);
+    deleteButton->setEnabled(false);
+    importButton = new QPushButton(QStringLiteral("Import..."), this);
+    exportButton = new QPushButton(QStringLiteral("Export..."), this);
+    countLabel = new QLabel(this);
+
+    auto *bar = new QHBoxLayout;
+    bar->addWidget(searchBox, 1);
+    for (QPushButton *b : {addButton, deleteButton, importButton, exportButton})
+        bar->addWidget(b);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(bar);
+    layout->addWidget(view, 1);
+    layout->addWidget(countLabel);
+
+    connect(searchBox, &QLineEdit::textChanged, this, [this](const QString &text) {
+        model->setSearch(text.trimmed());
+        refreshCount();
+    });
+    connect(addButton, &QPushButton::clicked, this, &TableTab::add);
+    connect(deleteButton, &QPushButton::clicked, this, &TableTab::deleteSelected);
+    connect(importButton, &QPushButton::clicked, this, &TableTab::importCsv);
+    connect(exportButton, &QPushButton::clicked, this, &TableTab::exportCsv);
+    connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { deleteButton->setEnabled(view->selectionModel()->hasSelection()); });
+    connect(model, &QAbstractItemModel::modelReset, this,
+            [this] { deleteButton->setEnabled(view->selectionModel()->hasSelection()); });
+    connect(model, &DbTableModel::refused, this, [this](const QString &reason) {
+        m_dialogs.message(reason, MsgButtons::Ok, MsgIcon::Exclamation);
+    });
+    connect(model, &DbTableModel::machinesRenamed, this, &TableTab::machinesRenamed);
+    connect(model, &DbTableModel::changedOnFile, this, &TableTab::refreshCount);
+    refreshCount();
+}
+
+QString TableTab::noun(int count) const
+{
+    const Nouns n = nounsOf(m_table);
+    return QString::fromLatin1(count == 1 ? n.one : n.many);
+}
+
+void TableTab::refreshCount()
+{
+    const int total = model->totalRows();
+    if (model->search().isEmpty())
+        countLabel->setText(QStringLiteral("%1 %2").arg(total).arg(noun(total)));
+    else
+        countLabel->setText(
+            QStringLiteral("%1 of %2 %3").arg(model->matchingRows()).arg(total).arg(noun(total)));
+}
+
+void TableTab::reload()
+{
+    // Selecting again starts at the top; fetch down to where the view stood.
+    const int top = view->rowAt(0);
+    model->select();
+    while (top > 0 && model->rowCount() <= top && model->canFetchMore())
+        model->fetchMore();
+    if (top > 0 && top < model->rowCount())
+        view->scrollTo(model->index(top, 0), QAbstractItemView::PositionAtTop);
+    refreshCount();
+}
+
+void TableTab::add()
+{
+    auto *dialog = new RecordDialog(
+        m_db, m_table, QStringLiteral("New %1").arg(noun(1)),
+        [this](const DbRecord &r) {
+            if (!model->addRecord(r))
+                return false;
+            view->scrollTo(model->index(model->rowCount() - 1, 0));
+            view->selectRow(model->rowCount() - 1);
+            return true;
+        },
+        this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
+}
+
+void TableTab::deleteSelected()
+{
+    QList<int> rows;
+    for (const QModelIndex &i : view->selectionModel()->selectedRows())
+        rows << i.row();
+    if (rows.isEmpty())
+        return;
+    QString text;
+    if (rows.size() == 1) {
+        const DbRecord r = model->recordAt(rows.first());
+        if (m_table == MachineTables::Distributori)
+            text = QStringLiteral("Delete machine \"%1\" (%2)?")
+                       .arg(r.value(QStringLiteral("Description")), r.value(QStringLiteral("GSM")));
+        else
+            text =
+                QStringLiteral("Delete %1 \"%2\"?").arg(noun(1), r.value(QStringLiteral("Name")));
+    } else {
+        text = QStringLiteral("Delete %1 %2?").arg(rows.size()).arg(noun(int(rows.size())));
+    }
+    const QString referring = m_table == MachineTables::PuntiVendita ? QStringLiteral("Sale point")
+                              : m_table == MachineTables::Operatori  ? QStringLiteral("Operator")
+                                                                     : QString();
+    if (!referring.isEmpty()) {
+        int naming = 0;
+        for (int row : rows)
+            naming += model->machinesNaming(referring,
+                                            model->recordAt(row).value(QStringLiteral("Name")));
+        if (naming > 0)
+            text += QStringLiteral("\n%1 %2 %3 and %4 the %5.")
+                        .arg(naming)
+                        .arg(naming == 1 ? QStringLiteral("machine names")
+                                         : QStringLiteral("machines name"))
+                        .arg(rows.size() == 1 ? QStringLiteral("it") : QStringLiteral("them"))
+                        .arg(naming == 1 ? QStringLiteral("keeps") : QStringLiteral("keep"))
+                        .arg(rows.size() == 1 ? QStringLiteral("name") : QStringLiteral("names"));
+    }
+    if (m_dialogs.message(text, MsgButtons::YesNo, MsgIcon::Question) != MsgResult::Yes)
+        return;
+    if (model->deleteRows(rows))
+        refreshCount();
+}
+
+void TableTab::importCsv()
+{
+    const QString path = m_dialogs.openFile(QStringLiteral("Import %1").arg(noun(2)), CsvFilter,
+                                            QFileInfo(m_db.path()).absolutePath());
+    if (path.isEmpty())
+        return;
+    const QString file = QFileInfo(path).fileName();
+    QFile in(path);
+    if (!in.open(QIODevice::ReadOnly)) {
+        m_dialogs.message(QStringLiteral("%1: %2").arg(file, in.errorString()), MsgButtons::Ok,
+                          MsgIcon::Critical);
+        return;
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const TableIo::ImportPlan plan = TableIo::plan(m_db, m_table, in.readAll());
+    QApplication::restoreOverrideCursor();
+    if (!plan.fileError.isEmpty()) {
+        m_dialogs.message(QStringLiteral("%1: %2.").arg(file, plan.fileError), MsgButtons::Ok,
+                          MsgIcon::Exclamation);
+        return;
+    }
+    if (!plan.problems.isEmpty()) {
+        const QString head = QStringLiteral("%1 of %2 rows of %3 are invalid:\n%4\n\n")
+                                 .arg(plan.problems.size())
+                                 .arg(plan.rowsRead)
+                                 .arg(file, listed(plan.problems));
+        if (plan.valid.isEmpty()) {
+            m_dialogs.message(head + QStringLiteral("Nothing was imported."), MsgButtons::Ok,
+                              MsgIcon::Exclamation);
+            return;
+        }
+        if (m_dialogs.message(head + QStringLiteral("Import the %1 valid rows and skip the "
+                                                    "invalid ones?")
+                                         .arg(plan.valid.size()),
+                              MsgButtons::YesNo, MsgIcon::Exclamation) != MsgResult::Yes)
+            return;
+    }
+    QString error;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool ok = TableIo::apply(m_db, plan, true, &error);
+    QApplication::restoreOverrideCursor();
+    if (!ok) {
+        m_dialogs.message(QStringLiteral("%1: nothing was imported: %2").arg(file, error),
+                          MsgButtons::Ok, MsgIcon::Critical);
+        return;
+    }
+    reload();
+    m_dialogs.message(QStringLiteral("%1: %2 added, %3 updated.")
+                          .arg(file)
+                          .arg(plan.additions())
+                          .arg(plan.updates()),
+                      MsgButtons::Ok, MsgIcon::Information);
+}
+
+void TableTab::exportCsv()
+{
+    const QString path = m_dialogs.saveFile(QStringLiteral("Export %1").arg(noun(2)), CsvFilter,
+                                            QFileInfo(m_db.path()).absolutePath(),
+                                            QStringLiteral("%1.csv").arg(TableIo::nameOf(m_table)));
+    if (path.isEmpty())
+        return;
+    QSaveFile out(path);
+    int rows = 0;
+    QString error;
+    if (!out.open(QIODevice::WriteOnly) ||
+        !TableIo::exportTable(m_db, m_table, out, &rows, &error) || !out.commit()) {
+        m_dialogs.message(QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(),
+                                                       error.isEmpty() ? out.errorString() : error),
+                          MsgButtons::Ok, MsgIcon::Critical);
+        return;
+    }
+    m_dialogs.message(QStringLiteral("%1 %2 written to %3.")
+                          .arg(rows)
+                          .arg(noun(rows), QFileInfo(path).fileName()),
+                      MsgButtons::Ok, MsgIcon::Information);
+}
+
+// --- EventsTab ---
+
+EventsTab::EventsTab(SqlMachineDb &db, Dialogs &dialogs, QWidget *parent)
+    : QWidget(parent), m_dialogs(dialogs)
+{
+    model = new EventsModel(db, this);
+    view = new QTableView(this);
+    view->setModel(model);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setUpView(view, Qt::DescendingOrder);
+
+    const auto line = [this](const char *placeholder) {
+        auto *edit = new QLineEdit(this);
+        edit->setPlaceholderText(QString::fromLatin1(placeholder));
+        edit->setClearButtonEnabled(true);
+        connect(edit, &QLineEdit::textChanged, this, &EventsTab::applyFilter);
+        return edit;
+    };
+    machineFilter = line("Machine or GSM number");
+    salePointFilter = line("Sale point");
+    operatorFilter = line("Operator");
+    searchBox = line("Search");
+    const auto date = [this](const char *caption, QCheckBox *&check, QDateEdit *&edit) {
+        check = new QCheckBox(QString::fromLatin1(caption), this);
+        edit = new QDateEdit(QDate::currentDate(), this);
+        edit->setDisplayFormat(QStringLiteral("dd/MM/yy"));
+        edit->setCalendarPopup(true);
+        edit->setEnabled(false);
+        connect(check, &QCheckBox::toggled, edit, &QWidget::setEnabled);
+        connect(check, &QCheckBox::toggled, this, &EventsTab::applyFilter);
+        connect(edit, &QDateEdit::dateChanged, this, &EventsTab::applyFilter);
+    };
+    date("From", fromCheck, fromDate);
+    date("To", toCheck, toDate);
+    exportButton = new QPushButton(QStringLiteral("Export..."), this);
+    countLabel = new QLabel(this);
+
+    auto *filters = new QHBoxLayout;
+    for (QWidget *w :
+         {static_cast<QWidget *>(machineFilter), static_cast<QWidget *>(salePointFilter),
+          static_cast<QWidget *>(operatorFilter)})
+        filters->addWidget(w, 1);
+    for (QWidget *w : {static_cast<QWidget *>(fromCheck), static_cast<QWidget *>(fromDate),
+                       static_cast<QWidget *>(toCheck), static_cast<QWidget *>(toDate)})
+        filters->addWidget(w);
+    auto *bar = new QHBoxLayout;
+    bar->addWidget(searchBox, 1);
+    bar->addWidget(exportButton);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(bar);
+    layout->addLayout(filters);
+    layout->addWidget(view, 1);
+    layout->addWidget(countLabel);
+    connect(exportButton, &QPushButton::clicked, this, &EventsTab::exportCsv);
+    refreshCount();
+}
+
+void EventsTab::applyFilter()
+{
+    EventsModel::Filter f;
+    f.machine = machineFilter->text().trimmed();
+    f.salePoint = salePointFilter->text().trimmed();
+    f.operatorName = operatorFilter->text().trimmed();
+    f.search = searchBox->text().trimmed();
+    f.from = fromCheck->isChecked() ? fromDate->date() : QDate();
+    f.to = toCheck->isChecked() ? toDate->date() : QDate();
+    model->setEventFilter(f);
+    refreshCount();
+}
+
+void EventsTab::refreshCount()
+{
+    const int total = model->totalRows();
+    if (model->eventFilter() == EventsModel::Filter())
+        countLabel->setText(QStringLiteral("%1 %2").arg(total).arg(
+            total == 1 ? QStringLiteral("event") : QStringLiteral("events")));
+    else
+        countLabel->setText(
+            QStringLiteral("%1 of %2 %3")
+                .arg(model->matchingRows())
+                .arg(total)
+                .arg(total == 1 ? QStringLiteral("event") : QStringLiteral("events")));
+}
+
+void EventsTab::exportCsv()
+{
+    const QString path = m_dialogs.saveFile(QStringLiteral("Export events"), CsvFilter, QString(),
+                                            QStringLiteral("events.csv"));
+    if (path.isEmpty())
+        return;
+    QSaveFile out(path);
+    int rows = 0;
+    QString error;
+    if (!out.open(QIODevice::WriteOnly) || !model->exportCsv(out, &rows, &error) || !out.commit()) {
+        m_dialogs.message(QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(),
+                                                       error.isEmpty() ? out.errorString() : error),
+                          MsgButtons::Ok, MsgIcon::Critical);
+        return;
+    }
+    m_dialogs.message(QStringLiteral("%1 %2 written to %3.")
+                          .arg(rows)
+                          .arg(rows == 1 ? QStringLiteral("event") : QStringLiteral("events"),
+                               QFileInfo(path).fileName()),
+                      MsgButtons::Ok, MsgIcon::Information);
+}
+
+// --- FrmDb ---
+
+FrmDb::FrmDb(SqlMachineDb &db, Dialogs &dialogs, QWidget *parent) : QWidget(parent)
+{
+    setWindowTitle(QStringLiteral("Machine database - %1")
+                       .arg(QDir::toNativeSeparators(QFileInfo(db.path()).absoluteFilePath())));
+    tabs = new QTabWidget(this);
+    machines = new TableTab(db, dialogs, MachineTables::Distributori, this);
+    salePoints = new TableTab(db, dialogs, MachineTables::PuntiVendita, this);
+    operators = new TableTab(db, dialogs, MachineTables::Operatori, this);
+    events = new EventsTab(db, dialogs, this);
+    tabs->addTab(machines, QStringLiteral("Machines"));
+    tabs->addTab(salePoints, QStringLiteral("Sale points"));
+    tabs->addTab(operators, QStringLiteral("Operators"));
+    tabs->addTab(events, QStringLiteral("Events"));
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(tabs);
+    // A renamed sale point or operator is renamed in its machines too.
+    connect(salePoints, &TableTab::machinesRenamed, machines, &TableTab::reload);
+    connect(operators, &TableTab::machinesRenamed, machines, &TableTab::reload);
+    // The station files events while the editor is open.
+    connect(tabs, &QTabWidget::currentChanged, this, [this](int index) {
+        if (tabs->widget(index) == events)
+            events->applyFilter();
+    });
+    resize(900, 600);
+}

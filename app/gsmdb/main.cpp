@@ -1,0 +1,54 @@
+#include "DbCommand.h"
+#include "Dialogs.h"
+#include "FrmDb.h"
+#include "MachineDb.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTextStream>
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    const DbCommand::Options o = DbCommand::parse(args);
+    if (o.help) {
+        std::fputs(qPrintable(DbCommand::helpText()), stdout);
+        return 0;
+    }
+    if (o.version) {
+        std::printf("gsmdb %s\n", PROJECT_VERSION);
+        return 0;
+    }
+    QTextStream err(stderr);
+    // An import, an export or a usage error needs no display.
+    if (o.isJob() || !o.usageError.isEmpty()) {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("gsmdb"));
+        return DbCommand::run(o, QCoreApplication::applicationDirPath(), err);
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("gsmdb"));
+    QApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
+    const QString home = o.home.isEmpty() ? QCoreApplication::applicationDirPath() : o.home;
+    QDir().mkpath(home);
+    RealDialogs realDialogs;
+    Dialogs &dialogs = realDialogs;
+    SqlMachineDb db(DbCommand::databasePath(home));
+    if (!db.open()) {
+        dialogs.message(QStringLiteral("The machine database %1 cannot be used: %2.")
+                            .arg(QDir::toNativeSeparators(db.path()), db.error()),
+                        MsgButtons::Ok, MsgIcon::Critical);
+        return 2;
+    }
+    FrmDb window(db, dialogs);
+    if (o.maximized)
+        window.showMaximized();
+    else
+        window.show();
+    window.activateWindow();
+    return app.exec();
+}

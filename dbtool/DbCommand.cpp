@@ -1,0 +1,189 @@
+#include "DbCommand.h"
+
+#include "MachineDb.h"
+#include "TableIo.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTextStream>
+
+namespace DbCommand {
+
+QString databasePath(const QString &home)
+{
+    return QDir(home).absoluteFilePath(QStringLiteral("Dati.mdb"));
+}
+
+Options parse(const QStringList &args)
+{
+    Options o;
+    QCommandLineParser cli;
+    const QCommandLineOption home(QStringLiteral("home"), {}, QStringLiteral("DIR"));
+    const QCommandLineOption maximized(QStringLiteral("maximized"));
+    const QCommandLineOption import(QStringLiteral("import"), {}, QStringLiteral("TABLE"));
+    const QCommandLineOption exportOpt(QStringLiteral("export"), {}, QStringLiteral("TABLE"));
+    const QCommandLineOption skip(QStringLiteral("skip-invalid"));
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringLiteral("version"));
+    // What Qt itself takes from a window program's command line ("-platform offscreen").
+    const QCommandLineOption platform(QStringLiteral("platform"), {}, QStringLiteral("NAME"));
+    const QCommandLineOption style(QStringLiteral("style"), {}, QStringLiteral("NAME"));
+    const QCommandLineOption geometry(QStringLiteral("qwindowgeometry"), {},
+                                      QStringLiteral("GEOMETRY"));
+    cli.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    cli.addOptions(
+        {home, maximized, import, exportOpt, skip, help, version, platform, style, geometry});
+    if (!cli.parse(args)) {
+        o.usageError = cli.errorText();
+        if (o.usageError.endsWith(QLatin1Char('.')))
+            o.usageError.chop(1);
+        return o;
+    }
+    o.help = cli.isSet(help);
+    o.version = cli.isSet(version);
+    o.home = cli.value(home);
+    o.maximized = cli.isSet(maximized);
+    o.importName = cli.value(import);
+    o.exportName = cli.value(exportOpt);
+    o.skipInvalid = cli.isSet(skip);
+    const QStringList files = cli.positionalArguments();
+    if (o.help || o.version)
+        return o;
+    if (cli.isSet(import) && cli.isSet(exportOpt))
+        o.usageError = QStringLiteral("--import and --export cannot be given together");
+    else if (cli.isSet(import) && !TableIo::importable().contains(o.importName))
+        o.usageError = QStringLiteral("--import takes one of: %1")
+                           .arg(TableIo::importable().join(QStringLiteral(", ")));
+    else if (cli.isSet(exportOpt) && !TableIo::exportable().contains(o.exportName))
+        o.usageError = QStringLiteral("--export takes one of: %1")
+                           .arg(TableIo::exportable().join(QStringLiteral(", ")));
+    else if (o.isJob() && files.size() != 1)
+        o.usageError =
+            QStringLiteral("--%1 needs one CSV file")
+                .arg(cli.isSet(import) ? QStringLiteral("import") : QStringLiteral("export"));
+    else if (!o.isJob() && !files.isEmpty())
+        o.usageError = QStringLiteral("unexpected argument \"%1\"").arg(files.first());
+    else if (o.skipInvalid && !cli.isSet(import))
+        o.usageError = QStringLiteral("--skip-invalid goes with --import");
+    else if (o.isJob() && o.maximized)
+        o.usageError = QStringLiteral("--maximized goes with the window, not with a job");
+    if (o.isJob() && files.size() == 1)
+        o.file = files.first();
+    return o;
+}
+
+QString helpText()
+{
+    return QStringLiteral(
+        "Usage: gsmdb [--home DIR] [--maximized]\n"
+        "       gsmdb [--home DIR] --import machines|salepoints|operators FILE.csv "
+        "[--skip-invalid]\n"
+        "       gsmdb [--home DIR] --export machines|salepoints|operators|events FILE.csv\n"
+        "\n"
+        "Edits the machine database Dati.mdb of the program folder (created with its four\n"
+        "tables when missing), or imports or exports one table as CSV without a window.\n"
+        "\n"
+        "  --home DIR       program folder (default: the executable's folder)\n"
+        "  --maximized      open the window maximised\n"
+        "  --import TABLE   add or update records from FILE.csv (UTF-8 or Latin-1, a header\n"
+        "                   row naming the fields); a row whose key (GSM number, name) is on\n"
+        "                   file updates that record; one invalid row rolls the import back\n"
+        "  --skip-invalid   import the valid rows and skip the invalid ones\n"
+        "  --export TABLE   write every record of the table to FILE.csv (UTF-8)\n"
+        "  -h, --help       this text\n"
+        "\n"
+        "Exit status: 0 done, 1 some rows were invalid (listed with their line numbers),\n"
+        "2 usage, file or database errors.\n");
+}
+
+namespace {
+int exportJob(const Options &o, const QString &path, QTextStream &err)
+{
+    const QString table = TableIo::tableNamed(o.exportName);
+    if (!QFileInfo::exists(path)) {
+        err << "gsmdb: no machine database at " << path << Qt::endl;
+        return 2;
+    }
+    SqlMachineDb db(path);
+    if (!db.open()) {
+        err << "gsmdb: the machine database " << path << " cannot be used: " << db.error()
+            << Qt::endl;
+        return 2;
+    }
+    QSaveFile out(o.file);
+    if (!out.open(QIODevice::WriteOnly)) {
+        err << "gsmdb: " << o.file << ": " << out.errorString() << Qt::endl;
+        return 2;
+    }
+    int rows = 0;
+    QString error;
+    if (!TableIo::exportTable(db, table, out, &rows, &error) || !out.commit()) {
+        out.cancelWriting();
+        err << "gsmdb: " << o.file << ": " << (error.isEmpty() ? out.errorString() : error)
+            << Qt::endl;
+        return 2;
+    }
+    err << o.exportName << ": " << rows << " rows written to " << o.file << Qt::endl;
+    return 0;
+}
+
+int importJob(const Options &o, const QString &path, QTextStream &err)
+{
+    const QString table = TableIo::tableNamed(o.importName);
+    QFile in(o.file);
+    if (!in.open(QIODevice::ReadOnly)) {
+        err << "gsmdb: " << o.file << ": " << in.errorString() << Qt::endl;
+        return 2;
+    }
+    const QByteArray csv = in.readAll();
+    in.close();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    SqlMachineDb db(path);
+    if (!db.open()) {
+        err << "gsmdb: the machine database " << path << " cannot be used: " << db.error()
+            << Qt::endl;
+        return 2;
+    }
+    const TableIo::ImportPlan plan = TableIo::plan(db, table, csv);
+    if (!plan.fileError.isEmpty()) {
+        err << "gsmdb: " << o.file << ": " << plan.fileError << Qt::endl;
+        return 2;
+    }
+    for (const TableIo::RowProblem &p : plan.problems)
+        err << o.file << ':' << p.line << ": " << p.reason << Qt::endl;
+    if (!plan.problems.isEmpty() && !o.skipInvalid) {
+        err << o.importName << ": " << plan.problems.size() << " of " << plan.rowsRead
+            << " rows are invalid; nothing was imported" << Qt::endl;
+        return 1;
+    }
+    QString error;
+    if (!TableIo::apply(db, plan, o.skipInvalid, &error)) {
+        err << "gsmdb: " << path << ": " << error << "; nothing was imported" << Qt::endl;
+        return 2;
+    }
+    err << o.importName << ": " << plan.additions() << " added, " << plan.updates()
+        << " updated from " << o.file << " (" << Csv::encodingName(plan.encoding) << ")";
+    if (!plan.problems.isEmpty())
+        err << "; " << plan.problems.size() << " invalid rows skipped";
+    err << Qt::endl;
+    return plan.problems.isEmpty() ? 0 : 1;
+}
+} // namespace
+
+int run(const Options &o, const QString &defaultHome, QTextStream &err)
+{
+    if (!o.usageError.isEmpty()) {
+        err << "gsmdb: " << o.usageError << " (see --help)" << Qt::endl;
+        return 2;
+    }
+    const QString path = databasePath(o.home.isEmpty() ? defaultHome : o.home);
+    if (!o.importName.isEmpty())
+        return importJob(o, path, err);
+    if (!o.exportName.isEmpty())
+        return exportJob(o, path, err);
+    return 0;
+}
+} // namespace DbCommand

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QTextStream;
+
+// The command line of the database editor: the window, or one import or export without it.
+namespace DbCommand {
+
+struct Options
+{
+    QString home; // program folder; "" = the executable's folder
+    bool maximized = false;
+    QString importName; // machines, salepoints, operators
+    QString exportName; // the same, or events
+    QString file;
+    bool skipInvalid = false;
+    bool help = false;
+    bool version = false;
+    QString usageError; // set when the arguments make no sense; the program exits with 2
+    bool isJob() const { return !importName.isEmpty() || !exportName.isEmpty(); }
+};
+
+// args as the program got them, the program's name first.
+Options parse(const QStringList &args);
+QString helpText();
+
+// Runs an import or export. Exit status: 0 done; 1 some rows were invalid (the import was
+// rolled back, or only the valid rows were imported with --skip-invalid); 2 usage, file or
+// database errors. Problems, one per line, and a closing summary go to err.
+int run(const Options &options, const QString &defaultHome, QTextStream &err);
+
+// The database file of a program folder.
+QString databasePath(const QString &home);
+} // namespace DbCommand

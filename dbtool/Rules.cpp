@@ -1,0 +1,116 @@
+#include "Rules.h"
+
+namespace Rules {
+
+namespace {
+enum Kind { Text, Name, Phone };
+
+struct FieldRule
+{
+    const char *field;
+    Kind kind;
+    bool required;
+};
+
+QList<FieldRule> rulesOf(const QString &table)
+{
+    if (table == MachineTables::Distributori)
+        return {{"GSM", Phone, true},
+                {"Description", Name, true},
+                {"Sale point", Name, false},
+                {"Operator", Name, false}};
+    if (table == MachineTables::PuntiVendita)
+        return {{"Name", Name, true},
+                {"Address", Text, false},
+                {"City", Text, false},
+                {"Telephone", Text, false}};
+    if (table == MachineTables::Operatori)
+        return {{"Name", Name, true}, {"Celular", Phone, true}};
+    return {};
+}
+
+bool changed(const DbRecord *before, const QString &field, const QString &value)
+{
+    return !before || before->value(field) != value;
+}
+} // namespace
+
+bool isPhoneNumber(const QString &text)
+{
+    const QStringView digits =
+        text.startsWith(QLatin1Char('+')) ? QStringView(text).mid(1) : QStringView(text);
+    if (digits.size() < 3 || digits.size() > 15)
+        return false;
+    for (const QChar c : digits)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    return true;
+}
+
+QString keyField(const QString &table)
+{
+    if (table == MachineTables::Distributori)
+        return QStringLiteral("GSM");
+    if (table == MachineTables::PuntiVendita || table == MachineTables::Operatori)
+        return QStringLiteral("Name");
+    return {};
+}
+
+DbRecord normalised(const DbRecord &record)
+{
+    DbRecord out;
+    for (auto it = record.cbegin(); it != record.cend(); ++it)
+        out.insert(it.key(), it.value().trimmed());
+    return out;
+}
+
+QString problem(const QString &table, const DbRecord &record, const DbRecord *before,
+                OnFile &onFile)
+{
+    for (const FieldRule &rule : rulesOf(table)) {
+        const QString field = QString::fromLatin1(rule.field);
+        const QString value = record.value(field);
+        if (value.isEmpty()) {
+            if (rule.required)
+                return QStringLiteral("\"%1\" is required.").arg(field);
+            continue;
+        }
+        if (rule.kind == Phone && !isPhoneNumber(value))
+            return QStringLiteral("\"%1\" must be 3 to 15 digits with an optional leading \"+\", "
+                                  "not \"%2\".")
+                .arg(field, value);
+        if (rule.kind == Name &&
+            (value.contains(QLatin1Char('\'')) || value.contains(QLatin1Char('"')) ||
+             value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r'))))
+            return QStringLiteral("\"%1\" must not hold a quote or a line break.").arg(field);
+    }
+    // Against the file: only what is new or changed.
+    const auto check = [&](const char *name) {
+        const QString field = QString::fromLatin1(name);
+        const QString value = record.value(field);
+        return !value.isEmpty() && changed(before, field, value);
+    };
+    const QString name = record.value(QStringLiteral("Name"));
+    if (table == MachineTables::Distributori) {
+        const QString gsm = record.value(QStringLiteral("GSM"));
+        if (check("GSM")) {
+            if (const auto owner = onFile.machineWithGsm(gsm))
+                return QStringLiteral("The GSM number %1 is already machine \"%2\".")
+                    .arg(gsm, *owner);
+        }
+        const QString point = record.value(QStringLiteral("Sale point"));
+        if (check("Sale point") && !onFile.hasSalePoint(point))
+            return QStringLiteral("Sale point \"%1\" is not on file.").arg(point);
+        const QString op = record.value(QStringLiteral("Operator"));
+        if (check("Operator") && !onFile.hasOperator(op))
+            return QStringLiteral("Operator \"%1\" is not on file.").arg(op);
+    } else if (table == MachineTables::PuntiVendita) {
+        if (check("Name") && onFile.hasSalePoint(name))
+            return QStringLiteral("Sale point \"%1\" is already on file.").arg(name);
+    } else if (table == MachineTables::Operatori) {
+        if (check("Name") && onFile.hasOperator(name))
+            return QStringLiteral("Operator \"%1\" is already on file.").arg(name);
+    }
+    return {};
+}
+} // namespace Rules

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "MachineDb.h"
+
+#include <QString>
+#include <optional>
+
+// What a record must be to be saved in the machine database. The station finds a sender by the
+// exact GSM number and a sale point or an operator by its exact name, so numbers are digits,
+// names are unique keys and hold nothing that breaks a look-up criterion.
+namespace Rules {
+
+// What the rules need to know about the file.
+class OnFile
+{
+public:
+    virtual ~OnFile() = default;
+    // The description of a machine with this GSM number, if there is one.
+    virtual std::optional<QString> machineWithGsm(const QString &gsm) = 0;
+    virtual bool hasSalePoint(const QString &name) = 0;
+    virtual bool hasOperator(const QString &name) = 0;
+};
+
+// The first reason why record (already normalised) cannot be saved in table, or "" when it can.
+// before is the record as it is on file when one is changed (null for a new one): what did not
+// change is not checked against the file again, so an old record can still be edited.
+QString problem(const QString &table, const DbRecord &record, const DbRecord *before,
+                OnFile &onFile);
+
+// Every field trimmed of surrounding blanks: a blank after a number breaks the exact look-up.
+DbRecord normalised(const DbRecord &record);
+
+// The field that identifies a record of table ("GSM", "Name"); "" for the journal.
+QString keyField(const QString &table);
+bool isPhoneNumber(const QString &text);
+} // namespace Rules

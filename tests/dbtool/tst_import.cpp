@@ -1,0 +1,312 @@
+#include "DbCommand.h"
+#include "DbFixture.h"
+#include "TableIo.h"
+
+#include <QBuffer>
+#include <QProcess>
+#include <QTextStream>
+
+namespace {
+QStringList problems(const TableIo::ImportPlan &plan)
+{
+    QStringList out;
+    for (const TableIo::RowProblem &p : plan.problems)
+        out << QString("%1: %2").arg(p.line).arg(p.reason);
+    return out;
+}
+
+// Runs the command line in-process: exit status and what it wrote on standard error.
+std::pair<int, QStringList> gsmdb(const DbFixture &f, QStringList args)
+{
+    for (QString &a : args)
+        a.replace("%dir%", f.dir.path());
+    QString text;
+    QTextStream err(&text);
+    const int status =
+        DbCommand::run(DbCommand::parse(QStringList{"gsmdb"} + args), f.dir.path(), err);
+    err.flush();
+    return {status, text.split('\n', Qt::SkipEmptyParts)};
+}
+
+const QByteArray Machines = "GSM,Description,Sale point,Operator\r\n";
+const QByteArray Two = "GSM,Description\r\n";
+} // namespace
+
+// CSV import and export of the machine database, as functions and from the command line.
+class ImportTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void rowsAreStoredAsWritten_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QByteArray>("csv");
+        QTest::addColumn<QStringList>("rows"); // the whole table afterwards
+        const QString P = "PuntiVendita", M = "Distributori";
+        const QString roma = "Bar Roma|Via Po 1|Torino|~";
+        QTest::newRow("quoted comma, quote and line break, CR LF")
+            << P
+            << QByteArray("Name,Address,City,Telephone\r\n"
+                          "Bar Po,\"Via Po 3, int. \"\"B\"\"\r\nscala 2\",Torino,011 5\r\n")
+            << QStringList{roma, "Bar Po|Via Po 3, int. \"B\"\r\nscala 2|Torino|011 5"};
+        QTest::newRow("Latin-1 accented names, LF")
+            << P << QByteArray("Name,City\nCaff\xE8 Citt\xE0,Forl\xEC\n")
+            << QStringList{roma, "Caffè Città|~|Forlì|~"};
+        QTest::newRow("UTF-8 accented names with BOM")
+            << P << QByteArray("\xEF\xBB\xBFName,City\nCaff\xC3\xA8 Citt\xC3\xA0,Forl\xC3\xAC\n")
+            << QStringList{roma, "Caffè Città|~|Forlì|~"};
+        QTest::newRow("semicolons, columns in any order and case, blanks trimmed")
+            << P << QByteArray("city; NAME \nTorino; Bar Po \n")
+            << QStringList{roma, "Bar Po|~|Torino|~"};
+        QTest::newRow("a known key updates only the file's columns")
+            << P << QByteArray("Name,Telephone\nBar Roma,011 1\n")
+            << QStringList{"Bar Roma|Via Po 1|Torino|011 1"};
+        QTest::newRow("machines naming what is on file")
+            << M << Machines + "+39111,Coffee 7,Bar Roma,Rossi\r\n+39222,Snack,,\r\n"
+            << QStringList{"+39111|Coffee 7|Bar Roma|Rossi", "+39222|Snack|~|~"};
+    }
+    void rowsAreStoredAsWritten()
+    {
+        QFETCH(QString, table);
+        QFETCH(QByteArray, csv);
+        QFETCH(QStringList, rows);
+        DbFixture f;
+        const TableIo::ImportPlan plan = TableIo::plan(*f.db, table, csv);
+        QCOMPARE(plan.fileError, QString());
+        QCOMPARE(problems(plan), QStringList());
+        QString error;
+        QVERIFY2(TableIo::apply(*f.db, plan, false, &error), qPrintable(error));
+        QCOMPARE(f.rows(table), rows);
+    }
+
+    void invalidRowsAreListedWithTheirLines_data()
+    {
+        QTest::addColumn<QByteArray>("csv");
+        QTest::addColumn<QStringList>("problems");
+        QTest::newRow("rule broken")
+            << Two + "+39333,Ok\r\n12a,Bad\r\n+39444,\r\n"
+            << QStringList{"3: \"GSM\" must be 3 to 15 digits with an optional leading \"+\", "
+                           "not \"12a\".",
+                           "4: \"Description\" is required."};
+        QTest::newRow("number of another machine, updated by the same file")
+            << Two + "+39111,Coffee 8\r\n+39111,Coffee 9\r\n"
+            << QStringList{"3: GSM \"+39111\" is also on line 2."};
+        QTest::newRow("same new number twice") << Two + "+39333,A\r\n\r\n+39333,B\r\n"
+                                               << QStringList{"4: GSM \"+39333\" is also "
+                                                              "on line 2."};
+        QTest::newRow("line numbers count breaks inside quotes")
+            << Machines + "+39333,\"A\nB\",,\r\n+39444,C,Bar Po,\r\n"
+            << QStringList{"2: \"Description\" must not hold a quote or a line break.",
+                           "4: Sale point \"Bar Po\" is not on file."};
+        QTest::newRow("too few and too many fields")
+            << Machines + "+39333,A,Bar Roma\r\n+39444,B,,,x\r\n"
+            << QStringList{"2: 3 fields where the header has 4",
+                           "3: 5 fields where the header has 4"};
+        QTest::newRow("unreadable record") << Machines + "+39333,\"A\"x,,\r\n"
+                                           << QStringList{"2: text after the closing quote "
+                                                          "of field 2"};
+    }
+    void invalidRowsAreListedWithTheirLines()
+    {
+        QFETCH(QByteArray, csv);
+        QFETCH(QStringList, problems);
+        DbFixture f(true);
+        QCOMPARE(::problems(TableIo::plan(*f.db, "Distributori", csv)), problems);
+    }
+
+    void headerProblemsRefuseTheFile_data()
+    {
+        QTest::addColumn<QByteArray>("csv");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("empty") << QByteArray("\r\n")
+                               << "the file is empty; its first row must name the columns "
+                                  "(Name, Celular)";
+        QTest::newRow("unknown column") << QByteArray("Name,Mobile\n")
+                                        << "unknown column \"Mobile\"; the columns are Name, "
+                                           "Celular";
+        QTest::newRow("column twice")
+            << QByteArray("Name,Celular,name\n") << "the column \"Name\" appears twice";
+        QTest::newRow("key missing")
+            << QByteArray("Celular\n+39333\n") << "the column \"Name\" is missing";
+        QTest::newRow("unreadable header") << QByteArray("\n\"Name,Celular\n")
+                                           << "line 2: the header row cannot be read: the "
+                                              "quotes of field 1 are not closed";
+    }
+    void headerProblemsRefuseTheFile()
+    {
+        QFETCH(QByteArray, csv);
+        QFETCH(QString, error);
+        DbFixture f;
+        QCOMPARE(TableIo::plan(*f.db, "Operatori", csv).fileError, error);
+    }
+
+    void oneBadRowRollsTheWholeImportBackUnlessSkipped_data()
+    {
+        QTest::addColumn<bool>("skip");
+        QTest::newRow("rolled back") << false;
+        QTest::newRow("invalid rows skipped") << true;
+    }
+    void oneBadRowRollsTheWholeImportBackUnlessSkipped()
+    {
+        QFETCH(bool, skip);
+        DbFixture f(true);
+        const QStringList before = f.rows("Distributori");
+        const QByteArray csv = Machines + "+39111,Coffee 7 hall,,Verdi\r\n"
+                                          "+39333,Water,Bar Roma,\r\n"
+                                          "+39444,Cold,Nowhere,\r\n";
+        const TableIo::ImportPlan plan = TableIo::plan(*f.db, "Distributori", csv);
+        QCOMPARE(problems(plan), QStringList{"4: Sale point \"Nowhere\" is not on file."});
+        QCOMPARE(plan.additions(), 1);
+        QCOMPARE(plan.updates(), 1);
+        QString error;
+        QCOMPARE(TableIo::apply(*f.db, plan, skip, &error), skip);
+        if (skip)
+            QCOMPARE(f.rows("Distributori"),
+                     QStringList({"+39111|Coffee 7 hall|~|Verdi", "+39222|Snack 2|~|~",
+                                  "+39333|Water|Bar Roma|~"}));
+        else
+            QCOMPARE(f.rows("Distributori"), before);
+    }
+
+    // A write the database refuses half-way undoes the rows already written.
+    void aFailedWriteUndoesTheRowsBeforeIt()
+    {
+        DbFixture f;
+        const TableIo::ImportPlan plan = TableIo::plan(
+            *f.db, "Operatori", "Name,Celular\nBianchi,+39555\nNeri,+39666\nGialli,+39777\n");
+        QVERIFY(QSqlQuery(f.db->database())
+                    .exec("CREATE TRIGGER no_neri BEFORE INSERT ON Operatori "
+                          "WHEN NEW.Name = 'Neri' BEGIN SELECT RAISE(ABORT, 'no Neri'); END"));
+        QString error;
+        QVERIFY(!TableIo::apply(*f.db, plan, false, &error));
+        QVERIFY2(error.startsWith("line 3: no Neri"), qPrintable(error));
+        QCOMPARE(f.rows("Operatori"), QStringList({"Rossi|+39333", "Verdi|+39444"}));
+    }
+
+    void exportThenImportGivesTheSameTables()
+    {
+        DbFixture from(true);
+        from.add("PuntiVendita", {{"Name", "Caffè Città"},
+                                  {"Address", "Via \"Roma\", 1\r\nscala B"},
+                                  {"City", "Forlì"},
+                                  {"Telephone", "011; 22"}});
+        from.add("Distributori", {{"GSM", "+39333"},
+                                  {"Description", "Tè, caldo"},
+                                  {"Sale point", "Caffè Città"},
+                                  {"Operator", "Verdi"}});
+        from.add("Eventi", {{"Number", "+39111"},
+                            {"Data", "05/12/26 09:00:00"},
+                            {"SMS", "Door open,\r\n\"alarm\" 7"}});
+        DbFixture to;
+        QSqlQuery(to.db->database()).exec("DELETE FROM PuntiVendita");
+        QSqlQuery(to.db->database()).exec("DELETE FROM Operatori");
+        for (const QString table : {"PuntiVendita", "Operatori", "Distributori", "Eventi"}) {
+            QBuffer out;
+            out.open(QIODevice::WriteOnly);
+            int rows = 0;
+            QString error;
+            QVERIFY(TableIo::exportTable(*from.db, table, out, &rows, &error));
+            QCOMPARE(rows, from.rows(table).size());
+            if (table == "Eventi") {
+                QCOMPARE(out.data(), "\xEF\xBB\xBFNumber,Data,SMS,Vending machine,Sale point,"
+                                     "Operator\r\n+39111,05/12/26 09:00:00,\"Door open,\r\n"
+                                     "\"\"alarm\"\" 7\",,,\r\n");
+                continue;
+            }
+            const TableIo::ImportPlan plan = TableIo::plan(*to.db, table, out.data());
+            QCOMPARE(problems(plan), QStringList());
+            QVERIFY(TableIo::apply(*to.db, plan, false, &error));
+            QCOMPARE(to.rows(table), from.rows(table));
+        }
+    }
+
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<QStringList>("machines"); // afterwards
+        const QStringList before{"+39111|Coffee 7|Bar Roma|Rossi", "+39222|Snack 2|~|~"};
+        const auto row = [](const char *tag, const QString &args, int status,
+                            const QStringList &messages, const QStringList &machines) {
+            QTest::newRow(tag) << args.split(' ') << status << messages << machines;
+        };
+        row("import", "--import machines %dir%/good.csv", 0,
+            {"machines: 1 added, 1 updated from %dir%/good.csv (Latin-1)"},
+            {"+39111|Caffè 7|Bar Roma|Rossi", "+39222|Snack 2|~|~", "+39333|Water|~|~"});
+        row("invalid row: nothing imported", "--import machines %dir%/bad.csv", 1,
+            {"%dir%/bad.csv:3: \"Description\" is required.",
+             "machines: 1 of 2 rows are invalid; nothing was imported"},
+            before);
+        row("invalid row skipped", "--skip-invalid --import machines %dir%/bad.csv", 1,
+            {"%dir%/bad.csv:3: \"Description\" is required.",
+             "machines: 1 added, 0 updated from %dir%/bad.csv (UTF-8); 1 invalid rows skipped"},
+            before + QStringList{"+39333|Water|~|~"});
+        row("header refused", "--import operators %dir%/good.csv", 2,
+            {"gsmdb: %dir%/good.csv: unknown column \"GSM\"; the columns are Name, Celular"},
+            before);
+        row("file missing", "--import machines %dir%/none.csv", 2,
+            {"gsmdb: %dir%/none.csv: No such file or directory"}, before);
+        row("export", "--export machines %dir%/out.csv", 0,
+            {"machines: 2 rows written to %dir%/out.csv"}, before);
+        row("export into a missing folder", "--export events %dir%/no/out.csv", 2,
+            {"gsmdb: %dir%/no/out.csv: No such file or directory"}, before);
+        row("export from a folder without database",
+            "--home %dir%/empty --export machines %dir%/out.csv", 2,
+            {"gsmdb: no machine database at %dir%/empty/Dati.mdb"}, before);
+        row("unknown table", "--import events %dir%/good.csv", 2,
+            {"gsmdb: --import takes one of: machines, salepoints, operators (see --help)"}, before);
+        row("both jobs", "--import machines --export machines x.csv", 2,
+            {"gsmdb: --import and --export cannot be given together (see --help)"}, before);
+        row("no file", "--export machines", 2, {"gsmdb: --export needs one CSV file (see --help)"},
+            before);
+        row("skip without import", "--skip-invalid --export machines x.csv", 2,
+            {"gsmdb: --skip-invalid goes with --import (see --help)"}, before);
+        row("unknown option", "--frobnicate", 2,
+            {"gsmdb: Unknown option 'frobnicate' (see --help)"}, before);
+    }
+    void commandLine()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QStringList, messages);
+        QFETCH(QStringList, machines);
+        DbFixture f(true);
+        f.write("good.csv", "GSM,Description\n+39111,Caff\xE8 7\n+39333,Water\n");
+        f.write("bad.csv", "GSM,Description\n+39333,Water\n+39444,\n");
+        const auto [exit, lines] = gsmdb(f, args);
+        QCOMPARE(lines, messages.replaceInStrings("%dir%", f.dir.path()));
+        QCOMPARE(exit, status);
+        QCOMPARE(f.rows("Distributori"), machines);
+        if (exit == 0 && args.contains("--export"))
+            QCOMPARE(f.read("out.csv"), "\xEF\xBB\xBFGSM,Description,Sale point,Operator\r\n"
+                                        "+39111,Coffee 7,Bar Roma,Rossi\r\n+39222,Snack 2,,\r\n");
+    }
+
+    // The program itself: a job runs where there is no display at all.
+    void theProgramRunsAJobWithoutADisplay()
+    {
+        DbFixture f(true);
+        f.db.reset();
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+            env.remove(name);
+        p.setProcessEnvironment(env);
+        p.start(GSMDB, {"--home", f.dir.path(), "--export", "salepoints", f.file("sp.csv")});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.readAllStandardError(),
+                 QString("salepoints: 1 rows written to %1\n").arg(f.file("sp.csv")).toUtf8());
+        QCOMPARE(p.exitCode(), 0);
+        QCOMPARE(f.read("sp.csv"), "\xEF\xBB\xBFName,Address,City,Telephone\r\n"
+                                   "Bar Roma,Via Po 1,Torino,\r\n");
+        p.start(GSMDB, {"--help"});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 0);
+        QVERIFY(p.readAllStandardOutput().startsWith("Usage: gsmdb [--home DIR] [--maximized]\n"));
+    }
+};
+
+QTEST_MAIN(ImportTest)
+#include "tst_import.moc"
