@@ -42,6 +42,9 @@ CallSession::CallSession(const Services &services, ModPublic &state, MachineLink
     : QObject(parent), m_s(services), m(state), m_link(link), m_pollingTimer(pollingTimer),
       m_scheduleTimer(scheduleTimer)
 {
+    // One-shot time-outs: a tick only switches its timer off, and the waits watch for that.
+    connect(&Timer1, &::Timer::tick, this, [this] { Timer1.stop(); });
+    connect(&Timer2, &::Timer::tick, this, [this] { Timer2.stop(); });
 }
 
 CallSession::~CallSession()
@@ -210,8 +213,8 @@ void CallSession::Login(bool &loggedOn)
         return;
     }
     Timer1.stop();
-    const QString answer = verdict < 0 ? QStringLiteral("Time OUT")
-                                       : QString::fromLatin1(m_dial.buffer());
+    const QString answer =
+        verdict < 0 ? QStringLiteral("Time OUT") : QString::fromLatin1(m_dial.buffer());
     m_s.dialogs->message(answer, MsgButtons::Ok, MsgIcon::Critical);
     Logoff(answer);
     CntrEnable();
@@ -385,6 +388,8 @@ void CallSession::Command6_Click()
         return;
     Command6Caption = Abrogate;
     enableButtons({Data, All, Select, Audit, TelemetryRead, TelemetryWrite}, false);
+    // The dial left every button off; this one must stay usable to cancel.
+    enableButtons({ResetAlarm}, true);
     m_scheduleTimer.stop();
     m_scheduleTimer.start();
     m_link.dialogue.startReset();
@@ -427,7 +432,7 @@ bool CallSession::readPointers()
             ++badAnswers;
         else
             ++noFrame;
-        if (badAnswers >= 3 || noFrame >= 3 || Runtime::current().isEnding())
+        if (badAnswers >= 3 || noFrame >= 3)
             break;
     }
     m_s.dialogs->message(QStringLiteral("Error Comunication Failed"), MsgButtons::Ok,
@@ -458,8 +463,8 @@ bool CallSession::LoadConfigFile()
 
 bool CallSession::LoadTelemetryFile()
 {
-    const QString chosen = m_s.dialogs->openFile(
-        QStringLiteral("Open"), QStringLiteral("Telemetry(*.tlm)"), m_s.appFolder);
+    const QString chosen = m_s.dialogs->openFile(QStringLiteral("Open"),
+                                                 QStringLiteral("Telemetry(*.tlm)"), m_s.appFolder);
     if (chosen.isEmpty() || QFileInfo(chosen).fileName() == QLatin1String("*.tlm")) {
         m.FileCancelled = true;
         return false;
@@ -481,9 +486,9 @@ void CallSession::auditDownloaded()
 {
     m_audit = AuditOutcome{};
     makeProgramFolderCurrent();
-    const QString chosen = m_s.dialogs->saveFile(
-        QStringLiteral("Save As"), QStringLiteral("Audit Eva_Dts(*.txt)"), m_s.appFolder,
-        QStringLiteral("*.txt"));
+    const QString chosen =
+        m_s.dialogs->saveFile(QStringLiteral("Save As"), QStringLiteral("Audit Eva_Dts(*.txt)"),
+                              m_s.appFolder, QStringLiteral("*.txt"));
     const QFileInfo info(chosen);
     if (chosen.isEmpty() || info.fileName() == QLatin1String("*.txt"))
         return;

@@ -78,10 +78,10 @@ public:
     const AuditOutcome &lastAudit() const { return m_audit; }
 
     // Displays (what `FrmCall` shows)
-    QString Label1;                                      // GSM number
-    QString Label4;                                      // description
-    QString Label2;                                      // call status
-    QString Label10;                                     // command status line
+    QString Label1;  // GSM number
+    QString Label4;  // description
+    QString Label2;  // call status
+    QString Label10; // command status line
     QString Command6Caption = QStringLiteral("   Reset   Alarm");
     std::array<bool, ButtonCount> enabled{};
     bool listVisible = true;

@@ -183,9 +183,8 @@ void MachineLink::saveSnapshot()
 
 void MachineLink::saveMachineData()
 {
-    const auto filler = m_clock ? MachineFiles::fillerFrom(*m_clock) : [] {
-        return quint8(QRandomGenerator::global()->bounded(255));
-    };
+    const auto filler = m_clock ? MachineFiles::fillerFrom(*m_clock)
+                                : [] { return quint8(QRandomGenerator::global()->bounded(255)); };
     switch (m.TransferMode) {
     case 1: {
         const QString path =
@@ -216,8 +215,8 @@ void MachineLink::saveMachineData()
             break;
         if (m_console)
             m_console->setProgressMaximum(625);
-        showRefusal(m_dialogs, MachineFiles::saveTelemetryFile(path, m.ConfigImage,
-                                                               m.TelemetryImage, filler));
+        showRefusal(m_dialogs,
+                    MachineFiles::saveTelemetryFile(path, m.ConfigImage, m.TelemetryImage, filler));
         if (m_console)
             m_console->setProgressValue(624);
         break;

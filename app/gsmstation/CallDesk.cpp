@@ -13,9 +13,8 @@
 
 CallDesk::CallDesk(FrmStGSM &station, const Services &services, CallQueue &queue,
                    WindowOpener *sendWindow)
-    : m_station(station),
-      m_db(std::make_unique<SqlMachineDb>(
-          QDir(services.appFolder).filePath(QStringLiteral("Dati.mdb")))),
+    : m_station(station), m_db(std::make_unique<SqlMachineDb>(
+                              QDir(services.appFolder).filePath(QStringLiteral("Dati.mdb")))),
       m_machines(std::make_unique<MachineListModel>()),
       m_link(std::make_unique<MachineLink>(modPublic(), *services.port, *services.dialogs,
                                            station.Timer2, station.Timer5))

@@ -110,8 +110,7 @@ private slots:
                      rig.state.ConfigImage.mid(area[0], area[1]));
         QCOMPARE(rig.console.resetClicks, 1);
         QVERIFY(rig.state.ResetAfterWrite);
-        QCOMPARE(rig.dialogs.boxes(),
-                 QStringList{"|Command RESET Sent |Information|Ok"});
+        QCOMPARE(rig.dialogs.boxes(), QStringList{"|Command RESET Sent |Information|Ok"});
         QCOMPARE(rig.machine.resetCount(), 1);
         QCOMPARE(rig.console.caption, QStringLiteral("Reset Alarm"));
         QVERIFY(rig.console.commandsEnabled);
@@ -126,8 +125,8 @@ private slots:
         QTest::addColumn<QList<int>>("written"); // addresses of the write requests
         QTest::newRow("no difference: three empty batches, nothing sent")
             << QList<int>{} << QList<int>{};
-        QTest::newRow("difference at 12920 writes (12911, 16)") << QList<int>{12920}
-                                                                 << QList<int>{12911};
+        QTest::newRow("difference at 12920 writes (12911, 16)")
+            << QList<int>{12920} << QList<int>{12911};
         QTest::newRow("two blocks") << QList<int>{5, 4980} << QList<int>{5, 4980};
     }
     void writeChanged()
@@ -202,10 +201,9 @@ private slots:
         rig.link.engine.start(5);
         QVERIFY(rig.runToIdle());
         QCOMPARE(rig.console.audits, 1);
-        const QByteArray data = rig.machine.memory(0).mid(8, 6) +
-                                rig.machine.memory(1).mid(0, 4000) +
-                                rig.machine.memory(2).mid(0x0B90, 32) +
-                                rig.machine.memory(1).mid(0x12F4, 5);
+        const QByteArray data =
+            rig.machine.memory(0).mid(8, 6) + rig.machine.memory(1).mid(0, 4000) +
+            rig.machine.memory(2).mid(0x0B90, 32) + rig.machine.memory(1).mid(0x12F4, 5);
         const QByteArray &img = rig.state.AuditImage;
         const int length = 6 + 4000 + 32 + 5 + 4;
         QCOMPARE(rig.state.AuditImageLength, length);
@@ -253,7 +251,10 @@ private slots:
         LinkRig rig;
         bool drop = true;
         rig.tamper = [&](const QByteArray &b) {
-            return drop && b.startsWith("\x01" "07") ? QByteArray() : b;
+            return drop && b.startsWith("\x01"
+                                        "07")
+                       ? QByteArray()
+                       : b;
         };
         const QString tx = QStringLiteral("ERROR|ERROR TX ! REBROADCAST ? |Critical|RetryCancel");
         const QString rx =
@@ -405,7 +406,8 @@ private slots:
             const int modes[] = {1, 2, 6, 7};
             rig.link.engine.start(modes[run % 4]);
             QVERIFY(rig.time.rt.runUntil(
-                [&] { return rig.console.hangUps > 0 || !rig.state.LinkActive; }, 24 * 3600 * 1000));
+                [&] { return rig.console.hangUps > 0 || !rig.state.LinkActive; },
+                24 * 3600 * 1000));
             QCOMPARE(rig.state.ConfigImage.size(), 12928);
             QVERIFY(rig.state.TelemetryImage.size() <= 703);
         }

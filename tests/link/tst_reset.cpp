@@ -1,9 +1,15 @@
 #include "LinkRig.h"
 
 namespace {
-const QByteArray ResetFrame = QByteArray("\x01" "00800009000B94" "\x04");
-const QByteArray StatusFrame = QByteArray("\x01" "0000000C000C" "\x04");
-const QByteArray EraseFrame = QByteArray("\x01" "00800009000790" "\x04");
+const QByteArray ResetFrame = QByteArray("\x01"
+                                         "00800009000B94"
+                                         "\x04");
+const QByteArray StatusFrame = QByteArray("\x01"
+                                          "0000000C000C"
+                                          "\x04");
+const QByteArray EraseFrame = QByteArray("\x01"
+                                         "00800009000790"
+                                         "\x04");
 
 // Splits what the station wrote into frames.
 QList<QByteArray> frames(const QByteArray &written)

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "CallSession.h"
+#include "Clock.h"
+#include "Dialogs.h"
+#include "GsmModem.h"
+#include "LoopbackPort.h"
+#include "MachineController.h"
+#include "MachineLink.h"
+#include "ModPublic.h"
+#include "Runtime.h"
+#include "TrayIcon.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <functional>
+
+// The call console's session against the simulated modem on port 1, with one machine on file
+// that answers data calls, on virtual time.
+struct ConsoleRig
+{
+    static inline const QByteArray Number = "3351234567";
+
+    ConsoleRig()
+    {
+        QDir(tmp.path()).mkpath(QStringLiteral("prog"));
+        port.plug(1, &modem);
+        port.setSettings(QStringLiteral("19200,N,8,1"));
+        port.setCommPort(1);
+        port.open();
+        modem.setEcho(false);
+        modem.addMachine(Number, &machine);
+        // Answers can be tampered with on their way back through the call.
+        QObject::connect(&modem, &GsmModem::callChanged, [this](const QByteArray &, bool up) {
+            if (up && tamper)
+                machine.setOutput([this](const QByteArray &b) {
+                    const QByteArray t = tamper(b);
+                    if (!t.isEmpty())
+                        modem.sendData(t);
+                });
+        });
+        link.setAppFolder(programFolder());
+        link.setClock(&clock);
+        session.load();
+        session.select(QString::fromLatin1(Number), QStringLiteral("Corridor A"));
+    }
+    ~ConsoleRig() { QDir::setCurrent(QDir::tempPath()); }
+
+    QString programFolder() const
+    {
+        return QDir(tmp.path()).absoluteFilePath(QStringLiteral("prog"));
+    }
+    QString file(const QString &name) const { return QDir(programFolder()).filePath(name); }
+    qint64 now() const { return time.rt.nowMs(); }
+    // Runs until the session is idle again (job done, call set-up over).
+    bool settle(qint64 limitMs = 3600 * 1000)
+    {
+        return time.rt.runUntil([this] { return !session.busy(); }, limitMs);
+    }
+    // The AT commands the modem understood, in order.
+    QStringList commands() const
+    {
+        QStringList out;
+        for (const QByteArray &c : modem.commands())
+            out << QString::fromLatin1(c);
+        return out;
+    }
+    bool writeFile(const QString &name, const QByteArray &bytes) const
+    {
+        QFile f(file(name));
+        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+    }
+
+    VirtualTimeScope time;
+    QTemporaryDir tmp;
+    ModPublic state;
+    LoopbackPort port;
+    GsmModem modem;
+    MachineController machine;
+    ScriptedDialogs dialogs;
+    TrayIcon tray;
+    FakeClock clock{QDateTime(QDate(2026, 12, 5), QTime(9, 0))};
+    Services services{&port, &dialogs, &tray, &clock, nullptr, programFolder(), {}};
+    ::Timer timer2{QStringLiteral("Timer2"), 6000, false};
+    ::Timer timer5{QStringLiteral("Timer5"), 30000, true};
+    MachineLink link{state, port, dialogs, timer2, timer5};
+    CallSession session{services, state, link, timer2, timer5};
+    std::function<QByteArray(const QByteArray &)> tamper;
+};

@@ -1,0 +1,109 @@
+#include "BlockMaps.h"
+#include "MemoryMap.h"
+
+#include <QTest>
+
+namespace {
+QByteArray reply(int frameNo, const QByteArray &dataHex, const QByteArray &check = {})
+{
+    unsigned sum = 0;
+    for (int i = 0; i + 1 < dataHex.size(); i += 2)
+        sum += dataHex.mid(i, 2).toUInt(nullptr, 16);
+    const QByteArray c = check.isEmpty()
+                             ? QByteArray::number(sum & 0xFF, 16).toUpper().rightJustified(2, '0')
+                             : check;
+    return '\x01' + QByteArray::number(frameNo).rightJustified(2, '0') + dataHex + c + '\x04';
+}
+} // namespace
+
+class MemoryMapTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void pointerRequests()
+    {
+        QCOMPARE(MemoryMap::pointerRequest(0), QByteArray("\x01"
+                                                          "000F00900BAA"
+                                                          "\x04"));
+        QCOMPARE(MemoryMap::pointerRequest(1), QByteArray("\x01"
+                                                          "010F00A00BBA"
+                                                          "\x04"));
+    }
+
+    void pointerWords_data()
+    {
+        QTest::addColumn<int>("word");
+        QTest::addColumn<QString>("address");
+        QTest::newRow("0x0CB4 lies 400 above 0B24") << 0x0CB4 << "0B24";
+        QTest::newRow("0x0190 gives 0000") << 0x0190 << "0000";
+        QTest::newRow("0x0000 wraps to FE70") << 0x0000 << "FE70";
+        QTest::newRow("0xFFFF") << 0xFFFF << "FE6F";
+    }
+    void pointerWords()
+    {
+        QFETCH(int, word);
+        QFETCH(QString, address);
+        QCOMPARE(MemoryMap::pointerAddress(quint16(word)), address);
+        QCOMPARE(MemoryMap::swapWordBytes(QStringLiteral("B40C")), QStringLiteral("0CB4"));
+    }
+
+    void replies_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QStringList>("addresses");
+        // Words 0x0CB4, 0x0190, 0x0000, then five of 0x1000.
+        const QByteArray words = "B40C"
+                                 "9001"
+                                 "0000" +
+                                 QByteArray("0010").repeated(5);
+        const QStringList expected =
+            QStringList{"0B24", "0000", "FE70"} + QStringList(5, QStringLiteral("0E70"));
+        QTest::newRow("clean reply gives eight pointers")
+            << reply(0, words) << int(MemoryMap::PointerReply::Ok) << expected;
+        QTest::newRow("wrong check digits")
+            << reply(0, words, "00") << int(MemoryMap::PointerReply::BadCheck) << QStringList();
+        QTest::newRow("characters before SOH shift the check out of place")
+            << "zz" + reply(0, words) << int(MemoryMap::PointerReply::BadCheck) << QStringList();
+        QTest::newRow("no SOH") << QByteArray("000F\x04") << int(MemoryMap::PointerReply::NoSoh)
+                                << QStringList();
+        QTest::newRow("lower-case check digits")
+            << reply(0, QByteArray("AB").repeated(16), "b0")
+            << int(MemoryMap::PointerReply::BadCheck) << QStringList();
+    }
+    void replies()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(int, status);
+        QFETCH(QStringList, addresses);
+        const MemoryMap::PointerReply r = MemoryMap::checkPointerReply(text);
+        QCOMPARE(int(r.status), status);
+        if (status == MemoryMap::PointerReply::Ok)
+            QCOMPARE(r.addresses, addresses);
+    }
+
+    void mapTable()
+    {
+        const QStringList p = {"0B24", "0B30", "0B31", "0B40", "0B50",
+                               "0B60", "0B70", "0B80", "0B88"};
+        const QStringList lines = MemoryMap::build(p);
+        QCOMPARE(lines.size(), 45);
+        QCOMPARE(lines.at(0), QStringLiteral("0,0008,6"));
+        QCOMPARE(lines.at(3), QStringLiteral("1,32B6,5098"));
+        QCOMPARE(lines.at(26), QStringLiteral("2,0B24,3"));
+        QCOMPARE(lines.at(29), QStringLiteral("2,0B40,16"));
+        QCOMPARE(lines.at(34), QStringLiteral("2,0B88,1"));
+        QCOMPARE(lines.at(44), QStringLiteral("2,0B60,6"));
+        int bytes = 0, frames = 0;
+        for (const QString &l : lines) {
+            const MapRecord r = BlockMaps::parseMapLine(l);
+            bytes += r.length;
+            frames += (r.length + 15) / 16;
+        }
+        QCOMPARE(bytes, 6631);
+        QCOMPARE(frames, 442);
+    }
+};
+
+QTEST_GUILESS_MAIN(MemoryMapTest)
+#include "tst_memorymap.moc"

@@ -1,0 +1,328 @@
+#include "ConsoleRig.h"
+#include "MachineFiles.h"
+
+class SessionTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    // --- Dialling and hang-up ------------------------------------------------------------------
+
+    void failedDials_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<int>("waitMs"); // from the dial to the message box
+        QTest::newRow("busy shows the modem's text")
+            << int(DialAnswer::Busy) << "|\r\nBUSY\r\n|Critical|Ok" << 5000;
+        QTest::newRow("no carrier")
+            << int(DialAnswer::NoCarrier) << "|\r\nNO CARRIER\r\n|Critical|Ok" << 6000;
+        QTest::newRow("no answer at all: Time OUT after 60 s")
+            << int(DialAnswer::Silent) << "|Time OUT|Critical|Ok" << 60000;
+    }
+    void failedDials()
+    {
+        QFETCH(int, answer);
+        QFETCH(QString, box);
+        QFETCH(int, waitMs);
+        ConsoleRig rig;
+        rig.modem.setDialAnswer(ConsoleRig::Number, DialAnswer(answer));
+        rig.session.Command2_Click();
+        QCOMPARE(rig.dialogs.boxes(), QStringList{box});
+        QVERIFY(qAbs(rig.dialogs.shown().first().at - waitMs) < 200);
+        // The short hang-up: no 10 s wait.
+        QCOMPARE(rig.port.written(), QByteArray("ATD3351234567\r+++ATH\r"));
+        QVERIFY(rig.now() < waitMs + 4000);
+        QVERIFY(!rig.session.LoggedOn);
+        QCOMPARE(rig.session.Label2, QStringLiteral("Wait for logoff..."));
+        QVERIFY(rig.session.enabled[CallSession::Data]);
+        QVERIFY(!rig.session.enabled[CallSession::Disconnect]);
+        QVERIFY(rig.session.listVisible);
+        QCOMPARE(rig.tray.icon(), 1);
+    }
+
+    void connectAnswers_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("chunks"); // 100 ms apart
+        QTest::addColumn<bool>("up");
+        QTest::addColumn<int>("upAfterChunk");
+        QTest::newRow("CONNECT split before its CR LF")
+            << QList<QByteArray>{"CONNECT 9600", "\r\n"} << true << 2;
+        QTest::newRow("CONNECT together with NO CARRIER fails")
+            << QList<QByteArray>{"\r\nCONNECT 9600\r\n\r\nNO CARRIER\r\n"} << false << 0;
+        QTest::newRow("CR LF before CONNECT counts")
+            << QList<QByteArray>{"\r\n", "CONNECT 9600"} << true << 2;
+    }
+    void connectAnswers()
+    {
+        QFETCH(QList<QByteArray>, chunks);
+        QFETCH(bool, up);
+        QFETCH(int, upAfterChunk);
+        ConsoleRig rig;
+        rig.modem.setOverride("ATD" + ConsoleRig::Number, QByteArray()); // answer by hand
+        int delivered = 0;
+        for (int i = 0; i < chunks.size(); ++i)
+            rig.time.rt.post(100 * (i + 1), [&, i] {
+                rig.port.deliver(&rig.modem, chunks.at(i));
+                delivered = i + 1;
+            });
+        bool loggedOn = false;
+        int chunksAtConnect = -1;
+        QObject::connect(&rig.session, &CallSession::callStateChanged, [&](bool on) {
+            if (on)
+                chunksAtConnect = delivered;
+        });
+        rig.session.Login(loggedOn);
+        QCOMPARE(loggedOn, up);
+        QCOMPARE(rig.session.callUp(), up);
+        if (up) {
+            QCOMPARE(chunksAtConnect, upAfterChunk);
+            QVERIFY(rig.link.engine.Timer13.isEnabled());
+            QCOMPARE(rig.port.rThreshold(), 1);
+        } else {
+            QCOMPARE(rig.dialogs.boxes().size(), 1);
+        }
+    }
+
+    void commandWhileConnectedDoesNotDialAgain()
+    {
+        ConsoleRig rig;
+        rig.session.Command10_Click();
+        QVERIFY(rig.settle());
+        QCOMPARE(rig.commands(), QStringList{"ATD3351234567"});
+        rig.session.Command10_Click();
+        QVERIFY(rig.settle());
+        QCOMPARE(rig.commands(), QStringList{"ATD3351234567"});
+        QCOMPARE(rig.machine.requests().size(), 78);
+    }
+
+    void disconnectHangsUpAfterTenSeconds()
+    {
+        ConsoleRig rig;
+        bool on = false;
+        rig.session.Login(on);
+        QVERIFY(on);
+        const qint64 start = rig.now();
+        rig.session.Command4_Click();
+        QVERIFY(rig.now() - start >= 10000);
+        QCOMPARE(rig.port.written(), QByteArray("ATD3351234567\r+++ATH\r"));
+        QVERIFY(!rig.modem.callUp());
+        QVERIFY(rig.session.enabled[CallSession::Disconnect]);
+        QVERIFY(rig.session.windowEnabled);
+    }
+
+    void unloadDuringACallHangsUpAndResumesPolling()
+    {
+        ConsoleRig rig;
+        bool on = false;
+        rig.session.Login(on);
+        rig.state.StationActive = false;
+        rig.session.unload();
+        QCOMPARE(rig.port.written(), QByteArray("ATD3351234567\r+++ATH\r"));
+        QVERIFY(rig.state.StationActive);
+        QVERIFY(rig.timer2.isEnabled());
+        QCOMPARE(rig.timer2.interval(), 100);
+    }
+
+    void carrierLossHangsUp()
+    {
+        ConsoleRig rig;
+        rig.session.Command2_Click();
+        rig.time.rt.runFor(20000);
+        rig.modem.dropCall();
+        QVERIFY(rig.time.rt.runUntil([&] { return !rig.dialogs.shown().isEmpty(); }, 20000));
+        QCOMPARE(rig.dialogs.boxes().first(), QStringLiteral("|Lost Connection|Critical|Ok"));
+        QVERIFY(rig.settle());
+        QVERIFY(!rig.state.LinkActive);
+        QVERIFY(!rig.link.engine.Timer8.isEnabled());
+    }
+
+    // --- Commands ------------------------------------------------------------------------------
+
+    void noMachineSelectedDoesNothing()
+    {
+        ConsoleRig rig;
+        rig.session.select(QString(), QStringLiteral("no number"));
+        rig.session.Command2_Click();
+        rig.session.Command9_Click();
+        rig.session.Command6_Click();
+        QVERIFY(rig.commands().isEmpty());
+        QVERIFY(rig.dialogs.shown().isEmpty());
+    }
+
+    void selectAgainstTheSnapshot_data()
+    {
+        QTest::addColumn<bool>("snapshot");
+        QTest::addColumn<bool>("differs");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<bool>("dials");
+        QTest::newRow("identical to the snapshot")
+            << true << false << "| No differents found! |Information|Ok" << false;
+        QTest::newRow("no snapshot yet")
+            << false << false << "| File 3351234567 Not Found |Critical|Ok" << false;
+        QTest::newRow("one byte differs") << true << true << QString() << true;
+    }
+    void selectAgainstTheSnapshot()
+    {
+        QFETCH(bool, snapshot);
+        QFETCH(bool, differs);
+        QFETCH(QString, box);
+        QFETCH(bool, dials);
+        ConsoleRig rig;
+        QByteArray image = rig.machine.memory(1).left(12928);
+        if (snapshot)
+            QVERIFY(MachineFiles::saveSnapshotFile(
+                        MachineFiles::snapshotPath(rig.programFolder(), "3351234567"), image)
+                        .ok());
+        if (differs)
+            image[5000] = char(~image.at(5000));
+        QVERIFY(rig.writeFile("new.cfx", image));
+        rig.dialogs.chooseFileNext(rig.file("new.cfx"));
+        rig.session.Command8_Click();
+        QVERIFY(rig.settle());
+        QCOMPARE(!rig.commands().isEmpty(), dials);
+        if (!box.isEmpty()) {
+            QCOMPARE(rig.dialogs.boxes(), QStringList{box});
+            return;
+        }
+        QCOMPARE(rig.machine.byteAt(1, 5000), quint8(image.at(5000)));
+        // After the write the reset follows at once, without status watching.
+        QCOMPARE(rig.dialogs.boxes(), QStringList{"|Command RESET Sent |Information|Ok"});
+    }
+
+    void cancelledFileChoices_data()
+    {
+        QTest::addColumn<int>("command");
+        QTest::addColumn<QString>("chosen");
+        QTest::newRow("All: *.prm typed as a name") << 7 << "*.prm";
+        QTest::newRow("All: *.cfx typed as a name") << 7 << "*.cfx";
+        QTest::newRow("All: cancelled") << 7 << "";
+        QTest::newRow("Telemetry write: *.tlm") << 12 << "*.tlm";
+    }
+    void cancelledFileChoices()
+    {
+        QFETCH(int, command);
+        QFETCH(QString, chosen);
+        ConsoleRig rig;
+        rig.dialogs.chooseFileNext(chosen.isEmpty() ? QString() : rig.file(chosen));
+        if (command == 7)
+            rig.session.Command7_Click();
+        else
+            rig.session.Command12_Click();
+        QVERIFY(rig.state.FileCancelled);
+        QVERIFY(rig.commands().isEmpty());
+        QCOMPARE(rig.dialogs.boxes(), QStringList());
+    }
+
+    void refusedFiles_data()
+    {
+        QTest::addColumn<int>("command");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("box");
+        QTest::newRow(".tlm of a wrong length")
+            << 12 << "a.tlm" << QByteArray(1000, 'x')
+            << "ERROR|Error File : Isn't a valid File|Critical|Ok";
+        QByteArray badSum = MachineFiles::interleave(QByteArray(700, 'x'), [] { return 1; });
+        badSum[10] = char(badSum[10] + 1);
+        QTest::newRow(".tlm with a bad checksum")
+            << 12 << "b.tlm" << badSum << "ERROR| Attention : Error File!!  |Critical|Ok";
+        QByteArray prm = MachineFiles::interleave(QByteArray(13004, 'y'), [] { return 2; });
+        prm[100] = char(prm[100] + 1);
+        QTest::newRow(".prm with a bad checksum")
+            << 7 << "c.prm" << prm << "| Attention : Error File!!  |Exclamation|Ok";
+        QTest::newRow("hostile .cfx of 3 bytes")
+            << 7 << "d.cfx" << QByteArray("abc")
+            << "ERROR|Error File : Isn't a valid File|Critical|Ok";
+    }
+    void refusedFiles()
+    {
+        QFETCH(int, command);
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, box);
+        ConsoleRig rig;
+        QVERIFY(rig.writeFile(name, bytes));
+        rig.dialogs.chooseFileNext(rig.file(name));
+        if (command == 7)
+            rig.session.Command7_Click();
+        else
+            rig.session.Command12_Click();
+        QCOMPARE(rig.dialogs.boxes(), QStringList{box});
+        QVERIFY(rig.commands().isEmpty());
+    }
+
+    void shortTelemetryFileIsWritten()
+    {
+        ConsoleRig rig;
+        QByteArray logical(492, '\0');
+        for (int i = 76; i < 492; ++i)
+            logical[i] = char(i % 200);
+        QVERIFY(rig.writeFile("old.tlm", MachineFiles::interleave(logical, [] { return 9; })));
+        QCOMPARE(QFileInfo(rig.file("old.tlm")).size(), 987);
+        rig.dialogs.chooseFileNext(rig.file("old.tlm"));
+        rig.session.Command12_Click();
+        QVERIFY(rig.settle());
+        QCOMPARE(rig.dialogs.boxes(),
+                 QStringList{"Info Telemetry|Write Telemetry OK|Information|Ok"});
+        QCOMPARE(rig.machine.memory(1).mid(3824, 16), logical.mid(76, 16));
+        QCOMPARE(rig.machine.memory(1).mid(4300, 100), QByteArray(100, '\0'));
+    }
+
+    void resetAlarmTwiceCancels()
+    {
+        ConsoleRig rig;
+        rig.session.Command6_Click();
+        QCOMPARE(rig.session.Command6Caption, QStringLiteral("Abrogate"));
+        QVERIFY(!rig.session.enabled[CallSession::Data]);
+        QVERIFY(rig.session.enabled[CallSession::ResetAlarm]);
+        rig.time.rt.runFor(300);
+        rig.session.Command6_Click();
+        QCOMPARE(rig.session.Command6Caption, QStringLiteral("Reset Alarm"));
+        for (int b = CallSession::Data; b <= CallSession::TelemetryWrite; ++b)
+            QVERIFY(rig.session.enabled[b]);
+        QVERIFY(!rig.link.dialogue.running());
+    }
+
+    // --- Pointer read and audit ----------------------------------------------------------------
+
+    void pointerReadFailures_data()
+    {
+        QTest::addColumn<int>("silentReads"); // pointer requests that get no answer
+        QTest::addColumn<bool>("junk");
+        QTest::addColumn<bool>("succeeds");
+        QTest::newRow("two time-outs, then success") << 2 << false << true;
+        QTest::newRow("three time-outs fail") << 3 << false << false;
+        QTest::newRow("junk before SOH three times fails") << 0 << true << false;
+    }
+    void pointerReadFailures()
+    {
+        QFETCH(int, silentReads);
+        QFETCH(bool, junk);
+        QFETCH(bool, succeeds);
+        ConsoleRig rig;
+        int pointerReads = 0;
+        rig.tamper = [&](const QByteArray &b) {
+            const bool pointer = b.size() == 38 && rig.state.TransferMode == 5 &&
+                                 !rig.link.engine.Timer.isEnabled() && !rig.link.engine.sending();
+            if (pointer && pointerReads++ < silentReads)
+                return QByteArray();
+            return pointer && junk ? "zz" + b : b;
+        };
+        rig.session.Command9_Click();
+        QVERIFY(rig.settle(3600 * 1000));
+        if (succeeds) {
+            QVERIFY(rig.state.MapLines.at(29).startsWith("2,"));
+            QCOMPARE(rig.state.MapLines.at(29).section(u',', 2), QStringLiteral("16"));
+            QCOMPARE(rig.link.engine.passCount(), 2); // 256 + 186 frames, each batch one pause
+            QCOMPARE(rig.dialogs.shown().last().title, QStringLiteral("Audit Eva_Dts(*.txt)"));
+            return;
+        }
+        QCOMPARE(rig.dialogs.boxes().first(),
+                 QStringLiteral("|Error Comunication Failed|Critical|Ok"));
+        QVERIFY(!rig.modem.callUp());
+        QCOMPARE(rig.machine.requests().size(), silentReads ? 3 : 6);
+    }
+};
+
+QTEST_GUILESS_MAIN(SessionTest)
+#include "tst_session.moc"
