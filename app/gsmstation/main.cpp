@@ -4,6 +4,7 @@
 #include "ConsoleDialogs.h"
 #include "DemoData.h"
 #include "Dialogs.h"
+#include "FrmSend.h"
 #include "FrmSms.h"
 #include "FrmStGSM.h"
 #include "GsmModem.h"

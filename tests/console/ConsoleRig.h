@@ -54,6 +54,16 @@ struct ConsoleRig
     }
     QString file(const QString &name) const { return QDir(programFolder()).filePath(name); }
     qint64 now() const { return time.rt.nowMs(); }
+    Services servicesFor(const QString &folder)
+    {
+        Services s;
+        s.port = &port;
+        s.dialogs = &dialogs;
+        s.tray = &tray;
+        s.clock = &clock;
+        s.appFolder = folder;
+        return s;
+    }
     // Runs until the session is idle again (job done, call set-up over).
     bool settle(qint64 limitMs = 3600 * 1000)
     {
@@ -82,7 +92,7 @@ struct ConsoleRig
     ScriptedDialogs dialogs;
     TrayIcon tray;
     FakeClock clock{QDateTime(QDate(2026, 12, 5), QTime(9, 0))};
-    Services services{&port, &dialogs, &tray, &clock, nullptr, programFolder(), {}};
+    Services services = servicesFor(programFolder());
     ::Timer timer2{QStringLiteral("Timer2"), 6000, false};
     ::Timer timer5{QStringLiteral("Timer5"), 30000, true};
     MachineLink link{state, port, dialogs, timer2, timer5};

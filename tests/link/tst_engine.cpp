@@ -30,15 +30,6 @@ int firstSweep(const QList<MachineController::Request> &requests)
             return i;
     return int(requests.size());
 }
-// The answer text with its check digits (the two before EOT) replaced.
-QByteArray withCheck(const QByteArray &answer, const QByteArray &check)
-{
-    QByteArray out = answer;
-    const qsizetype eot = out.lastIndexOf('\x04');
-    if (eot >= 2)
-        out.replace(eot - 2, 2, check);
-    return out;
-}
 } // namespace
 
 class EngineTest : public QObject
