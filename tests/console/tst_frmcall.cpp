@@ -1,0 +1,160 @@
+#include "ConsoleRig.h"
+#include "FrmCall.h"
+#include "MachineDb.h"
+#include "MachineListModel.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeView>
+
+namespace {
+struct Machine
+{
+    const char *description;
+    const char *gsm;
+};
+
+// The console window over a database holding the given machines, on virtual time.
+using Rows = QList<Machine>;
+struct WindowRig : ConsoleRig
+{
+    explicit WindowRig(const QList<Machine> &rows)
+    {
+        SqlMachineDb seed(dbPath());
+        if (seed.open())
+            for (const Machine &m : rows)
+                seed.append(MachineTables::Distributori,
+                            {{"Description", m.description},
+                             {"GSM", m.gsm},
+                             {"Sale point", QStringLiteral("Station hall")}});
+        session.select(QString(), QString()); // the rig's own selection is not the window's
+        session.enabled.fill(false);
+        window.setCallQueue([this] { return queue.isEmpty() ? QString() : queue.takeFirst(); });
+        window.setFillList([this] {
+            if (db.isOpen() || db.open())
+                machines.fill(db);
+        });
+    }
+    QString dbPath() const { return file(QStringLiteral("Dati.mdb")); }
+    QList<bool> commandStates() const
+    {
+        QList<bool> out;
+        for (QPushButton *b : {window.Command2, window.Command7, window.Command8, window.Command6,
+                               window.Command9, window.Command10, window.Command12})
+            out << b->isEnabled();
+        return out;
+    }
+
+    SqlMachineDb db{dbPath()};
+    MachineListModel machines;
+    FrmCall window{session, machines};
+    QStringList queue;
+};
+const QList<bool> AllOff(7, false);
+const QList<bool> AllOn(7, true);
+} // namespace
+
+class FrmCallTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void controlsAndColumns()
+    {
+        WindowRig rig(Rows{{"Corridor A", "3351234567"}});
+        rig.window.show();
+        rig.window.activated();
+        QCOMPARE(rig.window.windowTitle(), QStringLiteral("Call"));
+        QCOMPARE(rig.window.Frame1->title(), QStringLiteral("READ"));
+        QCOMPARE(rig.window.Frame2->title(), QStringLiteral("WRITE"));
+        const QStringList captions = {rig.window.Command9->text(), rig.window.Command2->text(),
+                                      rig.window.Command10->text(), rig.window.Command7->text(),
+                                      rig.window.Command8->text(), rig.window.Command12->text(),
+                                      rig.window.Command4->text()};
+        QCOMPARE(captions, (QStringList{"Audit", "Data", "Telemetry", "All", "Select",
+                                        "Telemetry", "Disconnect"}));
+        QCOMPARE(rig.window.Command6->text(), QStringLiteral("   Reset   Alarm"));
+        auto *header = rig.window.ListView1->header();
+        QCOMPARE(rig.machines.headerData(0, Qt::Horizontal).toString(), "Vending machine");
+        QCOMPARE(rig.machines.headerData(1, Qt::Horizontal).toString(), "Gsm number");
+        QCOMPARE(rig.machines.headerData(2, Qt::Horizontal).toString(), "Sale point");
+        QCOMPARE(header->sectionSize(0), 2500 / 15);
+        QCOMPARE(header->sectionSize(1), 1600 / 15);
+        QCOMPARE(rig.commandStates(), AllOff);
+        QVERIFY(!rig.window.Command4->isEnabled());
+    }
+
+    void selection_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("label1");
+        QTest::addColumn<QList<bool>>("commands");
+        QTest::newRow("a machine with a number enables the commands")
+            << 0 << "3351234567" << AllOn;
+        QTest::newRow("a machine without a number enables nothing") << 1 << "" << AllOff;
+    }
+    void selection()
+    {
+        QFETCH(int, row);
+        QFETCH(QString, label1);
+        QFETCH(QList<bool>, commands);
+        WindowRig rig(Rows{{"Corridor A", "3351234567"}, {"Store room", ""}});
+        rig.window.show();
+        rig.window.activated();
+        QCOMPARE(rig.machines.rowCount(), 2);
+        rig.window.rowClicked(row);
+        QCOMPARE(rig.window.Label1->text(), label1);
+        QCOMPARE(rig.commandStates(), commands);
+    }
+
+    void emptyTableDisablesEverything()
+    {
+        WindowRig rig(Rows{});
+        rig.window.show();
+        rig.window.activated();
+        QCOMPARE(rig.machines.rowCount(), 0);
+        rig.window.rowClicked(0);
+        QCOMPARE(rig.commandStates(), AllOff);
+    }
+
+    void queuedCallsPreselect()
+    {
+        WindowRig rig(Rows{{"Corridor A", "3351234567"},
+                       {"Corridor B", "3351234568"},
+                       {"Hall", "3351234569"}});
+        rig.queue = {"3351234569  ", "3351234567"};
+        rig.window.show();
+        rig.window.activated();
+        QCOMPARE(rig.window.ListView1->currentIndex().row(), 2); // the last row
+        QCOMPARE(rig.window.Label1->text(), QStringLiteral("3351234569"));
+        QCOMPARE(rig.window.Label4->text(), QStringLiteral("Hall"));
+        QCOMPARE(rig.commandStates(), AllOff); // nothing enabled, nothing dialled
+        rig.window.activated();
+        QCOMPARE(rig.window.ListView1->currentIndex().row(), 0);
+        QCOMPARE(rig.window.Label1->text(), QStringLiteral("3351234567"));
+        QVERIFY(rig.queue.isEmpty());
+        QVERIFY(rig.port.written().isEmpty());
+    }
+
+    void closingGivesThePortBackAndRefillsNextTime()
+    {
+        WindowRig rig(Rows{{"Corridor A", "3351234567"}});
+        rig.window.show();
+        rig.window.activated();
+        rig.state.StationActive = false;
+        rig.window.close();
+        QVERIFY(!rig.window.isLoaded());
+        QVERIFY(rig.state.StationActive);
+        QCOMPARE(rig.timer2.interval(), 100);
+        QVERIFY(rig.timer2.isEnabled());
+        rig.db.append(MachineTables::Distributori, {{"Description", "New"}, {"GSM", "1"}});
+        rig.window.show();
+        rig.window.activated();
+        QCOMPARE(rig.machines.rowCount(), 2);
+    }
+};
+
+QTEST_MAIN(FrmCallTest)
+#include "tst_frmcall.moc"
