@@ -485,6 +485,12 @@ bool CallSession::LoadTelemetryFile()
 void CallSession::auditDownloaded()
 {
     m_audit = AuditOutcome{};
+    convertAudit();
+    emit auditFinished();
+}
+
+void CallSession::convertAudit()
+{
     makeProgramFolderCurrent();
     const QString chosen =
         m_s.dialogs->saveFile(QStringLiteral("Save As"), QStringLiteral("Audit Eva_Dts(*.txt)"),

@@ -119,6 +119,8 @@ signals:
     void progressChanged(int value, int maximum);
     // A call went up or down.
     void callStateChanged(bool up);
+    // An audit read has been through its conversion (or its file choice was cancelled).
+    void auditFinished();
 
 private:
     bool dialIfNeeded();
@@ -128,6 +130,7 @@ private:
     bool readPointers();
     bool LoadConfigFile();
     bool LoadTelemetryFile();
+    void convertAudit();
     void makeProgramFolderCurrent();
     void notify() { emit changed(); }
 

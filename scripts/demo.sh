@@ -9,8 +9,8 @@ home="${DEMO_HOME:-$root/build/demo/station}"
 mkdir -p "$home"
 args=(--simulate --home "$home" --verbose)
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-    export QT_QPA_PLATFORM=offscreen
-    args+=(--quit-after "${DEMO_SECONDS:-90}")
-    echo "No display: running the station offscreen for ${DEMO_SECONDS:-90} s and printing what it does."
+    export QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES="qt.qpa.*=false"
+    args+=(--quit-after "${DEMO_SECONDS:-150}" --demo-call 30)
+    echo "No display: running the station offscreen for ${DEMO_SECONDS:-150} s and printing what it does."
 fi
 exec "${BUILD_DIR:-$root/build}/app/gsmstation/gsmstation" "${args[@]}" "$@"

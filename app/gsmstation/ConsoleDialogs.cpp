@@ -1,6 +1,7 @@
 #include "ConsoleDialogs.h"
 
 #include <cstdio>
+#include <utility>
 
 MsgResult ConsoleDialogs::message(const QString &text, MsgButtons buttons, MsgIcon icon,
                                   const QString &title)
@@ -21,6 +22,11 @@ QString ConsoleDialogs::openFile(const QString &title, const QString &, const QS
 QString ConsoleDialogs::saveFile(const QString &title, const QString &, const QString &,
                                  const QString &)
 {
+    if (!m_nextSave.isEmpty()) {
+        std::printf("save dialog \"%s\": %s\n", qPrintable(title), qPrintable(m_nextSave));
+        std::fflush(stdout);
+        return std::exchange(m_nextSave, QString());
+    }
     std::printf("save dialog \"%s\": cancelled (no display)\n", qPrintable(title));
     return {};
 }

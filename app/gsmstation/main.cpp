@@ -2,6 +2,7 @@
 #include "CallQueue.h"
 #include "Clock.h"
 #include "ConsoleDialogs.h"
+#include "DemoCall.h"
 #include "DemoData.h"
 #include "Dialogs.h"
 #include "FrmSend.h"
@@ -86,7 +87,13 @@ int main(int argc, char *argv[])
     QCommandLineOption quitAfter(QStringLiteral("quit-after"),
                                  QStringLiteral("Choose \"Exit\" after SECONDS (demonstrations)."),
                                  QStringLiteral("SECONDS"));
-    cli.addOptions({home, ports, simulate, verbose, quitAfter});
+    QCommandLineOption demoCall(
+        QStringLiteral("demo-call"),
+        QStringLiteral(
+            "Without a display: open \"Call\" after SECONDS and read the first machine's "
+            "audit (demonstrations)."),
+        QStringLiteral("SECONDS"));
+    cli.addOptions({home, ports, simulate, verbose, quitAfter, demoCall});
     cli.process(app);
 
     const bool offscreen = QGuiApplication::platformName() == QLatin1String("offscreen");
@@ -127,9 +134,12 @@ int main(int argc, char *argv[])
     }
 
     std::unique_ptr<Dialogs> dialogs;
-    if (offscreen)
-        dialogs = std::make_unique<ConsoleDialogs>();
-    else
+    ConsoleDialogs *printedDialogs = nullptr;
+    if (offscreen) {
+        auto printed = std::make_unique<ConsoleDialogs>();
+        printedDialogs = printed.get();
+        dialogs = std::move(printed);
+    } else
         dialogs = std::make_unique<RealDialogs>();
     QtTrayIcon tray(trayImages());
     SystemClock clock;
@@ -213,6 +223,14 @@ int main(int argc, char *argv[])
         // exit, not quit: quit asks every window to close, and the SMS window refuses.
         QCoreApplication::exit(0);
     });
+    std::unique_ptr<DemoCall> demo;
+    if (cli.isSet(demoCall) && printedDialogs) {
+        QDir work(s.appFolder);
+        work.cdUp();
+        demo = std::make_unique<DemoCall>(station, callDesk, *printedDialogs, work.absolutePath(),
+                                          say);
+        demo->startAfter(cli.value(demoCall).toInt());
+    }
     if (cli.isSet(quitAfter)) {
         const int secs = cli.value(quitAfter).toInt();
         QTimer::singleShot(secs * 1000, &station, [&] {
