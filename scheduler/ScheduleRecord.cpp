@@ -1,5 +1,12 @@
 #include "ScheduleRecord.h"
 
+#include <algorithm>
+
+bool ScheduleRecord::isFree() const
+{
+    return std::all_of(m_number.cbegin(), m_number.cend(), [](char c) { return c == 0; });
+}
+
 QString ScheduleRecord::numberText() const
 {
     QByteArray n = m_number;

@@ -24,7 +24,7 @@ public:
     // A free record: the number is 15 bytes of code 0, every other field 0.
     ScheduleRecord() = default;
 
-    bool isFree() const { return m_number == QByteArray(NumberSize, '\0'); }
+    bool isFree() const;
     void clear() { *this = ScheduleRecord(); }
 
     // The number as stored: always 15 bytes.
