@@ -8,6 +8,7 @@
 #include "Launcher.h"
 #include "LoopbackPort.h"
 #include "ModPublic.h"
+#include "Scheduler.h"
 #include "SignalBar.h"
 #include "SimulatedFleet.h"
 #include "SmsDesk.h"
@@ -124,6 +125,10 @@ int main(int argc, char *argv[])
 
     FrmStGSM station(s);
     SmsDesk smsDesk(station, s, modem.get(), s.appFolder, [&station] { return station.ComOK(); });
+    Scheduler scheduler(s);
+    station.setCallQueue(&scheduler.queue());
+    station.setScheduleLoader([&scheduler] { scheduler.loadAtStartUp(); });
+    scheduler.check().attach(station.Timer5);
     if (talk) {
         if (smsDesk.fleet())
             QObject::connect(smsDesk.fleet(), &SimulatedFleet::alarmSent,
@@ -145,6 +150,11 @@ int main(int argc, char *argv[])
                 say(now);
             last = now;
         });
+        QObject::connect(
+            &scheduler.check(), &ScheduleCheck::due, [](const QString &number, bool unattended) {
+                say(QStringLiteral("schedule: %1 is due%2")
+                        .arg(number, unattended ? QStringLiteral(" (unattended)") : QString()));
+            });
         if (modem)
             QObject::connect(modem.get(), &ModemSim::commandReceived, [](const QByteArray &l) {
                 say(QStringLiteral("modem <- %1").arg(QString::fromLatin1(l)));
