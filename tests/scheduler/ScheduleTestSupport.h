@@ -1,12 +1,9 @@
 #pragma once
 
 #include "Schedule.h"
-#include "ScheduleRecord.h"
 
-#include <QByteArray>
 #include <QFile>
 
-// An entry from its raw fields.
 inline ScheduleRecord entry(const QString &number, int hour, int minute, quint8 days,
                             quint16 months, quint8 flags)
 {
@@ -20,8 +17,8 @@ inline ScheduleRecord entry(const QString &number, int hour, int minute, quint8 
     return r;
 }
 
-constexpr quint8 Mon = 0x01, Tue = 0x02, Wed = 0x04, Thu = 0x08, Sun = 0x40;
-constexpr quint16 Jan = 0x001, Feb = 0x002, Apr = 0x008, Dec = 0x800;
+constexpr quint8 Mon = 0x01, Tue = 0x02, Wed = 0x04, Thu = 0x08;
+constexpr quint16 Jan = 0x001, Feb = 0x002, Apr = 0x008, Sep = 0x100, Dec = 0x800;
 constexpr quint8 Weekly = ScheduleRecord::Weekly, First = ScheduleRecord::First,
                  Last = ScheduleRecord::Last, Unattended = ScheduleRecord::Unattended;
 
@@ -29,10 +26,4 @@ inline QByteArray readAll(const QString &path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<no file>");
-}
-
-inline bool writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
