@@ -1,5 +1,4 @@
 #include "CallDesk.h"
-#include "CallQueue.h"
 #include "Clock.h"
 #include "ConsoleDialogs.h"
 #include "DemoCall.h"
@@ -14,6 +13,7 @@
 #include "LoopbackPort.h"
 #include "MachineController.h"
 #include "ModPublic.h"
+#include "Scheduler.h"
 #include "SignalBar.h"
 #include "SimulatedFleet.h"
 #include "SmsDesk.h"
@@ -158,9 +158,11 @@ int main(int argc, char *argv[])
 
     FrmStGSM station(s);
     SmsDesk smsDesk(station, s, modem.get(), s.appFolder, [&station] { return station.ComOK(); });
-    CallQueue callQueue;
-    station.setCallQueue(&callQueue);
-    CallDesk callDesk(station, s, callQueue, &smsDesk.sendWindow().opener());
+    Scheduler scheduler(s);
+    station.setCallQueue(&scheduler.queue());
+    station.setScheduleLoader([&scheduler] { scheduler.loadAtStartUp(); });
+    scheduler.check().attach(station.Timer5);
+    CallDesk callDesk(station, s, scheduler.queue(), &smsDesk.sendWindow().opener());
     if (talk) {
         if (smsDesk.fleet())
             QObject::connect(smsDesk.fleet(), &SimulatedFleet::alarmSent,
@@ -182,6 +184,11 @@ int main(int argc, char *argv[])
                 say(now);
             last = now;
         });
+        QObject::connect(
+            &scheduler.check(), &ScheduleCheck::due, [](const QString &number, bool unattended) {
+                say(QStringLiteral("schedule: %1 is due%2")
+                        .arg(number, unattended ? QStringLiteral(" (unattended)") : QString()));
+            });
         if (modem) {
             QObject::connect(modem.get(), &ModemSim::commandReceived, [](const QByteArray &l) {
                 say(QStringLiteral("modem <- %1").arg(QString::fromLatin1(l)));

@@ -1,0 +1,24 @@
+#include "Scheduler.h"
+
+#include "Clock.h"
+#include "Dialogs.h"
+
+#include <QDir>
+
+Scheduler::Scheduler(const Services &services)
+    : m_s(services),
+      m_schedule(QDir(services.appFolder).filePath(QString::fromLatin1(Schedule::FileName))),
+      m_check(m_schedule, m_queue, *services.clock), m_window(services, m_schedule)
+{
+}
+
+void Scheduler::loadAtStartUp()
+{
+    QString why;
+    if (!m_schedule.load(&why))
+        m_s.dialogs->message(QStringLiteral("The schedule %1 cannot be read (%2).\r\nThe "
+                                            "station starts without scheduled calls.")
+                                 .arg(QDir::toNativeSeparators(m_schedule.path()), why),
+                             MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("Error"));
+    m_schedule.fillDaysInMonth(m_s.clock->now().date().year());
+}
