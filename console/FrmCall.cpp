@@ -74,6 +74,7 @@ void FrmCall::build()
     Command7 = makeButton("Command7", QStringLiteral("All"));
     Command8 = makeButton("Command8", QStringLiteral("Select"));
     Command12 = makeButton("Command12", QStringLiteral("Telemetry"));
+    CommandSchedule = makeButton("CommandSchedule", QStringLiteral("Schedule"));
     Label1 = boxed(this);
     Label10 = boxed(this);
 
@@ -101,6 +102,7 @@ void FrmCall::build()
     middle->addWidget(Command6, 0, 1);
     middle->addWidget(Label1, 0, 2);
     middle->addWidget(Label10, 1, 2);
+    middle->addWidget(CommandSchedule, 1, 0);
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(Frame1);
     bottom->addWidget(Frame2);
@@ -120,6 +122,10 @@ void FrmCall::build()
     connect(Command9, &QPushButton::clicked, &m_session, &CallSession::Command9_Click);
     connect(Command10, &QPushButton::clicked, &m_session, &CallSession::Command10_Click);
     connect(Command12, &QPushButton::clicked, &m_session, &CallSession::Command12_Click);
+    connect(CommandSchedule, &QPushButton::clicked, this, [this] {
+        if (m_openSchedule && !m_session.Label1.isEmpty())
+            m_openSchedule(m_session.Label1);
+    });
     resize(560, 420);
 }
 
@@ -150,6 +156,7 @@ void FrmCall::refresh()
     for (int b = 0; b < CallSession::ButtonCount; ++b)
         button(b)->setEnabled(m_session.enabled[b]);
     Command6->setText(m_session.Command6Caption);
+    CommandSchedule->setEnabled(m_openSchedule && !m_session.Label1.isEmpty());
     Label1->setText(m_session.Label1);
     Label2->setText(m_session.Label2);
     Label4->setText(m_session.Label4);

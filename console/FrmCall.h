@@ -29,6 +29,12 @@ public:
     void setOnLoad(std::function<void()> f) { m_onLoad = std::move(f); }
     // Fills the list from the database (when it has no rows).
     void setFillList(std::function<void()> f) { m_fill = std::move(f); }
+    // Opens the schedule of the selected machine's number ("Schedule").
+    void setOpenSchedule(std::function<void(const QString &)> f)
+    {
+        m_openSchedule = std::move(f);
+        refresh();
+    }
 
     // WindowOpener
     void show() override;
@@ -59,6 +65,7 @@ public:
     QPushButton *Command9 = nullptr;
     QPushButton *Command10 = nullptr;
     QPushButton *Command12 = nullptr;
+    QPushButton *CommandSchedule = nullptr;
     QGroupBox *Frame1 = nullptr;
     QGroupBox *Frame2 = nullptr;
 
@@ -76,6 +83,7 @@ private:
     std::function<QString()> m_takeQueued;
     std::function<void()> m_onLoad;
     std::function<void()> m_fill;
+    std::function<void(const QString &)> m_openSchedule;
     bool m_loaded = false;
     bool m_unloading = false;
 };

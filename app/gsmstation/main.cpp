@@ -4,6 +4,8 @@
 #include "DemoCall.h"
 #include "DemoData.h"
 #include "Dialogs.h"
+#include "FrmCall.h"
+#include "FrmProgor.h"
 #include "FrmSend.h"
 #include "FrmSms.h"
 #include "FrmStGSM.h"
@@ -163,6 +165,8 @@ int main(int argc, char *argv[])
     station.setScheduleLoader([&scheduler] { scheduler.loadAtStartUp(); });
     scheduler.check().attach(station.Timer5);
     CallDesk callDesk(station, s, scheduler.queue(), &smsDesk.sendWindow().opener());
+    callDesk.window().setOpenSchedule(
+        [&scheduler](const QString &number) { scheduler.window().showFor(number); });
     if (talk) {
         if (smsDesk.fleet())
             QObject::connect(smsDesk.fleet(), &SimulatedFleet::alarmSent,

@@ -69,12 +69,12 @@ private slots:
         QCOMPARE(rig.window.windowTitle(), QStringLiteral("Call"));
         QCOMPARE(rig.window.Frame1->title(), QStringLiteral("READ"));
         QCOMPARE(rig.window.Frame2->title(), QStringLiteral("WRITE"));
-        const QStringList captions = {rig.window.Command9->text(), rig.window.Command2->text(),
+        const QStringList captions = {rig.window.Command9->text(),  rig.window.Command2->text(),
                                       rig.window.Command10->text(), rig.window.Command7->text(),
-                                      rig.window.Command8->text(), rig.window.Command12->text(),
+                                      rig.window.Command8->text(),  rig.window.Command12->text(),
                                       rig.window.Command4->text()};
-        QCOMPARE(captions, (QStringList{"Audit", "Data", "Telemetry", "All", "Select",
-                                        "Telemetry", "Disconnect"}));
+        QCOMPARE(captions, (QStringList{"Audit", "Data", "Telemetry", "All", "Select", "Telemetry",
+                                        "Disconnect"}));
         QCOMPARE(rig.window.Command6->text(), QStringLiteral("   Reset   Alarm"));
         auto *header = rig.window.ListView1->header();
         QCOMPARE(rig.machines.headerData(0, Qt::Horizontal).toString(), "Vending machine");
@@ -91,8 +91,7 @@ private slots:
         QTest::addColumn<int>("row");
         QTest::addColumn<QString>("label1");
         QTest::addColumn<QList<bool>>("commands");
-        QTest::newRow("a machine with a number enables the commands")
-            << 0 << "3351234567" << AllOn;
+        QTest::newRow("a machine with a number enables the commands") << 0 << "3351234567" << AllOn;
         QTest::newRow("a machine without a number enables nothing") << 1 << "" << AllOff;
     }
     void selection()
@@ -107,6 +106,11 @@ private slots:
         rig.window.rowClicked(row);
         QCOMPARE(rig.window.Label1->text(), label1);
         QCOMPARE(rig.commandStates(), commands);
+        QStringList opened;
+        rig.window.setOpenSchedule([&](const QString &n) { opened << n; });
+        QCOMPARE(rig.window.CommandSchedule->isEnabled(), !label1.isEmpty());
+        rig.window.CommandSchedule->click();
+        QCOMPARE(opened, label1.isEmpty() ? QStringList() : QStringList{label1});
     }
 
     void emptyTableDisablesEverything()
@@ -121,9 +125,8 @@ private slots:
 
     void queuedCallsPreselect()
     {
-        WindowRig rig(Rows{{"Corridor A", "3351234567"},
-                       {"Corridor B", "3351234568"},
-                       {"Hall", "3351234569"}});
+        WindowRig rig(Rows{
+            {"Corridor A", "3351234567"}, {"Corridor B", "3351234568"}, {"Hall", "3351234569"}});
         rig.queue = {"3351234569  ", "3351234567"};
         rig.window.show();
         rig.window.activated();
