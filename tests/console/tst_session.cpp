@@ -1,6 +1,8 @@
 #include "ConsoleRig.h"
 #include "MachineFiles.h"
 
+#include <QRandomGenerator>
+
 class SessionTest : public QObject
 {
     Q_OBJECT
@@ -81,6 +83,24 @@ private slots:
         } else {
             QCOMPARE(rig.dialogs.boxes().size(), 1);
         }
+    }
+
+    void noiseInsteadOfADialAnswer()
+    {
+        ConsoleRig rig;
+        rig.modem.setOverride("ATD" + ConsoleRig::Number, QByteArray());
+        QRandomGenerator rng(10240);
+        for (int i = 0; i < 40; ++i) {
+            QByteArray noise(256, '\0');
+            for (char &c : noise)
+                c = char(rng.bounded(256));
+            rig.time.rt.post(500 * (i + 1), [&rig, noise] { rig.port.deliver(&rig.modem, noise); });
+        }
+        rig.session.Command2_Click();
+        QCOMPARE(rig.dialogs.boxes(), QStringList{"|Time OUT|Critical|Ok"});
+        QVERIFY(!rig.session.callUp());
+        QVERIFY(rig.port.written().endsWith("+++ATH\r"));
+        QVERIFY(!rig.state.LinkActive);
     }
 
     void commandWhileConnectedDoesNotDialAgain()
@@ -293,6 +313,7 @@ private slots:
         QTest::newRow("two time-outs, then success") << 2 << false << true;
         QTest::newRow("three time-outs fail") << 3 << false << false;
         QTest::newRow("junk before SOH three times fails") << 0 << true << false;
+        QTest::newRow("garbage ending in EOT, without SOH, fails") << -1 << false << false;
     }
     void pointerReadFailures()
     {
@@ -304,6 +325,8 @@ private slots:
         rig.tamper = [&](const QByteArray &b) {
             const bool pointer = b.size() == 38 && rig.state.TransferMode == 5 &&
                                  !rig.link.engine.Timer.isEnabled() && !rig.link.engine.sending();
+            if (pointer && silentReads < 0)
+                return QByteArray("\x7f\xff" "garbage\x04");
             if (pointer && pointerReads++ < silentReads)
                 return QByteArray();
             return pointer && junk ? "zz" + b : b;
@@ -320,7 +343,7 @@ private slots:
         QCOMPARE(rig.dialogs.boxes().first(),
                  QStringLiteral("|Error Comunication Failed|Critical|Ok"));
         QVERIFY(!rig.modem.callUp());
-        QCOMPARE(rig.machine.requests().size(), silentReads ? 3 : 6);
+        QCOMPARE(rig.machine.requests().size(), silentReads > 0 ? 3 : 6);
     }
 };
 
