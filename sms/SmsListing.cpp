@@ -3,6 +3,7 @@
 namespace SmsListing {
 namespace {
 const QByteArray Header = QByteArrayLiteral("+CMGL:");
+const QByteArray ReadHeader = QByteArrayLiteral("+CMGR:");
 constexpr int HeaderLength = 6;
 
 // Reads the decimal number at from, up to the first non-digit (0 when none); blanks before it
@@ -125,7 +126,10 @@ QList<Message> parse(const QByteArray &listing, Form form)
     return out;
 }
 
-Outcome judge(const QByteArray &answer)
+namespace {
+// A final result counts only on a complete line of its own that is not the text line following
+// a header line.
+Outcome judgeLines(const QByteArray &answer, const QByteArray &header)
 {
     bool textLine = false;
     qsizetype start = 0;
@@ -137,9 +141,20 @@ Outcome judge(const QByteArray &answer)
             if (line == "ERROR" || line.startsWith("+CMS ERROR") || line.startsWith("+CME ERROR"))
                 return Outcome::Failed;
         }
-        textLine = !textLine && line.startsWith(Header);
+        textLine = !textLine && line.startsWith(header);
     }
     return Outcome::Pending;
+}
+} // namespace
+
+Outcome judge(const QByteArray &answer)
+{
+    return judgeLines(answer, Header);
+}
+
+Outcome judgeRead(const QByteArray &answer)
+{
+    return judgeLines(answer, ReadHeader);
 }
 
 std::optional<Stamp> parseReadAnswer(const QByteArray &answer)

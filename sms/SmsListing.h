@@ -34,6 +34,10 @@ enum class Outcome { Pending, Complete, Failed };
 // machine's text reading "OK" or "ERROR" neither cuts the listing short nor fails it.
 Outcome judge(const QByteArray &answer);
 
+// Judges the answer to reading one message ("AT+CMGR=") the same way: the text line after the
+// "+CMGR:" header never counts as a final result, so a text such as "POWER OK" does not end it.
+Outcome judgeRead(const QByteArray &answer);
+
 // Every "+CMGL:" header of the listing, in listing order. A header after which no comma
 // follows ends the walk (it has no index to delete by).
 QList<Message> parse(const QByteArray &listing, Form form);

@@ -41,6 +41,7 @@ void SmsReception::CONTROLLASMS()
     ExchangeRules listing;
     listing.skipEmptyRounds = true;
     listing.judge = byLines(SmsListing::judge);
+    m_at.flush();
     if (m_at.exchange(QByteArrayLiteral("AT+CMGL=\"ALL\""), 15000, listing) == 0) {
         const QByteArray answer = m_at.buffer(); // the exchanges below reuse the buffer
         GetSMS(answer);
@@ -67,7 +68,18 @@ bool SmsReception::log(const QByteArray &listing)
 
 void SmsReception::remove(qint64 index)
 {
+    // Whatever an earlier answer left behind must not be taken for this one's result.
+    m_at.flush();
     m_at.exchange("AT+CMGD=" + QByteArray::number(index), 2000, {OK_CRLF});
+}
+
+std::optional<SmsListing::Stamp> SmsReception::readStamp(qint64 index)
+{
+    ExchangeRules read;
+    read.judge = byLines(SmsListing::judgeRead);
+    m_at.flush();
+    m_at.exchange("AT+CMGR=" + QByteArray::number(index), 2000, read);
+    return SmsListing::parseReadAnswer(m_at.buffer());
 }
 
 void SmsReception::GetSMS(const QByteArray &listing)
@@ -84,8 +96,7 @@ void SmsReception::GetSMS(const QByteArray &listing)
     for (SmsListing::Message m : SmsListing::parse(listing, form)) {
         if (m.parsed) {
             if (telit) {
-                m_at.exchange("AT+CMGR=" + QByteArray::number(m.index), 2000, {OK_CRLF});
-                if (const auto stamp = SmsListing::parseReadAnswer(m_at.buffer())) {
+                if (const auto stamp = readStamp(m.index)) {
                     date = stamp->date;
                     time = stamp->time;
                 }

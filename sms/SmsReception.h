@@ -1,10 +1,12 @@
 #pragma once
 
 #include "Services.h"
+#include "SmsListing.h"
 
 #include <QByteArray>
 #include <QString>
 #include <functional>
+#include <optional>
 
 class AtExchange;
 class FrmSms;
@@ -26,6 +28,8 @@ public:
 private:
     bool log(const QByteArray &listing);
     void remove(qint64 index);
+    // The time stamp of one message, read singly (modems that list without it).
+    std::optional<SmsListing::Stamp> readStamp(qint64 index);
 
     Services m_s;
     AtExchange &m_at;

@@ -4,6 +4,7 @@
 
 using namespace SmsListing;
 Q_DECLARE_METATYPE(SmsListing::Form)
+Q_DECLARE_METATYPE(SmsListing::Outcome)
 
 // The listing is taken apart by fixed position arithmetic; these are the shapes modems send
 // and the shapes a garbled or cut answer takes.
@@ -62,6 +63,44 @@ private slots:
                                                       .join('|')
                                                 : QByteArray::number(m.index) + "|-");
         QCOMPARE(got, messages);
+    }
+
+    // A final result is a line of its own, never the text line of a message: cut anywhere, a
+    // text reading "OK" or "ERROR" neither ends nor fails the answer.
+    void finalResult_data()
+    {
+        QTest::addColumn<bool>("read"); // judged as a single read ("+CMGR:") or as the listing
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<Outcome>("outcome");
+        const QByteArray readHead =
+            "\r\n+CMGR: \"REC READ\",\"+391\",,\"05/03/21,10:15:00+04\"\r\n";
+        const QByteArray listHead = "\r\n+CMGL: 1,\"REC READ\",\"+391\"\r\n";
+        QTest::newRow("read: text ending in OK, final OK still to come")
+            << true << readHead + "POWER OK\r\n\r\n"
+            << Outcome::Pending;
+        QTest::newRow("read: text OK alone") << true << readHead + "OK\r\n" << Outcome::Pending;
+        QTest::newRow("read: final OK after the text")
+            << true << readHead + "POWER OK\r\n\r\nOK\r\n"
+            << Outcome::Complete;
+        QTest::newRow("read: OK not yet ended by CR LF")
+            << true << readHead + "A\r\n\r\nOK\r" << Outcome::Pending;
+        QTest::newRow("read: no such message")
+            << true << QByteArray("\r\n+CMS ERROR: 321\r\n") << Outcome::Failed;
+        QTest::newRow("read: text ERROR") << true << readHead + "ERROR\r\n" << Outcome::Pending;
+        QTest::newRow("listing: text OK, then the final OK")
+            << false << listHead + "OK\r\n\r\nOK\r\n"
+            << Outcome::Complete;
+        QTest::newRow("listing: a read header does not make a text line")
+            << false << readHead + "OK\r\n"
+            << Outcome::Complete;
+        QTest::newRow("listing: ERROR") << false << QByteArray("\r\nERROR\r\n") << Outcome::Failed;
+    }
+    void finalResult()
+    {
+        QFETCH(bool, read);
+        QFETCH(QByteArray, answer);
+        QFETCH(Outcome, outcome);
+        QCOMPARE(read ? judgeRead(answer) : judge(answer), outcome);
     }
 };
 
