@@ -88,12 +88,19 @@ void SmsReception::GetSMS(const QByteArray &listing)
         return;
     if (!log(listing))
         return;
+    // Only a listing that ended in its own "OK" says what the store holds, and only up to that
+    // line; indices from noise in it or around it are never read or deleted.
+    const qsizetype end = SmsListing::completeListingEnd(listing);
+    if (end < 0)
+        return;
     const bool telit = modPublic().Manufacturer.toLatin1() == SmsListing::TelitManufacturer;
     const auto form = telit ? SmsListing::Form::Telit : SmsListing::Form::Generic;
     int taken = 0;
     QByteArray date;
     QByteArray time;
-    for (SmsListing::Message m : SmsListing::parse(listing, form)) {
+    for (SmsListing::Message m : SmsListing::parse(listing.left(end), form)) {
+        if (!m.listed)
+            continue;
         if (m.parsed) {
             if (telit) {
                 if (const auto stamp = readStamp(m.index)) {

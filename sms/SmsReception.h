@@ -14,7 +14,8 @@ class FrmSms;
 // Takes the messages out of the modem at every network-polling tick: lists them, logs the raw
 // listing in the monthly "SMR" file, queues each in the incoming SMS window and deletes it.
 // The listing is logged before the first deletion, so a message is always either still in the
-// modem or in the log; when the log cannot be written nothing is deleted.
+// modem or in the log; when the log cannot be written nothing is deleted. Only messages that the
+// listing genuinely holds are deleted: never an index taken from line noise.
 class SmsReception
 {
 public:
