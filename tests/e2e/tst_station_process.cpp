@@ -99,6 +99,25 @@ private slots:
         QTRY_VERIFY(QFile::exists(QDir(tmp.path()).filePath("sibling-started")));
         QCOMPARE(modem.output(500), QByteArray()); // not one command reached the modem
     }
+
+    // A second station ends at once, leaving the first alone, and says why.
+    void aSecondStationSaysSoAndEnds()
+    {
+        QTemporaryDir tmp;
+        QVERIFY(QDir(tmp.path()).mkdir("prog"));
+        QElapsedTimer clock;
+        clock.start();
+        Station first(tmp.path(), {"--simulate", "--verbose"});
+        QVERIFY(first.waitForLine("station started", clock, 20'000) >= 0);
+        Station second(tmp.path(), {"--simulate", "--verbose"});
+        QVERIFY(second.process().waitForFinished(10'000));
+        QCOMPARE(second.process().exitCode(), 0);
+        const QList<QByteArray> errors = second.process().readAllStandardError().split('\n');
+        QVERIFY2(errors.contains("gsmstation: another station is running"),
+                 errors.join('|').constData());
+        QCOMPARE(second.process().readAllStandardOutput(), QByteArray());
+        QCOMPARE(first.process().state(), QProcess::Running);
+    }
 };
 
 QTEST_GUILESS_MAIN(StationProcessTest)
