@@ -15,7 +15,7 @@ void AtExchange::Tout(int ms)
 
 bool AtExchange::timedOut() const
 {
-    return !m_timeout.isEnabled();
+    return !m_timeout.isEnabled() || Runtime::current().isEnding();
 }
 
 void AtExchange::send(const QByteArray &line)
@@ -77,7 +77,7 @@ int AtExchange::collect(const ExchangeRules &rules)
     // must not sit out the time-out.
     if (const int found = judged(rules); found >= 0)
         return found;
-    for (;;) {
+    while (!Runtime::current().isEnding()) {
         Runtime::current().yield();
         if (rules.readBeforeTimeout) {
             const QByteArray chunk =
@@ -94,6 +94,7 @@ int AtExchange::collect(const ExchangeRules &rules)
         if (const int found = judged(rules); found >= 0)
             return found;
     }
+    return -1;
 }
 
 int AtExchange::collect(const QList<QByteArray> &markers)

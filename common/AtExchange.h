@@ -36,7 +36,8 @@ inline const QByteArray ERROR_ = QByteArrayLiteral("ERROR");
 // One synchronous AT command exchange at a time on a shared port: write one command line, then
 // yield to the event loop and collect the answer until a marker or the time-out. The time-out is
 // the owner's timer (the main window's `Timer3`, the settings window's own), armed by `Tout`;
-// its tick only switches it off, so the exchange has timed out exactly when it is off.
+// its tick only switches it off, so the exchange has timed out exactly when it is off. Once the
+// program ends every wait counts as timed out at once.
 class AtExchange
 {
 public:
@@ -47,8 +48,8 @@ public:
     bool timedOut() const;
 
     // Sends command + ending with the given rules. Returns the index of the marker found in
-    // rules.markers (or the judge's outcome), or -1 when the time-out ended the exchange.
-    // buffer() holds the answer.
+    // rules.markers (or the judge's outcome), or -1 when the time-out (or the end of the
+    // program) ended the exchange. buffer() holds the answer.
     int exchange(const QByteArray &command, int timeoutMs, const ExchangeRules &rules,
                  const QByteArray &ending = CR);
     // Same, with the markers alone and the default rules.
@@ -67,7 +68,7 @@ public:
     // The steps of an exchange, for the few that judge the buffer in an order of their own.
     void clear() { m_buffer.clear(); }
     void send(const QByteArray &line);
-    // Yields once; false when the time-out has expired.
+    // Yields once; false when the time-out has expired (or the program has ended).
     bool waitRound();
     // Appends everything the port holds to the buffer; false when it held nothing.
     bool readPort();

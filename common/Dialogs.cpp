@@ -35,6 +35,8 @@ MsgResult lastButton(MsgButtons b)
 MsgResult RealDialogs::message(const QString &text, MsgButtons buttons, MsgIcon icon,
                                const QString &title)
 {
+    if (Runtime::current().isEnding())
+        return lastButton(buttons);
     QMessageBox box;
     box.setWindowTitle(title.isEmpty() ? programTitle() : title);
     box.setText(text);
@@ -99,12 +101,16 @@ MsgResult RealDialogs::message(const QString &text, MsgButtons buttons, MsgIcon 
 
 QString RealDialogs::openFile(const QString &title, const QString &filter, const QString &dir)
 {
+    if (Runtime::current().isEnding())
+        return {};
     return QFileDialog::getOpenFileName(nullptr, title, dir, filter);
 }
 
 QString RealDialogs::saveFile(const QString &title, const QString &filter, const QString &dir,
                               const QString &suggested)
 {
+    if (Runtime::current().isEnding())
+        return {};
     const QString start = suggested.isEmpty() ? dir : dir + QLatin1Char('/') + suggested;
     return QFileDialog::getSaveFileName(nullptr, title, start, filter);
 }
@@ -112,6 +118,8 @@ QString RealDialogs::saveFile(const QString &title, const QString &filter, const
 MsgResult ScriptedDialogs::message(const QString &text, MsgButtons buttons, MsgIcon icon,
                                    const QString &title)
 {
+    if (Runtime::current().isEnding())
+        return lastButton(buttons);
     const MsgResult r = m_answers.isEmpty() ? lastButton(buttons) : m_answers.takeFirst();
     m_shown << Shown{Shown::Message, text, title, icon, buttons, r, {}, Runtime::current().nowMs()};
     return r;
@@ -119,6 +127,8 @@ MsgResult ScriptedDialogs::message(const QString &text, MsgButtons buttons, MsgI
 
 QString ScriptedDialogs::openFile(const QString &title, const QString &filter, const QString &)
 {
+    if (Runtime::current().isEnding())
+        return {};
     const QString p = m_files.isEmpty() ? QString() : m_files.takeFirst();
     m_shown << Shown{Shown::Open,    title,         filter, MsgIcon::None,
                      MsgButtons::Ok, MsgResult::Ok, p,      Runtime::current().nowMs()};
@@ -128,6 +138,8 @@ QString ScriptedDialogs::openFile(const QString &title, const QString &filter, c
 QString ScriptedDialogs::saveFile(const QString &title, const QString &filter, const QString &,
                                   const QString &)
 {
+    if (Runtime::current().isEnding())
+        return {};
     const QString p = m_files.isEmpty() ? QString() : m_files.takeFirst();
     m_shown << Shown{Shown::Save,    title,         filter, MsgIcon::None,
                      MsgButtons::Ok, MsgResult::Ok, p,      Runtime::current().nowMs()};

@@ -9,6 +9,8 @@ enum class MsgButtons { Ok, OkCancel, AbortRetryIgnore, YesNoCancel, YesNo, Retr
 enum class MsgResult { Ok, Cancel, Abort, Retry, Ignore, Yes, No };
 
 // Message boxes and the open/save file dialogs. A title left empty shows the program's name.
+// Once the program ends nothing is shown: a message box answers with the last button of its set
+// (Cancel, No, Ignore) and a file dialog is cancelled, so no window holds up the end.
 class Dialogs
 {
 public:
@@ -37,7 +39,7 @@ public:
 
 // Answers from a script and records every box it was asked to show. An unscripted message box
 // is answered with the last button of its set (Cancel, No, Ignore); an unscripted file dialog
-// is cancelled.
+// is cancelled. Once the program ends, boxes are neither shown nor recorded, as on the desktop.
 class ScriptedDialogs : public Dialogs
 {
 public:

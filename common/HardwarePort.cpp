@@ -95,7 +95,7 @@ void HardwarePort::setRtsEnable(bool on)
         m_port->setRequestToSend(on);
 }
 
-bool HardwarePort::open()
+bool HardwarePort::openLine()
 {
     if (m_port->isOpen())
         return false;
@@ -124,7 +124,7 @@ bool HardwarePort::isOpen() const
     return m_port->isOpen();
 }
 
-void HardwarePort::write(const QByteArray &bytes)
+void HardwarePort::writeLine(const QByteArray &bytes)
 {
     if (m_port->isOpen())
         m_port->write(bytes);

@@ -23,14 +23,16 @@ public:
     bool setSettings(const QString &s) override;
     void setDtrEnable(bool on) override;
     void setRtsEnable(bool on) override;
-    bool open() override;
     void close() override;
     bool isOpen() const override;
-    void write(const QByteArray &bytes) override;
     int inBufferCount() const override;
     QByteArray readAll() override;
     QByteArray read(int n) override;
     bool carrierDetect() const override;
+
+protected:
+    bool openLine() override;
+    void writeLine(const QByteArray &bytes) override;
 
 private:
     void applySettings();

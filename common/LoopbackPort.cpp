@@ -21,7 +21,7 @@ bool LoopbackPort::setSettings(const QString &s)
     return true;
 }
 
-bool LoopbackPort::open()
+bool LoopbackPort::openLine()
 {
     if (m_open)
         return false;
@@ -47,7 +47,7 @@ void LoopbackPort::close()
     m_rx.clear();
 }
 
-void LoopbackPort::write(const QByteArray &bytes)
+void LoopbackPort::writeLine(const QByteArray &bytes)
 {
     if (!m_open)
         return;

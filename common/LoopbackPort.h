@@ -51,10 +51,8 @@ public:
     void unplug(int n) { m_devices.remove(n); }
 
     bool setSettings(const QString &s) override;
-    bool open() override;
     void close() override;
     bool isOpen() const override { return m_open; }
-    void write(const QByteArray &bytes) override;
     int inBufferCount() const override { return int(m_rx.size()); }
     QByteArray readAll() override;
     QByteArray read(int n) override;
@@ -69,6 +67,10 @@ public:
     void clearWritten() { m_written.clear(); }
     // Every open attempt as "port:settings", whether it succeeded or not.
     QStringList openAttempts() const { return m_opens; }
+
+protected:
+    bool openLine() override;
+    void writeLine(const QByteArray &bytes) override;
 
 private:
     LineDevice *device() const;

@@ -1,6 +1,7 @@
 #include "Runtime.h"
 #include "Timer.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QHash>
@@ -22,6 +23,12 @@ Runtime &Runtime::current()
 void Runtime::install(Runtime *rt)
 {
     g_installed = rt;
+}
+
+void Runtime::endProgram()
+{
+    m_ending = true;
+    wake();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -57,9 +64,17 @@ qint64 RealRuntime::nowMs() const
 
 void RealRuntime::yield()
 {
+    if (isEnding())
+        return;
     // Blocks in the event dispatcher until a timer, a socket notifier or a window event wakes it.
     if (QCoreApplication::instance())
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+}
+
+void RealRuntime::wake()
+{
+    if (auto *dispatcher = QAbstractEventDispatcher::instance())
+        dispatcher->wakeUp();
 }
 
 void RealRuntime::post(qint64 delayMs, std::function<void()> fn)
@@ -157,6 +172,8 @@ bool VirtualRuntime::runNext(qint64 notAfter)
 
 void VirtualRuntime::yield()
 {
+    if (isEnding())
+        return;
     processQtEvents();
     if (m_now > m_horizon) {
         m_onStall(QStringLiteral("virtual time passed %1 ms: a wait never ended").arg(m_horizon));

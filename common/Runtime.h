@@ -18,7 +18,8 @@ public:
 
     // Milliseconds since the runtime started.
     virtual qint64 nowMs() const = 0;
-    // Lets pending events run; blocks until at least one event happened.
+    // Lets pending events run; blocks until at least one event happened. Once the program ends it
+    // returns at once.
     virtual void yield() = 0;
     // Runs fn after delayMs (used by simulated devices to deliver bytes).
     virtual void post(qint64 delayMs, std::function<void()> fn) = 0;
@@ -27,9 +28,22 @@ public:
     virtual void armTimer(Timer *timer, quint64 generation, int intervalMs) = 0;
     virtual void disarmTimer(Timer *timer) = 0;
 
+    // The program ends, whatever code is running: from now on yield() returns at once, so every
+    // wait in progress or to come unwinds without waiting, and the serial ports refuse to open
+    // and to write. Timers still tick, so the exit sequence runs to its end. There is no way back.
+    void endProgram();
+    bool isEnding() const { return m_ending; }
+
     static Runtime &current();
     // Installs rt as the current runtime (not owned); nullptr restores the real one.
     static void install(Runtime *rt);
+
+protected:
+    // Wakes a yield that is blocked waiting for events (endProgram called from elsewhere).
+    virtual void wake() {}
+
+private:
+    bool m_ending = false;
 };
 
 class QTimer;
@@ -44,6 +58,9 @@ public:
     void post(qint64 delayMs, std::function<void()> fn) override;
     void armTimer(Timer *timer, quint64 generation, int intervalMs) override;
     void disarmTimer(Timer *timer) override;
+
+protected:
+    void wake() override;
 
 private:
     struct Impl;

@@ -1,4 +1,5 @@
 #include "SerialPort.h"
+#include "Runtime.h"
 
 #include <QStringList>
 
@@ -37,4 +38,15 @@ bool SerialPort::setSettings(const QString &s)
         return false;
     m_settings = s;
     return true;
+}
+
+bool SerialPort::open()
+{
+    return !Runtime::current().isEnding() && openLine();
+}
+
+void SerialPort::write(const QByteArray &bytes)
+{
+    if (!Runtime::current().isEnding())
+        writeLine(bytes);
 }

@@ -19,6 +19,8 @@ struct PortSettings
 
 // The modem port `MSComm1`: exactly what the station needs of a serial line. Port numbers run
 // from 1; what a number maps to is up to the back-end. Failures are returned, never thrown.
+// Once the program ends (Runtime::endProgram) no port opens and nothing more is written, whatever
+// code is still running.
 class SerialPort : public QObject
 {
     Q_OBJECT
@@ -39,10 +41,12 @@ public:
     int rThreshold() const { return m_rThreshold; }
     void setRThreshold(int n) { m_rThreshold = n; }
 
-    virtual bool open() = 0;
+    // False when the port cannot be opened, is open already, or the program has ended.
+    bool open();
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
-    virtual void write(const QByteArray &bytes) = 0;
+    // Ignored on a closed port and once the program has ended.
+    void write(const QByteArray &bytes);
     // Number of received bytes waiting to be read.
     virtual int inBufferCount() const = 0;
     virtual QByteArray readAll() = 0;
@@ -50,6 +54,11 @@ public:
     virtual QByteArray read(int n) = 0;
     // Carrier detect; a line that cannot report it counts as carrying.
     virtual bool carrierDetect() const = 0;
+
+protected:
+    // The back-end's own open and write, reached only while the program runs.
+    virtual bool openLine() = 0;
+    virtual void writeLine(const QByteArray &bytes) = 0;
 
 signals:
     // Bytes arrived (only while rThreshold() > 0).

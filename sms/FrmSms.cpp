@@ -23,7 +23,6 @@ constexpr int Shift = 1000;
 constexpr int ListGap = 500;
 constexpr int ListHeight = 1500;
 constexpr int DesignHeight = FullButtonTop + ListGap + ListHeight + 120;
-const QString Crlf = QStringLiteral("\r\n");
 } // namespace
 
 FrmSms::FrmSms(const Services &services, const QString &databasePath, FrmSend &send,
@@ -172,18 +171,22 @@ void FrmSms::showNext()
         return;
     }
     const QTreeWidgetItem *row = ListView1->topLevelItem(0);
-    const QString number = row->text(1);
-    Label2[0]->setText(number);
-    Label2[1]->setText(row->text(2));
-    Label2[2]->setText(row->text(3));
-    TextBox::setText(TextSms, row->text(4));
-    const auto machine =
-        m_db ? m_db->findFirst(MachineTables::Distributori, QStringLiteral("GSM"), number)
-             : std::nullopt;
-    Label1[1]->setText(machine ? machine->value(QStringLiteral("Description")) : QString());
-    Label1[2]->setText(machine ? machine->value(QStringLiteral("Sale point")) : QString());
-    Label1[3]->setText(machine ? machine->value(QStringLiteral("Operator")) : QString());
-    FrmSize(machine ? 1 : 0);
+    const IncomingSms::Shown m =
+        IncomingSms::identify(m_db.get(), row->text(1), row->text(2), row->text(3), row->text(4));
+    Label2[0]->setText(m.number);
+    Label2[1]->setText(m.date);
+    Label2[2]->setText(m.time);
+    TextBox::setText(TextSms, m.text);
+    Label1[1]->setText(m.machine);
+    Label1[2]->setText(m.salePoint);
+    Label1[3]->setText(m.operatorName);
+    FrmSize(m.machineKnown ? 1 : 0);
+}
+
+IncomingSms::Shown FrmSms::shown() const
+{
+    return {Label2[0]->text(), Label2[1]->text(), Label2[2]->text(), TextBox::text(TextSms),
+            m_machineShown,    Label1[1]->text(), Label1[2]->text(), Label1[3]->text()};
 }
 
 void FrmSms::Command1_Click()
@@ -191,17 +194,9 @@ void FrmSms::Command1_Click()
     const int rows = queued();
     if (rows > 0)
         delete ListView1->takeTopLevelItem(0);
-    DbRecord event{{QStringLiteral("Number"), Label2[0]->text().left(15)},
-                   {QStringLiteral("Data"), Label2[1]->text() + ' ' + Label2[2]->text()},
-                   {QStringLiteral("SMS"), TextBox::text(TextSms).left(160)}};
-    if (m_machineShown) {
-        event.insert(QStringLiteral("Vending machine"), Label1[1]->text());
-        event.insert(QStringLiteral("Sale point"), Label1[2]->text());
-        event.insert(QStringLiteral("Operator"), Label1[3]->text());
-    }
     // A failed save must not stop the queue: the message is in the monthly log anyway.
     if (m_db)
-        m_db->append(MachineTables::Eventi, event);
+        m_db->append(MachineTables::Eventi, IncomingSms::event(shown()));
     if (rows <= 1)
         unload();
     else
@@ -211,19 +206,7 @@ void FrmSms::Command1_Click()
 void FrmSms::Command2_Click()
 {
     m_send.showWindow();
-    QString text;
-    if (m_machineShown && m_db) {
-        if (const auto point = m_db->findFirst(MachineTables::PuntiVendita, QStringLiteral("Name"),
-                                               Label1[2]->text())) {
-            for (const char *f : {"Name", "Address", "City", "Telephone"})
-                text += point->value(QString::fromLatin1(f)) + Crlf;
-        }
-        text += Label1[1]->text() + Crlf;
-    }
-    text += TextBox::text(TextSms);
-    m_send.setText(text);
-    std::optional<DbRecord> op;
-    if (m_machineShown && m_db)
-        op = m_db->findFirst(MachineTables::Operatori, QStringLiteral("Name"), Label1[3]->text());
-    m_send.setNumber(op ? op->value(QStringLiteral("Celular")) : Label2[0]->text());
+    const IncomingSms::Forward f = IncomingSms::forward(m_db.get(), shown());
+    m_send.setText(f.text);
+    m_send.setNumber(f.number);
 }

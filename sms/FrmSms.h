@@ -1,5 +1,6 @@
 #pragma once
 
+#include "IncomingSms.h"
 #include "Services.h"
 #include "SmsListing.h"
 
@@ -53,6 +54,8 @@ protected:
     bool event(QEvent *e) override;
 
 private:
+    // What is on show, as the operator sees it (the text box may have been edited).
+    IncomingSms::Shown shown() const;
     void load();
     void unload();
     void place(bool full);

@@ -3,6 +3,7 @@
 namespace SmsListing {
 namespace {
 const QByteArray Header = QByteArrayLiteral("+CMGL:");
+const QByteArray ReadHeader = QByteArrayLiteral("+CMGR:");
 constexpr int HeaderLength = 6;
 
 // Reads the decimal number at from, up to the first non-digit (0 when none); blanks before it
@@ -91,6 +92,49 @@ qsizetype telitHeader(const HeaderLine &h, qsizetype p2, Message &m)
     m.parsed = true;
     return p5;
 }
+
+// The quoted field at i ("..." without line ends or control characters); the position after it,
+// or -1.
+qsizetype quotedField(const QByteArray &s, qsizetype i, qsizetype end)
+{
+    if (i >= end || s.at(i) != '"')
+        return -1;
+    for (++i; i < end; ++i) {
+        const uchar c = uchar(s.at(i));
+        if (c == '"')
+            return i + 1;
+        if (c < 0x20)
+            return -1;
+    }
+    return -1;
+}
+
+// "+CMGL: <index>,<status>,<number>" at the start of a line, the index within the modem's range
+// and the status one that a text-mode listing reports. Noise rarely forms all of that.
+bool wellFormed(const QByteArray &s, qsizetype p1, qsizetype lineEnd)
+{
+    if (p1 > 0 && s.at(p1 - 1) != '\n')
+        return false;
+    qsizetype i = p1 + HeaderLength;
+    if (i >= lineEnd || s.at(i) != ' ')
+        return false;
+    const qsizetype digits = ++i;
+    qint64 index = 0;
+    while (i < lineEnd && s.at(i) >= '0' && s.at(i) <= '9' && i - digits < 5)
+        index = index * 10 + (s.at(i++) - '0');
+    if (i == digits || index > MaxStorageIndex || i >= lineEnd || s.at(i) != ',')
+        return false;
+    const qsizetype status = i + 1;
+    const qsizetype afterStatus = quotedField(s, status, lineEnd);
+    if (afterStatus < 0)
+        return false;
+    static const QByteArrayList statuses = {"\"REC UNREAD\"", "\"REC READ\"", "\"STO UNSENT\"",
+                                            "\"STO SENT\""};
+    if (!statuses.contains(s.mid(status, afterStatus - status)))
+        return false;
+    return afterStatus < lineEnd && s.at(afterStatus) == ',' &&
+           quotedField(s, afterStatus + 1, lineEnd) >= 0;
+}
 } // namespace
 
 QByteArray swapEnds(const QByteArray &date)
@@ -116,6 +160,7 @@ QList<Message> parse(const QByteArray &listing, Form form)
         const qsizetype cr = listing.indexOf('\r', p1);
         const HeaderLine line{listing, cr < 0 ? listing.size() : cr};
         m.index = storageIndex(listing, p1, qMin(p2, line.end), form);
+        m.listed = wellFormed(listing, p1, line.end);
         qsizetype next = -1;
         if (p2 < line.end)
             next = form == Form::Telit ? telitHeader(line, p2, m) : genericHeader(line, p2, m);
@@ -125,7 +170,16 @@ QList<Message> parse(const QByteArray &listing, Form form)
     return out;
 }
 
-Outcome judge(const QByteArray &answer)
+namespace {
+struct Judged
+{
+    Outcome outcome = Outcome::Pending;
+    qsizetype end = -1; // just past the final result line
+};
+
+// A final result counts only on a complete line of its own that is not the text line following
+// a header line.
+Judged judgeLines(const QByteArray &answer, const QByteArray &header)
 {
     bool textLine = false;
     qsizetype start = 0;
@@ -133,13 +187,30 @@ Outcome judge(const QByteArray &answer)
         const QByteArray line = answer.mid(start, end - start);
         if (!textLine) {
             if (line == "OK")
-                return Outcome::Complete;
+                return {Outcome::Complete, end + 2};
             if (line == "ERROR" || line.startsWith("+CMS ERROR") || line.startsWith("+CME ERROR"))
-                return Outcome::Failed;
+                return {Outcome::Failed, end + 2};
         }
-        textLine = !textLine && line.startsWith(Header);
+        textLine = !textLine && line.startsWith(header);
     }
-    return Outcome::Pending;
+    return {};
+}
+} // namespace
+
+Outcome judge(const QByteArray &answer)
+{
+    return judgeLines(answer, Header).outcome;
+}
+
+Outcome judgeRead(const QByteArray &answer)
+{
+    return judgeLines(answer, ReadHeader).outcome;
+}
+
+qsizetype completeListingEnd(const QByteArray &answer)
+{
+    const Judged j = judgeLines(answer, Header);
+    return j.outcome == Outcome::Complete ? j.end : -1;
 }
 
 std::optional<Stamp> parseReadAnswer(const QByteArray &answer)

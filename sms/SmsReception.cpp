@@ -41,6 +41,7 @@ void SmsReception::CONTROLLASMS()
     ExchangeRules listing;
     listing.skipEmptyRounds = true;
     listing.judge = byLines(SmsListing::judge);
+    m_at.flush();
     if (m_at.exchange(QByteArrayLiteral("AT+CMGL=\"ALL\""), 15000, listing) == 0) {
         const QByteArray answer = m_at.buffer(); // the exchanges below reuse the buffer
         GetSMS(answer);
@@ -67,7 +68,18 @@ bool SmsReception::log(const QByteArray &listing)
 
 void SmsReception::remove(qint64 index)
 {
+    // Whatever an earlier answer left behind must not be taken for this one's result.
+    m_at.flush();
     m_at.exchange("AT+CMGD=" + QByteArray::number(index), 2000, {OK_CRLF});
+}
+
+std::optional<SmsListing::Stamp> SmsReception::readStamp(qint64 index)
+{
+    ExchangeRules read;
+    read.judge = byLines(SmsListing::judgeRead);
+    m_at.flush();
+    m_at.exchange("AT+CMGR=" + QByteArray::number(index), 2000, read);
+    return SmsListing::parseReadAnswer(m_at.buffer());
 }
 
 void SmsReception::GetSMS(const QByteArray &listing)
@@ -76,16 +88,22 @@ void SmsReception::GetSMS(const QByteArray &listing)
         return;
     if (!log(listing))
         return;
+    // Only a listing that ended in its own "OK" says what the store holds, and only up to that
+    // line; indices from noise in it or around it are never read or deleted.
+    const qsizetype end = SmsListing::completeListingEnd(listing);
+    if (end < 0)
+        return;
     const bool telit = modPublic().Manufacturer.toLatin1() == SmsListing::TelitManufacturer;
     const auto form = telit ? SmsListing::Form::Telit : SmsListing::Form::Generic;
     int taken = 0;
     QByteArray date;
     QByteArray time;
-    for (SmsListing::Message m : SmsListing::parse(listing, form)) {
+    for (SmsListing::Message m : SmsListing::parse(listing.left(end), form)) {
+        if (!m.listed)
+            continue;
         if (m.parsed) {
             if (telit) {
-                m_at.exchange("AT+CMGR=" + QByteArray::number(m.index), 2000, {OK_CRLF});
-                if (const auto stamp = SmsListing::parseReadAnswer(m_at.buffer())) {
+                if (const auto stamp = readStamp(m.index)) {
                     date = stamp->date;
                     time = stamp->time;
                 }

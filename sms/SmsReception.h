@@ -1,10 +1,12 @@
 #pragma once
 
 #include "Services.h"
+#include "SmsListing.h"
 
 #include <QByteArray>
 #include <QString>
 #include <functional>
+#include <optional>
 
 class AtExchange;
 class FrmSms;
@@ -12,7 +14,8 @@ class FrmSms;
 // Takes the messages out of the modem at every network-polling tick: lists them, logs the raw
 // listing in the monthly "SMR" file, queues each in the incoming SMS window and deletes it.
 // The listing is logged before the first deletion, so a message is always either still in the
-// modem or in the log; when the log cannot be written nothing is deleted.
+// modem or in the log; when the log cannot be written nothing is deleted. Only messages that the
+// listing genuinely holds are deleted: never an index taken from line noise.
 class SmsReception
 {
 public:
@@ -26,6 +29,8 @@ public:
 private:
     bool log(const QByteArray &listing);
     void remove(qint64 index);
+    // The time stamp of one message, read singly (modems that list without it).
+    std::optional<SmsListing::Stamp> readStamp(qint64 index);
 
     Services m_s;
     AtExchange &m_at;

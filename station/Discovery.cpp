@@ -5,6 +5,7 @@
 #include "FrmStGSM.h"
 #include "ModPublic.h"
 #include "ModemCommands.h"
+#include "Runtime.h"
 #include "SerialPort.h"
 #include "TrayIcon.h"
 
@@ -25,13 +26,14 @@ void Discovery::reopen(const char *settings)
 
 bool Discovery::ComOK()
 {
-    if (!modPublic().StationActive)
+    if (!mayUsePort())
         return false;
     SerialPort &port = *w.services().port;
     if (port.isOpen())
         return true;
     AtExchange &at = w.at();
-    for (;;) {
+    // "Exit" (or a window that takes the port over) stops the search before the next port.
+    while (mayUsePort()) {
         // A: 19200 baud, the station's own speed.
         port.setDtrEnable(true);
         port.setRtsEnable(true);
@@ -80,6 +82,12 @@ bool Discovery::ComOK()
             port.close();
         port.setCommPort(next);
     }
+    return false;
+}
+
+bool Discovery::mayUsePort()
+{
+    return modPublic().StationActive && !Runtime::current().isEnding();
 }
 
 void Discovery::giveUp()

@@ -15,6 +15,7 @@ public:
     void GSMSet();
 
 private:
+    static bool mayUsePort();
     void reopen(const char *settings);
     void giveUp();
 

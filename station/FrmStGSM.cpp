@@ -5,6 +5,7 @@
 #include "FrmSet.h"
 #include "Launcher.h"
 #include "ModPublic.h"
+#include "Runtime.h"
 #include "SerialPort.h"
 #include "SignalBar.h"
 #include "TrayIcon.h"
@@ -240,6 +241,9 @@ void FrmStGSM::onTrayButton(int button)
 void FrmStGSM::beginExit()
 {
     modPublic().StationActive = false;
+    // Whatever is waiting now (a modem search, a listing, a send) gives up at once, and nothing
+    // more reaches the modem.
+    Runtime::current().endProgram();
     Timer4.setEnabled(true);
     if (m_s.port->isOpen())
         m_s.port->close();
@@ -271,6 +275,7 @@ void FrmStGSM::unload()
     Timer5.setEnabled(false);
     Timer6.setEnabled(false);
     hide();
+    Runtime::current().endProgram();
     emit ended();
 }
 
@@ -279,6 +284,7 @@ void FrmStGSM::endProgram()
     if (m_unloaded)
         return;
     m_unloaded = true;
+    Runtime::current().endProgram();
     for (Timer *t : {&Timer1, &Timer2, &Timer3, &Timer4, &Timer5, &Timer6})
         t->setEnabled(false);
     if (m_s.port->isOpen())

@@ -1,5 +1,7 @@
 #include "ConsoleDialogs.h"
 
+#include "Runtime.h"
+
 #include <cstdio>
 #include <utility>
 
@@ -7,6 +9,8 @@ MsgResult ConsoleDialogs::message(const QString &text, MsgButtons buttons, MsgIc
                                   const QString &title)
 {
     const MsgResult r = m_answers.message(text, buttons, icon, title);
+    if (Runtime::current().isEnding())
+        return r; // nothing is shown once the program ends
     std::printf("message box \"%s\": %s\n", qPrintable(title.isEmpty() ? programTitle() : title),
                 qPrintable(text));
     std::fflush(stdout);
@@ -15,6 +19,8 @@ MsgResult ConsoleDialogs::message(const QString &text, MsgButtons buttons, MsgIc
 
 QString ConsoleDialogs::openFile(const QString &title, const QString &, const QString &)
 {
+    if (Runtime::current().isEnding())
+        return {};
     std::printf("open dialog \"%s\": cancelled (no display)\n", qPrintable(title));
     return {};
 }
@@ -22,6 +28,8 @@ QString ConsoleDialogs::openFile(const QString &title, const QString &, const QS
 QString ConsoleDialogs::saveFile(const QString &title, const QString &, const QString &,
                                  const QString &)
 {
+    if (Runtime::current().isEnding())
+        return {};
     if (!m_nextSave.isEmpty()) {
         std::printf("save dialog \"%s\": %s\n", qPrintable(title), qPrintable(m_nextSave));
         std::fflush(stdout);

@@ -223,8 +223,11 @@ int main(int argc, char *argv[])
             last = now;
         });
     }
-    if (!station.load())
+    if (!station.load()) {
+        // Not a failure: the station the operator wanted is running.
+        std::fprintf(stderr, "gsmstation: another station is running\n");
         return 0;
+    }
     if (talk)
         say(QStringLiteral("station started; program folder %1, working folder %2")
                 .arg(modPublic().AppFolder, QDir::currentPath()));

@@ -1,4 +1,5 @@
 #include "AtExchange.h"
+#include "Runtime.h"
 #include "StationFixture.h"
 #include "Timer.h"
 
@@ -80,6 +81,40 @@ private slots:
         rules.judge = [](const QByteArray &answer) { return answer.endsWith("\nOK\r\n") ? 5 : -1; };
         QCOMPARE(r.at.exchange("AT+L", 2000, rules), 5);
         QCOMPARE(r.at.buffer(), QByteArray("\r\nx OK\r\nOK\r\n"));
+    }
+
+    // Whatever a wait waits for, the end of the program ends it at once, and every later wait
+    // returns without waiting.
+    void theEndOfTheProgramEndsEveryWait_data()
+    {
+        QTest::addColumn<QString>("wait");
+        QTest::newRow("an exchange") << "exchange";
+        QTest::newRow("a listing that skips empty rounds") << "listing";
+        QTest::newRow("a query that reads before the time-out") << "query";
+        QTest::newRow("a pause") << "pause";
+    }
+    void theEndOfTheProgramEndsEveryWait()
+    {
+        QFETCH(QString, wait);
+        Rig r;
+        r.modem.setSilent(true);
+        r.time.rt.post(700, [] { Runtime::current().endProgram(); });
+        const qint64 start = r.now();
+        int found = -1;
+        if (wait == "exchange")
+            found = r.at.exchange("AT+CSQ", 2000, {ERROR_CRLF, OK_CRLF});
+        else if (wait == "listing")
+            found = r.at.exchange("AT+CMGL", 15000, ExchangeRules{{OK_CRLF}, true});
+        else if (wait == "query")
+            found = r.at.exchange("AT+CSQ", 2000, ExchangeRules{{OK_CRLF}, false, true});
+        else
+            r.at.pause(1000);
+        QCOMPARE(found, -1);
+        QCOMPARE(r.now() - start, qint64(700));
+        QVERIFY(r.at.timedOut());
+        QCOMPARE(r.at.exchange("AT", 2000, {OK_CRLF}), -1);
+        r.at.pause(1000);
+        QCOMPARE(r.now() - start, qint64(700));
     }
 
     void commandLinesEndInCrOrCrLf()

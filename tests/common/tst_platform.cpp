@@ -112,6 +112,31 @@ private slots:
         QCOMPARE(d.saveFile("Save", "*.prm", ".", {}), QString("/tmp/x.prm"));
     }
 
+    // Once the program ends no port opens, nothing is written and no box is shown, whichever
+    // code asks.
+    void afterTheEndThePortAndTheDialogsRefuse()
+    {
+        VirtualTimeScope vt;
+        LoopbackPort port;
+        Mirror dev;
+        port.plug(1, &dev);
+        QVERIFY(port.open());
+        port.write("AT\r");
+        ScriptedDialogs dialogs;
+        dialogs.answerNext(MsgResult::Retry);
+        vt.rt.endProgram();
+        port.write("AT&W\r");
+        QCOMPARE(port.written(), QByteArray("AT\r"));
+        port.close();
+        QVERIFY(!port.open());
+        QVERIFY(!port.isOpen());
+        QCOMPARE(port.openAttempts().size(), 1);
+        Dialogs &asked = dialogs;
+        QCOMPARE(asked.message("NO GSM FOUND!", MsgButtons::RetryCancel), MsgResult::Cancel);
+        QCOMPARE(asked.openFile("Open", "*.prm", "."), QString());
+        QCOMPARE(dialogs.shown().size(), 0);
+    }
+
     void singleInstanceMarkerIsExclusiveAndReleased()
     {
         QTemporaryDir dir;

@@ -140,6 +140,23 @@ private slots:
         QVERIFY(vt.rt.nowMs() > 60'000);
     }
 
+    // After the end a yield neither runs what is due nor stalls: the wait around it unwinds.
+    void afterTheEndAYieldReturnsAtOnce()
+    {
+        VirtualTimeScope vt;
+        QString why;
+        vt.rt.setStallHandler([&why](const QString &m) { why = m; });
+        bool ran = false;
+        vt.rt.post(100, [&] { ran = true; });
+        vt.rt.endProgram();
+        Runtime::current().yield();
+        QVERIFY(!ran);
+        QCOMPARE(vt.rt.nowMs(), qint64(0));
+        QCOMPARE(why, QString());
+        vt.rt.runFor(100); // timers and deliveries still run outside a wait (the exit sequence)
+        QVERIFY(ran);
+    }
+
     void runUntilGivesUpAtItsLimit()
     {
         VirtualTimeScope vt;

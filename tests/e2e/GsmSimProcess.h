@@ -21,6 +21,13 @@ public:
     }
     // "" when gsmsim did not start.
     QString device() const { return m_device; }
+    // What it printed after the device (with --verbose, the commands it received), waiting up
+    // to ms for more.
+    QByteArray output(int ms)
+    {
+        m_proc.waitForReadyRead(ms);
+        return m_proc.readAllStandardOutput();
+    }
 
 private:
     QProcess m_proc;

@@ -4,6 +4,7 @@
 
 using namespace SmsListing;
 Q_DECLARE_METATYPE(SmsListing::Form)
+Q_DECLARE_METATYPE(SmsListing::Outcome)
 
 // The listing is taken apart by fixed position arithmetic; these are the shapes modems send
 // and the shapes a garbled or cut answer takes.
@@ -62,6 +63,83 @@ private slots:
                                                       .join('|')
                                                 : QByteArray::number(m.index) + "|-");
         QCOMPARE(got, messages);
+    }
+
+    // Only a well-formed header line names an index that may be deleted.
+    void genuinelyListed_data()
+    {
+        QTest::addColumn<QByteArray>("header");
+        QTest::addColumn<bool>("listed");
+        const QByteArray stamp = ",,\"05/03/21,10:15:00+04\"";
+        QTest::newRow("generic header") << "+CMGL: 7,\"REC UNREAD\",\"+391\"" + stamp << true;
+        QTest::newRow("Telit header") << QByteArray("+CMGL: 12,\"REC READ\",\"+391\"") << true;
+        QTest::newRow("stored outgoing message")
+            << QByteArray("+CMGL: 3,\"STO SENT\",\"+391\"") << true;
+        QTest::newRow("empty number") << QByteArray("+CMGL: 3,\"REC READ\",\"\"") << true;
+        QTest::newRow("largest index") << QByteArray("+CMGL: 9999,\"REC READ\",\"+39\"") << true;
+        QTest::newRow("index beyond any store")
+            << QByteArray("+CMGL: 10000,\"REC READ\",\"+39\"") << false;
+        QTest::newRow("absurd index")
+            << QByteArray("+CMGL: 999999999999999999,\"REC READ\",\"+39\"") << false;
+        QTest::newRow("no index") << QByteArray("+CMGL: ,\"REC READ\",\"+39\"") << false;
+        QTest::newRow("no blank after the colon")
+            << QByteArray("+CMGL:7,\"REC READ\",\"+39\"") << false;
+        QTest::newRow("inside a line") << QByteArray("x+CMGL: 7,\"REC READ\",\"+39\"") << false;
+        QTest::newRow("unknown status") << QByteArray("+CMGL: 7,\"REC RXAD\",\"+39\"") << false;
+        QTest::newRow("status without quotes") << QByteArray("+CMGL: 7,REC READ,\"+39\"") << false;
+        QTest::newRow("no number") << QByteArray("+CMGL: 7,\"REC READ\"") << false;
+        QTest::newRow("number never closed") << QByteArray("+CMGL: 7,\"REC READ\",\"+39") << false;
+        QTest::newRow("control character in the number")
+            << QByteArray("+CMGL: 7,\"REC READ\",\"+3\x01\"") << false;
+    }
+    void genuinelyListed()
+    {
+        QFETCH(QByteArray, header);
+        QFETCH(bool, listed);
+        for (Form form : {Form::Generic, Form::Telit}) {
+            const QList<Message> got =
+                SmsListing::parse("\r\n" + header + "\r\nA\r\n\r\nOK\r\n", form);
+            QCOMPARE(got.size(), 1);
+            QCOMPARE(got.first().listed, listed);
+        }
+    }
+
+    // A final result is a line of its own, never the text line of a message: cut anywhere, a
+    // text reading "OK" or "ERROR" neither ends nor fails the answer.
+    void finalResult_data()
+    {
+        QTest::addColumn<bool>("read"); // judged as a single read ("+CMGR:") or as the listing
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<Outcome>("outcome");
+        const QByteArray readHead =
+            "\r\n+CMGR: \"REC READ\",\"+391\",,\"05/03/21,10:15:00+04\"\r\n";
+        const QByteArray listHead = "\r\n+CMGL: 1,\"REC READ\",\"+391\"\r\n";
+        QTest::newRow("read: text ending in OK, final OK still to come")
+            << true << readHead + "POWER OK\r\n\r\n"
+            << Outcome::Pending;
+        QTest::newRow("read: text OK alone") << true << readHead + "OK\r\n" << Outcome::Pending;
+        QTest::newRow("read: final OK after the text")
+            << true << readHead + "POWER OK\r\n\r\nOK\r\n"
+            << Outcome::Complete;
+        QTest::newRow("read: OK not yet ended by CR LF")
+            << true << readHead + "A\r\n\r\nOK\r" << Outcome::Pending;
+        QTest::newRow("read: no such message")
+            << true << QByteArray("\r\n+CMS ERROR: 321\r\n") << Outcome::Failed;
+        QTest::newRow("read: text ERROR") << true << readHead + "ERROR\r\n" << Outcome::Pending;
+        QTest::newRow("listing: text OK, then the final OK")
+            << false << listHead + "OK\r\n\r\nOK\r\n"
+            << Outcome::Complete;
+        QTest::newRow("listing: a read header does not make a text line")
+            << false << readHead + "OK\r\n"
+            << Outcome::Complete;
+        QTest::newRow("listing: ERROR") << false << QByteArray("\r\nERROR\r\n") << Outcome::Failed;
+    }
+    void finalResult()
+    {
+        QFETCH(bool, read);
+        QFETCH(QByteArray, answer);
+        QFETCH(Outcome, outcome);
+        QCOMPARE(read ? judgeRead(answer) : judge(answer), outcome);
     }
 };
 

@@ -122,16 +122,72 @@ private slots:
         QCOMPARE(r.store.deleted(), QList<int>{1});
     }
 
-    void unparsableHeadersAreStillDeleted()
+    // Line noise around and inside a listing: only messages the listing genuinely holds are
+    // deleted. Message 2 is in the store but not listed, and the noise names its index.
+    void noiseNeverDeletesWhatWasNotListed_data()
     {
+        QTest::addColumn<QByteArray>("before");     // noise before the first real header
+        QTest::addColumn<QByteArray>("between");    // noise between the two real messages
+        QTest::addColumn<QByteArray>("finalLines"); // the end of the answer
+        QTest::addColumn<bool>("received");         // 1 and 3 taken (else: nothing at all)
+        const QByteArray ok = "\r\n\r\nOK\r\n";
+        const QByteArray stamp = ",,\"05/03/21,10:16:00+04\"";
+        auto row = [&](const char *name, const QByteArray &before, const QByteArray &between,
+                       const QByteArray &end, bool received) {
+            QTest::newRow(name) << before << between << end << received;
+        };
+        row("a header fragment in a garbled line", "\r\n\x8c\xff+CMGL: 2,\"REC", "", ok, true);
+        row("an absurd index", "",
+            "\r\n+CMGL: 999999999999999999,\"REC UNREAD\",\"+392\"" + stamp + "\r\nX", ok, true);
+        row("an index of five digits", "",
+            "\r\n+CMGL: 20002,\"REC UNREAD\",\"+392\"" + stamp + "\r\nX", ok, true);
+        row("a header glued to noise inside a line", "",
+            "\r\n#\x03+CMGL: 2,\"REC UNREAD\",\"+392\"" + stamp + "\r\nX", ok, true);
+        row("a garbled status", "\r\n+CMGL: 2,\"REC U\xd2READ\",\"+392\"" + stamp + "\r\nX", "", ok,
+            true);
+        row("no blank before the index", "",
+            "\r\n+CMGL:2,\"REC UNREAD\",\"+392\"" + stamp + "\r\nX", ok, true);
+        row("a header without its number", "", "\r\n+CMGL: 2,\"REC UNREAD\"\r\nX", ok, true);
+        row("a header after the final OK", "", "",
+            ok + "+CMGL: 2,\"REC UNREAD\",\"+392\"" + stamp + "\r\nX\r\n", true);
+        row("a garbled final OK: the listing never ends", "", "\r\n+CMGL: 2,\"REC",
+            "\r\n\r\nO\xcbK\r\n", false);
+    }
+    void noiseNeverDeletesWhatWasNotListed()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, between);
+        QFETCH(QByteArray, finalLines);
+        QFETCH(bool, received);
         SmsRig r;
-        r.modem.setOverride("AT+CMGL=\"ALL\"",
-                            "\r\n+CMGL: 4,\"REC UNREAD\"\r\ngarbled\r\n"
-                            "+CMGL: 6,\"REC UNREAD\",\"+39\",,\"05/03/21,10:15:00+04\"\r\nA\r\n"
-                            "\r\nOK\r\n");
+        r.store.receive("+391", "DOOR OPEN", March21);
+        r.store.receive("+392", "POWER FAIL", March21.addSecs(60));
+        r.store.receive("+393", "COIN JAM", March21.addSecs(120));
+        r.modem.setOverride(
+            "AT+CMGL=\"ALL\"",
+            before + "\r\n+CMGL: 1,\"REC UNREAD\",\"+391\",,\"05/03/21,10:15:00+04\"\r\nDOOR OPEN" +
+                between +
+                "\r\n+CMGL: 3,\"REC UNREAD\",\"+393\",,\"05/03/21,10:17:00+04\"\r\nCOIN JAM" +
+                finalLines);
         r.reception.CONTROLLASMS();
-        QCOMPARE(r.store.deleted(), QList<int>({4, 6}));
-        QCOMPARE(r.rows(), QStringList{"6|+39|21/03/05|10:15:00|A"});
+        QList<QByteArray> deletes;
+        for (const QByteArray &c : r.modem.commands())
+            if (c.startsWith("AT+CMGD="))
+                deletes << c;
+        QList<int> kept;
+        for (const SmsStore::Stored &m : r.store.messages())
+            kept << m.index;
+        if (received) {
+            QCOMPARE(deletes, QList<QByteArray>({"AT+CMGD=1", "AT+CMGD=3"}));
+            QCOMPARE(kept, QList<int>{2});
+            QCOMPARE(r.rows(), QStringList({"1|+391|21/03/05|10:15:00|DOOR OPEN",
+                                            "3|+393|21/03/05|10:17:00|COIN JAM"}));
+            QVERIFY(r.log("SMR2612.log").contains(before + "\r\n+CMGL: 1,"));
+        } else {
+            QCOMPARE(deletes, QList<QByteArray>());
+            QCOMPARE(kept, QList<int>({1, 2, 3}));
+            QVERIFY(!r.viewer.isLoaded());
+        }
     }
 
     void theTelitPathReadsEachMessageForItsTimeStamp()

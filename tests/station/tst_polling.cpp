@@ -154,6 +154,32 @@ private slots:
         }
     }
 
+    // The last chunk of an answer lands in the very round in which its time-out expires: the
+    // query reads it but does not judge it, so it neither counts as the answer nor is left in
+    // the port for the next query to take as its own.
+    void aChunkInTheTimeOutRoundIsReadButNotJudged()
+    {
+        StationRig r;
+        QVERIFY(r.start());
+        QVERIFY(r.runUntilPolling());
+        r.gsm.setOverride("AT+CSQ", "\r\n+CSQ: 17,0\r\n\r\n");
+        r.gsm.setChunking(4, 5); // a leftover would come first in the next query's reads
+        bool csqWaiting = false;
+        connect(&r.gsm, &ModemSim::commandReceived,
+                [&](const QByteArray &line) { csqWaiting = line == "AT+CSQ"; });
+        // Runs after the station's own handler has switched the time-out off.
+        connect(&r.station.Timer3, &Timer::tick, [&] {
+            if (std::exchange(csqWaiting, false))
+                r.port.deliver(&r.gsm, "OK\r\n");
+        });
+        QVERIFY(r.time.rt.runUntil(
+            [&] { return r.count("AT+COPS?") == 1 && r.station.Timer2.isEnabled(); }, 30'000));
+        QCOMPARE(r.sentAt("AT+CREG?") - r.sentAt("AT+CSQ"), qint64(2000));
+        QCOMPARE(r.station.ProgressBar1->level(), 0);
+        QCOMPARE(r.tray.toolTip(), QString("Connect Home network"));
+        QCOMPARE(r.station.Label1[3]->text(), QString(" Unidentified"));
+    }
+
     void aBorrowedPortStopsPolling()
     {
         StationRig r;
