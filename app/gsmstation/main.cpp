@@ -3,6 +3,7 @@
 #include "Clock.h"
 #include "ConsoleDialogs.h"
 #include "DemoData.h"
+#include "DemoScripts.h"
 #include "Dialogs.h"
 #include "FrmSms.h"
 #include "FrmStGSM.h"
@@ -143,6 +144,17 @@ int main(int argc, char *argv[])
     s.appFolder = cli.isSet(home) ? QDir(cli.value(home)).absolutePath()
                                   : QCoreApplication::applicationDirPath();
     QDir().mkpath(s.appFolder);
+    if (cli.isSet(simulate)) {
+        // The demonstration machines' audits convert with their own script and address table,
+        // unless the operator has put others in the folder.
+        QStringList written;
+        QString error;
+        if (!DemoScripts::install(s.appFolder, &written, &error))
+            std::fprintf(stderr, "gsmstation: %s\n", qPrintable(error));
+        if (talk)
+            for (const QString &path : written)
+                say(QStringLiteral("demo conversion file written: %1").arg(path));
+    }
 
     FrmStGSM station(s);
     SmsDesk smsDesk(station, s, modem.get(), s.appFolder, [&station] { return station.ComOK(); });
