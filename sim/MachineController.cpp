@@ -231,7 +231,7 @@ MachineProfile MachineProfile::forNumber(const QByteArray &number)
     p.site = "TO" + QByteArray::number(p.serial % 1000).rightJustified(3, '0');
     p.auditBase = quint16(0x0C00 + (p.serial % 4) * 0x80);
     p.variant = quint8(1 + p.serial % 2);
-    p.option = p.serial % 3 == 0 ? 2 : 0;
+    p.option = p.serial % 3 == 1 ? 2 : 0;
     p.asset = quint16(1000 + p.serial % 9000);
     return p;
 }
