@@ -8,30 +8,70 @@
 //
 // type 1  0000-0003 serial number, 0004-0005 program number, 0006 revision, 0007 hardware,
 //         0008 board, 0009-000B configuration date (day, month, year - 2000), 0010-002F name,
-//         0030 model code, 0040-0044 site code, 0050 decimal places of money values,
-//         0078-007D machine number (digits), 0080-009F description, 00D0-013F 56 prices,
-//         0530-05EF coin, bill and token values, 0806/08B6/0966 dose tables;
-//         0C00-0EEE operating settings; 0EF0-115F telemetry settings (station number, call
-//         schedule, alarm numbers and mask); 12F2-136F counts the firmware keeps; 1370-327E more
-//         settings; 32B6-4697 sales per selection (totals, then the resettable half);
-//         7980-7C7F event log of 8-byte records (code, flags, time stamp).
+//         0030 model code, 0031 variant, 0032 option, 0033 build standard, 0034 payment system
+//         (4: MDB), 0035-0036 location number, 0037-0038 asset number, 0040-0044 site code,
+//         0046-0047 currency number, 0048-0049 the same in BCD behind a 1, 0050 decimal places
+//         of money values, 0078-007D machine number (digits), 0080-009F description,
+//         00D0-013F 56 price lines, 03F0 price flags (bit 0: one price for all), 03FA coin
+//         mechanism type (2: coin values in cents), 0402 audit kind (1: counts per selection);
+//         0530 eight coin values, 0540-055C coin mechanism identification (number, model,
+//         revision in BCD); 0570 eight bill values in units of the factor at 0578, 0579 bill
+//         validator type (4); 05B0 token values; 0806 price line of each selection (FF: none),
+//         08B6/0966 dose tables; 0C00-0EEE operating settings; 0EF0-115F telemetry settings
+//         (station number, call schedule, alarm numbers and mask); 12F2-136F counts the
+//         firmware keeps (12F2: selections); 1370-327E more settings; 32B6-469F sales table
+//         (below); 7980-7C7F event block (below).
 // type 2  0009 command register, 000C status register, 0010-0012 pending alarms,
 //         0013-0017 power-ups, door openings, coin jams, bill jams, vend failures;
-//         0AA0-0AAB cash counters (four 24-bit values), 0ABA cashless sales (24-bit),
-//         0B28 time of the last erase, 0B2F erases, 0B60 time of the last reset, 0B67 resets,
-//         0B90-0BAF pointer block: nine words, each its counter's address + 400;
-//         the counters themselves from the profile's auditBase on.
+//         0AA0-0AAB coins in, coins to the cash box, coins to the tubes, bills in (24-bit
+//         values), 0ABA card sales (24-bit value), 0B28 time of the last erase, 0B2F erases,
+//         0B60 time of the last reset, 0B67 resets, 0B90-0BAF pointer block: nine words, each
+//         its counter's address + 400; the counters themselves from the profile's auditBase on:
+//         change paid out (24 bit), door openings, power-ups, coins in by type (8 x 16 bit),
+//         cash vends (16 bit), coins to the cash box by type, bills in by type, coin jams, vend
+//         failures. Everything from 0AA0 to 0ABC and every pointer counter counts since the
+//         last erase.
 // type 0  0008-000D the clock, 0020-0022 firmware version.
 // Time stamps are six bytes: second, minute, hour, day, month, year - 2000.
+//
+// Sales table: totals from 32B6, what an erase clears from 3CAB. Offsets within each half:
+//   totals  0000 vends by selection (56 places of 24 bits), then 24-bit values: 00A8 paid
+//           value, 00AB paid vends, 00AE cash value, 00B1 cash vends, 00B4 card value, 00B7
+//           card vends, 00BA coins to the cash box, 00BD coins to the tubes, 00C0 bills, 00C3
+//           change, 00C6 manual payout, 00C9 coins in by type (8), 00E1 coins to the cash box
+//           by type (8), 00F9 bills by type (8);
+//   erased  0000 vends by selection (56 places of 16 bits), 0070 paid value (24 bits), 0073
+//           paid vends (24), 0076 cash value (16), 0078 card vends (16), 007A manual payout (24).
+// Event block: 0000 the newest entry of a ring of 15 entries from 0001, each 7 bytes (minute,
+// hour, day, month, year - 2000, event number, detail); 006A erases (16 bit); 006C a 16-bit
+// counter for each of 147 event numbers; 0192 an 8-bit counter for each since the last erase.
 
 namespace {
 constexpr char SOH = 0x01;
 constexpr char EOT = 0x04;
 constexpr int MaxDigits = 2 * (6 + 16); // the longest request: a 16-byte write
+constexpr int PriceLines = 56;
+constexpr int PriceTable = 0xD0;
+constexpr int SelectionLines = 0x806;
+constexpr int CoinTable = 0x530;
+constexpr int BillTable = 0x570;
+constexpr int BillFactor = 100;
 constexpr int SalesTable = 0x32B6;
 constexpr int SalesHalf = 2549;
-constexpr int EventLog = 0x7980;
-constexpr int Selections = 56;
+constexpr int EventBlock = 0x7980;
+constexpr int EventBlockSize = 768;
+constexpr int RingEntries = 15;
+constexpr int RingEntry = 7;
+constexpr int EraseWord = 1 + RingEntries * RingEntry;
+constexpr int EventTotals = EraseWord + 2;
+constexpr int EventsSinceErase = EventTotals + 2 * MachineController::EventNumbers;
+// The event numbers the controller logs.
+constexpr int LoggedEvents[] = {1, 2, 4, 7, 10, 11, 12, 33, 52, 55, 144};
+constexpr int DetailedEvent = 144; // its detail byte tells which part, 0-39
+constexpr int CashCounters = 0xAA0;
+constexpr int CardSales = 0xABA;
+constexpr int LastErase = 0xB28;
+constexpr int Erases = 0xB2F;
 // Where each resettable counter lies, from auditBase.
 constexpr std::array<int, 9> CounterOffsets{0x00, 0x04, 0x05, 0x10, 0x20, 0x30, 0x40, 0x50, 0x51};
 enum Fault { Lost, Lower, Duplicate, Late, Junk, Oversize };
@@ -81,6 +121,98 @@ void putSettings(QByteArray &m, int from, int to, std::mt19937 &rng)
     }
 }
 
+// The number in a site code ("TO017" is 17).
+quint32 siteNumber(const QByteArray &site)
+{
+    quint32 n = 0;
+    for (char c : site)
+        if (c >= '0' && c <= '9')
+            n = (n * 10 + quint32(c - '0')) % 65536;
+    return n;
+}
+
+// Where each sales counter lives: f(value, memory type, address, bytes). One list serves the
+// fill and the reading back, so the two cannot disagree.
+template <typename Counters, typename F>
+void eachSalesCounter(Counters &c, bool sinceErase, const std::array<int, 9> &pointer, F &&f)
+{
+    constexpr int n = MachineController::Selections;
+    if (!sinceErase) {
+        int a = SalesTable;
+        for (int k = 0; k < n; ++k)
+            f(c.selectionVends[size_t(k)], 1, a + 3 * k, 3);
+        a += 3 * PriceLines;
+        for (auto *v :
+             {&c.paidValue, &c.paidVends, &c.cashValue, &c.cashVends, &c.cardValue, &c.cardVends,
+              &c.coinsToBox, &c.coinsToTubes, &c.bills, &c.change, &c.manualPayout}) {
+            f(*v, 1, a, 3);
+            a += 3;
+        }
+        for (auto *table : {&c.coinsIn, &c.coinsToBoxByType, &c.billsIn}) {
+            for (int i = 0; i < 8; ++i)
+                f((*table)[size_t(i)], 1, a + 3 * i, 3);
+            a += 24;
+        }
+        return;
+    }
+    const int a = SalesTable + SalesHalf;
+    for (int k = 0; k < n; ++k)
+        f(c.selectionVends[size_t(k)], 1, a + 2 * k, 2);
+    f(c.paidValue, 1, a + 2 * PriceLines, 3);
+    f(c.paidVends, 1, a + 2 * PriceLines + 3, 3);
+    f(c.cashValue, 1, a + 2 * PriceLines + 6, 2);
+    f(c.cardVends, 1, a + 2 * PriceLines + 8, 2);
+    f(c.manualPayout, 1, a + 2 * PriceLines + 10, 3);
+    f(c.coinsToBox, 2, CashCounters + 3, 3);
+    f(c.coinsToTubes, 2, CashCounters + 6, 3);
+    f(c.bills, 2, CashCounters + 9, 3);
+    f(c.cardValue, 2, CardSales, 3);
+    f(c.change, 2, pointer[0], 3);
+    f(c.cashVends, 2, pointer[4], 2);
+    for (int i = 0; i < 8; ++i) {
+        f(c.coinsIn[size_t(i)], 2, pointer[3] + 2 * i, 2);
+        f(c.coinsToBoxByType[size_t(i)], 2, pointer[5] + 2 * i, 2);
+        f(c.billsIn[size_t(i)], 2, pointer[6] + 2 * i, 2);
+    }
+}
+
+// One customer's purchase.
+struct Sale
+{
+    int selection = 0;
+    quint32 price = 0;
+    bool card = false;
+    std::array<int, 8> coins{}, bills{};
+    quint32 change = 0;
+};
+
+void count(MachineController::SalesCounters &c, const Sale &s)
+{
+    c.selectionVends[size_t(s.selection)] += 1;
+    c.paidValue += s.price;
+    c.paidVends += 1;
+    if (s.card) {
+        c.cardValue += s.price;
+        c.cardVends += 1;
+        return;
+    }
+    c.cashValue += s.price;
+    c.cashVends += 1;
+    for (size_t i = 0; i < 8; ++i) {
+        const quint32 value = quint32(s.coins[i] * MachineController::CoinValues[i]);
+        c.coinsIn[i] += quint32(s.coins[i]);
+        if (MachineController::CoinValues[i] >= 100) { // too large for a change tube
+            c.coinsToBoxByType[i] += quint32(s.coins[i]);
+            c.coinsToBox += value;
+        } else {
+            c.coinsToTubes += value;
+        }
+        c.billsIn[i] += quint32(s.bills[i]);
+        c.bills += quint32(s.bills[i] * MachineController::BillValues[i]);
+    }
+    c.change += s.change;
+}
+
 const char *const Products[] = {"ESPRESSO",   "CAFFE LUNGO", "CAPPUCCINO", "MACCHIATO",
                                 "CIOCCOLATA", "THE LIMONE",  "ORZO",       "DECAFFEINATO"};
 } // namespace
@@ -98,6 +230,9 @@ MachineProfile MachineProfile::forNumber(const QByteArray &number)
     p.model = quint8(1 + p.serial % 6);
     p.site = "TO" + QByteArray::number(p.serial % 1000).rightJustified(3, '0');
     p.auditBase = quint16(0x0C00 + (p.serial % 4) * 0x80);
+    p.variant = quint8(1 + p.serial % 2);
+    p.option = p.serial % 3 == 1 ? 2 : 0;
+    p.asset = quint16(1000 + p.serial % 9000);
     return p;
 }
 
@@ -154,8 +289,13 @@ void MachineController::fill()
         m = QByteArray(MemorySize, '\0');
     fillConfiguration(m_mem[1]);
     fillTelemetry(m_mem[1]);
-    fillRecords(m_mem[1]);
     fillRegisters(m_mem[2]);
+    std::mt19937 rng(m_profile.serial + 2);
+    const QDateTime lastErase =
+        m_profile.clockStart.addSecs(-qint64(2 * 86400 + rng() % (7 * 86400)));
+    putStamp(m_mem[2], LastErase, lastErase);
+    fillSales(rng);
+    fillEvents(rng, lastErase);
     put(m_mem[0], 0x20, quint32(1 | m_profile.revision << 8 | 7 << 16), 3);
     refreshClock();
 }
@@ -180,19 +320,39 @@ void MachineController::fillConfiguration(QByteArray &m)
     put(m, 12, 0, 4);
     putText(m, 0x10, "VENDING " + QByteArray::number(p.program), 32, ' ');
     m[0x30] = char(p.model);
+    m[0x31] = char(p.variant);
+    m[0x32] = char(p.option);
+    m[0x33] = char(p.hardware); // the build standard
+    m[0x34] = 4;                // payment system: MDB
+    put(m, 0x35, siteNumber(p.site), 2);
+    put(m, 0x37, p.asset, 2);
     putText(m, 0x40, p.site, 5, ' ');
+    put(m, 0x46, 978, 2); // euro
+    m[0x48] = 0x19;
+    m[0x49] = 0x78;
     m[0x50] = 2; // money in hundredths
     putText(m, 0x78, QByteArray::number(p.serial).rightJustified(6, '0').right(6), 6, '0');
     putText(m, 0x80, "HOT DRINKS " + p.site + " SN " + QByteArray::number(p.serial), 32, ' ');
-    for (int i = 0; i < Selections; ++i)
-        put(m, 0xD0 + 2 * i, 30 + 5 * (rng() % 30), 2); // 0.30 to 1.75
-    static const int coins[] = {5, 10, 20, 50, 100, 200, 0, 0};
-    for (int i = 0; i < 32; ++i) {
-        put(m, 0x530 + 2 * i, quint32(coins[i % 8]), 2);             // coin mechanism
-        put(m, 0x570 + 2 * i, quint32(i < 4 ? 500 << i : 0), 2);     // bills 5-40
+    for (int i = 0; i < PriceLines; ++i)
+        put(m, PriceTable + 2 * i, 30 + 5 * (rng() % 30), 2); // 0.30 to 1.75
+    m[0x3F0] = 0;                                             // a price for each price line
+    m[0x3FA] = 2;                                             // coin values in cents
+    m[0x402] = 1;                                             // vends counted by selection
+    putText(m, CoinTable, "", 192, '\0');
+    for (int i = 0; i < 8; ++i) {
+        put(m, CoinTable + 2 * i, quint32(CoinValues[size_t(i)]), 2);
+        m[BillTable + i] = char(BillValues[size_t(i)] / BillFactor);
         put(m, 0x5B0 + 2 * i, quint32(i < 2 ? 50 * (i + 1) : 0), 2); // tokens
     }
-    for (int t : {0x806, 0x8B6, 0x966})
+    putText(m, CoinTable + 0x10, "CM" + QByteArray::number(p.serial), 15, ' ');
+    putText(m, CoinTable + 0x1F, "CHANGER 6T", 12, ' ');
+    m[CoinTable + 0x2B] = 0x02; // software 0215
+    m[CoinTable + 0x2C] = 0x15;
+    m[BillTable + 8] = char(BillFactor);
+    m[BillTable + 9] = 4; // bill values as units of the factor
+    for (int k = 0; k < PriceLines; ++k)
+        m[SelectionLines + k] = char(k < Selections ? rng() % PriceLines : 0xFF);
+    for (int t : {0x8B6, 0x966})
         for (int i = 0; i < 56; ++i)
             m[t + i] = char(5 + rng() % 60); // doses in grams or seconds
     put(m, 0x12F2, Selections, 2);
@@ -221,31 +381,101 @@ void MachineController::fillTelemetry(QByteArray &m)
         m[0x0F48 + i] = char(i % 5 != 4);
 }
 
-void MachineController::fillRecords(QByteArray &m)
+// The machine's sales since it was set up, the last few hundred of them after the last erase:
+// each customer picks a selection and pays by card, with exact coins, or with one coin or bill
+// that covers the price and takes the change from the tubes.
+void MachineController::fillSales(std::mt19937 &rng)
 {
-    std::mt19937 rng(m_profile.serial + 2);
-    // Sales per selection: vends (16 bit) and value (24 bit); totals first, then the half an
-    // erase clears.
-    for (int half = 0; half < 2; ++half) {
-        const int base = SalesTable + half * SalesHalf;
-        for (int s = 0; s < Selections; ++s) {
-            const quint32 price = quint32(m[0xD0 + 2 * s] & 0xFF) | (m[0xD1 + 2 * s] & 0xFF) << 8;
-            const quint32 vends = half == 0 ? 200 + rng() % 4000 : rng() % 150;
-            put(m, base + 5 * s, vends, 2);
-            put(m, base + 5 * s + 2, vends * price, 3);
+    const QByteArray &m = m_mem[1];
+    std::array<int, Selections> weight{};
+    int weights = 0;
+    for (int &w : weight)
+        weights += (w = 1 + int(rng() % 10));
+    SalesCounters total, sinceErase;
+    const int sales = 3000 + int(rng() % 6000);
+    const int erasedAt = sales - 120 - int(rng() % 200);
+    for (int n = 0; n < sales; ++n) {
+        Sale s;
+        int pick = int(rng() % quint32(weights));
+        while (pick >= weight[size_t(s.selection)])
+            pick -= weight[size_t(s.selection++)];
+        const quint16 line = quint8(m[SelectionLines + s.selection]);
+        s.price = wordAt(1, quint16(PriceTable + 2 * line));
+        if (rng() % 100 < 30) {
+            s.card = true;
+        } else if (rng() % 2 == 0) {
+            quint32 rest = s.price;
+            for (int i = 5; i >= 0; --i)
+                for (; rest >= quint32(CoinValues[size_t(i)]); rest -= CoinValues[size_t(i)])
+                    ++s.coins[size_t(i)];
+        } else {
+            // 1 euro, 2 euro or a 5 euro bill, whichever of them covers the price
+            const int first = s.price <= 100 ? 0 : s.price <= 200 ? 1 : 2;
+            const int choice = first + int(rng() % quint32(3 - first));
+            if (choice < 2)
+                ++s.coins[size_t(4 + choice)];
+            else
+                ++s.bills[0];
+            s.change = quint32(choice == 0 ? 100 : choice == 1 ? 200 : BillValues[0]) - s.price;
+        }
+        count(total, s);
+        if (n >= erasedAt)
+            count(sinceErase, s);
+        if (rng() % 400 == 0) { // the route man empties a tube now and then
+            const quint32 payout = 50 * (1 + rng() % 20);
+            total.manualPayout += payout;
+            if (n >= erasedAt)
+                sinceErase.manualPayout += payout;
         }
     }
-    for (int i = 0; i < 96; ++i) {
-        const int a = EventLog + 8 * i;
-        if (i >= 24) {
-            putText(m, a, "", 8, char(0xFF));
-            continue;
-        }
-        m[a] = char(1 + rng() % 40);
-        m[a + 1] = char(rng() % 2);
-        putStamp(m, a + 2,
-                 m_profile.clockStart.addSecs(-qint64(24 - i) * 3 * 3600 - qint64(rng() % 3600)));
+    std::array<int, 9> pointer{};
+    for (int i = 0; i < 9; ++i)
+        pointer[size_t(i)] = counterAddress(i);
+    for (const bool erased : {false, true})
+        eachSalesCounter(erased ? sinceErase : total, erased, pointer,
+                         [this](quint32 value, int type, int address, int bytes) {
+                             put(memory(type), address, value, bytes);
+                         });
+    put(m_mem[2], CashCounters, sinceErase.coinsToBox + sinceErase.coinsToTubes, 3);
+}
+
+// A log of events over the forty days before the clock starts, the newest fifteen of them in
+// the ring, and the counters of each event number.
+void MachineController::fillEvents(std::mt19937 &rng, const QDateTime &lastErase)
+{
+    QByteArray &m = m_mem[1];
+    putText(m, EventBlock, "", EventBlockSize, '\0');
+    std::array<int, EventNumbers> total{}, sinceErase{};
+    for (int e : LoggedEvents)
+        total[size_t(e)] = int(rng() % 25); // before the log's time
+    const int logged = 30 + int(rng() % 30);
+    const qint64 step = 40 * 86400 / logged;
+    for (int i = 0; i < logged; ++i) {
+        const QDateTime at =
+            m_profile.clockStart.addSecs(-(logged - i) * step + qint64(rng() % quint32(step)));
+        const int e = LoggedEvents[rng() % std::size(LoggedEvents)];
+        const int a = EventBlock + 1 + RingEntry * (i % RingEntries);
+        const int fields[RingEntry] = {at.time().minute(),
+                                       at.time().hour(),
+                                       at.date().day(),
+                                       at.date().month(),
+                                       at.date().year() - 2000,
+                                       e,
+                                       e == DetailedEvent ? int(rng() % 40) : 0};
+        for (int f = 0; f < RingEntry; ++f)
+            m[a + f] = char(fields[f]);
+        ++total[size_t(e)];
+        if (at > lastErase)
+            ++sinceErase[size_t(e)];
     }
+    m[EventBlock] = char((logged - 1) % RingEntries);
+    for (int e = 0; e < EventNumbers; ++e) {
+        put(m, EventBlock + EventTotals + 2 * e, quint32(total[size_t(e)]), 2);
+        m[EventBlock + EventsSinceErase + e] = char(sinceErase[size_t(e)]);
+    }
+    const quint32 erases = 5 + rng() % 200;
+    put(m, EventBlock + EraseWord, erases, 2);
+    m_mem[2][Erases] = char(erases & 0xFF);
 }
 
 void MachineController::fillRegisters(QByteArray &m)
@@ -257,32 +487,72 @@ void MachineController::fillRegisters(QByteArray &m)
     m[0x11] = 11; // door open
     m[0x12] = 21; // cups empty
     for (int a = 0x13; a <= 0x17; ++a)
-        m[a] = char(rng() % 40);
-    for (int i = 0; i < 4; ++i)
-        put(m, 0xAA0 + 3 * i, 1000 + rng() % 90000, 3);
-    put(m, 0xABA, rng() % 20000, 3);
-    stamp(m, 0xB28);
-    m[0xB2F] = char(rng() % 50);
-    stamp(m, 0xB60);
+        m[a] = char(20 + rng() % 40);
     m[0xB67] = char(rng() % 50);
+    putStamp(m, 0xB60, m_profile.clockStart.addSecs(-qint64(rng() % (20 * 86400))));
     for (int i = 0; i < 16; ++i)
         put(m, PointerBlock + 2 * i, i < 9 ? counterAddress(i) + PointerBias : 0, 2);
     clearCounters();
-    for (size_t i = 0; i < CounterLengths.size(); ++i)
-        for (int k = 0; k < CounterLengths[i]; ++k)
-            m[(counterAddress(int(i)) + k) & 0xFFFF] = char(1 + rng() % 200);
+    // door openings, power-ups, coin jams and vend failures since the last erase
+    for (int i : {1, 2, 7, 8})
+        m[counterAddress(i)] = char(1 + rng() % 9);
 }
 
-// What an erase clears: the counters of the pointer block, the cash counters and the
-// resettable half of the sales table. Totals, settings and logs stay.
+MachineController::SalesCounters MachineController::salesCounters(bool sinceErase) const
+{
+    SalesCounters c;
+    std::array<int, 9> pointer{};
+    for (int i = 0; i < 9; ++i)
+        pointer[size_t(i)] = counterAddress(i);
+    eachSalesCounter(c, sinceErase, pointer,
+                     [this](quint32 &value, int type, int address, int bytes) {
+                         value = 0;
+                         for (int i = bytes - 1; i >= 0; --i)
+                             value = value << 8 | byteAt(type, quint16(address + i));
+                     });
+    return c;
+}
+
+int MachineController::eventCount(int number, bool sinceErase) const
+{
+    if (number < 0 || number >= EventNumbers)
+        return 0;
+    return sinceErase ? byteAt(1, quint16(EventBlock + EventsSinceErase + number))
+                      : wordAt(1, quint16(EventBlock + EventTotals + 2 * number));
+}
+
+QList<MachineController::LoggedEvent> MachineController::eventLog() const
+{
+    QList<LoggedEvent> out;
+    int j = byteAt(1, EventBlock) % RingEntries;
+    for (int n = 0; n < RingEntries; ++n, j = j == 0 ? RingEntries - 1 : j - 1) {
+        const int a = EventBlock + 1 + RingEntry * j;
+        auto b = [&](int f) { return int(byteAt(1, quint16(a + f))); };
+        if (b(5) == 0 && b(6) == 0)
+            continue;
+        out << LoggedEvent{QDateTime(QDate(2000 + b(4), b(3), b(2)), QTime(b(1), b(0))), b(5),
+                           b(6)};
+    }
+    return out;
+}
+
+int MachineController::readsWithReset() const
+{
+    return wordAt(1, EventBlock + EraseWord);
+}
+
+// What an erase clears: the counters of the pointer block, the cash counters, the half of the
+// sales table and the event counters that count since the last erase. Totals, settings and
+// logs stay.
 void MachineController::clearCounters()
 {
     QByteArray &m = m_mem[2];
     for (size_t i = 0; i < CounterLengths.size(); ++i)
         putText(m, counterAddress(int(i)), "", CounterLengths[i], '\0');
-    putText(m, 0xAA0, "", 12, '\0');
-    putText(m, 0xABA, "", 3, '\0');
+    putText(m, CashCounters, "", 12, '\0');
+    putText(m, CardSales, "", 3, '\0');
     putText(m_mem[1], SalesTable + SalesHalf, "", SalesHalf, '\0');
+    putText(m_mem[1], EventBlock + EventsSinceErase, "", EventNumbers, '\0');
 }
 
 void MachineController::stamp(QByteArray &m, int address) const
@@ -470,8 +740,9 @@ void MachineController::applyWrite(const Request &r)
     } else if (command == CommandErase) {
         m_erases << Runtime::current().nowMs();
         clearCounters();
-        stamp(m, 0xB28);
-        m[0xB2F] = char(quint8(m[0xB2F]) + 1);
+        stamp(m, LastErase);
+        m[Erases] = char(quint8(m[Erases]) + 1);
+        put(m_mem[1], EventBlock + EraseWord, quint32(readsWithReset() + 1), 2);
         m[CommandRegister] = 0;
     }
 }

@@ -17,6 +17,9 @@ struct MachineProfile
     quint8 hardware = 3;        // byte 7
     quint8 board = 1;           // byte 8
     quint8 model = 2;           // byte 48: model code 1-6
+    quint8 variant = 1;         // 1 espresso, 2 instant
+    quint8 option = 0;          // 2: fresh-brew unit fitted
+    quint16 asset = 4711;       // the operator's asset number
     QByteArray site = "TO001";  // bytes 64-68
     quint16 auditBase = 0x0C00; // memory type 2: first resettable counter
     int resetBusyReads = 3;     // status reads that still show a reset as busy
@@ -120,6 +123,38 @@ public:
     static constexpr std::array<int, 9> CounterLengths{3, 1, 1, 16, 2, 16, 16, 1, 1};
     quint16 counterAddress(int i) const;
 
+    static constexpr int Selections = 30; // on the keypad; prices come from 56 price lines
+    static constexpr int EventNumbers = 147;
+    // The coin values (cents) the coin mechanism takes, and the bills (cents) the validator takes.
+    static constexpr std::array<int, 8> CoinValues{5, 10, 20, 50, 100, 200, 0, 0};
+    static constexpr std::array<int, 8> BillValues{500, 1000, 2000, 5000, 0, 0, 0, 0};
+
+    // Sales and cash counters as the memory holds them, money in cents: since the machine was
+    // set up, or since the last erase.
+    struct SalesCounters
+    {
+        quint32 paidValue = 0, paidVends = 0;                // every paid vend
+        quint32 cashValue = 0, cashVends = 0;                // paid in coins and bills
+        quint32 cardValue = 0, cardVends = 0;                // paid by card
+        quint32 coinsToBox = 0, coinsToTubes = 0, bills = 0; // value taken in
+        quint32 change = 0, manualPayout = 0;                // value paid out
+        std::array<quint32, Selections> selectionVends{};
+        std::array<quint32, 8> coinsIn{}, coinsToBoxByType{}, billsIn{}; // counts per type
+    };
+    SalesCounters salesCounters(bool sinceErase) const;
+    // How often an event number was logged, since set-up or since the last erase.
+    int eventCount(int number, bool sinceErase) const;
+    struct LoggedEvent
+    {
+        QDateTime at; // to the minute
+        int number = 0;
+        int detail = 0;
+    };
+    // The entries of the event log, newest first.
+    QList<LoggedEvent> eventLog() const;
+    // Erases so far (the last read that was followed by an erase counts).
+    int readsWithReset() const;
+
     // LineDevice: an opened line is a fresh call (per-call fault counters start again).
     void lineOpened(const QString &settings) override;
     void lineClosed() override;
@@ -135,8 +170,9 @@ private:
     void fill();
     void fillConfiguration(QByteArray &m);
     void fillTelemetry(QByteArray &m);
-    void fillRecords(QByteArray &m);
     void fillRegisters(QByteArray &m);
+    void fillSales(std::mt19937 &rng);
+    void fillEvents(std::mt19937 &rng, const QDateTime &lastErase);
     void clearCounters();
     void stamp(QByteArray &m, int address) const;
     void refreshClock();

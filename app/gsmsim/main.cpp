@@ -2,12 +2,15 @@
 // the station (or any other program) can talk to it through the system's serial stack. The
 // modem can call simulated vending machines, each with its own line faults.
 
+#include "DemoAudit.h"
+#include "DemoScripts.h"
 #include "GsmModem.h"
 #include "MachineController.h"
 #include "PtyLine.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <csignal>
 #include <cstdio>
 
@@ -40,6 +43,37 @@ int usage(const QString &why)
 {
     std::fprintf(stderr, "gsmsim: %s\n", qPrintable(why));
     return 2;
+}
+
+// --install-scripts and --audit-image: exit status 0 done, 1 a file could not be written.
+int writeDemoFiles(const QString &folder, const QString &imagePath,
+                   const QList<MachineController *> &machines)
+{
+    if (!imagePath.isEmpty() && machines.isEmpty())
+        return usage(QStringLiteral("--audit-image needs a --machine"));
+    if (!folder.isEmpty()) {
+        QStringList written;
+        QString error;
+        if (!DemoScripts::install(folder, &written, &error)) {
+            std::fprintf(stderr, "gsmsim: %s\n", qPrintable(error));
+            return 1;
+        }
+        for (const QString &path : written)
+            std::fprintf(stderr, "gsmsim: wrote %s\n", qPrintable(path));
+    }
+    if (imagePath.isEmpty())
+        return 0;
+    const QByteArray image = DemoAudit::imageFor(*machines.first());
+    QFile out;
+    const bool opened = imagePath == QLatin1String("-")
+                            ? out.open(stdout, QIODevice::WriteOnly)
+                            : (out.setFileName(imagePath), out.open(QIODevice::WriteOnly));
+    if (!opened || out.write(image) != image.size() || !out.flush()) {
+        std::fprintf(stderr, "gsmsim: cannot write %s: %s\n", qPrintable(imagePath),
+                     qPrintable(out.errorString()));
+        return 1;
+    }
+    return 0;
 }
 } // namespace
 
@@ -118,6 +152,17 @@ int main(int argc, char *argv[])
     QCommandLineOption verbose(QStringLiteral("verbose"),
                                QStringLiteral("Print every command received."));
     cli.addOptions({noGprs, bandOff, verbose});
+    QCommandLineOption installScripts(
+        QStringLiteral("install-scripts"),
+        QStringLiteral("Write the demonstration machines' \"decod.asm\" and \"address.asm\" into "
+                       "DIR (files already there stay), then exit."),
+        QStringLiteral("DIR"));
+    QCommandLineOption auditImage(
+        QStringLiteral("audit-image"),
+        QStringLiteral("Write the audit image the station reads from the first --machine to FILE "
+                       "(\"-\": standard output), then exit."),
+        QStringLiteral("FILE"));
+    cli.addOptions({installScripts, auditImage});
     cli.process(app);
 
     GsmModemConfig cfg;
@@ -153,6 +198,7 @@ int main(int argc, char *argv[])
     if (!ok || guardMs < 0)
         return usage(QStringLiteral("bad --escape-guard \"%1\"").arg(cli.value(guard)));
     modem.setEscapeGuard(guardMs);
+    QList<MachineController *> machines;
     for (const QString &spec : cli.values(machineOpt)) {
         const QString number = spec.section(QLatin1Char(':'), 0, 0).trimmed();
         LinkFaults faults;
@@ -164,6 +210,7 @@ int main(int argc, char *argv[])
         auto *machine = new MachineController(MachineProfile::forNumber(number.toLatin1()), &modem);
         machine->setFaults(faults);
         modem.addMachine(number.toLatin1(), machine);
+        machines << machine;
         if (cli.isSet(verbose))
             QObject::connect(machine, &MachineController::requestReceived,
                              [number](const MachineController::Request &r) {
@@ -172,6 +219,8 @@ int main(int argc, char *argv[])
                                  std::fflush(stdout);
                              });
     }
+    if (cli.isSet(installScripts) || cli.isSet(auditImage))
+        return writeDemoFiles(cli.value(installScripts), cli.value(auditImage), machines);
     const std::pair<const QCommandLineOption *, DialAnswer> answers[] = {
         {&busyOpt, DialAnswer::Busy},
         {&noAnswerOpt, DialAnswer::NoAnswer},

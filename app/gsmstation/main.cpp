@@ -3,6 +3,7 @@
 #include "ConsoleDialogs.h"
 #include "DemoCall.h"
 #include "DemoData.h"
+#include "DemoScripts.h"
 #include "Dialogs.h"
 #include "FrmCall.h"
 #include "FrmProgor.h"
@@ -157,6 +158,17 @@ int main(int argc, char *argv[])
                                   : QCoreApplication::applicationDirPath();
     s.executableFolder = QCoreApplication::applicationDirPath();
     QDir().mkpath(s.appFolder);
+    if (cli.isSet(simulate)) {
+        // The demonstration machines' audits convert with their own script and address table,
+        // unless the operator has put others in the folder.
+        QStringList written;
+        QString error;
+        if (!DemoScripts::install(s.appFolder, &written, &error))
+            std::fprintf(stderr, "gsmstation: %s\n", qPrintable(error));
+        if (talk)
+            for (const QString &path : written)
+                say(QStringLiteral("demo conversion file written: %1").arg(path));
+    }
 
     FrmStGSM station(s);
     SmsDesk smsDesk(station, s, modem.get(), s.appFolder, [&station] { return station.ComOK(); });

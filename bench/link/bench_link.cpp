@@ -3,6 +3,7 @@
 // exactly the designed pacing, pauses and build delays. Prints wall time, designed duration,
 // their ratio (goal at most 1.01) and the CPU share (goal below 1 % of one core).
 
+#include "DemoAudit.h"
 #include "Dialogs.h"
 #include "LinkConsole.h"
 #include "LoopbackPort.h"
@@ -46,34 +47,6 @@ public:
     bool failed = false;
 };
 
-// The audit map with the pointer block of the controller's own memory.
-QStringList auditMap(const MachineController &machine)
-{
-    static const char *fixed[] = {
-        "0,0008,6",  "1,0030,1",   "1,0000,4",   "1,32B6,5098", "2,0014,1",  "2,0013,1",
-        "2,0015,1",  "2,0016,1",   "2,0017,1",   "1,0530,64",   "1,0570,64", "1,05B0,64",
-        "1,0030,28", "1,03FA,1",   "1,1306,106", "1,12FD,1",    "0,0020,3",  "1,7980,768",
-        "1,12F9,4",  "1,00D0,112", "1,0050,1",   "1,03F0,1",    "1,0806,56", "1,08B6,56",
-        "1,0966,56", "1,0078,6"};
-    static const int pointerLengths[] = {3, 1, 1, 16, 2, 16, 16, 1, 1};
-    static const char *tail[] = {"1,0402,1", "1,0080,32", "1,12F4,5", "1,12F2,2", "2,0AA0,12",
-                                 "2,0B2F,1", "2,0B67,1",  "2,0ABA,3", "2,0B28,6", "2,0B60,6"};
-    QStringList lines;
-    for (const char *l : fixed)
-        lines << QString::fromLatin1(l);
-    for (int i = 0; i < 9; ++i) {
-        const quint16 word = machine.wordAt(2, quint16(0x0B90 + 2 * i));
-        const quint16 target = quint16(word - 400);
-        lines << QStringLiteral("2,%1,%2")
-                     .arg(target, 4, 16, QLatin1Char('0'))
-                     .toUpper()
-                     .arg(pointerLengths[i]);
-    }
-    for (const char *l : tail)
-        lines << QString::fromLatin1(l);
-    return lines;
-}
-
 struct Outcome
 {
     qint64 ms = 0;
@@ -101,7 +74,7 @@ Outcome run(int mode, bool virtualTime)
         QuietConsole console;
         link.setConsole(&console);
         if (mode == 5) {
-            const QStringList map = auditMap(machine);
+            const QStringList map = DemoAudit::mapLines(machine);
             for (int i = 0; i < 45; ++i)
                 state.MapLines[i] = map.value(i);
             for (auto &r : state.MapRecords)

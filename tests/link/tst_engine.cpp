@@ -1,4 +1,5 @@
 #include "BlockMaps.h"
+#include "DemoAudit.h"
 #include "LinkRig.h"
 
 #include <QFile>
@@ -207,6 +208,30 @@ private slots:
         QCOMPARE(int(quint8(img[length - 2]) | quint8(img[length - 1]) << 8), int(sum));
         // 1 + 250 + 2 + 1 requests: the first batch ends inside the 4000-byte record.
         QCOMPARE(rig.validRequests().size(), 254);
+    }
+
+    // The whole audit map of a demonstration machine: the engine collects what DemoAudit says
+    // the station reads, which the demonstration script is written against.
+    void auditMapOfADemoMachine()
+    {
+        LinkRig rig(MachineProfile::forNumber("+393471110002"));
+        const QStringList lines = DemoAudit::mapLines(rig.machine);
+        QCOMPARE(lines.size(), 45);
+        for (int i = 0; i < 45; ++i)
+            rig.state.MapLines[i] = lines[i];
+        for (auto &r : rig.state.MapRecords)
+            r = MapRecord{255, 255, 255};
+        rig.link.engine.start(5);
+        QVERIFY(rig.runToIdle());
+        QCOMPARE(rig.console.audits, 1);
+        QCOMPARE(rig.validRequests().size(), 442);
+        // Every read of memory type 0 sets the clock, so it moves on during the transfer: its
+        // six bytes and the sum word are left out.
+        const QByteArray expected = DemoAudit::imageFor(rig.machine);
+        const QByteArray &img = rig.state.AuditImage;
+        QCOMPARE(img.size(), expected.size());
+        QCOMPARE(img.left(2), expected.left(2));
+        QCOMPARE(img.mid(8, img.size() - 10), expected.mid(8, expected.size() - 10));
     }
 
     void lossyLineEndsWithTheSameImage()

@@ -248,6 +248,9 @@ private slots:
         const QByteArray configuration = m.memory(1).left(12928);
         const QByteArray totals = m.memory(1).mid(0x32B6, 2549);
         const quint8 erases = m.byteAt(2, 0x0B2F);
+        const int reads = m.readsWithReset();
+        const QByteArray eventTotals = m.memory(1).mid(0x7980, 0x192);
+        QVERIFY(m.memory(1).mid(0x7980 + 0x192, 147).count('\0') < 147);
 
         r.time.rt.runFor(5000);
         r.send(wire({"00", "80", "00", "09", "00", "07", "90"}));
@@ -262,6 +265,10 @@ private slots:
         QCOMPARE(m.memory(2).mid(0x0ABA, 3), QByteArray(3, '\0'));
         QCOMPARE(m.memory(1).mid(0x32B6 + 2549, 2549), QByteArray(2549, '\0'));
         QCOMPARE(m.memory(1).mid(0x32B6, 2549), totals);
+        QCOMPARE(m.memory(1).mid(0x7980 + 0x192, 147), QByteArray(147, '\0')); // events
+        QCOMPARE(m.readsWithReset(), reads + 1);
+        QCOMPARE(m.memory(1).mid(0x7980 + 0x6C, 0x192 - 0x6C), eventTotals.mid(0x6C));
+        QCOMPARE(m.memory(1).mid(0x7980, 0x6A), eventTotals.left(0x6A)); // the log
         QCOMPARE(m.memory(1).left(12928), configuration);
         QCOMPARE(m.byteAt(2, 0x0B2F), quint8(erases + 1));
         QCOMPARE(m.resetCount(), 0);
