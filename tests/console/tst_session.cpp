@@ -1,5 +1,9 @@
 #include "ConsoleRig.h"
+#include "ConversionRun.h"
+#include "DemoAudit.h"
+#include "DemoScripts.h"
 #include "MachineFiles.h"
+#include "MemoryMap.h"
 
 #include <QRandomGenerator>
 
@@ -326,7 +330,8 @@ private slots:
             const bool pointer = b.size() == 38 && rig.state.TransferMode == 5 &&
                                  !rig.link.engine.Timer.isEnabled() && !rig.link.engine.sending();
             if (pointer && silentReads < 0)
-                return QByteArray("\x7f\xff" "garbage\x04");
+                return QByteArray("\x7f\xff"
+                                  "garbage\x04");
             if (pointer && pointerReads++ < silentReads)
                 return QByteArray();
             return pointer && junk ? "zz" + b : b;
@@ -344,6 +349,70 @@ private slots:
                  QStringLiteral("|Error Comunication Failed|Critical|Ok"));
         QVERIFY(!rig.modem.callUp());
         QCOMPARE(rig.machine.requests().size(), silentReads > 0 ? 3 : 6);
+    }
+    // The station's memory map and the one the demonstration machine is built for agree.
+    void stationMapMatchesTheMachines()
+    {
+        ConsoleRig rig;
+        const QStringList demo = DemoAudit::mapLines(rig.machine);
+        QStringList pointers;
+        for (int i = 26; i < 35; ++i)
+            pointers << demo.at(i).section(u',', 1, 1);
+        QCOMPARE(MemoryMap::build(pointers), demo);
+    }
+
+    // A full audit read ends in the file the converter makes of the same framed image; the
+    // erase is offered only after a clean conversion.
+    void auditReadAndConversion_data()
+    {
+        QTest::addColumn<bool>("brokenScript");
+        QTest::addColumn<MsgResult>("erase");
+        QTest::addColumn<QStringList>("boxes");
+        QTest::addColumn<int>("erases");
+        QTest::newRow("converted, erase Yes")
+            << false << MsgResult::Yes << QStringList{"ERASE|ERASE Erasable DATA ? |Question|YesNo"}
+            << 1;
+        QTest::newRow("converted, erase No")
+            << false << MsgResult::No << QStringList{"ERASE|ERASE Erasable DATA ? |Question|YesNo"}
+            << 0;
+        QTest::newRow("a script line fails: no erase offered")
+            << true << MsgResult::Yes << QStringList{"|  Conversion not Resolution |Critical|Ok"}
+            << 0;
+    }
+    void auditReadAndConversion()
+    {
+        QFETCH(bool, brokenScript);
+        QFETCH(MsgResult, erase);
+        QFETCH(QStringList, boxes);
+        QFETCH(int, erases);
+        ConsoleRig rig;
+        QVERIFY(DemoScripts::install(rig.programFolder()));
+        if (brokenScript) {
+            QFile script(rig.file("decod.asm"));
+            QVERIFY(script.open(QIODevice::Append));
+            script.write("ID1,NO_SUCH_NAME\r\n"); // a name address.asm does not hold
+        }
+        rig.dialogs.chooseFileNext(rig.file("audit"));
+        rig.dialogs.answerNext(erase);
+        rig.session.Command9_Click();
+        QVERIFY(rig.settle());
+        rig.time.rt.runFor(1000); // the erase goes out on the dialogue's next tick
+        QCOMPARE(rig.dialogs.boxes(), boxes);
+        QCOMPARE(rig.machine.eraseCount(), erases);
+        QCOMPARE(rig.session.lastAudit().path, rig.file("audit.txt"));
+        QCOMPARE(rig.session.lastAudit().converted, !brokenScript);
+
+        // What the converter makes of the framed image the station collected.
+        QCOMPARE(rig.state.AuditImageLength, 6635);
+        QCOMPARE(rig.state.AuditImage.size(), 6635);
+        const QString reference = rig.file("reference.txt");
+        audit::RunAuditConversion(rig.programFolder(), rig.state.AuditImage,
+                                  rig.state.AuditImageLength, reference);
+        QFile a(rig.file("audit.txt")), b(reference);
+        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        const QByteArray written = a.readAll();
+        QVERIFY(written.startsWith("ID1*"));
+        QCOMPARE(written, b.readAll());
     }
 };
 
