@@ -34,6 +34,8 @@ private slots:
         QCOMPARE(f.rows("Distributori"),
                  QStringList({"+39111|Coffee 7|~|Rossi", "+39222|Snack 3|~|Verdi"}));
         QCOMPARE(m.index(1, m.columnOf("Description")).data().toString(), QString("Snack 3"));
+        // A row is read back by its values: the one with a field emptied too.
+        QCOMPARE(m.index(0, m.columnOf("GSM")).data().toString(), QString("+39111"));
         QVERIFY(!m.isDirty());
     }
 
@@ -182,6 +184,7 @@ private slots:
             << "bar" << QStringList{"+39111", "+39222", "+39333"};
         QTest::newRow("part of a number") << "922" << QStringList{"+39222"};
         QTest::newRow("percent sign is itself") << "100%" << QStringList{"+39333"};
+        QTest::newRow("percent sign is no wildcard") << "a%b" << QStringList{};
         QTest::newRow("underscore is itself") << "a_b" << QStringList{};
         QTest::newRow("quote is itself") << "d'I" << QStringList{"+39222"};
     }
