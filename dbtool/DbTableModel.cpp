@@ -121,7 +121,10 @@ bool DbTableModel::setData(const QModelIndex &index, const QVariant &value, int 
     const QString why = Rules::problem(m_table, after, &before, m_onFile);
     if (!why.isEmpty())
         return refuse(why);
-    if (!QSqlTableModel::setData(index, after.value(field), role)) {
+    // The row is read back by its values, so an empty field is NULL here as on file.
+    const QVariant stored =
+        after.value(field).isEmpty() ? QVariant() : QVariant(after.value(field));
+    if (!QSqlTableModel::setData(index, stored, role)) {
         const QString error = lastError().text();
         revertRow(index.row());
         return refuse(QStringLiteral("The change was not saved: %1").arg(error));
@@ -137,7 +140,8 @@ bool DbTableModel::addRecord(const DbRecord &record)
         return refuse(why);
     QSqlRecord rec = this->record();
     for (int i = 0; i < rec.count(); ++i) {
-        rec.setValue(i, values.value(rec.fieldName(i)));
+        const QString value = values.value(rec.fieldName(i));
+        rec.setValue(i, value.isEmpty() ? QVariant() : QVariant(value));
         rec.setGenerated(i, true);
     }
     m_adding = true;

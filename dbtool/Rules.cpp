@@ -7,26 +7,31 @@ enum Kind { Text, Name, Phone };
 
 struct FieldRule
 {
-    const char *field;
+    QString field;
     Kind kind;
     bool required;
 };
 
-QList<FieldRule> rulesOf(const QString &table)
+const QList<FieldRule> &rulesOf(const QString &table)
 {
+    static const QList<FieldRule> machines{{QStringLiteral("GSM"), Phone, true},
+                                           {QStringLiteral("Description"), Name, true},
+                                           {QStringLiteral("Sale point"), Name, false},
+                                           {QStringLiteral("Operator"), Name, false}};
+    static const QList<FieldRule> salePoints{{QStringLiteral("Name"), Name, true},
+                                             {QStringLiteral("Address"), Text, false},
+                                             {QStringLiteral("City"), Text, false},
+                                             {QStringLiteral("Telephone"), Text, false}};
+    static const QList<FieldRule> operators{{QStringLiteral("Name"), Name, true},
+                                            {QStringLiteral("Celular"), Phone, true}};
+    static const QList<FieldRule> none;
     if (table == MachineTables::Distributori)
-        return {{"GSM", Phone, true},
-                {"Description", Name, true},
-                {"Sale point", Name, false},
-                {"Operator", Name, false}};
+        return machines;
     if (table == MachineTables::PuntiVendita)
-        return {{"Name", Name, true},
-                {"Address", Text, false},
-                {"City", Text, false},
-                {"Telephone", Text, false}};
+        return salePoints;
     if (table == MachineTables::Operatori)
-        return {{"Name", Name, true}, {"Celular", Phone, true}};
-    return {};
+        return operators;
+    return none;
 }
 
 bool changed(const DbRecord *before, const QString &field, const QString &value)
@@ -68,7 +73,7 @@ QString problem(const QString &table, const DbRecord &record, const DbRecord *be
                 OnFile &onFile)
 {
     for (const FieldRule &rule : rulesOf(table)) {
-        const QString field = QString::fromLatin1(rule.field);
+        const QString &field = rule.field;
         const QString value = record.value(field);
         if (value.isEmpty()) {
             if (rule.required)

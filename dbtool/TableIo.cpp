@@ -213,9 +213,9 @@ ImportPlan plan(SqlMachineDb &db, const QString &table, const QByteArray &csv)
             continue;
         }
         DbRecord values;
+        values.reserve(p.columns.size());
         for (qsizetype c = 0; c < p.columns.size(); ++c)
-            values.insert(p.columns[c], rec.fields[c]);
-        values = Rules::normalised(values);
+            values.insert(p.columns[c], rec.fields[c].trimmed());
         const QString k = values.value(key);
         if (const auto it = seen.constFind(k); it != seen.cend() && !k.isEmpty()) {
             p.problems << RowProblem{
@@ -223,17 +223,21 @@ ImportPlan plan(SqlMachineDb &db, const QString &table, const QByteArray &csv)
             continue;
         }
         const OnRecord *existing = k.isEmpty() ? nullptr : onFile.find(k);
-        DbRecord whole = existing ? existing->values : DbRecord();
-        for (auto it = values.cbegin(); it != values.cend(); ++it)
-            whole.insert(it.key(), it.value());
-        const QString why =
-            Rules::problem(table, whole, existing ? &existing->values : nullptr, onFile);
+        QString why;
+        if (existing) {
+            DbRecord whole = existing->values;
+            for (auto it = values.cbegin(); it != values.cend(); ++it)
+                whole.insert(it.key(), it.value());
+            why = Rules::problem(table, whole, &existing->values, onFile);
+        } else {
+            why = Rules::problem(table, values, nullptr, onFile);
+        }
         if (!why.isEmpty()) {
             p.problems << RowProblem{rec.line, why};
             continue;
         }
         seen.insert(k, rec.line);
-        p.valid << ImportPlan::Row{rec.line, values, existing ? existing->rowid : -1};
+        p.valid << ImportPlan::Row{rec.line, std::move(values), existing ? existing->rowid : -1};
     }
     return p;
 }

@@ -81,10 +81,15 @@ bool SqlMachineDb::open()
         return false;
     }
     m_ok = true;
-    if (!existed && !createTables())
+    // One transaction: a new file gets all its tables or none, and one wait for the disk.
+    db.transaction();
+    if (!existed && !createTables()) {
+        db.rollback();
         return false;
-    m_error = missingParts();
+    }
     createLookUpIndexes();
+    db.commit();
+    m_error = missingParts();
     return m_error.isEmpty();
 }
 

@@ -404,6 +404,7 @@ EventsTab::EventsTab(SqlMachineDb &db, Dialogs &dialogs, QWidget *parent)
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->setSelectionMode(QAbstractItemView::ExtendedSelection);
     setUpView(view, Qt::DescendingOrder);
+    view->setColumnWidth(2, 320); // the message
 
     const auto line = [this](const char *placeholder) {
         auto *edit = new QLineEdit(this);

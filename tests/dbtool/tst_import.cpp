@@ -57,7 +57,7 @@ private slots:
             << P << QByteArray("\xEF\xBB\xBFName,City\nCaff\xC3\xA8 Citt\xC3\xA0,Forl\xC3\xAC\n")
             << QStringList{roma, "Caffè Città|~|Forlì|~"};
         QTest::newRow("semicolons, columns in any order and case, blanks trimmed")
-            << P << QByteArray("city; NAME \nTorino; Bar Po \n")
+            << P << QByteArray("city; NAME ;Address\nTorino; Bar Po ;  \n")
             << QStringList{roma, "Bar Po|~|Torino|~"};
         QTest::newRow("a known key updates only the file's columns")
             << P << QByteArray("Name,Telephone\nBar Roma,011 1\n")

@@ -52,6 +52,50 @@ private slots:
         QCOMPARE(found ? found->value("Description") : QString(), description);
     }
 
+    // The SMS desk looks a sender up by number, its sale point and operator by name: each in
+    // one step of an index, on files made before the indexes too.
+    void lookUpsUseAnIndex_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("field");
+        QTest::newRow("machine by GSM number") << "Distributori"
+                                               << "GSM";
+        QTest::newRow("sale point by name") << "PuntiVendita"
+                                            << "Name";
+        QTest::newRow("operator by name") << "Operatori"
+                                          << "Name";
+    }
+    void lookUpsUseAnIndex()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, field);
+        const QString file = dir.filePath("old.mdb");
+        if (!QFile::exists(file)) {
+            {
+                QSqlDatabase raw = QSqlDatabase::addDatabase("QSQLITE", "old");
+                raw.setDatabaseName(file);
+                QVERIFY(raw.open());
+                for (const QString &t : MachineTables::tables()) {
+                    QStringList columns;
+                    for (const QString &f : MachineTables::fields(t))
+                        columns << '"' + f + "\" TEXT";
+                    QVERIFY(QSqlQuery(raw).exec(
+                        QString("CREATE TABLE %1 (%2)").arg(t, columns.join(", "))));
+                }
+            }
+            QSqlDatabase::removeDatabase("old");
+        }
+        SqlMachineDb db(file);
+        QVERIFY(db.open());
+        QSqlQuery plan(db.database());
+        QVERIFY(plan.exec(
+            QString("EXPLAIN QUERY PLAN SELECT * FROM %1 WHERE \"%2\" = 'x' ORDER BY rowid LIMIT 1")
+                .arg(table, field)));
+        QVERIFY(plan.next());
+        QCOMPARE(plan.value(3).toString(),
+                 QString("SEARCH %1 USING INDEX %1_%2 (%2=?)").arg(table, field));
+    }
+
     // A file that lacks tables and fields is reported with what is missing, and what is there
     // still answers. (A file that is no database: the windows test, as the operator sees it.)
     void missingTablesAndFieldsAreNamedAndTheRestStillWorks()
