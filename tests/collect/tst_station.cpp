@@ -84,6 +84,8 @@ struct DeskRig : StationRig
         collector.setHandOverTimer(&station.Timer6);
         collector.setConsole(&window);
         collector.setMachineDb(&db);
+        QObject::connect(&collector, &UnattendedCollector::portHeld, &station,
+                         &FrmStGSM::setPortLent);
         db.open();
     }
 
@@ -179,8 +181,16 @@ private slots:
         DeskRig r;
         QVERIFY(r.startWith({saturdayAt(Corridor, 9, 3, true)}));
         QSignalSpy finished(&r.collector, &UnattendedCollector::attemptFinished);
+        QList<bool> menu; // "Call", "Send SMS", "Setup" while the collection holds the port
+        QObject::connect(&r.collector, &UnattendedCollector::attemptStarted, [&] {
+            for (QAction *a : {r.station.mnuCall, r.station.mnuSSMS, r.station.mnuSet})
+                menu << a->isEnabled();
+        });
         QVERIFY(r.time.rt.runUntil([&] { return finished.size() == 1; }, 30 * 60'000));
         const qint64 end = r.now();
+        QCOMPARE(menu, QList<bool>({false, false, false}));
+        QVERIFY(r.station.mnuCall->isEnabled());
+        QVERIFY(r.station.mnuSet->isEnabled());
         QCOMPARE(finished[0][1].value<AuditJobOutcome>().result, AuditJobOutcome::Completed);
         QVERIFY(!r.window.isLoaded());
         QCOMPARE(r.scheduler.queue().size(), 0);
