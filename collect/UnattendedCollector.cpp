@@ -179,10 +179,12 @@ void UnattendedCollector::finish(quint64 job, AuditJobOutcome outcome)
     case AuditJobOutcome::Completed:
         // The image first: a present .txt then always has its image beside it.
         if (AuditArchive::commit(m_files.tempImg, m_files.img, &why) &&
-            AuditArchive::commit(m_files.tempTxt, m_files.txt, &why))
+            AuditArchive::commit(m_files.tempTxt, m_files.txt, &why)) {
             notes = QStringList{m_archive.relative(m_files.txt)};
-        else
-            outcome = {AuditJobOutcome::FileError, why}, notes = QStringList{why};
+        } else {
+            outcome = {AuditJobOutcome::FileError, why};
+            notes = QStringList{why};
+        }
         break;
     case AuditJobOutcome::ConversionFailed:
         // The image is whole and can be converted again later; half a conversion is not kept.

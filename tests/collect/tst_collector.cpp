@@ -52,14 +52,20 @@ public:
     void run(const QString &number, const QString &txtPath, const QString &imgPath,
              std::function<void(const AuditJobOutcome &)> done) override
     {
-        const AuditJobOutcome outcome =
+        // A scripted FileError stands for a runner that says Completed but wrote no records.
+        AuditJobOutcome outcome =
             script.isEmpty() ? AuditJobOutcome{R::Completed, {}} : script.takeFirst();
+        const bool noRecords = outcome.result == R::FileError;
+        if (noRecords)
+            outcome.result = R::Completed;
         Call c{number, txtPath, imgPath, Runtime::current().nowMs(), portLent && portLent()};
         calls << c;
-        auto finish = [this, txtPath, imgPath, outcome, done] {
+        auto finish = [this, txtPath, imgPath, outcome, done, noRecords] {
             switch (outcome.result) {
             case R::Completed:
-                write(imgPath, Image), write(txtPath, Records);
+                write(imgPath, Image);
+                if (!noRecords)
+                    write(txtPath, Records);
                 break;
             case R::ConversionFailed:
                 write(imgPath, Image), write(txtPath, Records.left(5));
@@ -234,6 +240,9 @@ private slots:
         QTest::newRow("busy, then completed at 09:05")
             << QList<int>{R::Busy, R::Completed} << QStringList{"Busy", "Completed"} << false
             << QStringList{"3351234567/20261205-0905.img", "3351234567/20261205-0905.txt"};
+        QTest::newRow("completed without a records file: not tried again")
+            << QList<int>{R::FileError} << QStringList{"File error"} << true
+            << QStringList{"3351234567/20261205-0900.img"};
         QTest::newRow("failed conversion: not tried again, the image is kept")
             << QList<int>{R::ConversionFailed} << QStringList{"Conversion failed"} << true
             << QStringList{"3351234567/20261205-0900.img"};
