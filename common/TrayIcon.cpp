@@ -57,3 +57,10 @@ void QtTrayIcon::setToolTip(const QString &text)
     TrayIcon::setToolTip(text);
     m_tray->setToolTip(text);
 }
+
+void QtTrayIcon::showMessage(const QString &title, const QString &text)
+{
+    TrayIcon::showMessage(title, text);
+    if (m_tray->isVisible())
+        m_tray->showMessage(title, text, QSystemTrayIcon::Warning);
+}

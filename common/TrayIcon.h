@@ -42,6 +42,13 @@ public:
         m_state = value;
         emit changed();
     }
+    // A balloon message beside the icon, for what happened while nobody watched.
+    virtual void showMessage(const QString &title, const QString &text)
+    {
+        m_messageTitle = title;
+        m_messageText = text;
+        emit messageShown(title, text);
+    }
     // The menu the tray offers on the right button (not owned).
     virtual void setMenu(QMenu *menu) { m_menu = menu; }
     // True when the desktop can show the icon at all.
@@ -52,9 +59,13 @@ public:
     QString toolTip() const { return m_toolTip; }
     int state() const { return m_state; }
     QMenu *menu() const { return m_menu; }
+    // The last balloon message ("" before the first).
+    QString messageTitle() const { return m_messageTitle; }
+    QString messageText() const { return m_messageText; }
 
 signals:
     void changed();
+    void messageShown(const QString &title, const QString &text);
     void doubleClicked();
     // Mouse button code: 1 left, 2 right, 4 middle.
     void mouseButton(int button);
@@ -64,6 +75,8 @@ private:
     int m_icon = -1;
     int m_state = 0;
     QString m_toolTip;
+    QString m_messageTitle;
+    QString m_messageText;
     QMenu *m_menu = nullptr;
 };
 
@@ -78,6 +91,7 @@ public:
     void remove() override;
     void setIcon(int image) override;
     void setToolTip(const QString &text) override;
+    void showMessage(const QString &title, const QString &text) override;
     bool available() const override;
 
 private:

@@ -50,8 +50,10 @@ void ScheduleCheck::run()
             found << Due{QString::fromLatin1(r.number()), r.numberText(), r.unattended()};
     }
     for (const Due &d : found) {
+        // A collected entry is the collector's: it must not open the console on an operator.
         // Behind the ones already waiting, and once only: the machine is called once either way.
-        if (!m_waiting.isEmpty() || !m_queue.queue(d.number)) {
+        const bool forConsole = !(d.unattended && m_unattendedCollected);
+        if (forConsole && (!m_waiting.isEmpty() || !m_queue.queue(d.number))) {
             if (!m_waiting.contains(d.number))
                 m_waiting << d.number;
         }

@@ -151,6 +151,22 @@ void FrmStGSM::enableCallAndSend(bool on)
     mnuSSMS->setEnabled(on && m_sendWindow);
 }
 
+void FrmStGSM::setPortLent(bool lent)
+{
+    if (lent) {
+        if (!m_beforeLending.isEmpty())
+            return;
+        for (QAction *a : {mnuCall, mnuSSMS, mnuSet}) {
+            m_beforeLending << qMakePair(a, a->isEnabled());
+            a->setEnabled(false);
+        }
+        return;
+    }
+    for (const auto &[action, enabled] : std::as_const(m_beforeLending))
+        action->setEnabled(enabled);
+    m_beforeLending.clear();
+}
+
 bool FrmStGSM::load()
 {
     ModPublic &pub = modPublic();

@@ -8,6 +8,8 @@
 #include "SingleInstance.h"
 #include "Timer.h"
 
+#include <QList>
+#include <QPair>
 #include <QPointer>
 #include <QWidget>
 #include <array>
@@ -80,6 +82,9 @@ public:
     TrayIcon &tray() const { return *m_s.tray; }
     // Menu entries that open windows built elsewhere are enabled only when that window exists.
     void enableCallAndSend(bool on);
+    // Work without a window (the unattended collection) holds the port (true) or gave it back:
+    // meanwhile "Call", "Send SMS" and "Setup", which would borrow it too, are unavailable.
+    void setPortLent(bool lent);
 
     // The exit sequence: "Exit" switches Timer4 on; its tick unloads the window.
     void beginExit();
@@ -139,4 +144,5 @@ private:
     std::function<void()> m_loadSchedule;
     std::function<void()> m_smsPoll;
     bool m_unloaded = false;
+    QList<QPair<QAction *, bool>> m_beforeLending; // the entries' states when the port was lent
 };

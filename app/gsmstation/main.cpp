@@ -1,5 +1,7 @@
+#include "AuditJob.h"
 #include "CallDesk.h"
 #include "Clock.h"
+#include "CollectDesk.h"
 #include "ConsoleDialogs.h"
 #include "DemoCall.h"
 #include "DemoData.h"
@@ -22,6 +24,7 @@
 #include "SmsDesk.h"
 #include "TrayIcon.h"
 #include "TrayImages.h"
+#include "UnattendedCollector.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -179,6 +182,10 @@ int main(int argc, char *argv[])
     CallDesk callDesk(station, s, scheduler.queue(), &smsDesk.sendWindow().opener());
     callDesk.window().setOpenSchedule(
         [&scheduler](const QString &number) { scheduler.window().showFor(number); });
+    // Unattended audits run through the console's job runner, the one gsmcollect uses. Without
+    // one, an entry marked "Collect audit unattended" opens the console like any other entry.
+    AuditJobRunner *auditRunner = nullptr;
+    CollectDesk collectDesk(station, s, scheduler, callDesk.window(), auditRunner);
     if (talk) {
         if (smsDesk.fleet())
             QObject::connect(smsDesk.fleet(), &SimulatedFleet::alarmSent,
@@ -200,6 +207,27 @@ int main(int argc, char *argv[])
                 say(now);
             last = now;
         });
+        QObject::connect(&tray, &TrayIcon::messageShown,
+                         [](const QString &title, const QString &text) {
+                             say(QStringLiteral("tray message: %1: %2").arg(title, text));
+                         });
+        if (UnattendedCollector *c = collectDesk.collector()) {
+            QObject::connect(c, &UnattendedCollector::attemptStarted,
+                             [](const QString &number, int attempt) {
+                                 say(QStringLiteral("unattended: collecting the audit of %1, "
+                                                    "attempt %2")
+                                         .arg(number)
+                                         .arg(attempt));
+                             });
+            QObject::connect(c, &UnattendedCollector::attemptFinished,
+                             [](const QString &number, const AuditJobOutcome &o, int, bool again) {
+                                 say(QStringLiteral("unattended: %1: %2%3")
+                                         .arg(number, resultText(o.result),
+                                              again ? QStringLiteral(", tried again in 5 "
+                                                                     "minutes")
+                                                    : QString()));
+                             });
+        }
         QObject::connect(
             &scheduler.check(), &ScheduleCheck::due, [](const QString &number, bool unattended) {
                 say(QStringLiteral("schedule: %1 is due%2")

@@ -1,0 +1,58 @@
+#include "CollectDesk.h"
+
+#include "FrmStGSM.h"
+#include "MachineDb.h"
+#include "ModPublic.h"
+#include "Scheduler.h"
+#include "UnattendedCollector.h"
+
+#include <QDir>
+
+namespace {
+// The shared database file, opened at the first look-up (a station that never collects does
+// not touch it).
+class OnDemandDb : public MachineDb
+{
+public:
+    explicit OnDemandDb(const QString &path) : m_db(path) {}
+    std::optional<DbRecord> findFirst(const QString &table, const QString &field,
+                                      const QString &value) override
+    {
+        return ready() ? m_db.findFirst(table, field, value) : std::nullopt;
+    }
+    QList<DbRecord> records(const QString &table) override
+    {
+        return ready() ? m_db.records(table) : QList<DbRecord>();
+    }
+    bool append(const QString &table, const DbRecord &record) override
+    {
+        return ready() && m_db.append(table, record);
+    }
+
+private:
+    bool ready() { return m_db.isOpen() || m_db.open(); }
+    SqlMachineDb m_db;
+};
+} // namespace
+
+CollectDesk::CollectDesk(FrmStGSM &station, const Services &services, Scheduler &scheduler,
+                         const WindowOpener &console, AuditJobRunner *runner)
+{
+    scheduler.check().setUnattendedCollected(runner != nullptr);
+    if (!runner)
+        return;
+    m_db =
+        std::make_unique<OnDemandDb>(QDir(services.appFolder).filePath(QStringLiteral("Dati.mdb")));
+    // Made after the main window, so its polling handler runs before the collector's.
+    m_collector =
+        std::make_unique<UnattendedCollector>(services, modPublic(), station.Timer2, *runner);
+    m_collector->setHandOverTimer(&station.Timer6);
+    m_collector->setConsole(&console);
+    m_collector->setMachineDb(m_db.get());
+    QObject::connect(&scheduler.check(), &ScheduleCheck::due, m_collector.get(),
+                     &UnattendedCollector::due);
+    QObject::connect(m_collector.get(), &UnattendedCollector::portHeld, &station,
+                     &FrmStGSM::setPortLent);
+}
+
+CollectDesk::~CollectDesk() = default;
