@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QByteArray>
-#include <QHash>
+#include <QByteArrayView>
 #include <optional>
+#include <string_view>
+#include <unordered_map>
 
 namespace audit {
 
@@ -17,15 +19,17 @@ public:
     static AddressTable fromText(const QByteArray &text);
 
     // The value of a name; nothing when the search fails.
-    std::optional<qint16> lookup(const QByteArray &name) const;
+    std::optional<qint16> lookup(QByteArrayView name) const;
 
 private:
-    QHash<QByteArray, std::optional<qint16>> m_firstMatch; // lines before the first empty one
+    QByteArray m_text; // the names below are views into it
+    std::unordered_map<std::string_view, std::optional<qint16>> m_firstMatch; // lines before
+                                                                              // the first empty
     bool m_hasEmptyLine = false;
 };
 
 // A parameter field: a number when it passes the numeric test, otherwise a name looked up
 // in the table. Nothing when the line must fail.
-std::optional<qint16> ResolveAddress(const QByteArray &text, const AddressTable &addresses);
+std::optional<qint16> ResolveAddress(QByteArrayView text, const AddressTable &addresses);
 
 } // namespace audit

@@ -49,10 +49,14 @@ ConversionResult Convert(const ConversionScripts &scripts, const AuditImage &ima
     const ScriptSources sources{image, addresses, tables};
 
     ConversionResult result;
-    const QList<QByteArray> lines = TextLines(scripts.script);
-    for (qsizetype i = 0; i < lines.size(); ++i)
-        if (!DecodeScriptLine(LineFields(lines[i]), sources, out))
-            result.failedLines.append(int(i + 1));
+    FieldViews fields;
+    int number = 0;
+    ForEachLine(scripts.script, [&](QByteArrayView line) {
+        ++number;
+        LineFieldViews(line, fields);
+        if (!DecodeScriptLine(fields, sources, out))
+            result.failedLines.append(number);
+    });
     if (!result.failedLines.isEmpty())
         result.outcome = ConversionResult::Outcome::LinesFailed;
     return result;

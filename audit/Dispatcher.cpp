@@ -1,8 +1,10 @@
 #include "Dispatcher.h"
 
+#include "ScriptText.h"
 #include "Writers.h"
 
-#include <QHash>
+#include <string_view>
+#include <unordered_map>
 
 namespace audit {
 
@@ -119,20 +121,22 @@ std::span<const Keyword> DispatchTable()
 
 const Keyword *FindKeyword(QByteArrayView field)
 {
-    static const QHash<QByteArrayView, const Keyword *> byName = [] {
-        QHash<QByteArrayView, const Keyword *> index;
+    static const std::unordered_map<std::string_view, const Keyword *> byName = [] {
+        std::unordered_map<std::string_view, const Keyword *> index;
         for (const Keyword &keyword : Table)
-            index.insert(keyword.name, &keyword);
+            index.emplace(std::string_view(keyword.name.data(), size_t(keyword.name.size())),
+                          &keyword);
         return index;
     }();
-    return byName.value(field, nullptr);
+    const auto found = byName.find(std::string_view(field.data(), size_t(field.size())));
+    return found == byName.end() ? nullptr : found->second;
 }
 
-bool ResolveParameters(int n, const QList<QByteArray> &fields, const AddressTable &addresses,
+bool ResolveParameters(int n, std::span<const QByteArrayView> fields, const AddressTable &addresses,
                        Params &params)
 {
     for (int i = 1; i <= n; ++i) {
-        if (i >= fields.size())
+        if (size_t(i) >= fields.size())
             return false;
         const std::optional<qint16> value = ResolveAddress(fields[i], addresses);
         if (!value)
@@ -140,6 +144,13 @@ bool ResolveParameters(int n, const QList<QByteArray> &fields, const AddressTabl
         params[i - 1] = *value;
     }
     return true;
+}
+
+bool ResolveParameters(int n, const QList<QByteArray> &fields, const AddressTable &addresses,
+                       Params &params)
+{
+    const FieldViews views(fields.cbegin(), fields.cend());
+    return ResolveParameters(n, views, addresses, params);
 }
 
 bool AddressesInRange(int v, const Params &params, qint32 auditImageLength)
@@ -150,9 +161,10 @@ bool AddressesInRange(int v, const Params &params, qint32 auditImageLength)
     return true;
 }
 
-bool DecodeScriptLine(const QList<QByteArray> &fields, const ScriptSources &sources, QIODevice &out)
+bool DecodeScriptLine(std::span<const QByteArrayView> fields, const ScriptSources &sources,
+                      QIODevice &out)
 {
-    if (fields.isEmpty())
+    if (fields.empty())
         return false;
     const Keyword *keyword = FindKeyword(fields[0]);
     if (!keyword)
@@ -169,6 +181,12 @@ bool DecodeScriptLine(const QList<QByteArray> &fields, const ScriptSources &sour
     Record record(sources.image, sources.tables, params, out);
     writer(record);
     return !record.failed();
+}
+
+bool DecodeScriptLine(const QList<QByteArray> &fields, const ScriptSources &sources, QIODevice &out)
+{
+    const FieldViews views(fields.cbegin(), fields.cend());
+    return DecodeScriptLine(views, sources, out);
 }
 
 } // namespace audit

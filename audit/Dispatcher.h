@@ -38,6 +38,8 @@ struct ScriptSources
 
 // Fills slots 0 to n - 1 from fields 1 to n; false when a field is missing or cannot be
 // resolved.
+bool ResolveParameters(int n, std::span<const QByteArrayView> fields, const AddressTable &addresses,
+                       Params &params);
 bool ResolveParameters(int n, const QList<QByteArray> &fields, const AddressTable &addresses,
                        Params &params);
 
@@ -46,6 +48,8 @@ bool AddressesInRange(int v, const Params &params, qint32 auditImageLength);
 
 // Handles one script line: true when it was written, ignored (unknown keyword) or skipped
 // (an address outside the image); false when it failed. Lines written before a failure stay.
+bool DecodeScriptLine(std::span<const QByteArrayView> fields, const ScriptSources &sources,
+                      QIODevice &out);
 bool DecodeScriptLine(const QList<QByteArray> &fields, const ScriptSources &sources,
                       QIODevice &out);
 

@@ -175,6 +175,8 @@ std::optional<double> NumericValue(QByteArrayView text)
 
 double LeadingNumber(QByteArrayView text)
 {
+    if (!text.contains(' ') && !text.contains('\t'))
+        return scanNumber(text).value; // the usual field: nothing to take out
     return scanNumber(withoutBlanks(text)).value;
 }
 

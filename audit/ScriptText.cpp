@@ -5,17 +5,7 @@ namespace audit {
 QList<QByteArray> TextLines(const QByteArray &text)
 {
     QList<QByteArray> lines;
-    qsizetype start = 0;
-    while (start < text.size()) {
-        qsizetype end = text.indexOf('\n', start);
-        const qsizetype next = end < 0 ? text.size() : end + 1;
-        if (end < 0)
-            end = text.size();
-        else if (end > start && text[end - 1] == '\r')
-            --end;
-        lines.append(text.sliced(start, end - start));
-        start = next;
-    }
+    ForEachLine(text, [&lines](QByteArrayView line) { lines.append(line.toByteArray()); });
     return lines;
 }
 
@@ -24,6 +14,17 @@ QList<QByteArray> LineFields(const QByteArray &line)
     if (line.isEmpty())
         return {};
     return line.split(',');
+}
+
+void LineFieldViews(QByteArrayView line, FieldViews &fields)
+{
+    fields.clear();
+    if (line.isEmpty())
+        return;
+    qsizetype start = 0;
+    for (qsizetype comma; (comma = line.indexOf(',', start)) >= 0; start = comma + 1)
+        fields.append(line.sliced(start, comma - start));
+    fields.append(line.sliced(start));
 }
 
 } // namespace audit

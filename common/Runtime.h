@@ -9,8 +9,10 @@ class Timer;
 
 // The one-thread scheduler every wait of the station goes through. Code never spins: a wait is a
 // loop around yield(), and yield() returns only after something happened (a timer tick, bytes on
-// a port, a window event). Two implementations: RealRuntime on the Qt event loop, VirtualRuntime
-// for tests, which jumps straight to the next due event.
+// a port, a window event). Once the program ends yield() returns at once, so a wait loop must
+// also stop on isEnding() (the waits of AtExchange do: they count as timed out). Two
+// implementations: RealRuntime on the Qt event loop, VirtualRuntime for tests, which jumps
+// straight to the next due event.
 class Runtime
 {
 public:
