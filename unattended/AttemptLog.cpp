@@ -1,4 +1,4 @@
-#include "CollectLog.h"
+#include "AttemptLog.h"
 
 #include "Csv.h"
 
@@ -6,13 +6,13 @@
 #include <QFile>
 #include <QFileInfo>
 
-QStringList CollectLog::header()
+QStringList AttemptLog::header()
 {
     return {QStringLiteral("Date and time"), QStringLiteral("Number"),  QStringLiteral("Machine"),
             QStringLiteral("Result"),        QStringLiteral("Seconds"), QStringLiteral("Message")};
 }
 
-bool CollectLog::append(const Line &line, QString *why) const
+bool AttemptLog::append(const Line &line, QString *why) const
 {
     QFile file(m_path);
     QDir().mkpath(QFileInfo(m_path).absolutePath());

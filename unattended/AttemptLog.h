@@ -6,10 +6,10 @@
 // Audit/collect.csv: one line per unattended attempt, in Latin-1 with CR LF, the header written
 // once when the file is started. A line is appended with a single write, so a station stopped
 // in the middle never leaves half a line.
-class CollectLog
+class AttemptLog
 {
 public:
-    explicit CollectLog(const QString &path) : m_path(path) {}
+    explicit AttemptLog(const QString &path) : m_path(path) {}
 
     static QStringList header();
 

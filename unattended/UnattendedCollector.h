@@ -2,7 +2,7 @@
 
 #include "AuditArchive.h"
 #include "AuditJob.h"
-#include "CollectLog.h"
+#include "AttemptLog.h"
 #include "Services.h"
 
 #include <QList>
@@ -88,7 +88,7 @@ private:
     const WindowOpener *m_console = nullptr;
     MachineDb *m_db = nullptr;
     AuditArchive m_archive;
-    CollectLog m_log;
+    AttemptLog m_log;
 
     QList<Entry> m_entries;
     int m_current = -1; // index of the entry being collected
