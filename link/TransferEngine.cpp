@@ -296,6 +296,7 @@ void TransferEngine::endTransfer()
         m_console->setStatusLine({});
         m_console->setProgressValue(0);
     }
+    emit ended(m.TransferMode);
 }
 
 // --- Failures ---------------------------------------------------------------------------------
