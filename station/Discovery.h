@@ -15,7 +15,6 @@ public:
     void GSMSet();
 
 private:
-    void reopen(const char *settings);
     void giveUp();
 
     FrmStGSM &w;
