@@ -100,6 +100,7 @@ private slots:
         rig.link.engine.start(2);
         QVERIFY(rig.runToIdle());
         QCOMPARE(ended.count(), 1);
+        QCOMPARE(ended.first().first().toInt(), 2);
         QCOMPARE(reset.count(), 1);
         QCOMPARE(reset.first().first().toBool(), true);
         const auto requests = rig.validRequests();
