@@ -53,8 +53,10 @@ CollectJob::CollectJob(SerialPort &port, const QString &programFolder, ModPublic
         m_wasUp = m_wasUp || up;
         emit line(up ? QStringLiteral("call connected") : QStringLiteral("call ended"));
     });
-    connect(&m_link->engine, &TransferEngine::ended, this,
-            [this](int mode) { m_endedMode = mode; });
+    connect(&m_link->engine, &TransferEngine::ended, this, [this](int mode) {
+        m_endedMode = mode;
+        emit line(QStringLiteral("transfer complete"));
+    });
     connect(&m_link->dialogue, &ResetDialogue::finished, this,
             [this](bool done) { m_dialogue = done ? 1 : 0; });
     // Connected after the engine's own handler: the batch has just been built.

@@ -135,7 +135,7 @@ private slots:
         // Hung up after the job: escape and ATH after the station's 10 s wait.
         QVERIFY(rig.port.written().endsWith("+++ATH\r"));
         QVERIFY(!rig.modem.callUp());
-        QCOMPARE(rig.lines, (QStringList{"call connected", "call ended"}));
+        QCOMPARE(rig.lines, (QStringList{"call connected", "transfer complete", "call ended"}));
     }
 
     void writesReachTheMachine_data()
