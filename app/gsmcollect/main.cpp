@@ -19,7 +19,8 @@
 namespace {
 int g_interrupts[2] = {-1, -1};
 
-// SIGINT and SIGTERM end the job through the event loop, so the call is still hung up.
+// SIGINT and SIGTERM end the job through the event loop, so the call is still hung up; a second
+// one ends the program at once.
 void watchInterrupts(Collector &collector)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_interrupts) != 0)
@@ -32,6 +33,10 @@ void watchInterrupts(Collector &collector)
     });
     struct sigaction sa = {};
     sa.sa_handler = [](int) {
+        static volatile sig_atomic_t seen = 0;
+        if (seen)
+            ::_exit(Collector::Failed);
+        seen = 1;
         const char c = 1;
         [[maybe_unused]] const auto n = ::write(g_interrupts[0], &c, 1);
     };
