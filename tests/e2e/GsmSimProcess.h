@@ -21,8 +21,17 @@ public:
     }
     // "" when gsmsim did not start.
     QString device() const { return m_device; }
+    // What gsmsim printed after the device (its --verbose account), as far as it has come.
+    QByteArray output()
+    {
+        while (m_proc.waitForReadyRead(200))
+            m_output += m_proc.readAllStandardOutput();
+        m_output += m_proc.readAllStandardOutput();
+        return m_output;
+    }
 
 private:
     QProcess m_proc;
     QString m_device;
+    QByteArray m_output;
 };
