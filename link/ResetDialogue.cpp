@@ -97,6 +97,7 @@ void ResetDialogue::giveUp(const QString &message)
     stop();
     cancelThroughConsole();
     m.LinkActive = false;
+    emit finished(false);
 }
 
 void ResetDialogue::tick()
@@ -140,6 +141,7 @@ void ResetDialogue::tick()
                 m_console->setCommandsEnabled(true);
             }
             m.LinkActive = false;
+            emit finished(true);
             return;
         }
         const MsgResult r = m_dialogs.message(
@@ -152,6 +154,7 @@ void ResetDialogue::tick()
             stop();
             cancelThroughConsole();
             m.LinkActive = false;
+            emit finished(false);
         }
         break;
     }
@@ -189,6 +192,7 @@ void ResetDialogue::tick()
         stop();
         cancelThroughConsole();
         m.LinkActive = false;
+        emit finished(true);
         break;
     }
 
@@ -200,6 +204,7 @@ void ResetDialogue::tick()
         if (m_console)
             m_console->setStatusLine(QStringLiteral("Command Sent"));
         m_clearStatus.start();
+        emit finished(true);
         break;
     }
 }
@@ -216,4 +221,5 @@ void ResetDialogue::answerTimeout()
     m.AwaitResetAck = false;
     m.AwaitResetStatus = false;
     cancelThroughConsole();
+    emit finished(false);
 }

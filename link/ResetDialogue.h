@@ -34,6 +34,12 @@ public:
     ::Timer Timer11{QStringLiteral("Timer11"), 60000, false};
     ::Timer Timer12{QStringLiteral("Timer12"), 200, false};
 
+signals:
+    // The dialogue ended on its own. done: the machine acknowledged the reset after a write or
+    // reported it carried out, or the erase went out; false: it gave up or was not waited for.
+    // A cancel or hang-up from the console (stop()) emits nothing.
+    void finished(bool done);
+
 private:
     void tick();
     void answerTimeout();

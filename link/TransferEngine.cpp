@@ -281,6 +281,8 @@ void TransferEngine::batchComplete()
 
 void TransferEngine::endTransfer()
 {
+    // Saving a configuration write starts the reset dialogue, which changes the mode.
+    const int mode = m.TransferMode;
     BatchCount = 0;
     m_scheduleTimer.start();
     stopTimers();
@@ -289,13 +291,14 @@ void TransferEngine::endTransfer()
         m_console->setProgressValue(m_console->progressMaximum());
     if (m_onEnd)
         m_onEnd();
-    if (m.TransferMode == 7)
+    if (mode == 7)
         m_dialogs.message(QStringLiteral("Write Telemetry OK"), MsgButtons::Ok,
                           MsgIcon::Information, QStringLiteral("Info Telemetry"));
     if (m_console) {
         m_console->setStatusLine({});
         m_console->setProgressValue(0);
     }
+    emit ended(mode);
 }
 
 // --- Failures ---------------------------------------------------------------------------------

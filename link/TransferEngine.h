@@ -50,6 +50,11 @@ public:
     int batchCount() const { return BatchCount; }
     const QVector<Block> &blockList() const { return BlockList; }
 
+signals:
+    // A transfer completed, after "Save machine data" and its messages. A transfer that gives up
+    // ends in the console's hang-up instead.
+    void ended(int mode);
+
 private:
     void buildTick();
     void initialise();

@@ -16,7 +16,6 @@ public:
 
 private:
     static bool mayUsePort();
-    void reopen(const char *settings);
     void giveUp();
 
     FrmStGSM &w;

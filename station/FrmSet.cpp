@@ -5,6 +5,7 @@
 #include "FrmStGSM.h"
 #include "ModPublic.h"
 #include "ModemCommands.h"
+#include "ModemSteps.h"
 #include "SerialPort.h"
 
 #include <QApplication>
@@ -59,24 +60,9 @@ void FrmSet::Command1_Click()
     QApplication::setOverrideCursor(Qt::WaitCursor);
     Command1->setEnabled(false);
 
-    SerialPort &port = *m_main.services().port;
-    if (port.isOpen())
-        port.close();
-    port.setDtrEnable(true);
-    port.setRtsEnable(true);
-    port.open();
-
-    QList<QByteArray> commands = {"AT",     "AT+ICF=3,4",  "AT+IFC=0,0", "AT+CBST=7,0,1",
-                                  "ATS0=0", "AT+CNMI=0,0", "AT+CSMP=1",  "AT+CMGF=1"};
     // A disabled field (the modem refused the query) sends no service centre either.
-    if (Text2->isEnabled() && !Text2->text().isEmpty())
-        commands << "AT+CSCA=\"" + Text2->text().toLatin1() + '"';
-    commands << "AT$SCRT"
-             << "AT+CSAS"
-             << "ATX0"
-             << "ATE0";
-    sendEach(m_at, commands, 1000);
-    const bool changed = checkAutoBand(m_at);
+    const QByteArray centre = Text2->isEnabled() ? Text2->text().toLatin1() : QByteArray();
+    const bool changed = ModemSteps::setGsm(m_at, centre);
 
     m_main.Timer1.setEnabled(true);
     m_main.Timer2.setEnabled(false);

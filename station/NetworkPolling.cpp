@@ -2,6 +2,7 @@
 
 #include "FrmStGSM.h"
 #include "ModemCommands.h"
+#include "ModemSteps.h"
 #include "SignalBar.h"
 #include "TrayIcon.h"
 
@@ -124,13 +125,13 @@ void NetworkPolling::showSignal(const QByteArray &buf)
 
 void NetworkPolling::showRegistration(const QByteArray &buf)
 {
-    const int at = buf.indexOf("+CREG:");
-    if (at < 0)
+    const int status = ModemSteps::registrationStatus(buf);
+    if (status < 0)
         return;
     w.tray().setIcon(1);
     w.tray().setState(0);
     w.enableCallAndSend(false);
-    const Registration r = registrationFor(leadingNumber(buf.mid(at + 9, 1)));
+    const Registration r = registrationFor(status);
     w.tray().setState(r.trayState);
     w.enableCallAndSend(r.trayState == 1);
     w.tray().setToolTip(r.toolTip);

@@ -4,7 +4,7 @@
 #include "FrmPin.h"
 #include "FrmStGSM.h"
 #include "ModPublic.h"
-#include "PinFile.h"
+#include "ModemSteps.h"
 
 #include <QDir>
 #include <QLabel>
@@ -26,19 +26,16 @@ void SimSupervision::tick()
     if (!w.ComOK())
         return;
 
-    // Modems spell the phone-lock state "PH-SIM PIN"; it must never get the SIM PIN, so both
-    // spellings are tested before "SIM PIN".
-    enum { Ready, Error, Puk, PhoneLock, PhoneLockDash, Pin };
-    const int found = w.at().exchange(
-        "AT+CPIN?", 5000, {"READY", ERROR_, "SIM PUK", "PH_SIM PIN", "PH-SIM PIN", "SIM PIN"});
-    if (found == Ready) {
+    using Sim = ModemSteps::SimState;
+    const Sim found = ModemSteps::querySim(w.at());
+    if (found == Sim::Ready) {
         w.Timer2.setInterval(1000);
         simReady();
         return;
     }
     w.Timer2.setInterval(20000);
     switch (found) {
-    case Error:
+    case Sim::Error:
         w.Timer1.setEnabled(true);
         if (++pub.SimErrorCount == 6) {
             dialogs(w).message(QStringLiteral("SIM not Present or SIM Defect or SIM Busy "));
@@ -46,19 +43,18 @@ void SimSupervision::tick()
             w.Timer2.setEnabled(false);
         }
         return;
-    case Puk:
+    case Sim::Puk:
         dialogs(w).message(QStringLiteral("Error PUK"), MsgButtons::Ok, MsgIcon::Critical,
                            QStringLiteral("PUK"));
         w.showPinWindow()->Vpuk();
         return;
-    case PhoneLock:
-    case PhoneLockDash:
+    case Sim::PhoneLock:
         dialogs(w).message(QStringLiteral("Waiting for Phone to SIM card(antitheft)"),
                            MsgButtons::Ok, MsgIcon::Critical);
         w.Timer1.setEnabled(false);
         w.Timer2.setEnabled(false);
         return;
-    case Pin:
+    case Sim::Pin:
         if (unlockWithStoredPin() == Next::Ready)
             simReady();
         return;
@@ -70,22 +66,18 @@ void SimSupervision::tick()
 
 SimSupervision::Next SimSupervision::unlockWithStoredPin()
 {
-    AtExchange &at = w.at();
-    at.collect({OK_CRLF});
-    QByteArray line;
-    if (!PinFile::readFirstLine(QDir::currentPath(), &line)) {
+    switch (ModemSteps::sendStoredPin(w.at(), QDir::currentPath())) {
+    case ModemSteps::StoredPin::NoFile:
         w.showPinWindow()->Vpin();
         return Next::Done;
-    }
-    const QByteArray arg = PinFile::pinArgument(line);
-    if (arg != "\"\"")
-        at.pause(1000);
-    if (at.exchange("AT+CPIN=" + arg, 5000, {ERROR_CRLF, OK_CRLF}, CRLF) == 0) {
+    case ModemSteps::StoredPin::Refused:
         // A refused PIN stays in the file; the operator types the right one.
         dialogs(w).message(QStringLiteral("Error PIN"), MsgButtons::Ok, MsgIcon::Critical,
                            QStringLiteral("PIN"));
         w.showPinWindow()->Vpin();
         return Next::Done;
+    case ModemSteps::StoredPin::Accepted:
+        break;
     }
     return Next::Ready;
 }
@@ -95,11 +87,8 @@ void SimSupervision::simReady()
     AtExchange &at = w.at();
     w.Timer1.setEnabled(false);
     w.Timer1.setInterval(500);
-    at.pause(1000);
-    at.flush();
+    ModemSteps::selectOperator(at);
     const QList<QByteArray> judged = {ERROR_CRLF, OK_CRLF};
-    at.exchange("AT+COPS=3,0", 2000, judged);
-    at.exchange("AT+COPS=0", 2000, judged);
     auto identity = [&](const QByteArray &cmd, int label) {
         if (at.exchange(cmd, 3000, judged) != 1)
             return QString();

@@ -26,10 +26,20 @@ public:
     QByteArray output(int ms)
     {
         m_proc.waitForReadyRead(ms);
-        return m_proc.readAllStandardOutput();
+        m_output += m_proc.readAllStandardOutput();
+        return std::exchange(m_output, QByteArray());
+    }
+    // Everything it printed after the device (its --verbose account), as far as it has come.
+    QByteArray output()
+    {
+        while (m_proc.waitForReadyRead(200))
+            m_output += m_proc.readAllStandardOutput();
+        m_output += m_proc.readAllStandardOutput();
+        return m_output;
     }
 
 private:
     QProcess m_proc;
     QString m_device;
+    QByteArray m_output;
 };

@@ -2,6 +2,8 @@
 #include "DemoAudit.h"
 #include "LinkRig.h"
 
+#include <QSignalSpy>
+
 #include <QFile>
 #include <QRandomGenerator>
 
@@ -40,8 +42,11 @@ private slots:
     void fullConfigurationRead()
     {
         LinkRig rig;
+        QSignalSpy ended(&rig.link.engine, &TransferEngine::ended);
         rig.link.engine.start(1);
         QVERIFY(rig.runToIdle());
+        QCOMPARE(ended.count(), 1);
+        QCOMPARE(ended.first().first().toInt(), 1);
         const auto requests = rig.validRequests();
         QCOMPARE(requests.size(), 665);
         QCOMPARE(frameNumbers(requests), expectedFrameNumbers({256, 256, 153}));
@@ -91,8 +96,14 @@ private slots:
         LinkRig rig;
         for (int a = 0; a < 12928; ++a)
             rig.state.ConfigImage[a] = char((a * 7 + 3) & 0xFF);
+        QSignalSpy ended(&rig.link.engine, &TransferEngine::ended);
+        QSignalSpy reset(&rig.link.dialogue, &ResetDialogue::finished);
         rig.link.engine.start(2);
         QVERIFY(rig.runToIdle());
+        QCOMPARE(ended.count(), 1);
+        QCOMPARE(ended.first().first().toInt(), 2);
+        QCOMPARE(reset.count(), 1);
+        QCOMPARE(reset.first().first().toBool(), true);
         const auto requests = rig.validRequests();
         // 665 writes, then the reset that every configuration write ends with.
         QCOMPARE(requests.size(), 666);
@@ -165,6 +176,9 @@ private slots:
         rig.state.TelemetryImage = QByteArray(703, '\0');
         for (int i = 76; i < 700; ++i)
             rig.state.TelemetryImage[i] = char(i & 0x7F);
+        QStringList boxesAtEnd;
+        connect(&rig.link.engine, &TransferEngine::ended, this,
+                [&] { boxesAtEnd = rig.dialogs.messages(); });
         rig.link.engine.start(7);
         QVERIFY(rig.runToIdle());
         const auto requests = rig.validRequests();
@@ -179,6 +193,8 @@ private slots:
                  rig.state.TelemetryImage.mid(3856 - 3748, 4447 - 3856));
         QCOMPARE(rig.dialogs.boxes(),
                  QStringList{"Info Telemetry|Write Telemetry OK|Information|Ok"});
+        // The end is announced after the operator has been told.
+        QCOMPARE(boxesAtEnd, QStringList{"Info Telemetry|Write Telemetry OK"});
     }
 
     // A record longer than what is left of a batch goes on in the next batch.
@@ -277,6 +293,7 @@ private slots:
             QStringLiteral("ERROR| TIME OUT RX ! REBROADCAST ? |Critical|RetryCancel");
         rig.dialogs.answerNext(MsgResult::Retry); // the receive time-out 10 s into the pauses
         rig.dialogs.answerNext(answer);
+        QSignalSpy ended(&rig.link.engine, &TransferEngine::ended);
         rig.link.engine.start(1);
         QVERIFY(rig.time.rt.runUntil([&] { return rig.dialogs.boxes().contains(tx); }, 600000));
         QCOMPARE(rig.dialogs.boxes(), (QStringList{rx, tx}));
@@ -288,6 +305,7 @@ private slots:
         drop = false;
         rig.machine.clearRequests();
         QVERIFY(rig.runToIdle());
+        QCOMPARE(ended.count(), answer == MsgResult::Cancel ? 0 : 1);
         if (answer == MsgResult::Cancel) {
             QCOMPARE(rig.console.hangUps, 1);
             QVERIFY(rig.validRequests().isEmpty());

@@ -1,5 +1,7 @@
 #include "LinkRig.h"
 
+#include <QSignalSpy>
+
 namespace {
 const QByteArray ResetFrame = QByteArray("\x01"
                                          "00800009000B94"
@@ -36,9 +38,12 @@ private slots:
         p.resetBusyReads = 3;
         LinkRig rig(p);
         rig.dialogs.answerNext(MsgResult::Yes);
+        QSignalSpy finished(&rig.link.dialogue, &ResetDialogue::finished);
         rig.console.resetAlarmClick();
         QCOMPARE(rig.console.caption, QStringLiteral("Abrogate"));
         QVERIFY(rig.runToIdle());
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(finished.first().first().toBool(), true);
         const auto sent = frames(rig.port.written());
         QCOMPARE(sent.first(), ResetFrame);
         QCOMPARE(count(sent, ResetFrame), 1);
@@ -57,8 +62,11 @@ private slots:
     {
         LinkRig rig;
         rig.dialogs.answerNext(MsgResult::No);
+        QSignalSpy finished(&rig.link.dialogue, &ResetDialogue::finished);
         rig.console.resetAlarmClick();
         QVERIFY(rig.runToIdle());
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(finished.first().first().toBool(), false);
         QCOMPARE(frames(rig.port.written()), QList<QByteArray>{ResetFrame});
         QCOMPARE(rig.console.caption, QStringLiteral("Reset Alarm"));
         QVERIFY(!rig.link.dialogue.Timer11.isEnabled());
@@ -69,18 +77,22 @@ private slots:
     {
         QTest::addColumn<int>("failures");
         QTest::addColumn<QStringList>("boxes");
-        QTest::newRow("29 once, then 28")
-            << 1 << QStringList{"|Command RESET Sent. Waiting Response?|None|YesNo"};
-        QTest::newRow("four failures, then a good one")
-            << 4 << QStringList{"|Command RESET Sent. Waiting Response?|None|YesNo"};
+        QTest::addColumn<bool>("done");
+        const QStringList confirmed{"|Command RESET Sent. Waiting Response?|None|YesNo",
+                                    "|  RESET DONE |Information|Ok"};
+        QTest::newRow("29 once, then 28") << 1 << confirmed << true;
+        QTest::newRow("four failures, then a good one") << 4 << confirmed << true;
         QTest::newRow("the fifth failure ends it")
-            << 5 << QStringList{"|Impossible to send Cmd Reset.Try later!|None|Ok"};
+            << 5 << QStringList{"|Impossible to send Cmd Reset.Try later!|None|Ok"} << false;
     }
     void acknowledgementFailures()
     {
         QFETCH(int, failures);
         QFETCH(QStringList, boxes);
+        QFETCH(bool, done);
         LinkRig rig;
+        rig.dialogs.answerNext(MsgResult::Yes);
+        QSignalSpy finished(&rig.link.dialogue, &ResetDialogue::finished);
         int acks = 0;
         rig.tamper = [&](const QByteArray &b) {
             if (b.size() == 6 && acks++ < failures) { // SOH 00 28 EOT
@@ -94,6 +106,8 @@ private slots:
         QVERIFY(rig.runToIdle());
         QCOMPARE(rig.dialogs.boxes(), boxes);
         QCOMPARE(count(frames(rig.port.written()), ResetFrame), qMin(failures + 1, 5));
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(finished.first().first().toBool(), done);
         QCOMPARE(rig.console.caption, QStringLiteral("Reset Alarm"));
         QVERIFY(!rig.state.LinkActive);
     }
@@ -135,6 +149,7 @@ private slots:
         rig.console.resetAlarmClick();
         rig.state.ResetAfterWrite = true; // the dialogue after a write asks for the reset again
         rig.dialogs.answerNext(answer);
+        QSignalSpy finished(&rig.link.dialogue, &ResetDialogue::finished);
         const qint64 start = rig.now();
         QVERIFY(rig.time.rt.runUntil([&] { return !rig.dialogs.shown().isEmpty(); }, 120000));
         QCOMPARE(rig.dialogs.boxes(),
@@ -143,6 +158,10 @@ private slots:
         rig.time.rt.runFor(1000);
         QCOMPARE(count(frames(rig.port.written()), ResetFrame), resets);
         QCOMPARE(rig.link.dialogue.running(), answer == MsgResult::Yes);
+        // Yes goes on waiting; No ends the dialogue unconfirmed.
+        QCOMPARE(finished.count(), answer == MsgResult::Yes ? 0 : 1);
+        if (answer == MsgResult::No)
+            QCOMPARE(finished.first().first().toBool(), false);
         rig.link.dialogue.stop();
     }
 
@@ -152,9 +171,11 @@ private slots:
         LinkFaults f;
         f.silenceAfter = 0;
         rig.machine.setFaults(f);
+        QSignalSpy finished(&rig.link.dialogue, &ResetDialogue::finished);
         rig.console.resetAlarmClick();
         rig.time.rt.runFor(1000);
         rig.console.resetAlarmClick();
+        QVERIFY(finished.isEmpty()); // the console's own cancel is no news to it
         QCOMPARE(rig.console.caption, QStringLiteral("Reset Alarm"));
         QVERIFY(rig.console.commandsEnabled);
         const QByteArray before = rig.port.written();
@@ -166,8 +187,11 @@ private slots:
     void eraseIsSentOnceWithoutWaiting()
     {
         LinkRig rig;
+        QSignalSpy finished(&rig.link.dialogue, &ResetDialogue::finished);
         rig.link.dialogue.startErase();
         rig.time.rt.runFor(5000);
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(finished.first().first().toBool(), true);
         QCOMPARE(frames(rig.port.written()), QList<QByteArray>{EraseFrame});
         QCOMPARE(rig.machine.eraseCount(), 1);
         QVERIFY(!rig.link.dialogue.running());

@@ -1,0 +1,200 @@
+#include "Collector.h"
+
+#include "CollectJob.h"
+#include "CollectLog.h"
+#include "ConversionRun.h"
+#include "MachineFiles.h"
+#include "ModemPreparation.h"
+#include "SerialPort.h"
+#include "SingleInstance.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+namespace {
+using Kind = CollectJob::Kind;
+
+// Why path cannot be written, or "" when it can; nothing is left behind by the test.
+QString cannotWrite(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.isDir())
+        return QStringLiteral("it is a folder");
+    if (info.exists()) {
+        QFile f(path);
+        return f.open(QIODevice::ReadWrite) ? QString() : f.errorString();
+    }
+    const QDir dir = info.absoluteDir();
+    if (!dir.exists())
+        return QStringLiteral("there is no folder %1").arg(QDir::toNativeSeparators(dir.path()));
+    QTemporaryFile probe(dir.filePath(QStringLiteral(".gsmcollect-XXXXXX")));
+    return probe.open() ? QString() : probe.errorString();
+}
+
+QString cannotRead(const QString &path)
+{
+    if (QFileInfo(path).isDir())
+        return QStringLiteral("it is a folder");
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString() : f.errorString();
+}
+
+bool writesSnapshot(Kind k)
+{
+    return k == Kind::ReadConfig || k == Kind::WriteConfig || k == Kind::WriteChanged;
+}
+} // namespace
+
+Collector::Collector(SerialPort &port, CollectLog &log, const QString &lockDir, QObject *parent)
+    : QObject(parent), m_port(port), m_log(log), m_lockDir(lockDir)
+{
+}
+
+void Collector::abort()
+{
+    m_aborted = true;
+    if (m_job)
+        m_job->abort();
+}
+
+int Collector::refuse(Exit status, const QString &why)
+{
+    m_log.line(why);
+    return status;
+}
+
+int Collector::checkFiles(const CollectOptions &o)
+{
+    const CollectJob::Request &r = o.request;
+    if (!QFileInfo(o.home).isDir())
+        return refuse(
+            UsageOrFile,
+            QStringLiteral("there is no program folder %1").arg(QDir::toNativeSeparators(o.home)));
+    // Outputs first: a read that cannot be kept is not worth a call.
+    QStringList outputs;
+    if (r.kind == Kind::ReadConfig || r.kind == Kind::ReadTelemetry || r.kind == Kind::Audit)
+        outputs << CollectJob::savedPath(r.kind, r.file);
+    if (!r.image.isEmpty())
+        outputs << r.image;
+    if (writesSnapshot(r.kind)) {
+        const QString snapshot = MachineFiles::snapshotPath(o.home, r.number);
+        if (!QFileInfo(QFileInfo(snapshot).absolutePath()).isDir())
+            outputs << QDir(o.home).filePath(QStringLiteral("Cartella"));
+        else
+            outputs << snapshot;
+    }
+    for (const QString &out : outputs)
+        if (const QString why = cannotWrite(out); !why.isEmpty())
+            return refuse(
+                UsageOrFile,
+                QStringLiteral("cannot write %1: %2").arg(QDir::toNativeSeparators(out), why));
+
+    // Inputs: unreadable is a file error, refused by the station's readers a failed job.
+    auto station = [this](const MachineFiles::Result &res) {
+        if (res.status == MachineFiles::Status::IoError)
+            return UsageOrFile;
+        m_log.line(PolicyDialogs::oneLine(res.title, res.text));
+        return Failed;
+    };
+    switch (r.kind) {
+    case Kind::WriteConfig:
+    case Kind::WriteChanged: {
+        if (const QString why = cannotRead(r.file); !why.isEmpty())
+            return refuse(
+                UsageOrFile,
+                QStringLiteral("cannot read %1: %2").arg(QDir::toNativeSeparators(r.file), why));
+        QByteArray image(MachineFiles::ConfigImageSize, '\0');
+        if (const auto res = MachineFiles::loadConfigFile(r.file, image); !res.ok())
+            return station(res);
+        if (r.kind == Kind::WriteConfig)
+            break;
+        const QString path = MachineFiles::snapshotPath(o.home, r.number);
+        QByteArray snapshot;
+        if (!MachineFiles::loadSnapshotFile(path, r.number, snapshot).ok())
+            return refuse(UsageOrFile,
+                          QStringLiteral("cannot read the snapshot %1: %2")
+                              .arg(QDir::toNativeSeparators(path),
+                                   QFileInfo::exists(path) ? QStringLiteral("it is too short")
+                                                           : QStringLiteral("there is none")));
+        if (snapshot == image) {
+            m_log.line(QStringLiteral(" No differents found! "));
+            return Done;
+        }
+        break;
+    }
+    case Kind::WriteTelemetry: {
+        if (const QString why = cannotRead(r.file); !why.isEmpty())
+            return refuse(
+                UsageOrFile,
+                QStringLiteral("cannot read %1: %2").arg(QDir::toNativeSeparators(r.file), why));
+        QByteArray image;
+        if (const auto res = MachineFiles::loadTelemetryFile(r.file, image); !res.ok())
+            return station(res);
+        break;
+    }
+    case Kind::Audit: {
+        audit::ConversionScripts scripts;
+        const QDir dir(o.home);
+        const audit::ConversionResult res =
+            audit::LoadScripts(dir.filePath(QStringLiteral("decod.asm")),
+                               dir.filePath(QStringLiteral("address.asm")), scripts);
+        if (!res.fileError.isEmpty())
+            return refuse(UsageOrFile, res.fileError);
+        break;
+    }
+    default:
+        break;
+    }
+    return -1;
+}
+
+int Collector::run(const CollectOptions &o, int portCount)
+{
+    m_aborted = false;
+    m_log.line(QStringLiteral("%1 on %2").arg(o.job, o.request.number));
+    if (const int status = checkFiles(o); status >= 0)
+        return status;
+
+    // Both programs would use the same modem.
+    SingleInstance instance(QStringLiteral("KVX4417"), m_lockDir);
+    if (!instance.acquire())
+        return refuse(Failed, QStringLiteral("the station (or another gsmcollect) is running and "
+                                             "holds the modem; try again when it has ended"));
+
+    ModemPreparation prep(m_port);
+    connect(&prep, &ModemPreparation::note, this, [this](const QString &l) { m_log.line(l); });
+    QDir work(o.home); // "Pin.set" lies in the program folder's parent
+    work.cdUp();
+    if (prep.run(portCount, work.absolutePath(), m_registrationWaitMs) !=
+        ModemPreparation::Outcome::Ready) {
+        m_port.close();
+        return refuse(Failed, QStringLiteral("failed: %1").arg(prep.reason()));
+    }
+    if (m_aborted) {
+        m_port.close();
+        return refuse(Failed, QStringLiteral("failed: interrupted"));
+    }
+
+    CollectJob job(m_port, o.home, m_state);
+    connect(&job, &CollectJob::line, this, [this](const QString &l) { m_log.line(l); });
+    connect(&job, &CollectJob::progress, this,
+            [this](int value, int maximum) { m_log.progress(value, maximum); });
+    connect(&job, &CollectJob::batch, this,
+            [this](int n, int value, int maximum) { m_log.batch(n, value, maximum); });
+    m_job = &job;
+    const CollectJob::Result result = job.run(o.request);
+    m_job = nullptr;
+    m_log.endProgress();
+    m_port.close();
+    switch (result.status) {
+    case CollectJob::Status::Done:
+        m_log.line(QStringLiteral("done"));
+        return Done;
+    case CollectJob::Status::FileError:
+        return refuse(UsageOrFile, QStringLiteral("file error: %1").arg(result.reason));
+    case CollectJob::Status::Failed:
+        break;
+    }
+    return refuse(Failed, QStringLiteral("failed: %1").arg(result.reason));
+}

@@ -1,0 +1,340 @@
+#include "Clock.h"
+#include "CollectLog.h"
+#include "CollectOptions.h"
+#include "Collector.h"
+#include "GsmModem.h"
+#include "LoopbackPort.h"
+#include "MachineController.h"
+#include "MachineFiles.h"
+#include "PinFile.h"
+#include "PortTrace.h"
+#include "Runtime.h"
+#include "SingleInstance.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+Q_DECLARE_METATYPE(CollectOptions::Parsed)
+
+namespace {
+const QString Number = QStringLiteral("3351234567");
+
+// gsmcollect from its options to its exit status, against the simulated modem on port 1 of two
+// and one machine, on virtual time; standard error is captured.
+struct ToolRig
+{
+    explicit ToolRig(bool terminal = false)
+        : log([this](const QByteArray &b) { err += b; }, terminal)
+    {
+        QDir(tmp.path()).mkpath(QStringLiteral("prog"));
+        port.plug(1, &modem);
+        modem.addMachine(Number.toLatin1(), &machine);
+    }
+    ~ToolRig() { QDir::setCurrent(QDir::tempPath()); }
+
+    QString home() const { return QDir(tmp.path()).absoluteFilePath(QStringLiteral("prog")); }
+    QString file(const QString &name) const { return QDir(tmp.path()).filePath(name); }
+    bool write(const QString &path, const QByteArray &bytes) const
+    {
+        QFile f(path);
+        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+    }
+    int run(QStringList args, SerialPort *through = nullptr)
+    {
+        args.prepend(QStringLiteral("gsmcollect"));
+        args << QStringLiteral("--home") << home() << QStringLiteral("--number") << Number;
+        CollectOptions o;
+        QString message;
+        if (CollectOptions::parse(args, QString(), &o, &message) != CollectOptions::Parsed::Run) {
+            err += message.toUtf8();
+            return 2;
+        }
+        Collector collector(through ? *through : port, log, tmp.path());
+        return collector.run(o, 2);
+    }
+    QStringList lines() const { return QString::fromUtf8(err).split(u'\n', Qt::SkipEmptyParts); }
+    bool said(const QString &line) const
+    {
+        return lines().contains(QStringLiteral("gsmcollect: ") + line);
+    }
+
+    VirtualTimeScope time;
+    QTemporaryDir tmp;
+    LoopbackPort port;
+    GsmModem modem;
+    MachineController machine;
+    QByteArray err;
+    CollectLog log;
+};
+
+enum Setup {
+    Plain,
+    Busy,
+    NoAnswer,
+    PinStored,
+    PinMissing,
+    Searching,
+    NoModem,
+    StationRunning,
+    NoProgramFolder,
+    SameAsSnapshot,
+    BadTelemetryFile,
+    ValidTelemetryFile,
+};
+} // namespace
+
+class CollectorTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void usage_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<CollectOptions::Parsed>("parsed");
+        QTest::addColumn<QString>("message");
+        using P = CollectOptions::Parsed;
+        const QStringList n{"--number", "3351234567"};
+        QTest::newRow("no job") << n << P::Error
+                                << "give exactly one job: --read-config, --read-telemetry, "
+                                   "--write-config, --write-changed, --write-telemetry, "
+                                   "--reset-alarms or --audit (see --help)";
+        QTest::newRow("two jobs") << n + QStringList{"--reset-alarms", "--audit", "a.txt"}
+                                  << P::Error
+                                  << "give exactly one job: --read-config, --read-telemetry, "
+                                     "--write-config, --write-changed, --write-telemetry, "
+                                     "--reset-alarms or --audit (see --help)";
+        QTest::newRow("no number")
+            << QStringList{"--reset-alarms"} << P::Error << "--number is required";
+        QTest::newRow("a number that would end the command")
+            << QStringList{"--reset-alarms", "--number", "123;H"} << P::Error
+            << "bad --number \"123;H\": digits, +, *, #, comma, p and w only";
+        QTest::newRow("a number that leaves the snapshot folder")
+            << QStringList{"--reset-alarms", "--number", "../1"} << P::Error
+            << "bad --number \"../1\": digits, +, *, #, comma, p and w only";
+        QTest::newRow("retries that are no number")
+            << n + QStringList{"--reset-alarms", "--retries", "many"} << P::Error
+            << "bad --retries \"many\": a number 0-999";
+        QTest::newRow("negative retries") << n + QStringList{"--reset-alarms", "--retries", "-1"}
+                                          << P::Error << "bad --retries \"-1\": a number 0-999";
+        QTest::newRow("--erase without --audit")
+            << n + QStringList{"--read-telemetry", "t.tlm", "--erase"} << P::Error
+            << "--image and --erase belong to --audit";
+        QTest::newRow("empty file name") << n + QStringList{"--read-config", ""} << P::Error
+                                         << "--read-config needs a file name";
+        QTest::newRow("a stray argument") << n + QStringList{"--reset-alarms", "now"} << P::Error
+                                          << "unexpected argument \"now\"";
+        QTest::newRow("unknown option")
+            << n + QStringList{"--reset-alarm"} << P::Error << "Unknown option 'reset-alarm'.";
+        QTest::newRow("help") << QStringList{"--help"} << P::Help << QString();
+    }
+    void usage()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(CollectOptions::Parsed, parsed);
+        QFETCH(QString, message);
+        CollectOptions o;
+        QString got;
+        QCOMPARE(CollectOptions::parse(QStringList{"gsmcollect"} + args, "/x", &o, &got), parsed);
+        if (parsed == CollectOptions::Parsed::Help)
+            QVERIFY(got.contains(QLatin1String("Exit status: 0")));
+        else
+            QCOMPARE(got, message);
+    }
+
+    void options()
+    {
+        CollectOptions o;
+        QString message;
+        QCOMPARE(CollectOptions::parse({"gsmcollect", "--number", "+39335", "--audit", "/a.txt",
+                                        "--image", "/b/a.img", "--erase", "--retries", "0",
+                                        "--ports", "/dev/a,/dev/b", "--home", "/srv/prog"},
+                                       "/x", &o, &message),
+                 CollectOptions::Parsed::Run);
+        QCOMPARE(o.request.kind, CollectJob::Kind::Audit);
+        QCOMPARE(o.request.number, QStringLiteral("+39335"));
+        QCOMPARE(o.request.file, QStringLiteral("/a.txt"));
+        QCOMPARE(o.request.image, QStringLiteral("/b/a.img"));
+        QVERIFY(o.request.erase);
+        QCOMPARE(o.request.retries, 0);
+        QCOMPARE(o.ports, (QStringList{"/dev/a", "/dev/b"}));
+        QCOMPARE(o.home, QStringLiteral("/srv/prog"));
+        QCOMPARE(o.job, QStringLiteral("audit"));
+    }
+
+    void exitStatus_data()
+    {
+        QTest::addColumn<int>("setup");
+        QTest::addColumn<QStringList>("job");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("last"); // the last line on standard error
+        QTest::addColumn<bool>("modemUsed");
+        const QStringList tlm{"--read-telemetry", "t.tlm"};
+        QTest::newRow("telemetry read") << int(Plain) << tlm << 0 << "done" << true;
+        QTest::newRow("busy number")
+            << int(Busy) << tlm << 1 << "failed: the call did not connect: BUSY" << true;
+        QTest::newRow("no answer")
+            << int(NoAnswer) << tlm << 1 << "failed: the call did not connect: NO ANSWER" << true;
+        QTest::newRow("SIM PIN from Pin.set") << int(PinStored) << tlm << 0 << "done" << true;
+        QTest::newRow("SIM PIN without Pin.set")
+            << int(PinMissing) << tlm << 1
+            << "failed: the SIM wants its PIN and there is no %T/Pin.set" << true;
+        QTest::newRow("not registered")
+            << int(Searching) << tlm << 1
+            << "failed: not registered on the network after 60 s (Searching operator)" << true;
+        QTest::newRow("no modem") << int(NoModem) << tlm << 1
+                                  << "failed: no modem answers on the 2 port(s) given" << false;
+        QTest::newRow("a station holds the modem")
+            << int(StationRunning) << tlm << 1
+            << "the station (or another gsmcollect) is running and holds the modem; try again "
+               "when it has ended"
+            << false;
+        QTest::newRow("output into a missing folder")
+            << int(Plain) << QStringList{"--read-config", "no/c.prm"} << 2
+            << "cannot write %T/no/c.prm: there is no folder %T/no" << false;
+        QTest::newRow("output is a folder")
+            << int(Plain) << QStringList{"--read-telemetry", "x.tlm"} << 2
+            << "cannot write %T/x.tlm: it is a folder" << false;
+        QTest::newRow("image into a missing folder")
+            << int(Plain) << QStringList{"--audit", "a.txt", "--image", "no/a.img"} << 2
+            << "cannot write %T/no/a.img: there is no folder %T/no" << false;
+        QTest::newRow("missing input")
+            << int(Plain) << QStringList{"--write-config", "none.prm"} << 2
+            << "cannot read %T/none.prm: No such file or directory" << false;
+        QTest::newRow("hostile telemetry file")
+            << int(BadTelemetryFile) << QStringList{"--write-telemetry", "bad.tlm"} << 1
+            << "ERROR:  Attention : Error File!!  " << false;
+        QTest::newRow("telemetry write")
+            << int(ValidTelemetryFile) << QStringList{"--write-telemetry", "good.tlm"} << 0
+            << "done" << true;
+        QTest::newRow("no difference to the snapshot: no call")
+            << int(SameAsSnapshot) << QStringList{"--write-changed", "same.cfx"} << 0
+            << " No differents found! " << false;
+        QTest::newRow("no snapshot to compare with")
+            << int(Plain) << QStringList{"--write-changed", "same.cfx"} << 2
+            << "cannot read the snapshot %T/prog/Cartella/3351234567.ntm: there is none" << false;
+        QTest::newRow("audit without its conversion files")
+            << int(Plain) << QStringList{"--audit", "a.txt"} << 2
+            << "cannot read %T/prog/decod.asm: No such file or directory" << false;
+        QTest::newRow("no program folder")
+            << int(NoProgramFolder) << tlm << 2 << "there is no program folder %T/prog" << false;
+    }
+    void exitStatus()
+    {
+        QFETCH(int, setup);
+        QFETCH(QStringList, job);
+        QFETCH(int, status);
+        QFETCH(QString, last);
+        QFETCH(bool, modemUsed);
+        ToolRig rig;
+        SingleInstance station(QStringLiteral("KVX4417"), rig.tmp.path());
+        FakeClock clock{QDateTime(QDate(2026, 12, 5), QTime(9, 0))};
+        QByteArray config = rig.machine.memory(1).left(MachineFiles::ConfigImageSize);
+        QByteArray telemetry(700, '\0');
+        QVERIFY(QDir(rig.tmp.path()).mkpath(QStringLiteral("x.tlm")));
+        QVERIFY(rig.write(rig.file("same.cfx"), config));
+        switch (Setup(setup)) {
+        case Busy:
+            rig.modem.setDialAnswer(Number.toLatin1(), DialAnswer::Busy);
+            break;
+        case NoAnswer:
+            rig.modem.setDialAnswer(Number.toLatin1(), DialAnswer::NoAnswer);
+            break;
+        case PinStored:
+            QVERIFY(PinFile::write(rig.tmp.path(), "1234", clock));
+            [[fallthrough]];
+        case PinMissing:
+            rig.modem.config().sim = SimCardState::WantsPin;
+            break;
+        case Searching:
+            rig.modem.config().registration = 2;
+            break;
+        case NoModem:
+            rig.port.unplug(1);
+            break;
+        case StationRunning:
+            QVERIFY(station.acquire());
+            break;
+        case NoProgramFolder:
+            QVERIFY(QDir(rig.home()).removeRecursively());
+            break;
+        case SameAsSnapshot:
+            QVERIFY(MachineFiles::saveSnapshotFile(MachineFiles::snapshotPath(rig.home(), Number),
+                                                   config)
+                        .ok());
+            break;
+        case BadTelemetryFile:
+            telemetry = MachineFiles::interleave(telemetry, [] { return 3; });
+            telemetry[20] = char(telemetry[20] + 1);
+            QVERIFY(rig.write(rig.file("bad.tlm"), telemetry));
+            break;
+        case ValidTelemetryFile:
+            QVERIFY(rig.write(rig.file("good.tlm"),
+                              MachineFiles::interleave(telemetry, [] { return 3; })));
+            break;
+        case Plain:
+            break;
+        }
+        // File names on the command line are relative to the caller's folder.
+        QDir::setCurrent(rig.tmp.path());
+        QCOMPARE(rig.run(job), status);
+        const QStringList lines = rig.lines();
+        QVERIFY(!lines.isEmpty());
+        const QString tmp = QDir(rig.tmp.path()).absolutePath();
+        QCOMPARE(lines.last(), QStringLiteral("gsmcollect: ") + QString(last).replace("%T", tmp));
+        for (const QString &l : lines)
+            QVERIFY2(l.startsWith(QLatin1String("gsmcollect: ")), qPrintable(l));
+        QCOMPARE(!rig.modem.commands().isEmpty(), modemUsed);
+        QVERIFY(!rig.modem.callUp());
+        QVERIFY(!rig.port.isOpen());
+    }
+
+    void verboseShowsCommandsAndFrames()
+    {
+        ToolRig rig;
+        PortTrace trace(rig.port, [&rig](const QString &l) { rig.log.line(l); });
+        QCOMPARE(rig.run({"--read-telemetry", rig.file("t.tlm"), "--verbose"}, &trace), 0);
+        const QStringList lines = rig.lines();
+        QVERIFY(lines.contains("gsmcollect: > ATD3351234567"));
+        QVERIFY(lines.contains("gsmcollect: < CONNECT 9600"));
+        // The first telemetry request and its answer, each a line of its own.
+        QVERIFY(lines.contains("gsmcollect: > <SOH>005F00F00E5D<EOT>"));
+        QCOMPARE(
+            lines.filter(QRegularExpression("^gsmcollect: < <SOH>00[0-9A-F]{34}<EOT>$")).size(), 1);
+        QCOMPARE(lines.filter(QRegularExpression("^gsmcollect: > <SOH>")).size(), 39);
+        QVERIFY(lines.contains("gsmcollect: > ATH"));
+    }
+
+    void progress_data()
+    {
+        QTest::addColumn<bool>("terminal");
+        QTest::newRow("a line per batch into a file") << false;
+        QTest::newRow("a bar on a terminal") << true;
+    }
+    void progress()
+    {
+        QFETCH(bool, terminal);
+        ToolRig rig(terminal);
+        QCOMPARE(rig.run({"--read-config", rig.file("c.prm")}), 0);
+        const QString err = QString::fromUtf8(rig.err);
+        const QStringList batches = rig.lines().filter(QStringLiteral(": batch "));
+        if (!terminal) {
+            QVERIFY(rig.said(QStringLiteral("transfer complete")));
+            QCOMPARE(batches, (QStringList{"gsmcollect: batch 1: 0 of 671 answered so far",
+                                           "gsmcollect: batch 2: 256 of 671 answered so far",
+                                           "gsmcollect: batch 3: 512 of 671 answered so far"}));
+            QVERIFY(!err.contains(u'\r'));
+            return;
+        }
+        QVERIFY(batches.isEmpty());
+        QVERIFY(err.contains("\rgsmcollect: [####################"));
+        // The full bar stays above what follows the transfer.
+        QVERIFY(err.contains("] 100% 671/671\x1b[K\ngsmcollect: transfer complete\n"
+                             "gsmcollect: call ended\n"));
+        QVERIFY(err.endsWith("gsmcollect: done\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(CollectorTest)
+#include "tst_collector.moc"

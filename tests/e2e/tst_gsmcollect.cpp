@@ -1,0 +1,85 @@
+#include "GsmSimProcess.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+// The gsmcollect program against gsmsim through a pseudo-terminal and the real serial stack, on
+// real time: dial results after 50 ms and a short escape guard keep each run to the station's own
+// pacing (a telemetry read and the 10 s wait before the hang-up take most of it).
+class GsmCollectTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void jobs_data()
+    {
+        QTest::addColumn<QStringList>("job");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("line"); // a line of standard error
+        QTest::addColumn<bool>("dialled");
+        QTest::newRow("telemetry read")
+            << QStringList{"--number", "5550001", "--read-telemetry", "t.tlm"} << 0
+            << "gsmcollect: done" << true;
+        QTest::newRow("alarm reset") << QStringList{"--number", "5550001", "--reset-alarms"} << 0
+                                     << "gsmcollect:   RESET DONE " << true;
+        QTest::newRow("busy number")
+            << QStringList{"--number", "5550003", "--read-telemetry", "t.tlm"} << 1
+            << "gsmcollect: failed: the call did not connect: BUSY" << true;
+        QTest::newRow("unwritable output file")
+            << QStringList{"--number", "5550001", "--read-telemetry", "gone/t.tlm"} << 2
+            << "gsmcollect: cannot write %T/gone/t.tlm: there is no folder %T/gone" << false;
+        QTest::newRow("usage error") << QStringList{"--number", "5550001"} << 2
+                                     << "gsmcollect: give exactly one job: --read-config, "
+                                        "--read-telemetry, --write-config, --write-changed, "
+                                        "--write-telemetry, --reset-alarms or --audit (see --help)"
+                                     << false;
+    }
+    void jobs()
+    {
+        QFETCH(QStringList, job);
+        QFETCH(int, status);
+        QFETCH(QString, line);
+        QFETCH(bool, dialled);
+        GsmSimProcess sim({"--machine", "5550001", "--busy", "5550003", "--dial-delay", "50",
+                           "--escape-guard", "200", "--verbose"});
+        QVERIFY(!sim.device().isEmpty());
+        QTemporaryDir tmp;
+        QVERIFY(QDir(tmp.path()).mkdir("prog"));
+
+        QProcess collect;
+        collect.setWorkingDirectory(tmp.path());
+        // The single-instance marker of this run lies apart from any station's.
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TMPDIR", tmp.path());
+        collect.setProcessEnvironment(env);
+        collect.start(
+            QStringLiteral(GSMCOLLECT),
+            QStringList{"--home", QDir(tmp.path()).filePath("prog"), "--ports", sim.device()} +
+                job);
+        QVERIFY(collect.waitForFinished(120'000));
+        const QString err = QString::fromLocal8Bit(collect.readAllStandardError());
+        QCOMPARE(collect.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(collect.exitCode(), status);
+        const QStringList lines = err.split(u'\n', Qt::SkipEmptyParts);
+        QVERIFY2(lines.contains(QString(line).replace("%T", QDir(tmp.path()).absolutePath())),
+                 qPrintable(err));
+        QCOMPARE(collect.readAllStandardOutput(), QByteArray());
+        if (job.contains("t.tlm") && status == 0)
+            QCOMPARE(QFileInfo(QDir(tmp.path()).filePath("t.tlm")).size(), 1403);
+
+        // What the modem heard: a dial only when one was due, and the hang-up after it (after a
+        // failed dial the modem is in command mode and takes "+++" and "ATH" as one line).
+        const QByteArray heard = sim.output();
+        QCOMPARE(heard.contains("<- ATD"), dialled);
+        if (dialled)
+            QVERIFY2(heard.lastIndexOf("ATH") > heard.indexOf("<- ATD"), heard.constData());
+        if (dialled && status == 0)
+            QVERIFY2(heard.contains("<- ATH\n"), heard.constData());
+    }
+};
+
+QTEST_GUILESS_MAIN(GsmCollectTest)
+#include "tst_gsmcollect.moc"
