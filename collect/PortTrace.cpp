@@ -63,7 +63,7 @@ void PortTrace::setRtsEnable(bool on)
     m_inner.setRtsEnable(on);
 }
 
-bool PortTrace::open()
+bool PortTrace::openLine()
 {
     m_inner.setCommPort(commPort());
     const bool ok = m_inner.open();
@@ -82,7 +82,7 @@ void PortTrace::close()
     m_inner.close();
 }
 
-void PortTrace::write(const QByteArray &bytes)
+void PortTrace::writeLine(const QByteArray &bytes)
 {
     flushReceived();
     m_sink(QStringLiteral("> ") + shown(bytes));

@@ -20,10 +20,10 @@ public:
     bool setSettings(const QString &s) override;
     void setDtrEnable(bool on) override;
     void setRtsEnable(bool on) override;
-    bool open() override;
+    bool openLine() override;
     void close() override;
     bool isOpen() const override { return m_inner.isOpen(); }
-    void write(const QByteArray &bytes) override;
+    void writeLine(const QByteArray &bytes) override;
     int inBufferCount() const override { return m_inner.inBufferCount(); }
     QByteArray readAll() override;
     QByteArray read(int n) override;

@@ -65,6 +65,9 @@ public:
     static QString savedPath(Kind kind, const QString &file);
 
     PolicyDialogs &dialogs() { return m_dialogs; }
+    // What the last job saw: whether the call came up, and the transfer mode that ended (0: none).
+    bool connected() const { return m_wasUp; }
+    int endedMode() const { return m_endedMode; }
     CallSession &session() { return *m_session; }
     MachineLink &link() { return *m_link; }
 

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "AttemptLog.h"
 #include "AuditArchive.h"
 #include "AuditJob.h"
-#include "AttemptLog.h"
 #include "Services.h"
 
 #include <QList>

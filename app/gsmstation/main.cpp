@@ -2,6 +2,7 @@
 #include "CallDesk.h"
 #include "Clock.h"
 #include "CollectDesk.h"
+#include "ConsoleAuditRunner.h"
 #include "ConsoleDialogs.h"
 #include "DemoCall.h"
 #include "DemoData.h"
@@ -184,8 +185,8 @@ int main(int argc, char *argv[])
         [&scheduler](const QString &number) { scheduler.window().showFor(number); });
     // Unattended audits run through the console's job runner, the one gsmcollect uses. Without
     // one, an entry marked "Collect audit unattended" opens the console like any other entry.
-    AuditJobRunner *auditRunner = nullptr;
-    CollectDesk collectDesk(station, s, scheduler, callDesk.window(), auditRunner);
+    ConsoleAuditRunner auditRunner(*s.port, s.appFolder);
+    CollectDesk collectDesk(station, s, scheduler, callDesk.window(), &auditRunner);
     if (talk) {
         if (smsDesk.fleet())
             QObject::connect(smsDesk.fleet(), &SimulatedFleet::alarmSent,

@@ -7,7 +7,7 @@
 #include "MachineLink.h"
 #include "MachineListModel.h"
 #include "Scheduler.h"
-#include "SessionAuditRunner.h"
+#include "ConsoleAuditRunner.h"
 #include "StationRig.h"
 #include "UnattendedCollector.h"
 
@@ -134,7 +134,7 @@ struct DeskRig : StationRig
     }
 
     MachineController machine{MachineProfile::forNumber(Corridor.toLatin1())};
-    JobDialogs jobDialogs;
+    ScriptedDialogs jobDialogs; // the console's, for the operator's own calls
     Services consoleServices = [this] {
         Services s = services;
         s.dialogs = &jobDialogs;
@@ -146,7 +146,7 @@ struct DeskRig : StationRig
     CallSession session{consoleServices, modPublic(), link, station.Timer2, station.Timer5};
     FrmCall window{session, machines};
     Scheduler scheduler{services};
-    SessionAuditRunner runner{session, modPublic(), jobDialogs};
+    ConsoleAuditRunner runner{port, programFolder()};
     UnattendedCollector collector{services, modPublic(), station.Timer2, runner};
 };
 } // namespace

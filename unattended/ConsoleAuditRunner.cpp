@@ -1,0 +1,42 @@
+#include "ConsoleAuditRunner.h"
+
+#include "CollectJob.h"
+
+ConsoleAuditRunner::ConsoleAuditRunner(SerialPort &port, const QString &programFolder)
+    : m_job(std::make_unique<CollectJob>(port, programFolder, m_state))
+{
+}
+
+ConsoleAuditRunner::~ConsoleAuditRunner() = default;
+
+void ConsoleAuditRunner::run(const QString &number, const QString &txtPath, const QString &imgPath,
+                             std::function<void(const AuditJobOutcome &)> done)
+{
+    CollectJob::Request r;
+    r.kind = CollectJob::Kind::Audit;
+    r.number = number;
+    r.file = txtPath;
+    r.image = imgPath;
+    r.erase = false; // never unattended
+    const CollectJob::Result result = m_job->run(r);
+
+    AuditJobOutcome outcome{AuditJobOutcome::Completed, result.reason};
+    if (result.status == CollectJob::Status::Done) {
+        done(outcome);
+        return;
+    }
+    if (!m_job->connected()) {
+        // The modem's own words decide whether another call later is worth it.
+        const QString said = m_job->dialogs().lines().join(u' ');
+        outcome.result = said.contains(QLatin1String("BUSY"))        ? AuditJobOutcome::Busy
+                         : said.contains(QLatin1String("NO ANSWER")) ? AuditJobOutcome::NoAnswer
+                                                                     : AuditJobOutcome::DialFailed;
+        if (!said.isEmpty())
+            outcome.message = said;
+    } else if (m_job->endedMode() != 5) {
+        outcome.result = AuditJobOutcome::TransferFailed;
+    } else {
+        outcome.result = AuditJobOutcome::ConversionFailed;
+    }
+    done(outcome);
+}
