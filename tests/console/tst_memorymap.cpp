@@ -22,12 +22,10 @@ class MemoryMapTest : public QObject
 private slots:
     void pointerRequests()
     {
-        QCOMPARE(MemoryMap::pointerRequest(0), QByteArray("\x01"
-                                                          "000F00900BAA"
-                                                          "\x04"));
-        QCOMPARE(MemoryMap::pointerRequest(1), QByteArray("\x01"
-                                                          "010F00A00BBA"
-                                                          "\x04"));
+        QCOMPARE(MemoryMap::pointerRequest(0) + MemoryMap::pointerRequest(1),
+                 QByteArray("\x01"
+                            "000F00900BAA\x04\x01"
+                            "010F00A00BBA\x04"));
     }
 
     void pointerWords_data()

@@ -130,6 +130,16 @@ struct LinkRig
             },
             limitMs);
     }
+    void faults(const QString &list)
+    {
+        LinkFaults f;
+        QVERIFY(LinkFaults::parse(list, &f, nullptr));
+        machine.setFaults(f);
+    }
+    bool runUntilHangUp(qint64 limitMs = 3600 * 1000)
+    {
+        return time.rt.runUntil([this] { return console.hangUps > 0; }, limitMs);
+    }
     // Requests the controller received that were well-formed.
     QList<MachineController::Request> validRequests() const
     {
