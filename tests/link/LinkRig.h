@@ -28,8 +28,8 @@ public:
     int progressMaximum() const override { return progressMax; }
     void setProgressValue(int value) override { progress = value; }
     int progressValue() const override { return progress; }
-    void showReceiveText(const QByteArray &text) override { receiveText = text; }
-    void showFrameNumber(const QString &text) override { frameNumber = text; }
+    void showReceiveText(const QByteArray &) override {}
+    void showFrameNumber(const QString &) override {}
     void setStatusLine(const QString &text) override
     {
         status = text;
@@ -39,7 +39,8 @@ public:
     QString resetAlarmCaption() const override { return caption; }
     void setResetAlarmCaption(const QString &c) override { caption = c; }
     void setCommandsEnabled(bool on) override { commandsEnabled = on; }
-    QString machineNumber() const override { return number; }
+    QString machineNumber() const override { return QStringLiteral("3351234567"); }
+    void auditDownloaded() override { ++audits; }
 
     void hangUp() override
     {
@@ -51,45 +52,38 @@ public:
         m_state.RxFrame.clear();
         m_link.engine.stopTimers();
         m_link.engine.Timer13.stop();
-        if (caption == QLatin1String("Abrogate")) {
-            caption = QStringLiteral("Reset Alarm");
-            status.clear();
-            m_link.dialogue.stop();
-        }
+        cancelReset();
         commandsEnabled = true;
     }
     void resetAlarmClick() override
     {
-        ++resetClicks;
-        if (caption == QLatin1String("Abrogate")) {
-            caption = QStringLiteral("Reset Alarm");
-            status.clear();
-            m_link.dialogue.stop();
-            commandsEnabled = true;
+        if (cancelReset())
             return;
-        }
         caption = QStringLiteral("Abrogate");
         commandsEnabled = false;
         m_link.dialogue.startReset();
         m_scheduleTimer.stop();
         m_scheduleTimer.start();
     }
-    void auditDownloaded() override { ++audits; }
 
-    int progressMax = 0;
-    int progress = 0;
-    QByteArray receiveText;
-    QString frameNumber;
-    QString status;
+    int progressMax = 0, progress = 0, hangUps = 0, audits = 0;
+    QString status, caption = QStringLiteral("Reset Alarm");
     QStringList statusHistory;
-    QString caption = QStringLiteral("Reset Alarm");
     bool commandsEnabled = false;
-    QString number = QStringLiteral("3351234567");
-    int hangUps = 0;
-    int resetClicks = 0;
-    int audits = 0;
 
 private:
+    // "Abrogate" stops a running reset dialogue.
+    bool cancelReset()
+    {
+        if (caption != QLatin1String("Abrogate"))
+            return false;
+        caption = QStringLiteral("Reset Alarm");
+        status.clear();
+        m_link.dialogue.stop();
+        commandsEnabled = true;
+        return true;
+    }
+
     MachineLink &m_link;
     ModPublic &m_state;
     ::Timer &m_scheduleTimer;
