@@ -21,21 +21,14 @@ public:
     }
     // "" when gsmsim did not start.
     QString device() const { return m_device; }
-    // What it printed after the device (with --verbose, the commands it received), waiting up
-    // to ms for more.
-    QByteArray output(int ms)
+    // What it printed after the device (with --verbose, the commands it received) since the
+    // last call, once it has been quiet for quietMs.
+    QByteArray output(int quietMs = 200)
     {
-        m_proc.waitForReadyRead(ms);
-        m_output += m_proc.readAllStandardOutput();
-        return std::exchange(m_output, QByteArray());
-    }
-    // Everything it printed after the device (its --verbose account), as far as it has come.
-    QByteArray output()
-    {
-        while (m_proc.waitForReadyRead(200))
+        while (m_proc.waitForReadyRead(quietMs))
             m_output += m_proc.readAllStandardOutput();
         m_output += m_proc.readAllStandardOutput();
-        return m_output;
+        return std::exchange(m_output, QByteArray());
     }
 
 private:

@@ -100,12 +100,14 @@ class DemoAuditTest : public QObject
     Q_OBJECT
 
 private slots:
-    void identificationComesFromTheMachinesProfile_data() { addMachines(); }
-    void identificationComesFromTheMachinesProfile()
+    // Every record against the controller it was read from.
+    void recordsShowTheMachine_data() { addMachines(); }
+    void recordsShowTheMachine()
     {
         QFETCH(QByteArray, number);
         const Machine machine(number);
-        const MachineProfile &p = machine.m.profile();
+        const MachineController &m = machine.m;
+        const MachineProfile &p = m.profile();
         bool converted = false;
         const QList<QByteArray> lines = machine.audit(&converted);
         QVERIFY(converted);
@@ -123,15 +125,8 @@ private slots:
             kind(lines, "CA1"),
             QList<QByteArray>({"CA1*" + ("CM" + QByteArray::number(p.serial)).leftJustified(15) +
                                "*CHANGER 6T  *0215"}));
-    }
 
-    void totalsAreTheControllersCounters_data() { addMachines(); }
-    void totalsAreTheControllersCounters()
-    {
-        QFETCH(QByteArray, number);
-        const Machine machine(number);
-        const QList<QByteArray> lines = machine.audit();
-        const Counters t = machine.m.salesCounters(false), e = machine.m.salesCounters(true);
+        const Counters t = m.salesCounters(false), e = m.salesCounters(true);
         QCOMPARE(
             kind(lines, "VA1"),
             QList<QByteArray>({line("VA1", {t.paidValue, t.paidVends, e.paidValue, e.paidVends})}));
@@ -161,59 +156,7 @@ private slots:
         QCOMPARE(kind(lines, "CA11"), coins);
         QCOMPARE(kind(lines, "CA14"), bills);
         QVERIFY(e.paidVends > 0 && e.cashVends > 0 && e.cardVends > 0 && e.billsIn[0] > 0);
-    }
 
-    // What the records say must add up, whichever memory the numbers came from.
-    void recordsAgreeWithEachOther_data() { addMachines(); }
-    void recordsAgreeWithEachOther()
-    {
-        QFETCH(QByteArray, number);
-        const QList<QByteArray> lines = Machine(number).audit();
-        const QByteArray va1 = kind(lines, "VA1").value(0), ca2 = kind(lines, "CA2").value(0),
-                         ca3 = kind(lines, "CA3").value(0), ca4 = kind(lines, "CA4").value(0),
-                         da2 = kind(lines, "DA2").value(0);
-        // paid = cash + card, since set-up (elements 1, 2) and since the erase (3, 4)
-        QCOMPARE(element(va1, 1), element(ca2, 1) + element(da2, 1));
-        QCOMPARE(element(va1, 3), element(ca2, 3) + element(da2, 3));
-        QCOMPARE(element(va1, 4), element(ca2, 4) + element(da2, 4));
-        // cash taken in less the change paid out is the cash sales
-        QCOMPARE(element(ca3, 1) - element(ca4, 1), element(ca2, 3));
-        QCOMPARE(element(ca3, 6) + element(ca3, 7) + element(ca3, 8) - element(ca4, 3),
-                 element(ca2, 1));
-        // coins and bills by type add up to the cash in
-        quint64 box = 0, tubes = 0, bills = 0;
-        for (const QByteArray &c : kind(lines, "CA11")) {
-            box += element(c, 1) * element(c, 3);
-            tubes += element(c, 1) * element(c, 4);
-        }
-        for (const QByteArray &b : kind(lines, "CA14"))
-            bills += element(b, 1) * element(b, 2);
-        QCOMPARE(box, element(ca3, 2));
-        QCOMPARE(tubes, element(ca3, 3));
-        QCOMPARE(bills, element(ca3, 4));
-        // every vend is a vend of a selection at its price
-        const QList<QByteArray> prices = kind(lines, "PA1"), vends = kind(lines, "PA2");
-        QCOMPARE(prices.size(), MachineController::Selections);
-        QCOMPARE(vends.size(), MachineController::Selections);
-        quint64 value = 0, count = 0, valueSinceErase = 0, countSinceErase = 0;
-        for (int k = 0; k < MachineController::Selections; ++k) {
-            QCOMPARE(prices[k].split('*').value(1),
-                     QByteArray::number(k + 1).rightJustified(2, '0'));
-            value += element(prices[k], 2) * element(vends[k], 1);
-            count += element(vends[k], 1);
-            valueSinceErase += element(prices[k], 2) * element(vends[k], 3);
-            countSinceErase += element(vends[k], 3);
-        }
-        QCOMPARE(line("VA1", {value, count, valueSinceErase, countSinceErase}), va1);
-    }
-
-    void selectionsShowTheirPriceAndVends_data() { addMachines(); }
-    void selectionsShowTheirPriceAndVends()
-    {
-        QFETCH(QByteArray, number);
-        const Machine machine(number);
-        const MachineController &m = machine.m;
-        const Counters t = m.salesCounters(false), e = m.salesCounters(true);
         QList<QByteArray> expected;
         for (int k = 0; k < MachineController::Selections; ++k) {
             const quint16 price = m.wordAt(1, quint16(0xD0 + 2 * m.byteAt(1, quint16(0x806 + k))));
@@ -222,27 +165,48 @@ private slots:
                      << line("PA2", {t.selectionVends[size_t(k)]}) + "**" +
                             QByteArray::number(e.selectionVends[size_t(k)]);
         }
-        const QList<QByteArray> lines = machine.audit();
         const qsizetype first = lines.indexOf(expected.first());
         QVERIFY(first > 0);
         QCOMPARE(lines.mid(first, expected.size()), expected);
-    }
 
-    void eventsComeFromTheLogAndItsCounters_data() { addMachines(); }
-    void eventsComeFromTheLogAndItsCounters()
-    {
-        QFETCH(QByteArray, number);
-        const Machine machine(number);
-        const MachineController &m = machine.m;
+        // What the records say must add up, whichever memory the numbers came from: paid is cash
+        // and card, cash in less change is the cash sales, coins and bills by type make the cash
+        // in, and every vend is one of a selection at its price.
+        const QByteArray va1 = kind(lines, "VA1").value(0), ca2 = kind(lines, "CA2").value(0),
+                         ca3 = kind(lines, "CA3").value(0), ca4 = kind(lines, "CA4").value(0),
+                         da2 = kind(lines, "DA2").value(0);
+        for (int i : {1, 3, 4})
+            QCOMPARE(element(va1, i), element(ca2, i) + element(da2, i));
+        QCOMPARE(element(ca3, 1) - element(ca4, 1), element(ca2, 3));
+        QCOMPARE(element(ca3, 6) + element(ca3, 7) + element(ca3, 8) - element(ca4, 3),
+                 element(ca2, 1));
+        quint64 box = 0, tubes = 0, notes = 0;
+        for (const QByteArray &c : kind(lines, "CA11")) {
+            box += element(c, 1) * element(c, 3);
+            tubes += element(c, 1) * element(c, 4);
+        }
+        for (const QByteArray &b : kind(lines, "CA14"))
+            notes += element(b, 1) * element(b, 2);
+        QCOMPARE(QList<quint64>({box, tubes, notes}),
+                 QList<quint64>({element(ca3, 2), element(ca3, 3), element(ca3, 4)}));
+        quint64 value = 0, count = 0, valueSinceErase = 0, countSinceErase = 0;
+        for (int k = 0; k < MachineController::Selections; ++k) {
+            const quint64 price = element(expected[2 * k], 2);
+            value += price * element(expected[2 * k + 1], 1);
+            count += element(expected[2 * k + 1], 1);
+            valueSinceErase += price * element(expected[2 * k + 1], 3);
+            countSinceErase += element(expected[2 * k + 1], 3);
+        }
+        QCOMPARE(line("VA1", {value, count, valueSinceErase, countSinceErase}), va1);
+
         audit::CodeTables tables;
         audit::FillCodeTables(tables);
         QList<QByteArray> log;
-        for (const MachineController::LoggedEvent &e : m.eventLog())
-            log << "EA1*" + tables.EventIds[e.number] +
-                       (e.number == 144 ? tables.EventDetails[e.detail] : QByteArray()) + '*' +
-                       Machine::stamp(e.at) + "00";
+        for (const MachineController::LoggedEvent &ev : m.eventLog())
+            log << "EA1*" + tables.EventIds[ev.number] +
+                       (ev.number == 144 ? tables.EventDetails[ev.detail] : QByteArray()) + '*' +
+                       Machine::stamp(ev.at) + "00";
         QCOMPARE(log.size(), 15);
-        const QList<QByteArray> lines = machine.audit();
         QCOMPARE(kind(lines, "EA1"), log);
 
         // One counter line for every event the machine has counted.
@@ -312,45 +276,39 @@ private slots:
             << QStringList{"address.asm"} << QStringList{"decod.asm"};
         QTest::newRow("both there: nothing")
             << QStringList{"decod.asm", "address.asm"} << QStringList();
+        QTest::newRow("no folder: an error") << QStringList{"missing/"} << QStringList();
     }
     void installWritesOnlyTheMissingFiles()
     {
         QFETCH(QStringList, present);
         QFETCH(QStringList, written);
         QTemporaryDir tmp;
-        const QDir dir(tmp.path());
+        const bool missing = present.contains("missing/");
+        const QDir dir(tmp.filePath(missing ? "missing" : ""));
         for (const QString &name : present) {
             QFile f(dir.filePath(name));
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("OPERATOR\r\n");
+            if (!missing && f.open(QIODevice::WriteOnly))
+                f.write("OPERATOR\r\n");
         }
         QStringList wrote;
         QString error;
-        QVERIFY(DemoScripts::install(tmp.path(), &wrote, &error));
-        QCOMPARE(error, QString());
+        QCOMPARE(DemoScripts::install(dir.path(), &wrote, &error), !missing);
+        QVERIFY2(error.isEmpty() != missing, qPrintable(error));
+        QVERIFY2(!missing || error.startsWith("cannot write " + dir.filePath("decod.asm") + ": "),
+                 qPrintable(error));
         QStringList expectedPaths;
         for (const QString &name : written)
             expectedPaths << dir.filePath(name);
         QCOMPARE(wrote, expectedPaths);
         for (const QString &name : {QStringLiteral("decod.asm"), QStringLiteral("address.asm")}) {
             QFile f(dir.filePath(name));
-            QVERIFY(f.open(QIODevice::ReadOnly));
             const QByteArray demo = name == QLatin1String("decod.asm") ? DemoScripts::script()
                                                                        : DemoScripts::addresses();
-            QCOMPARE(f.readAll(), present.contains(name) ? QByteArray("OPERATOR\r\n") : demo);
+            QCOMPARE(f.open(QIODevice::ReadOnly) ? f.readAll() : "(none)", missing ? "(none)"
+                                                                           : present.contains(name)
+                                                                               ? "OPERATOR\r\n"
+                                                                               : demo);
         }
-    }
-
-    void installIntoAMissingFolderFails()
-    {
-        QTemporaryDir tmp;
-        const QString folder = tmp.filePath(QStringLiteral("missing"));
-        QStringList wrote;
-        QString error;
-        QVERIFY(!DemoScripts::install(folder, &wrote, &error));
-        QVERIFY2(error.startsWith(QStringLiteral("cannot write ") + folder + "/decod.asm: "),
-                 qPrintable(error));
-        QCOMPARE(wrote, QStringList());
     }
 
     // The files are text of the station's kind: lines ended CR LF, none of them empty (an empty
@@ -358,10 +316,9 @@ private slots:
     void theFilesHaveNoEmptyLines()
     {
         for (const QByteArray &text : {DemoScripts::script(), DemoScripts::addresses()}) {
-            QVERIFY(text.endsWith("\r\n"));
-            QCOMPARE(text.count('\n'), text.count("\r\n"));
+            QVERIFY(text.endsWith("\r\n") && !text.startsWith("\r\n"));
             QVERIFY(!text.contains("\r\n\r\n"));
-            QVERIFY(!text.startsWith("\r\n"));
+            QCOMPARE(text.count('\n'), text.count("\r\n"));
         }
     }
 
