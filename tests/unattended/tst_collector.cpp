@@ -1,6 +1,7 @@
 // The unattended collector's policy on virtual time, with a scripted job runner in place of the
 // console: when it takes the port, the retries, the queue, the archive names and the log.
 #include "AuditArchive.h"
+#include "AuditFiles.h"
 #include "Clock.h"
 #include "MachineDb.h"
 #include "ModPublic.h"
@@ -23,18 +24,6 @@ using R = AuditJobOutcome::Result;
 
 const QByteArray Records = "ID1*100234\r\nCA2*4660*16\r\n";
 const QByteArray Image = QByteArray::fromHex("0800aabbccdd7201");
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<no file>");
-}
-
-bool write(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
 
 // Plays the console's part: each attempt takes durationMs, writes what its outcome implies (a
 // failed one leaves half files behind) and reports the next scripted outcome.

@@ -1,13 +1,14 @@
 // The scheduler, the call console and the unattended collector wired into a running station as
 // the program wires them, against the simulated modem and machines, on virtual time.
+#include "AuditFiles.h"
 #include "CallSession.h"
+#include "ConsoleAuditRunner.h"
 #include "FrmCall.h"
 #include "MachineController.h"
 #include "MachineDb.h"
 #include "MachineLink.h"
 #include "MachineListModel.h"
 #include "Scheduler.h"
-#include "ConsoleAuditRunner.h"
 #include "StationRig.h"
 #include "UnattendedCollector.h"
 
@@ -20,18 +21,6 @@
 namespace {
 const QString Corridor = QStringLiteral("3351234567"); // answers data calls
 const QString Busy = QStringLiteral("3359990001");     // always busy
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<no file>");
-}
-
-bool write(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
 
 ScheduleRecord saturdayAt(const QString &number, int hour, int minute, bool unattended)
 {
