@@ -28,8 +28,6 @@ private slots:
     {
         QTest::addColumn<int>("timeoutMs");
         QTest::newRow("discovery 500") << 500;
-        QTest::newRow("identity 3000") << 3000;
-        QTest::newRow("SIM state 5000") << 5000;
         QTest::newRow("send 15000") << 15000;
     }
     void aSilentModemEndsTheExchangeAfterExactlyItsTimeout()
@@ -125,16 +123,6 @@ private slots:
         QCOMPARE(r.port.written(), QByteArray("ATE0\rAT+CPIN=\"1234\"\r\n"));
     }
 
-    void echoStopsAfterAte0()
-    {
-        Rig r;
-        QCOMPARE(r.at.exchange("AT", 1000, {OK_CRLF}), 0);
-        QCOMPARE(r.at.buffer(), QByteArray("AT\r\r\nOK\r\n"));
-        r.at.exchange("ATE0", 1000, {OK_CRLF});
-        QCOMPARE(r.at.exchange("AT", 1000, {OK_CRLF}), 0);
-        QCOMPARE(r.at.buffer(), QByteArray("\r\nOK\r\n"));
-    }
-
     void flushDiscardsStaleBytes()
     {
         Rig r;
@@ -184,16 +172,6 @@ private slots:
         QFETCH(QByteArray, buffer);
         QFETCH(QByteArray, value);
         QCOMPARE(AtExchange::oneLineValue(buffer), value);
-    }
-
-    void theModemHearsNothingAtAnotherSpeed()
-    {
-        Rig r;
-        r.port.close();
-        r.port.setSettings(QStringLiteral("9600,N,8,1"));
-        r.port.open();
-        QCOMPARE(r.at.exchange("ATZ", 500, {OK_CRLF}), -1);
-        QCOMPARE(r.modem.commands(), QList<QByteArray>());
     }
 };
 

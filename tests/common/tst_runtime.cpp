@@ -26,37 +26,6 @@ private slots:
         QCOMPARE(vt.rt.nowMs(), qint64(1000));
     }
 
-    void rearmingRestartsTheFullPeriod_data()
-    {
-        QTest::addColumn<int>("rearmAt");
-        QTest::addColumn<int>("expectedExpiry");
-        QTest::newRow("never re-armed expires after 2000") << -1 << 2000;
-        QTest::newRow("re-armed at 1500 expires at 3500") << 1500 << 3500;
-        QTest::newRow("re-armed at 1999 expires at 3999") << 1999 << 3999;
-    }
-    void rearmingRestartsTheFullPeriod()
-    {
-        QFETCH(int, rearmAt);
-        QFETCH(int, expectedExpiry);
-        VirtualTimeScope vt;
-        Timer tout(QStringLiteral("Timer3"), 2000, false);
-        qint64 expired = -1;
-        connect(&tout, &Timer::tick, [&] {
-            tout.setEnabled(false);
-            expired = vt.rt.nowMs();
-        });
-        auto arm = [&tout](int ms) {
-            tout.setEnabled(false);
-            tout.setInterval(ms);
-            tout.setEnabled(true);
-        };
-        arm(2000);
-        if (rearmAt >= 0)
-            vt.rt.post(rearmAt, [&] { arm(2000); });
-        vt.rt.runFor(10000);
-        QCOMPARE(expired, qint64(expectedExpiry));
-    }
-
     void switchingOnARunningTimerKeepsItsPeriod()
     {
         VirtualTimeScope vt;
@@ -66,6 +35,7 @@ private slots:
         t.setEnabled(true);
         vt.rt.runFor(400);
         QCOMPARE(spy.count(), 1);
+        vt.rt.runFor(500);
         t.setInterval(1000); // a new interval restarts the period
         vt.rt.runFor(999);
         QCOMPARE(spy.count(), 1);

@@ -8,6 +8,7 @@
 
 #include <QLabel>
 #include <QTest>
+#include <functional>
 
 // A started station on virtual time with a GSM modem on port 1 answering without latency, and a
 // log of every command line the modem understood with the moment it arrived.
@@ -25,6 +26,17 @@ struct StationRig : StationFixture
     }
 
     bool start() { return station.load(); }
+    bool runUntil(const std::function<bool()> &done, qint64 limitMs = 60'000)
+    {
+        return time.rt.runUntil(done, limitMs);
+    }
+    bool startAndPoll() { return start() && runUntilPolling(); }
+    // Runs until the first polling tick has asked for the operator and is over.
+    bool runFirstTick()
+    {
+        return time.rt.runUntil(
+            [this] { return count("AT+COPS?") == 1 && station.Timer2.isEnabled(); }, 30'000);
+    }
 
     // Runs until network polling has started (the ready sequence is over).
     bool runUntilPolling(qint64 limitMs = 120'000)

@@ -16,54 +16,49 @@ class DiscoveryTest : public QObject
     }
 
 private slots:
-    void aModemFixedAt19200IsFoundAtOnce()
+    void theModemIsFoundAndConfigured_data()
     {
-        StationRig r;
-        QVERIFY(r.start());
-        QVERIFY(r.runUntilPolling());
-        const QList<QByteArray> expected = QList<QByteArray>{"ATZ", "AT+CPIN?", "AT+CSCA?"} +
-                                           setGsmCommands("+393359609600") +
-                                           QList<QByteArray>{"AT+CPIN?"} + ReadyCommands;
-        QCOMPARE(r.written(), expected);
-        QCOMPARE(r.port.openAttempts(), QStringList({"1:19200,N,8,1", "1:19200,N,8,1"}));
-        QVERIFY(r.station.mnuSet->isEnabled());
-        QVERIFY(r.station.mnuOPEN->isEnabled());
-        QVERIFY(!r.station.setupWindow()); // loaded hidden for "Set GSM", then unloaded
-        QCOMPARE(r.dialogs.shown().size(), 0);
-        QVERIFY(modPublic().StationActive);
-        QCOMPARE(r.sentAt("ATZ"), qint64(500));
+        QTest::addColumn<int>("baud"); // the only speed the modem hears
+        QTest::addColumn<QByteArray>("atz");
+        QTest::addColumn<QList<QByteArray>>("search"); // what comes before the found ATZ
+        QTest::addColumn<QStringList>("opened");
+        QTest::newRow("fixed at 19200: found at once")
+            << 19200 << QByteArray() << QList<QByteArray>{}
+            << QStringList{"1:19200,N,8,1", "1:19200,N,8,1"};
+        QTest::newRow("ERROR to ATZ still counts as found")
+            << 19200 << QByteArray("\r\nERROR\r\n") << QList<QByteArray>{}
+            << QStringList{"1:19200,N,8,1", "1:19200,N,8,1"};
+        // A and B go unheard at 19200 and 9600; C answers and is set to 19200; D finds it.
+        QTest::newRow("only at 115200: configured, then found at 19200")
+            << 115200 << QByteArray()
+            << QList<QByteArray>{"ATZ",          "ATZ",           "ATZ",    "ATE0", "AT+ICF=3,3",
+                                 "AT+IFC=2,2",   "AT+CBST=7,0,1", "ATS0=0", "ATX0", "AT+CBST=7,0,1",
+                                 "AT+IPR=19200", "AT#AUTOBND",    "AT&W"}
+            << (opens(1) << "1:19200,N,8,1"
+                         << "1:19200,N,8,1");
     }
-
-    void aModemOnlyAt115200IsConfiguredThenFoundAt19200()
+    void theModemIsFoundAndConfigured()
     {
+        QFETCH(int, baud);
+        QFETCH(QByteArray, atz);
+        QFETCH(QList<QByteArray>, search);
+        QFETCH(QStringList, opened);
         GsmModemConfig cfg;
-        cfg.bauds = {115200};
+        cfg.bauds = {baud};
         StationRig r(cfg);
-        QVERIFY(r.start());
-        QVERIFY(r.runUntilPolling());
-        const QList<QByteArray> gsmSet = {
-            "ATE0", "AT+ICF=3,3",    "AT+IFC=2,2",   "AT+CBST=7,0,1", "ATS0=0",
-            "ATX0", "AT+CBST=7,0,1", "AT+IPR=19200", "AT#AUTOBND",    "AT&W"};
-        // A and B go unheard at 19200 and 9600; C answers; D finds the modem at 19200.
-        const QList<QByteArray> expected = QList<QByteArray>{"ATZ", "ATZ", "ATZ"} + gsmSet +
-                                           QList<QByteArray>{"ATZ", "AT+CPIN?", "AT+CSCA?"} +
-                                           setGsmCommands("+393359609600") +
-                                           QList<QByteArray>{"AT+CPIN?"} + ReadyCommands;
-        QCOMPARE(r.written(), expected);
-        QCOMPARE(r.port.openAttempts().mid(0, 5),
-                 opens(1) << "1:19200,N,8,1"); // GSMSet reopens at 19200 before D
+        if (!atz.isNull())
+            r.gsm.setOverride("ATZ", atz);
+        QVERIFY(r.startAndPoll());
+        search << "ATZ"
+               << "AT+CPIN?"
+               << "AT+CSCA?" << setGsmCommands("+393359609600") << "AT+CPIN?" << ReadyCommands;
+        QCOMPARE(r.written(), search);
+        QCOMPARE(r.port.openAttempts(), opened);
         QCOMPARE(r.gsm.bauds(), QSet<int>{19200});
-        QCOMPARE(r.dialogs.shown().size(), 0);
-    }
-
-    void errorToAtzStillCountsAsFound()
-    {
-        StationRig r;
-        r.gsm.setOverride("ATZ", "\r\nERROR\r\n");
-        QVERIFY(r.start());
-        QVERIFY(r.runUntilPolling());
-        QCOMPARE(r.written().mid(0, 3), QList<QByteArray>({"ATZ", "AT+CPIN?", "AT+CSCA?"}));
-        QCOMPARE(r.port.openAttempts().first(), QString("1:19200,N,8,1"));
+        QVERIFY(r.station.mnuSet->isEnabled() && r.station.mnuOPEN->isEnabled());
+        QVERIFY(!r.station.setupWindow()); // loaded hidden for "Set GSM", then unloaded
+        QVERIFY(r.dialogs.shown().isEmpty() && modPublic().StationActive);
+        QCOMPARE(r.sentAt("ATZ"), baud == 19200 ? 500 : 1500); // heard at C
     }
 
     void aSimThatAnswersErrorMakesThePortWorthless()
@@ -73,7 +68,7 @@ private slots:
         StationRig r(cfg);
         r.dialogs.answerNext(MsgResult::Cancel);
         QVERIFY(r.start());
-        QVERIFY(r.time.rt.runUntil([&] { return !r.dialogs.shown().isEmpty(); }, 60'000));
+        QVERIFY(r.runUntil([&] { return !r.dialogs.shown().isEmpty(); }));
         QCOMPARE(r.written(), QList<QByteArray>({"ATZ", "AT+CPIN?"}));
         QCOMPARE(r.port.openAttempts().mid(1, 1), QStringList({"2:19200,N,8,1"}));
     }
@@ -89,7 +84,7 @@ private slots:
 
         // Four 500 ms time-outs per port; the question comes after port 13; Retry searches
         // again from port 1; Cancel gives up.
-        QVERIFY(r.time.rt.runUntil([&] { return r.dialogs.shown().size() == 2; }, 60'000));
+        QVERIFY(r.runUntil([&] { return r.dialogs.shown().size() == 2; }));
         QStringList round;
         for (int p = 1; p <= 13; ++p)
             round << opens(p);
@@ -99,11 +94,9 @@ private slots:
         QCOMPARE(r.dialogs.boxes(), QStringList({"ERROR|NO GSM FOUND!|Critical|RetryCancel",
                                                  "ERROR|NO GSM FOUND!|Critical|RetryCancel"}));
 
-        QCOMPARE(r.tray.icon(), 3);
-        QCOMPARE(r.tray.state(), 0);
+        QCOMPARE(r.tray.icon() * 10 + r.tray.state(), 30);
         QCOMPARE(r.tray.toolTip(), QString("Direct connect"));
-        QVERIFY(r.station.mnuConn->isEnabled());
-        QVERIFY(!r.station.Timer1.isEnabled());
+        QVERIFY(r.station.mnuConn->isEnabled() && !r.station.Timer1.isEnabled());
         QVERIFY(!modPublic().StationActive);
 
         r.time.rt.runFor(999);
@@ -117,38 +110,29 @@ private slots:
 
     void automaticBandSelection_data()
     {
-        QTest::addColumn<bool>("bandOn");
-        QTest::newRow("already automatic: no change, no message") << true;
-        QTest::newRow("off: switched on, restart asked for") << false;
+        QTest::addColumn<QByteArray>("answer"); // to "AT#AUTOBND"
+        QTest::addColumn<bool>("switched");
+        QTest::newRow("already automatic: no change, no message")
+            << QByteArray("\r\n#AUTOBND: 1\r\n\r\nOK\r\n") << false;
+        QTest::newRow("off: switched on, restart asked for")
+            << QByteArray("\r\n#AUTOBND: 0\r\n\r\nOK\r\n") << true;
+        QTest::newRow("silence counts as off, after the 2 s time-out") << QByteArray() << true;
     }
     void automaticBandSelection()
     {
-        QFETCH(bool, bandOn);
-        GsmModemConfig cfg;
-        cfg.autoBand = bandOn;
-        StationRig r(cfg);
-        QVERIFY(r.start());
-        QVERIFY(r.runUntilPolling());
-        QCOMPARE(r.count("AT#AUTOBND=1"), bandOn ? 0 : 1);
-        QVERIFY(r.gsm.config().autoBand);
-        QCOMPARE(r.gsm.profileWrites(), 1);
-        if (bandOn) {
-            QCOMPARE(r.dialogs.shown().size(), 0);
-        } else {
-            QCOMPARE(r.dialogs.boxes(),
-                     QStringList({"|Modified AUTO BAND.Close Program and Turn OFF/ON MODEM|"
-                                  "Information|Ok"}));
-        }
-    }
-
-    void aSilentBandQueryCountsAsOff()
-    {
+        QFETCH(QByteArray, answer);
+        QFETCH(bool, switched);
         StationRig r;
-        r.gsm.setOverride("AT#AUTOBND", QByteArray());
-        QVERIFY(r.start());
-        QVERIFY(r.runUntilPolling());
-        QCOMPARE(r.sentAt("AT#AUTOBND=1") - r.sentAt("AT#AUTOBND"), qint64(2000));
-        QCOMPARE(r.dialogs.shown().size(), 1);
+        r.gsm.setOverride("AT#AUTOBND", answer);
+        QVERIFY(r.startAndPoll());
+        QCOMPARE(r.count("AT#AUTOBND=1"), switched ? 1 : 0);
+        QCOMPARE(r.gsm.profileWrites(), 1);
+        QCOMPARE(r.dialogs.boxes(),
+                 switched ? QStringList{"|Modified AUTO BAND.Close Program and Turn OFF/ON MODEM|"
+                                        "Information|Ok"}
+                          : QStringList());
+        if (answer.isEmpty())
+            QCOMPARE(r.sentAt("AT#AUTOBND=1") - r.sentAt("AT#AUTOBND"), qint64(2000));
     }
 };
 
