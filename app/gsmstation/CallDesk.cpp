@@ -3,6 +3,7 @@
 #include "CallQueue.h"
 #include "CallSession.h"
 #include "FrmCall.h"
+#include "FrmSend.h"
 #include "FrmStGSM.h"
 #include "MachineDb.h"
 #include "MachineLink.h"
@@ -12,9 +13,10 @@
 #include <QDir>
 
 CallDesk::CallDesk(FrmStGSM &station, const Services &services, CallQueue &queue,
-                   WindowOpener *sendWindow)
-    : m_station(station), m_db(std::make_unique<SqlMachineDb>(
-                              QDir(services.appFolder).filePath(QStringLiteral("Dati.mdb")))),
+                   FrmSend &sendWindow)
+    : m_station(station), m_send(sendWindow),
+      m_db(std::make_unique<SqlMachineDb>(
+          QDir(services.appFolder).filePath(QStringLiteral("Dati.mdb")))),
       m_machines(std::make_unique<MachineListModel>()),
       m_link(std::make_unique<MachineLink>(modPublic(), *services.port, *services.dialogs,
                                            station.Timer2, station.Timer5))
@@ -30,15 +32,18 @@ CallDesk::CallDesk(FrmStGSM &station, const Services &services, CallQueue &queue
         if (m_db->isOpen() || m_db->open())
             m_machines->fill(*m_db);
     });
-    m_window->setOnLoad([this, sendWindow] {
+    // The two windows close each other: either one holds the modem while it is open.
+    m_window->setOnLoad([this] {
         m_station.hide();
-        if (sendWindow && sendWindow->isLoaded())
-            sendWindow->unload();
+        if (m_send.opener().isLoaded())
+            m_send.opener().unload();
     });
+    m_send.setCallConsole(m_window.get());
     station.setCallConsole(m_window.get());
 }
 
 CallDesk::~CallDesk()
 {
     m_station.setCallConsole(nullptr);
+    m_send.setCallConsole(nullptr);
 }

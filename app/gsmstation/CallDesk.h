@@ -8,6 +8,7 @@
 class CallQueue;
 class CallSession;
 class FrmCall;
+class FrmSend;
 class FrmStGSM;
 class MachineLink;
 class MachineListModel;
@@ -20,8 +21,7 @@ class SqlMachineDb;
 class CallDesk
 {
 public:
-    CallDesk(FrmStGSM &station, const Services &services, CallQueue &queue,
-             WindowOpener *sendWindow);
+    CallDesk(FrmStGSM &station, const Services &services, CallQueue &queue, FrmSend &sendWindow);
     ~CallDesk();
 
     MachineLink &link() { return *m_link; }
@@ -30,6 +30,7 @@ public:
 
 private:
     FrmStGSM &m_station;
+    FrmSend &m_send;
     std::unique_ptr<SqlMachineDb> m_db;
     std::unique_ptr<MachineListModel> m_machines;
     std::unique_ptr<MachineLink> m_link;

@@ -180,7 +180,7 @@ int main(int argc, char *argv[])
     station.setCallQueue(&scheduler.queue());
     station.setScheduleLoader([&scheduler] { scheduler.loadAtStartUp(); });
     scheduler.check().attach(station.Timer5);
-    CallDesk callDesk(station, s, scheduler.queue(), &smsDesk.sendWindow().opener());
+    CallDesk callDesk(station, s, scheduler.queue(), smsDesk.sendWindow());
     callDesk.window().setOpenSchedule(
         [&scheduler](const QString &number) { scheduler.window().showFor(number); });
     // Unattended audits run through the console's job runner, the one gsmcollect uses. Without
