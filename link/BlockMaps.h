@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MachineFiles.h"
 #include "ModPublic.h"
 
 #include <QByteArray>
@@ -18,12 +19,12 @@ struct Block
 namespace BlockMaps {
 
 inline constexpr int ListRows = 665;
-inline constexpr int ConfigBytes = 12928;
+inline constexpr int ConfigBytes = MachineFiles::ConfigImageSize;
 inline constexpr int TelemetryFirst = 3824;
 inline constexpr int TelemetryBytes = 623;
 inline constexpr int TelemetryBlocks = 39;
 // TelemetryImage is indexed by machine address minus this.
-inline constexpr int TelemetryBase = 3748;
+inline constexpr int TelemetryBase = MachineFiles::TelemetryIndexBase;
 
 // An area cut into 16-byte blocks, the last one carrying the rest.
 QVector<Block> cut(quint32 first, int bytes);

@@ -100,7 +100,7 @@ void MachineLink::storeReadData(const QByteArray &data, quint8 frameNo)
         break;
     case 6:
         image = &m.TelemetryImage;
-        at = qsizetype(address) - 3748;
+        at = qsizetype(address) - BlockMaps::TelemetryBase;
         break;
     default:
         image = &m.AuditImage;

@@ -107,8 +107,8 @@ void TransferEngine::initialise()
     case 6:
     case 7:
         maximum = place(BlockMaps::telemetry()) + 6;
-        if (m.TelemetryImage.size() < 703)
-            m.TelemetryImage.resize(703, '\0');
+        if (m.TelemetryImage.size() < MachineFiles::TelemetryImageSize)
+            m.TelemetryImage.resize(MachineFiles::TelemetryImageSize, '\0');
         break;
     case 3: {
         QVector<Block> rows = BlockMaps::changed(m.ConfigImage, m.SnapshotImage);

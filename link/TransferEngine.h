@@ -48,7 +48,6 @@ public:
     // State visible to tests and the progress display.
     int passCount() const { return PassCount; }
     int batchCount() const { return BatchCount; }
-    const QVector<Block> &blockList() const { return BlockList; }
 
 signals:
     // A transfer completed, after "Save machine data" and its messages. A transfer that gives up
