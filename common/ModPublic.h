@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QVector>
 #include <array>
+#include <bitset>
 
 // One row of the memory map an audit read walks through.
 struct MapRecord
@@ -30,6 +31,7 @@ struct ModPublic
     quint8 TransferMode = 0; // 1..7
     quint16 BlockCursor = 0;
     std::array<QByteArray, 256> FrameSlots;
+    std::bitset<256> FrameSent; // slots whose request went out and still waits
     QByteArray RxFrame;
     bool FrameBad = false;
     quint8 BadFrameCount = 0;

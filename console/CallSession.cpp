@@ -411,13 +411,15 @@ bool CallSession::readPointers()
         for (int i = 0; i < 2 && !timedOut; ++i) {
             m.FrameSlots[i] = MemoryMap::pointerRequest(i);
             ExchangeRules rules;
-            rules.markers = {QByteArray(1, '\x04')};
+            rules.judge = [i](const QByteArray &received) {
+                return MemoryMap::replyStart(received, i) >= 0 ? 0 : -1;
+            };
             timedOut = m_dial.exchange(m.FrameSlots[i], DialTimeoutMs, rules, QByteArray()) < 0;
-            replies[i] = m_dial.buffer();
+            replies[i] = m_dial.buffer().mid(qMax<qsizetype>(0, MemoryMap::replyStart(m_dial.buffer(), i)));
         }
         if (!timedOut) {
             for (int i = 0; i < 2 && failure == MemoryMap::PointerReply::Ok; ++i) {
-                const MemoryMap::PointerReply r = MemoryMap::checkPointerReply(replies[i]);
+                const MemoryMap::PointerReply r = MemoryMap::checkPointerReply(replies[i], i);
                 failure = r.status;
                 pointers += i == 0 ? r.addresses.mid(0, 8) : r.addresses.mid(0, 1);
             }

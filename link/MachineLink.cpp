@@ -76,14 +76,18 @@ void MachineLink::frameCheck()
     box.clear();
     m.RxFrame.clear();
 
-    const Frames::Answer a = Frames::checkAnswer(text, m.TransferMode, m.FrameSlots);
-    if (!a.accepted)
+    const Frames::Answer a =
+        Frames::checkAnswer(text, m.TransferMode, m.FrameSlots, m.FrameSent);
+    if (!a.accepted) {
+        ++m_droppedAnswers;
         return; // the request stays in its slot and goes out again in the next sweep
+    }
     if (Frames::isReadMode(m.TransferMode))
         storeReadData(a.data, a.frameNo);
     else if (m_console)
         m_console->setProgressValue(m_console->progressValue() + 1);
     m.FrameSlots[a.frameNo].clear();
+    m.FrameSent.reset(a.frameNo);
     if (m_console)
         m_console->showFrameNumber(QString::number(a.frameNo));
 }
@@ -107,14 +111,11 @@ void MachineLink::storeReadData(const QByteArray &data, quint8 frameNo)
         at = engine.resultOffset(engine.batchCount(), frameNo);
         break;
     }
-    // As many bytes as arrived; what would fall outside the image is dropped.
+    // What would fall outside the image is dropped.
     for (qsizetype i = 0; i < data.size(); ++i) {
         const qsizetype index = at + i;
-        if (index < 0 || index >= image->size())
-            continue;
-        (*image)[index] = data.at(i);
-        if (m.TransferMode == 5)
-            m.AuditImageSum += quint8(data.at(i));
+        if (index >= 0 && index < image->size())
+            (*image)[index] = data.at(i);
     }
     if (m_console)
         m_console->setProgressValue(m_console->progressValue() + 1);
@@ -147,6 +148,11 @@ void MachineLink::frameAuditImage()
     img.resize(length, '\0');
     img[0] = char(length & 0xFF);
     img[1] = char((length >> 8) & 0xFF);
+    // The sum of what the image holds, not of what arrived: a frame can be answered more than
+    // once before one answer is taken.
+    m.AuditImageSum = 0;
+    for (qint32 i = 2; i < length - 2; ++i)
+        m.AuditImageSum += quint8(img.at(i));
     const quint16 sum = quint16(m.AuditImageSum & 0xFFFF);
     img[length - 2] = char(sum & 0xFF);
     img[length - 1] = char(sum >> 8);

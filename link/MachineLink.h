@@ -36,6 +36,8 @@ public:
 
     // Puts the length and sum words around the collected audit bytes.
     void frameAuditImage();
+    // Answers dropped by the frame check (wrong check value, count, or no request waiting).
+    int droppedAnswers() const { return m_droppedAnswers; }
 
 private:
     void onReceived();
@@ -55,4 +57,5 @@ private:
     LinkConsole *m_console = nullptr;
     QString m_appFolder;
     Clock *m_clock = nullptr;
+    int m_droppedAnswers = 0;
 };

@@ -75,13 +75,21 @@ void ResetDialogue::send(int state)
         break;
     }
     m.FrameSlots[0] = frame;
+    m.FrameSent.reset();
     m_port.write(m.FrameSlots[0]);
+    m.FrameSent.set(0);
 }
 
 QByteArray ResetDialogue::checkDigits(const QByteArray &frame)
 {
     const qsizetype eot = frame.lastIndexOf(Frames::EotText);
     return eot >= 2 ? frame.mid(eot - 2, 2) : QByteArray();
+}
+
+bool ResetDialogue::answersRequest(const QByteArray &frame) const
+{
+    return m.FrameSent.test(0) &&
+           Frames::pairValue(Frames::body(frame), 0) == Frames::slotFrameNumber(m.FrameSlots[0]);
 }
 
 void ResetDialogue::cancelThroughConsole()
@@ -122,8 +130,9 @@ void ResetDialogue::tick()
         if (m.RxFrame.size() != AckLength)
             return;
         m_box.clear();
-        const bool good = checkDigits(m.RxFrame) ==
-                          Frames::hex2(quint8(2 * Frames::slotChecksum(m.FrameSlots[0])));
+        const bool good = answersRequest(m.RxFrame) &&
+                          checkDigits(m.RxFrame) ==
+                              Frames::hex2(quint8(2 * Frames::slotChecksum(m.FrameSlots[0])));
         m.RxFrame.clear();
         if (!good) {
             m.ResetState = 0;
@@ -173,7 +182,7 @@ void ResetDialogue::tick()
             return;
         m_box.clear();
         const quint8 status = Frames::pairValue(Frames::body(m.RxFrame), 2);
-        const bool good = checkDigits(m.RxFrame) == Frames::hex2(status);
+        const bool good = answersRequest(m.RxFrame) && checkDigits(m.RxFrame) == Frames::hex2(status);
         m.RxFrame.clear();
         if (!good) {
             m.ResetState = 2;

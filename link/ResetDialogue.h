@@ -46,6 +46,8 @@ private:
     void send(int state);
     // The two characters before "<EOT>" of the received frame text.
     static QByteArray checkDigits(const QByteArray &frame);
+    // Whether the frame names the request the dialogue sent last.
+    bool answersRequest(const QByteArray &frame) const;
     void giveUp(const QString &message);
     void cancelThroughConsole();
 

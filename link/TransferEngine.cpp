@@ -140,6 +140,7 @@ void TransferEngine::buildBatch()
 {
     for (auto &slot : m.FrameSlots)
         slot.clear();
+    m.FrameSent.reset();
     if (m.TransferMode == 5)
         buildFromMap();
     else
@@ -247,6 +248,7 @@ void TransferEngine::sendTick()
         ++FrameNo;
     }
     m_port.write(m.FrameSlots[FrameNo]);
+    m.FrameSent.set(size_t(FrameNo));
     if (FrameNo == 255 || (isTelemetry(m.TransferMode) && FrameNo == TelemetrySweepEnd)) {
         FrameNo = 0;
         Timer9.start();
