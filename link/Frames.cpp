@@ -98,17 +98,17 @@ int slotDataCount(const QByteArray &request)
     return (pairValue(request, 3) & 0x0F) + 1;
 }
 
-int lengthLimit(int mode, bool awaitResetAck, bool awaitResetStatus)
+int lengthLimit(TransferMode mode, bool awaitResetAck, bool awaitResetStatus)
 {
     switch (mode) {
-    case 1:
-    case 6:
+    case TransferMode::ReadConfig:
+    case TransferMode::ReadTelemetry:
         return 47;
-    case 2:
-    case 3:
-    case 7:
+    case TransferMode::WriteConfig:
+    case TransferMode::WriteChanged:
+    case TransferMode::WriteTelemetry:
         return 15;
-    case 4:
+    case TransferMode::ResetDialogue:
         if (awaitResetAck)
             return 15;
         if (awaitResetStatus)
@@ -119,9 +119,10 @@ int lengthLimit(int mode, bool awaitResetAck, bool awaitResetStatus)
     }
 }
 
-bool isReadMode(int mode)
+bool isReadMode(TransferMode mode)
 {
-    return mode == 1 || mode == 5 || mode == 6;
+    return mode == TransferMode::ReadConfig || mode == TransferMode::ReadAudit ||
+           mode == TransferMode::ReadTelemetry;
 }
 
 QByteArray body(const QByteArray &assembled)
@@ -134,8 +135,8 @@ QByteArray body(const QByteArray &assembled)
     return len > 0 ? text.mid(SohText.size(), len) : QByteArray();
 }
 
-Answer checkAnswer(const QByteArray &assembled, int mode, const Slots &outstanding,
-                   const SentMask &sent)
+Answer checkAnswer(const QByteArray &assembled, TransferMode mode, const Slots &outstanding,
+                      const SentMask &sent)
 {
     Answer a;
     const QByteArray b = body(assembled);

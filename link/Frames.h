@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LinkState.h"
+
 #include <QByteArray>
 #include <array>
 #include <bitset>
@@ -48,10 +50,10 @@ quint8 slotChecksum(const QByteArray &request);
 int slotDataCount(const QByteArray &request);
 
 // Longest assembled text a transfer mode accepts before a frame counts as bad; 0 means no limit.
-int lengthLimit(int transferMode, bool awaitResetAck, bool awaitResetStatus);
+int lengthLimit(TransferMode mode, bool awaitResetAck, bool awaitResetStatus);
 
 // Whether a transfer mode's answers carry data (reads) or only acknowledge (writes).
-bool isReadMode(int transferMode);
+bool isReadMode(TransferMode mode);
 
 // The judgement of one complete assembled frame text.
 struct Answer
@@ -65,7 +67,7 @@ struct Answer
 // the data count its request asked for, and the check value must match as upper-case text.
 // The frame number is all that ties an answer to its request, so without the last two checks a
 // late repeat of an earlier answer would fill a slot that reuses its number.
-Answer checkAnswer(const QByteArray &assembled, int transferMode, const Slots &outstanding,
+Answer checkAnswer(const QByteArray &assembled, TransferMode mode, const Slots &outstanding,
                    const SentMask &sent);
 
 // The body of an assembled text: what lies between "<SOH>" and "<EOT>", from the first "<SOH>".

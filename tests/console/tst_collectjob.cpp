@@ -1,3 +1,4 @@
+#include "CallSession.h"
 #include "CollectJob.h"
 #include "DemoAudit.h"
 #include "GsmModem.h"
@@ -5,7 +6,7 @@
 #include "MachineController.h"
 #include "MachineFiles.h"
 #include "MachineLink.h"
-#include "ModPublic.h"
+#include "LinkState.h"
 #include "Runtime.h"
 
 #include <QDir>
@@ -86,11 +87,10 @@ struct JobRig
 
     VirtualTimeScope time;
     QTemporaryDir tmp;
-    ModPublic state;
     LoopbackPort port;
     GsmModem modem;
     MachineController machine;
-    CollectJob job{port, programFolder(), state};
+    CollectJob job{port, programFolder()};
     QStringList lines;
 };
 } // namespace
@@ -131,8 +131,8 @@ private slots:
             QCOMPARE(image.mid(76, 623), rig.machine.memory(1).mid(3824, 623));
             return;
         }
-        QCOMPARE(rig.read(rig.snapshot()), rig.state.ConfigImage);
-        QCOMPARE(rig.state.ConfigImage.mid(4976, 7951), rig.config().mid(4976, 7951));
+        QCOMPARE(rig.read(rig.snapshot()), rig.job.session().call().ConfigImage);
+        QCOMPARE(rig.job.session().call().ConfigImage.mid(4976, 7951), rig.config().mid(4976, 7951));
         QCOMPARE(batches.size(), 3);
         QCOMPARE(batches.at(1), (QVariantList{2, 256, 671})); // the first batch answered
         int highest = 0;
@@ -167,7 +167,7 @@ private slots:
         QCOMPARE(rig.machine.byteAt(1, 5000), quint8(image.at(5000)));
         QCOMPARE(rig.machine.byteAt(1, 12920), quint8(image.at(12920)));
         QCOMPARE(rig.machine.resetCount(), 1);
-        QCOMPARE(rig.read(rig.snapshot()), rig.state.ConfigImage);
+        QCOMPARE(rig.read(rig.snapshot()), rig.job.session().call().ConfigImage);
         int writes = 0;
         for (const auto &r : rig.machine.requests())
             writes += r.valid && r.write() && r.memoryType == 1;

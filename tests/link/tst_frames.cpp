@@ -118,7 +118,7 @@ private slots:
         Frames::Slots outstanding;
         const quint8 n = Frames::pairValue(Frames::body(text), 0);
         outstanding[n] = slot;
-        const Frames::Answer a = Frames::checkAnswer(text, mode, outstanding, Frames::SentMask().set());
+        const Frames::Answer a = Frames::checkAnswer(text, TransferMode(mode), outstanding, Frames::SentMask().set());
         QCOMPARE(a.accepted, accepted);
         QCOMPARE(a.data, data);
     }
@@ -156,13 +156,13 @@ private slots:
         QFETCH(QByteArray, text);
         QFETCH(bool, accepted);
         Frames::Slots outstanding;
-        const QByteArray data = Frames::isReadMode(mode) ? QByteArray() : QByteArray(1, '\0');
+        const QByteArray data = Frames::isReadMode(TransferMode(mode)) ? QByteArray() : QByteArray(1, '\0');
         outstanding[1] = Frames::request(1, quint8(command), 0, data);
         Frames::SentMask mask;
         mask.set(1, sent);
-        if (!Frames::isReadMode(mode)) // the ack carries twice the request's checksum
+        if (!Frames::isReadMode(TransferMode(mode))) // the ack carries twice the request's checksum
             text = assembled("01" + Frames::hex2(quint8(2 * Frames::slotChecksum(outstanding[1]))));
-        QCOMPARE(Frames::checkAnswer(text, mode, outstanding, mask).accepted, accepted);
+        QCOMPARE(Frames::checkAnswer(text, TransferMode(mode), outstanding, mask).accepted, accepted);
     }
 
     void assembler_data()
@@ -233,7 +233,7 @@ private slots:
         QFETCH(bool, ack);
         QFETCH(bool, status);
         QFETCH(int, limit);
-        QCOMPARE(Frames::lengthLimit(mode, ack, status), limit);
+        QCOMPARE(Frames::lengthLimit(TransferMode(mode), ack, status), limit);
     }
 
     // Seeded line noise never reads outside a buffer or accepts an answer for an empty slot.
@@ -249,11 +249,11 @@ private slots:
                 const char c =
                     rng.bounded(4) == 0 ? "\x01\x04"[rng.bounded(2)] : char(rng.bounded(256));
                 const int mode = 1 + int(rng.bounded(7));
-                const auto r = a.feed(c, Frames::lengthLimit(mode, false, true));
+                const auto r = a.feed(c, Frames::lengthLimit(TransferMode(mode), false, true));
                 if (r == FrameAssembler::TooLong)
                     a.clear();
                 if (r == FrameAssembler::Complete) {
-                    const auto ans = Frames::checkAnswer(a.text(), mode, outstanding,
+                    const auto ans = Frames::checkAnswer(a.text(), TransferMode(mode), outstanding,
                                                          Frames::SentMask().set());
                     if (ans.accepted)
                         QCOMPARE(int(ans.frameNo), 3);
