@@ -161,8 +161,12 @@ bool OutputFile::open()
         return fail(QFileDevice::OpenError, Folder);
     case Kind::Node:
         return openInPlace();
-    case Kind::Missing:
     case Kind::Regular:
+        // A read-only file is not replaced behind its owner's back.
+        if (QString why = accessProblem(t.file, false); !why.isEmpty())
+            return fail(QFileDevice::OpenError, why);
+        break;
+    case Kind::Missing:
         break;
     }
     return openTemporary(t.file);
