@@ -7,6 +7,7 @@ class Dialogs;
 class TrayIcon;
 class Clock;
 class Launcher;
+class PortLender;
 
 // A window that another window opens through the station (the call console, the send window):
 // the station knows it only through this, so the layers stay acyclic.
@@ -31,4 +32,5 @@ struct Services
     QString appFolder;        // the program folder
     QString instanceLockDir;  // where the single-instance marker lives ("" = system default)
     QString executableFolder; // where the station's own executable lies ("" = not known)
+    PortLender *lender = nullptr; // the station's modem port, for windows that talk to the modem
 };

@@ -4,15 +4,16 @@
 #include "Dialogs.h"
 #include "MachineFiles.h"
 #include "MachineLink.h"
-#include "MemoryMap.h"
-#include "ModPublic.h"
 #include "LinkState.h"
+#include "MemoryMap.h"
+#include "PortLender.h"
 #include "Runtime.h"
 #include "SerialPort.h"
 #include "TrayIcon.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <utility>
 
 namespace {
 constexpr int DialTimeoutMs = 60000;
@@ -123,6 +124,8 @@ void CallSession::makeProgramFolderCurrent()
 
 void CallSession::load()
 {
+    if (m_s.lender && !std::exchange(m_borrowed, true))
+        m_s.lender->lend();
     newCall();
     makeProgramFolderCurrent();
     enabled.fill(false);
@@ -137,9 +140,8 @@ void CallSession::unload()
         Command4_Click();
         CntrEnable();
     }
-    modPublic().StationActive = true;
-    m_pollingTimer.setInterval(100);
-    m_pollingTimer.start();
+    if (m_s.lender && std::exchange(m_borrowed, false))
+        m_s.lender->giveBack();
 }
 
 void CallSession::select(const QString &number, const QString &description)

@@ -166,4 +166,5 @@ private:
     CallState m_callState = CallState::Idle;
     DialOutcome m_dialOutcome = DialOutcome::None;
     ResetButton m_resetButton = ResetButton::Initial;
+    bool m_borrowed = false; // the station's port, from load to unload
 };

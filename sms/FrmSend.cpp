@@ -3,7 +3,7 @@
 #include "AtExchange.h"
 #include "Clock.h"
 #include "Dialogs.h"
-#include "ModPublic.h"
+#include "PortLender.h"
 #include "SmsLog.h"
 #include "TextBox.h"
 #include "Timer.h"
@@ -33,9 +33,9 @@ private:
     FrmSend &m_w;
 };
 
-FrmSend::FrmSend(const Services &services, AtExchange &at, Timer &stationTimer2,
-                 QWidget *mainWindow, const QString &logFolder, QWidget *parent)
-    : QWidget(parent), m_s(services), m_at(at), m_stationTimer2(stationTimer2),
+FrmSend::FrmSend(const Services &services, AtExchange &at, QWidget *mainWindow,
+                 const QString &logFolder, QWidget *parent)
+    : QWidget(parent), m_s(services), m_at(at),
       m_mainWindow(mainWindow), m_logFolder(logFolder), m_opener(new Opener(*this))
 {
     using TextBox::px;
@@ -81,7 +81,8 @@ WindowOpener &FrmSend::opener()
 void FrmSend::load()
 {
     m_loaded = true;
-    modPublic().StationActive = false;
+    if (m_s.lender)
+        m_s.lender->lend();
     if (m_mainWindow)
         m_mainWindow->hide();
     if (m_console && m_console->isLoaded())
@@ -104,8 +105,8 @@ void FrmSend::unload()
     hide();
     Text1->clear();
     TextSms->clear();
-    modPublic().StationActive = true;
-    m_stationTimer2.setEnabled(true);
+    if (m_s.lender)
+        m_s.lender->giveBack();
 }
 
 void FrmSend::closeEvent(QCloseEvent *e)

@@ -21,10 +21,10 @@ class FrmSend : public QWidget
 public:
     static constexpr int PartSize = 160;
 
-    // at: the main window's exchange on `MSComm1`; stationTimer2: its network polling, switched
-    // on again when this window closes; mainWindow is hidden while this window is loaded.
-    FrmSend(const Services &services, AtExchange &at, Timer &stationTimer2, QWidget *mainWindow,
-            const QString &logFolder, QWidget *parent = nullptr);
+    // at: the main window's exchange on `MSComm1`; the window borrows the port from
+    // services.lender while it is loaded; mainWindow is hidden meanwhile.
+    FrmSend(const Services &services, AtExchange &at, QWidget *mainWindow, const QString &logFolder,
+            QWidget *parent = nullptr);
     ~FrmSend() override;
 
     // The call console is closed when this window loads (not owned; may be null).
@@ -65,7 +65,6 @@ private:
 
     Services m_s;
     AtExchange &m_at;
-    Timer &m_stationTimer2;
     QWidget *m_mainWindow;
     QString m_logFolder;
     WindowOpener *m_console = nullptr;

@@ -56,7 +56,6 @@ void FrmSet::readServiceCentre()
 
 void FrmSet::Command1_Click()
 {
-    modPublic().StationActive = false;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     Command1->setEnabled(false);
 
@@ -68,7 +67,6 @@ void FrmSet::Command1_Click()
     m_main.Timer2.setEnabled(false);
     QApplication::restoreOverrideCursor();
     Command1->setEnabled(true);
-    modPublic().StationActive = true;
     if (changed)
         m_main.services().dialogs->message(QString::fromLatin1(ModemChangedMessage), MsgButtons::Ok,
                                            MsgIcon::Information);
@@ -90,9 +88,9 @@ void FrmSet::unload()
     if (m_unloaded)
         return;
     m_unloaded = true;
-    modPublic().StationActive = true;
-    if (!m_main.Timer1.isEnabled())
-        m_main.Timer2.setEnabled(true);
+    // After new settings the SIM supervision starts over, and it restarts the polling.
+    m_main.lender().giveBack(m_main.Timer1.isEnabled() ? PortLender::Resume::Nothing
+                                                       : PortLender::Resume::Polling);
     m_main.setupWindowUnloaded(this);
 }
 

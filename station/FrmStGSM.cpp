@@ -28,9 +28,10 @@ const char *const BarStyle =
 }
 
 FrmStGSM::FrmStGSM(const Services &services, QWidget *parent)
-    : QWidget(parent), m_s(services), m_at(*services.port, Timer3),
+    : QWidget(parent), m_s(services), m_lender(modPublic(), Timer2), m_at(*services.port, Timer3),
       m_instance(QStringLiteral("KVX4417"), services.instanceLockDir)
 {
+    m_s.lender = &m_lender;
     setWindowTitle(QStringLiteral("GSM STATUS"));
     // No close from the title bar: only "Exit" ends the station.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint |
@@ -127,18 +128,16 @@ void FrmStGSM::buildMenu()
         if (!m_callConsole)
             return;
         QDir::setCurrent(modPublic().AppFolder);
-        modPublic().StationActive = false;
         m_callConsole->show();
     });
     connect(mnuSSMS, &QAction::triggered, this, [this] {
         if (!m_sendWindow)
             return;
-        modPublic().StationActive = false;
         m_sendWindow->show();
     });
     connect(mnuOPEN, &QAction::triggered, this, &FrmStGSM::restore);
     connect(mnuSet, &QAction::triggered, this, [this] {
-        modPublic().StationActive = false;
+        m_lender.lend();
         loadSetupWindow()->show();
     });
     connect(mnuExit, &QAction::triggered, this, &FrmStGSM::beginExit);
@@ -352,9 +351,7 @@ void FrmStGSM::onTimer6()
     Timer6.setEnabled(false);
     if (!m_callQueue || m_callQueue->first().isEmpty() || !m_callConsole)
         return;
-    Timer2.setEnabled(false);
-    modPublic().StationActive = false;
-    m_callConsole->show();
+    m_callConsole->show(); // the console borrows the port as it loads
 }
 
 bool FrmStGSM::startProgram(const QString &dir, const QString &name)

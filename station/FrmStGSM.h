@@ -3,6 +3,7 @@
 #include "AtExchange.h"
 #include "Discovery.h"
 #include "NetworkPolling.h"
+#include "PortLender.h"
 #include "Services.h"
 #include "SimSupervision.h"
 #include "SingleInstance.h"
@@ -55,7 +56,9 @@ public:
             m_smsPoll();
     }
     AtExchange &at() { return m_at; }
+    // The station's services, the port lender included.
     const Services &services() const { return m_s; }
+    PortLender &lender() { return m_lender; }
 
     // Timers
     Timer Timer1{QStringLiteral("Timer1"), 500, true};
@@ -131,6 +134,7 @@ private:
     bool startProgram(const QString &dir, const QString &name);
 
     Services m_s;
+    PortLender m_lender;
     AtExchange m_at;
     SingleInstance m_instance;
     WindowOpener *m_callConsole = nullptr;

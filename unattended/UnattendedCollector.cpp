@@ -2,7 +2,7 @@
 
 #include "Clock.h"
 #include "MachineDb.h"
-#include "ModPublic.h"
+#include "PortLender.h"
 #include "Runtime.h"
 #include "Timer.h"
 #include "TrayIcon.h"
@@ -48,9 +48,9 @@ QString oneLine(QString text)
 }
 } // namespace
 
-UnattendedCollector::UnattendedCollector(const Services &services, ModPublic &state,
+UnattendedCollector::UnattendedCollector(const Services &services, PortLender &lender,
                                          ::Timer &polling, AuditJobRunner &runner, QObject *parent)
-    : QObject(parent), m_s(services), m(state), m_polling(polling), m_runner(runner),
+    : QObject(parent), m_s(services), m_lender(lender), m_polling(polling), m_runner(runner),
       m_archive(workFolderOf(services.appFolder)), m_log(m_archive.logPath())
 {
     connect(&m_polling, &::Timer::tick, this, &UnattendedCollector::pollingTicked);
@@ -85,7 +85,8 @@ QStringList UnattendedCollector::waiting() const
 // that tick are over, and no other window has borrowed the port (it stops polling when it does).
 bool UnattendedCollector::portFree() const
 {
-    return m.StationActive && m_polling.isEnabled() && !(m_console && m_console->isLoaded());
+    return m_lender.stationOnPort() && m_polling.isEnabled() &&
+           !(m_console && m_console->isLoaded());
 }
 
 void UnattendedCollector::pollingTicked()
@@ -112,8 +113,7 @@ QString UnattendedCollector::describe(const QString &number) const
 
 void UnattendedCollector::takePort()
 {
-    m.StationActive = false;
-    m_polling.stop();
+    m_lender.lend();
     if (m_handOver)
         m_handOver->stop();
     emit portHeld(true);
@@ -121,9 +121,7 @@ void UnattendedCollector::takePort()
 
 void UnattendedCollector::givePortBack()
 {
-    m.StationActive = true;
-    m_polling.setInterval(100);
-    m_polling.start();
+    m_lender.giveBack();
     emit portHeld(false);
 }
 

@@ -11,7 +11,7 @@
 
 class MachineDb;
 class Timer;
-struct ModPublic;
+class PortLender;
 
 // Collects the audits of schedule entries marked "Collect audit unattended", with nobody at the
 // station. Due numbers wait in order (once each) until the station can lend its port: its
@@ -32,9 +32,10 @@ public:
     static constexpr int RetryDelayMs = 5 * 60 * 1000;
 
     // services: clock, tray and program folder (its parent is the working folder, which holds
-    // the archive). polling: the main window's `Timer2`; the collector watches its ticks, so it
-    // must be made after the main window has connected its own handler.
-    UnattendedCollector(const Services &services, ModPublic &state, ::Timer &polling,
+    // the archive). lender: the station's port, borrowed for each collection. polling: the main
+    // window's `Timer2`; the collector watches its ticks, so it must be made after the main
+    // window has connected its own handler.
+    UnattendedCollector(const Services &services, PortLender &lender, ::Timer &polling,
                         AuditJobRunner &runner, QObject *parent = nullptr);
 
     // The main window's scheduled-call hand-over (`Timer6`): switched off while a collection
@@ -81,7 +82,7 @@ private:
     void givePortBack();
 
     Services m_s;
-    ModPublic &m;
+    PortLender &m_lender;
     ::Timer &m_polling;
     ::Timer *m_handOver = nullptr;
     AuditJobRunner &m_runner;

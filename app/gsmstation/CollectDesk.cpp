@@ -2,7 +2,6 @@
 
 #include "FrmStGSM.h"
 #include "MachineDb.h"
-#include "ModPublic.h"
 #include "Scheduler.h"
 #include "UnattendedCollector.h"
 
@@ -45,7 +44,7 @@ CollectDesk::CollectDesk(FrmStGSM &station, const Services &services, Scheduler 
         std::make_unique<OnDemandDb>(QDir(services.appFolder).filePath(QStringLiteral("Dati.mdb")));
     // Made after the main window, so its polling handler runs before the collector's.
     m_collector =
-        std::make_unique<UnattendedCollector>(services, modPublic(), station.Timer2, *runner);
+        std::make_unique<UnattendedCollector>(services, station.lender(), station.Timer2, *runner);
     m_collector->setHandOverTimer(&station.Timer6);
     m_collector->setConsole(&console);
     m_collector->setMachineDb(m_db.get());

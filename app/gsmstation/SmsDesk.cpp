@@ -35,7 +35,7 @@ SmsDesk::SmsDesk(FrmStGSM &station, const Services &services, ModemSim *modem,
         m_fleet->start(15000, 20000, 35000);
     }
 
-    m_send = std::make_unique<FrmSend>(services, station.at(), station.Timer2, &station, logFolder);
+    m_send = std::make_unique<FrmSend>(services, station.at(), &station, logFolder);
     m_sms = std::make_unique<FrmSms>(services, database, *m_send);
     m_reception =
         std::make_unique<SmsReception>(services, station.at(), *m_sms, std::move(comOK), logFolder);

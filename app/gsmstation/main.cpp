@@ -191,6 +191,7 @@ int main(int argc, char *argv[])
     }
 
     FrmStGSM station(s);
+    s.lender = &station.lender();
     SmsDesk smsDesk(station, s, modem.get(), s.appFolder, [&station] { return station.ComOK(); });
     Scheduler scheduler(s);
     station.setCallQueue(&scheduler.queue());

@@ -8,6 +8,7 @@
 #include "MachineController.h"
 #include "MachineLink.h"
 #include "ModPublic.h"
+#include "PortLender.h"
 #include "Runtime.h"
 #include "TrayIcon.h"
 
@@ -60,6 +61,7 @@ struct ConsoleRig
         s.tray = &tray;
         s.clock = &clock;
         s.appFolder = folder;
+        s.lender = &lender;
         return s;
     }
     // Runs until the session is idle again (job done, call set-up over).
@@ -89,9 +91,10 @@ struct ConsoleRig
     ScriptedDialogs dialogs;
     TrayIcon tray;
     FakeClock clock{QDateTime(QDate(2026, 12, 5), QTime(9, 0))};
-    Services services = servicesFor(programFolder());
     ::Timer timer2{QStringLiteral("Timer2"), 6000, false};
     ::Timer timer5{QStringLiteral("Timer5"), 30000, true};
+    PortLender lender{modPublic(), timer2};
+    Services services = servicesFor(programFolder());
     CallSession session{services, timer2, timer5};
     std::function<QByteArray(const QByteArray &)> tamper;
 };

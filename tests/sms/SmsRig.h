@@ -4,6 +4,8 @@
 #include "FrmSend.h"
 #include "FrmSms.h"
 #include "MachineDb.h"
+#include "ModPublic.h"
+#include "PortLender.h"
 #include "SmsReception.h"
 #include "SmsStore.h"
 #include "StationFixture.h"
@@ -78,7 +80,13 @@ struct SmsRig : StationFixture
     AtExchange at{port, Timer3};
     QWidget mainWindow;
     bool comOK = true;
-    FrmSend send{services, at, Timer2, &mainWindow, workFolder()};
+    PortLender lender{modPublic(), Timer2};
+    Services lending = [this] {
+        Services s = services;
+        s.lender = &lender;
+        return s;
+    }();
+    FrmSend send{lending, at, &mainWindow, workFolder()};
     FrmSms viewer{services, dbPath(), send};
     SmsReception reception{services, at, viewer, [this] { return comOK; }, workFolder()};
 };

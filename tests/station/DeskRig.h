@@ -68,7 +68,7 @@ struct DeskRig : StationRig
     };
     QList<Exchange> transcript;
     SmsStore store;
-    FrmSend sendWindow{services, station.at(), station.Timer2, &station, workFolder()};
+    FrmSend sendWindow{station.services(), station.at(), &station, workFolder()};
     FrmSms viewer{services, dbPath(), sendWindow};
     SmsReception reception{services, station.at(), viewer, [this] { return station.ComOK(); },
                            workFolder()};

@@ -212,9 +212,7 @@ private slots:
         w.Timer6.start();
         QObject::disconnect(&w.Timer2, nullptr, nullptr, nullptr);
         f.time.rt.runFor(40000);
-        QCOMPARE(console.shown, opens ? 1 : 0);
-        QCOMPARE(modPublic().StationActive, !opens);
-        QCOMPARE(w.Timer2.isEnabled(), !opens);
+        QCOMPARE(console.shown, opens ? 1 : 0); // the console borrows the port as it loads
         QVERIFY(!w.Timer6.isEnabled());
         QCOMPARE(queue.first(), queued); // the console takes it, not the hand-over
     }
@@ -229,12 +227,11 @@ private slots:
         QVERIFY(w.load());
         w.enableCallAndSend(true);
         w.mnuSet->setEnabled(true);
+        // The console and the send window borrow the port themselves as they load.
         for (auto [action, window] : {std::pair{w.mnuCall, &console}, {w.mnuSSMS, &send}}) {
-            modPublic().StationActive = true;
             QDir::setCurrent(f.workFolder());
             action->trigger();
             QCOMPARE(window->shown, 1);
-            QVERIFY(!modPublic().StationActive);
         }
         w.mnuCall->trigger();
         QCOMPARE(QDir::currentPath(), f.programFolder()); // "Call" works in the program folder

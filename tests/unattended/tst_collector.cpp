@@ -5,6 +5,7 @@
 #include "Clock.h"
 #include "MachineDb.h"
 #include "ModPublic.h"
+#include "PortLender.h"
 #include "Runtime.h"
 #include "Services.h"
 #include "Timer.h"
@@ -201,8 +202,9 @@ struct Rig
     FakeDb db;
     FakeConsole console;
     PollingStation station{state};
+    PortLender lender{state, station.timer2};
     ScriptedRunner runner;
-    UnattendedCollector collector{services, state, station.timer2, runner};
+    UnattendedCollector collector{services, lender, station.timer2, runner};
 };
 } // namespace
 
@@ -449,7 +451,7 @@ private slots:
         QCOMPARE(readAll(number.filePath("20261205-0900.txt.part")), Records.left(7));
 
         Rig r;
-        UnattendedCollector again(r.servicesIn(work.path() + "/prog"), r.state, r.station.timer2,
+        UnattendedCollector again(r.servicesIn(work.path() + "/prog"), r.lender, r.station.timer2,
                                   r.runner);
         again.due(QStringLiteral("3351234567"), true);
         QVERIFY(r.time.rt.runUntil([&] { return !again.collecting() && again.waiting().isEmpty(); },
@@ -483,7 +485,8 @@ static int crashingChild(const QString &work)
     services.clock = &clock;
     services.appFolder = work + "/prog";
     Timer timer2(QStringLiteral("Timer2"), 10'000, true);
-    UnattendedCollector collector(services, state, timer2, runner);
+    PortLender lender(state, timer2);
+    UnattendedCollector collector(services, lender, timer2, runner);
     collector.due(QStringLiteral("3351234567"), true);
     time.rt.runFor(60'000);
     return 0; // not killed: the parent sees a normal exit and fails

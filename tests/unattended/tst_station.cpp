@@ -125,6 +125,7 @@ struct DeskRig : StationRig
     Services consoleServices = [this] {
         Services s = services;
         s.dialogs = &jobDialogs;
+        s.lender = &station.lender();
         return s;
     }();
     SqlMachineDb db{programFile(QStringLiteral("Dati.mdb"))};
@@ -133,7 +134,7 @@ struct DeskRig : StationRig
     FrmCall window{session, machines};
     Scheduler scheduler{services};
     ConsoleAuditRunner runner{port, programFolder()};
-    UnattendedCollector collector{services, modPublic(), station.Timer2, runner};
+    UnattendedCollector collector{services, station.lender(), station.Timer2, runner};
 };
 } // namespace
 
