@@ -284,42 +284,6 @@ private slots:
         QCOMPARE(r.machine.byteAt(2, MachineController::CommandRegister), quint8(0));
     }
 
-    void anEraseClearsTheResettableCountersOnly()
-    {
-        Rig r;
-        const MachineController &m = r.machine;
-        const auto counter = [&m](int i) {
-            return m.memory(2).mid(m.counterAddress(i), m.CounterLengths[size_t(i)]);
-        };
-        for (int i = 0; i < 9; ++i)
-            QVERIFY2(counter(i).count('\0') < counter(i).size(), "something counted to erase");
-        const QByteArray before = m.memory(1);
-        const quint8 erases = m.byteAt(2, 0x0B2F);
-        const int reads = m.readsWithReset();
-        QVERIFY(before.mid(0x7980 + 0x192, 147).count('\0') < 147);
-
-        r.time.rt.runFor(5000);
-        r.send(EraseWrite);
-        r.time.rt.runFor(1000);
-
-        QCOMPARE(m.eraseCount(), 1);
-        QCOMPARE(m.eraseTimes(), QList<qint64>({5000}));
-        for (int i = 0; i < 9; ++i)
-            QCOMPARE(counter(i), QByteArray(counter(i).size(), '\0'));
-        QCOMPARE(m.memory(2).mid(0x0AA0, 12), QByteArray(12, '\0')); // cash counters
-        QCOMPARE(m.memory(2).mid(0x0ABA, 3), QByteArray(3, '\0'));
-        QCOMPARE(m.byteAt(2, 0x0B2F), quint8(erases + 1));
-        QCOMPARE(m.readsWithReset(), reads + 1);
-        QCOMPARE(m.resetCount(), 0);
-        // Memory 1 loses the totals and event counts since the erase; the configuration, the
-        // totals since set-up and the event log stay.
-        QByteArray expected = before;
-        expected.replace(0x32B6 + 2549, 2549, QByteArray(2549, '\0'));
-        expected.replace(0x7980 + 0x192, 147, QByteArray(147, '\0'));
-        expected.replace(0x7980 + 0x6A, 2, m.memory(1).mid(0x7980 + 0x6A, 2)); // reads counted
-        QCOMPARE(m.memory(1), expected);
-    }
-
     void faultsShapeTheAnswers_data()
     {
         QTest::addColumn<QString>("faults");
@@ -683,6 +647,8 @@ private slots:
         time.rt.runFor(1000);
         const QList<QByteArray> after = auditOf(m, &converted);
         QVERIFY(converted);
+        QCOMPARE(m.eraseTimes(), QList<qint64>({3 * 3600 * 1000}));
+        QCOMPARE(m.resetCount(), 0);
 
         // The elements that count since the last erase, by record.
         const QHash<QByteArray, QList<int>> sinceErase = {
@@ -708,46 +674,30 @@ private slots:
         QCOMPARE(after, expected);
     }
 
-    void installWritesOnlyTheMissingFiles_data()
-    {
-        QTest::addColumn<QStringList>("present"); // files the operator has put there
-        QTest::addColumn<QStringList>("written");
-        QTest::newRow("empty folder: both")
-            << QStringList() << QStringList{"decod.asm", "address.asm"};
-        QTest::newRow("the operator's script stays")
-            << QStringList{"decod.asm"} << QStringList{"address.asm"};
-        QTest::newRow("no folder: an error") << QStringList{"missing/"} << QStringList();
-    }
+    // The operator's own files stay; a folder that is not there is an error.
     void installWritesOnlyTheMissingFiles()
     {
-        QFETCH(QStringList, present);
-        QFETCH(QStringList, written);
         QTemporaryDir tmp;
-        const bool missing = present.contains("missing/");
-        const QDir dir(tmp.filePath(missing ? "missing" : ""));
-        for (const QString &name : present) {
-            QFile f(dir.filePath(name));
-            if (!missing && f.open(QIODevice::WriteOnly))
-                f.write("OPERATOR\r\n");
-        }
+        const QDir dir(tmp.path());
+        QFile own(dir.filePath("decod.asm"));
+        QVERIFY(own.open(QIODevice::WriteOnly) && own.write("OPERATOR\r\n") == 10);
+        own.close();
         QStringList wrote;
         QString error;
-        QCOMPARE(DemoScripts::install(dir.path(), &wrote, &error), !missing);
-        QVERIFY2(!missing || error.startsWith("cannot write " + dir.filePath("decod.asm") + ": "),
+        QVERIFY(DemoScripts::install(dir.path(), &wrote, &error));
+        QCOMPARE(wrote, QStringList{dir.filePath("address.asm")});
+        QFile script(dir.filePath("decod.asm")), addresses(dir.filePath("address.asm"));
+        QVERIFY(script.open(QIODevice::ReadOnly) && addresses.open(QIODevice::ReadOnly));
+        QCOMPARE(script.readAll() + addresses.readAll(), "OPERATOR\r\n" + DemoScripts::addresses());
+        QVERIFY(script.remove());
+        wrote.clear();
+        QVERIFY(DemoScripts::install(dir.path(), &wrote, &error));
+        QCOMPARE(wrote, QStringList{dir.filePath("decod.asm")});
+        QVERIFY(script.open(QIODevice::ReadOnly));
+        QCOMPARE(script.readAll(), DemoScripts::script());
+        QVERIFY(!DemoScripts::install(dir.filePath("missing"), &wrote, &error));
+        QVERIFY2(error.startsWith("cannot write " + dir.filePath("missing/decod.asm") + ": "),
                  qPrintable(error));
-        QStringList expectedPaths;
-        for (const QString &name : written)
-            expectedPaths << dir.filePath(name);
-        QCOMPARE(wrote, expectedPaths);
-        for (const QString &name : {QStringLiteral("decod.asm"), QStringLiteral("address.asm")}) {
-            QFile f(dir.filePath(name));
-            const QByteArray demo = name == QLatin1String("decod.asm") ? DemoScripts::script()
-                                                                       : DemoScripts::addresses();
-            const QByteArray expected = missing ? "(none)"
-                                        : present.contains(name) ? "OPERATOR\r\n"
-                                                                 : demo;
-            QCOMPARE(f.open(QIODevice::ReadOnly) ? f.readAll() : "(none)", expected);
-        }
     }
 
     // Lines ended CR LF, none of them empty (an empty script line fails, an empty address line
