@@ -255,6 +255,30 @@ private slots:
             QCOMPARE(r.machine.requests().first().valid, recorded == 1);
     }
 
+    void writesLandInTheSelectedMemory_data()
+    {
+        QTest::addColumn<int>("command");
+        QTest::addColumn<int>("type");
+        QTest::newRow("D2 writes memory type 1") << 0xD2 << 1;
+        QTest::newRow("92 writes memory type 0") << 0x92 << 0;
+        QTest::newRow("82 writes memory type 2") << 0x82 << 2;
+    }
+    void writesLandInTheSelectedMemory()
+    {
+        QFETCH(int, command);
+        QFETCH(int, type);
+        Rig r;
+        const QByteArray data = QByteArray::fromHex("C0FFEE");
+        QList<QByteArray> expected;
+        for (int t : {0, 1, 2})
+            expected << (t == type ? data : r.machine.memory(t).mid(0x2000, 3));
+        r.send(request(9, command, 0x2000, data));
+        r.time.rt.runFor(1000);
+        QCOMPARE(r.answeredFrames(), QList<int>({9}));
+        for (int t : {0, 1, 2})
+            QCOMPARE(r.machine.memory(t).mid(0x2000, 3), expected[t]);
+    }
+
     void aResetStaysBusyForTheConfiguredStatusReads_data()
     {
         QTest::addColumn<int>("busyReads");
@@ -376,6 +400,8 @@ private slots:
                                              << "bad value for lost: \"1.5\"";
         QTest::newRow("unknown fault after a good one") << "lost=0.1,noise=0.1"
                                                         << "unknown fault \"noise\"";
+        QTest::newRow("seed that is no number") << "seed=x"
+                                                << "bad value for seed: \"x\"";
     }
     void faultListsParse()
     {
@@ -592,7 +618,16 @@ private slots:
         const QList<QByteArray> lines = auditOf(m, &converted);
         QVERIFY(converted);
         QCOMPARE(lines.size(), 106);
-        QCOMPARE(lines.mid(0, 1).value(0).split('*').value(1), QByteArray::number(m.profile().serial));
+        // The identity from the configuration; a model D carries neither variant nor option.
+        const MachineProfile &p = m.profile();
+        QByteArray model = QByteArrayList{"", "MQA", "MQB", "MQC", "MQD", "", "MQF"}.value(p.model);
+        if (p.model != 4)
+            model += QByteArray(p.variant == 1 ? "E" : "I") + (p.option == 2 ? "F" : "");
+        QCOMPARE(lines.mid(0, 3),
+                 QList<QByteArray>({"ID1*" + QByteArray::number(p.serial) + '*' + model + "*3*" +
+                                        QByteArray::number(p.serial % 1000) + "*MDB *" +
+                                        QByteArray::number(p.asset),
+                                    "ID4*2*978*978", "ID5*240506*0830"}));
         const auto e = [&lines](const char *id, int i) { return element(lines, id, i); };
         for (int i : {1, 3, 4})
             QCOMPARE(e("VA1", i), e("CA2", i) + e("DA2", i));

@@ -187,6 +187,7 @@ private slots:
         row("160 characters: one part", A160, "160/160", {A160});
         row("161 characters: two parts, the second of one character", A160 + "b", "320/161",
             {A160, "b"});
+        row("321 characters: three parts", A160 + A160 + "c", "480/321", {A160, A160, "c"});
         row("empty text: just Ctrl-Z", "", "160/0", {""});
         row("Ctrl-Z and ESC go as blanks, a line break counts two", "a\x1a\x1b\r\nb", "160/6",
             {"a  \r\nb"});
