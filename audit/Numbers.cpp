@@ -26,33 +26,13 @@ bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-qsizetype digitRun(QByteArrayView s, qsizetype from)
-{
-    qsizetype i = from;
-    while (i < s.size() && isDigit(s[i]))
-        ++i;
-    return i - from;
-}
-
-int hexDigit(char c)
-{
-    if (isDigit(c))
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Up to four digits are a 16-bit pattern and up to eight a 32-bit one, so &HFFFF is -1
 // while &H10000 is 65536. Longer forms are too large for any parameter.
 Scanned scanHex(QByteArrayView s)
 {
     quint64 pattern = 0;
-    qsizetype digits = 0;
-    for (qsizetype i = 2; i < s.size() && hexDigit(s[i]) >= 0; ++i, ++digits)
-        pattern = (pattern << 4 | quint64(hexDigit(s[i]))) & 0xFFFFFFFFu;
+    const char *first = s.data() + 2;
+    const qsizetype digits = std::from_chars(first, s.data() + s.size(), pattern, 16).ptr - first;
     if (digits == 0)
         return {};
     double value = std::numeric_limits<double>::infinity();
@@ -91,44 +71,22 @@ bool tooLarge(QByteArrayView form)
     return digitPower + exponent > 0;
 }
 
-// The value of a validated decimal form. A form too large for a double becomes an infinity,
-// which no range check lets through; one too small becomes 0.
-double decimalValue(QByteArrayView form)
-{
-    const bool negative = form.startsWith('-');
-    if (form.startsWith('-') || form.startsWith('+'))
-        form = form.sliced(1);
-    double value = 0;
-    const auto [end, error] = std::from_chars(form.begin(), form.end(), value);
-    Q_UNUSED(end);
-    if (error == std::errc::result_out_of_range)
-        value = tooLarge(form) ? std::numeric_limits<double>::infinity() : 0.0;
-    return negative ? -value : value;
-}
-
+// Digits with an optional point and exponent, after an optional sign. A form too large for a
+// double becomes an infinity, which no range check lets through; one too small becomes 0.
 Scanned scanDecimal(QByteArrayView s)
 {
-    qsizetype i = 0;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
-        ++i;
-    const qsizetype whole = digitRun(s, i);
-    i += whole;
-    qsizetype fraction = 0;
-    if (i < s.size() && s[i] == '.') {
-        fraction = digitRun(s, i + 1);
-        if (whole + fraction > 0)
-            i += 1 + fraction;
-    }
-    if (whole + fraction == 0)
+    const qsizetype sign = !s.isEmpty() && (s[0] == '+' || s[0] == '-') ? 1 : 0;
+    const QByteArrayView form = s.sliced(sign);
+    // A digit, or a point and a digit, first: from_chars alone would take "inf" and "nan" too.
+    if (form.isEmpty() ||
+        !(isDigit(form[0]) || (form[0] == '.' && form.size() > 1 && isDigit(form[1]))))
         return {};
-    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
-        qsizetype e = i + 1;
-        if (e < s.size() && (s[e] == '+' || s[e] == '-'))
-            ++e;
-        if (const qsizetype exponent = digitRun(s, e); exponent > 0)
-            i = e + exponent;
-    }
-    return {decimalValue(s.first(i)), i};
+    double value = 0;
+    const auto [end, error] = std::from_chars(form.data(), form.data() + form.size(), value);
+    const qsizetype length = end - form.data();
+    if (error == std::errc::result_out_of_range)
+        value = tooLarge(form.first(length)) ? std::numeric_limits<double>::infinity() : 0.0;
+    return {s.startsWith('-') ? -value : value, sign + length};
 }
 
 Scanned scanNumber(QByteArrayView s)

@@ -14,18 +14,13 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <functional>
 
 namespace {
-const char *const WeekdayNames[7] = {"Monday", "Tuesday",  "Wednesday", "Thursday",
-                                     "Friday", "Saturday", "Sunday"};
-const char *const MonthNames[12] = {"January",   "February", "March",    "April",
-                                    "May",       "June",     "July",     "August",
-                                    "September", "October",  "November", "December"};
-
 // Puts the value back in two digits when the operator leaves a box half typed or empty.
 class TwoDigitsOnLeave : public QObject
 {
@@ -50,6 +45,7 @@ FrmProgor::FrmProgor(const Services &services, Schedule &schedule, QWidget *pare
     : QWidget(parent), m_s(services), m_schedule(schedule)
 {
     setWindowTitle(QStringLiteral("Scheduler"));
+    const QLocale names(QLocale::English); // whatever the system's language
     const auto named = [](QWidget *w, const QString &name) {
         w->setObjectName(name);
         return w;
@@ -67,7 +63,7 @@ FrmProgor::FrmProgor(const Services &services, Schedule &schedule, QWidget *pare
     named(Frame1, QStringLiteral("Frame1"));
     auto *weekGrid = new QGridLayout(Frame1);
     for (int i = 0; i < 7; ++i) {
-        Check1[i] = new QCheckBox(QString::fromLatin1(WeekdayNames[i]), Frame1);
+        Check1[i] = new QCheckBox(names.dayName(i + 1), Frame1);
         named(Check1[i], QStringLiteral("Check1(%1)").arg(i));
         weekGrid->addWidget(Check1[i], i % 4, i / 4);
     }
@@ -76,7 +72,7 @@ FrmProgor::FrmProgor(const Services &services, Schedule &schedule, QWidget *pare
     named(Frame2, QStringLiteral("Frame2"));
     auto *monthGrid = new QGridLayout(Frame2);
     for (int i = 0; i < 12; ++i) {
-        Check2[i] = new QCheckBox(QString::fromLatin1(MonthNames[i]), Frame2);
+        Check2[i] = new QCheckBox(names.monthName(i + 1), Frame2);
         named(Check2[i], QStringLiteral("Check2(%1)").arg(i));
         monthGrid->addWidget(Check2[i], i % 6, i / 6);
     }
@@ -88,8 +84,8 @@ FrmProgor::FrmProgor(const Services &services, Schedule &schedule, QWidget *pare
     Combo2 = new QComboBox(Frame2);
     named(Combo2, QStringLiteral("Combo2"));
     Combo2->addItem(QStringLiteral("No one"));
-    for (const char *day : WeekdayNames)
-        Combo2->addItem(QString::fromLatin1(day));
+    for (int day = 1; day <= 7; ++day)
+        Combo2->addItem(names.dayName(day));
     auto *every = new QHBoxLayout;
     every->addWidget(Label1);
     every->addWidget(Combo1);
@@ -234,7 +230,6 @@ bool FrmProgor::showFor(const QString &number)
                                             "in memory are shown and saved in its place.")
                                  .arg(QDir::toNativeSeparators(m_schedule.path()), why),
                              MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("Error"));
-    m_schedule.fillDaysInMonth(m_s.clock->now().date().year());
     const int place = m_schedule.place(number);
     if (place < 0) {
         m_s.dialogs->message(QStringLiteral("The schedule is full: all %1 entries belong to other "

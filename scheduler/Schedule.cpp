@@ -68,9 +68,3 @@ bool Schedule::save(QString *why) const
         *why = f.errorString();
     return false;
 }
-
-void Schedule::fillDaysInMonth(int year)
-{
-    m_days = ::daysInMonth(year);
-    m_daysYear = year;
-}

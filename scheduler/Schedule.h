@@ -7,8 +7,7 @@
 #include <QString>
 #include <vector>
 
-// The schedule table (5001 entries, index 0-5000) with its file and the days-in-month table of
-// the current year. One instance lives for the whole run; the schedule window edits it and the
+// The schedule table (5001 entries, index 0-5000) with its file. One instance lives for the whole run; the schedule window edits it and the
 // periodic check reads it.
 class Schedule
 {
@@ -42,13 +41,7 @@ public:
     // Replaces the file as a whole, so that entries after a free one are gone from it too.
     bool save(QString *why = nullptr) const;
 
-    const DaysInMonth &daysInMonth() const { return m_days; }
-    int daysYear() const { return m_daysYear; }
-    void fillDaysInMonth(int year);
-
 private:
     QString m_path;
     std::vector<ScheduleRecord> m_records;
-    DaysInMonth m_days{};
-    int m_daysYear = 0;
 };

@@ -32,10 +32,6 @@ void ScheduleCheck::run()
     if (minute == m_lastScanned)
         return;
     m_lastScanned = minute;
-    // The table is filled at loading; a station running into a new year needs the new February.
-    if (m_schedule.daysYear() != now.date().year())
-        m_schedule.fillDaysInMonth(now.date().year());
-
     // Collected first: a handler of due() may open the schedule window, which reloads the table.
     struct Due
     {
@@ -46,7 +42,7 @@ void ScheduleCheck::run()
     QList<Due> found;
     for (int i = 0; i < m_schedule.size(); ++i) {
         const ScheduleRecord &r = m_schedule[i];
-        if (isDue(r, minute, m_schedule.daysInMonth()))
+        if (isDue(r, minute))
             found << Due{QString::fromLatin1(r.number()), r.numberText(), r.unattended()};
     }
     for (const Due &d : found) {

@@ -20,5 +20,4 @@ void Scheduler::loadAtStartUp()
                                             "station starts without scheduled calls.")
                                  .arg(QDir::toNativeSeparators(m_schedule.path()), why),
                              MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("Error"));
-    m_schedule.fillDaysInMonth(m_s.clock->now().date().year());
 }

@@ -24,7 +24,7 @@ public:
     // The schedule window; the call console opens it with showFor(number).
     FrmProgor &window() { return m_window; }
 
-    // Loads PROGOR.DAT and fills the days-in-month table for the clock's year. A file that
+    // Loads PROGOR.DAT. A file that
     // exists but cannot be read is reported; the station then runs without a schedule.
     void loadAtStartUp();
 

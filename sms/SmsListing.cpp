@@ -1,96 +1,51 @@
 #include "SmsListing.h"
 
+#include "Digits.h"
+
+#include <QRegularExpression>
+
 namespace SmsListing {
 namespace {
 const QByteArray Header = QByteArrayLiteral("+CMGL:");
 const QByteArray ReadHeader = QByteArrayLiteral("+CMGR:");
 constexpr int HeaderLength = 6;
 
-// Reads the decimal number at from, up to the first non-digit (0 when none); blanks before it
-// are skipped when skipBlanks is set.
-qint64 numberAt(const QByteArray &s, qsizetype from, qsizetype end, bool skipBlanks)
-{
-    qsizetype i = from;
-    if (skipBlanks)
-        while (i < end && s.at(i) == ' ')
-            ++i;
-    qint64 n = 0;
-    for (int digits = 0; i < end && s.at(i) >= '0' && s.at(i) <= '9' && digits < 18; ++i, ++digits)
-        n = n * 10 + (s.at(i) - '0');
-    return n;
-}
-
 // The generic form reads the index 7 characters after "+CMGL:" starts (one blank between); the
 // Telit form takes it from between "+CMGL:" and the first comma, blanks skipped.
 qint64 storageIndex(const QByteArray &s, qsizetype p1, qsizetype end, Form form)
 {
-    return form == Form::Telit ? numberAt(s, p1 + HeaderLength, end, true)
-                               : numberAt(s, p1 + 7, end, false);
+    qsizetype from = p1 + (form == Form::Telit ? HeaderLength : 7);
+    if (form == Form::Telit)
+        while (from < end && s.at(from) == ' ')
+            ++from;
+    return from < end ? digitRun(QByteArrayView(s).sliced(from, end - from)).value : 0;
 }
 
-QByteArray span(const QByteArray &s, qsizetype from, qsizetype length)
-{
-    return from < 0 || length <= 0 ? QByteArray() : s.mid(from, length);
-}
+// From the comma after the index on: the status, the number in quotes, an empty alpha field or
+// none, the time stamp's date and time, the rest of the header line, and the text line.
+const QRegularExpression GenericHeader(QStringLiteral(
+    R"re(,[^,\r]*,[^,\r](?<number>[^,\r]*)[^,\r],,?[^,\r](?<date>[^,\r]{8})[^,\r]*,(?<time>[^\r]{8})[^\r]*\r\n(?<text>[^\r]*)\r)re"));
+// The status, the number in quotes ending the header line, and the text line.
+const QRegularExpression TelitHeader(
+    QStringLiteral(R"re(,[^,\r]*,"(?<number>[^"\r]*)"\r\n(?<text>[^\r]*)\r\n)re"));
 
-// Searches within the header's own line: a field missing from a garbled header is never taken
-// from the lines that follow it.
-struct HeaderLine
+// The header whose first comma is at p2; the position the walk goes on from, or -1 when the
+// header does not have its form.
+qsizetype header(const QString &s, qsizetype p2, Form form, Message &m)
 {
-    const QByteArray &s;
-    qsizetype end;
-    qsizetype find(char c, qsizetype from) const
-    {
-        const qsizetype at = s.indexOf(c, from);
-        return at >= 0 && at < end ? at : -1;
+    const QRegularExpressionMatch match = (form == Form::Telit ? TelitHeader : GenericHeader)
+                                              .match(s, p2, QRegularExpression::NormalMatch,
+                                                     QRegularExpression::AnchorAtOffsetMatchOption);
+    if (!match.hasMatch())
+        return -1;
+    m.number = match.captured(u"number").toLatin1();
+    m.text = match.captured(u"text").toLatin1();
+    if (form == Form::Generic) {
+        m.date = swapEnds(match.captured(u"date").toLatin1());
+        m.time = match.captured(u"time").toLatin1();
     }
-};
-
-// Generic header whose first comma is at p2. Returns the position the walk goes on from.
-qsizetype genericHeader(const HeaderLine &h, qsizetype p2, Message &m)
-{
-    const QByteArray &s = h.s;
-    const qsizetype c = h.find(',', p2 + 1);
-    if (c < 0)
-        return -1;
-    const qsizetype p3 = c + 2;
-    const qsizetype p4 = h.find(',', p3 - 1);
-    if (p4 < 0)
-        return -1;
-    qsizetype p5 = h.find(',', p4 + 1);
-    if (p5 != p4 + 1)
-        p5 = p4; // no alpha field: the time stamp follows the number directly
-    const qsizetype p6 = h.find(',', p5 + 1);
-    if (p6 < 0)
-        return -1;
-    const qsizetype p7 = s.indexOf('\r', p6) + 2;
-    const qsizetype p8 = s.indexOf('\r', p7);
-    if (p7 < 2 || p8 < 0)
-        return -1;
-    m.number = span(s, p3, p4 - p3 - 1);
-    m.date = swapEnds(s.mid(p5 + 2, 8));
-    m.time = s.mid(p6 + 1, 8);
-    m.text = s.mid(p7, p8 - p7);
     m.parsed = true;
-    return p8;
-}
-
-qsizetype telitHeader(const HeaderLine &h, qsizetype p2, Message &m)
-{
-    const QByteArray &s = h.s;
-    const qsizetype p3 = h.find(',', p2 + 1);
-    if (p3 < 0)
-        return -1;
-    const qsizetype p4 = h.find('"', p3 + 2);
-    if (p4 < 0)
-        return -1;
-    const qsizetype p5 = s.indexOf("\r\n", p4 + 2);
-    if (p5 < 0)
-        return -1;
-    m.number = span(s, p3 + 2, p4 - p3 - 2);
-    m.text = span(s, p4 + 3, p5 - p4 - 3);
-    m.parsed = true;
-    return p5;
+    return match.capturedEnd(u"text");
 }
 
 // The quoted field at i ("..." without line ends or control characters); the position after it,
@@ -118,11 +73,9 @@ bool wellFormed(const QByteArray &s, qsizetype p1, qsizetype lineEnd)
     qsizetype i = p1 + HeaderLength;
     if (i >= lineEnd || s.at(i) != ' ')
         return false;
-    const qsizetype digits = ++i;
-    qint64 index = 0;
-    while (i < lineEnd && s.at(i) >= '0' && s.at(i) <= '9' && i - digits < 5)
-        index = index * 10 + (s.at(i++) - '0');
-    if (i == digits || index > MaxStorageIndex || i >= lineEnd || s.at(i) != ',')
+    const DigitRun index = digitRun(QByteArrayView(s).sliced(i + 1, lineEnd - i - 1), 5);
+    i += 1 + index.length;
+    if (index.length == 0 || index.value > MaxStorageIndex || i >= lineEnd || s.at(i) != ',')
         return false;
     const qsizetype status = i + 1;
     const qsizetype afterStatus = quotedField(s, status, lineEnd);
@@ -146,6 +99,7 @@ QByteArray swapEnds(const QByteArray &date)
 
 QList<Message> parse(const QByteArray &listing, Form form)
 {
+    const QString text = QString::fromLatin1(listing); // character for byte: the same positions
     QList<Message> out;
     qsizetype position = 0;
     for (;;) {
@@ -158,12 +112,10 @@ QList<Message> parse(const QByteArray &listing, Form form)
         Message m;
         m.header = int(p1);
         const qsizetype cr = listing.indexOf('\r', p1);
-        const HeaderLine line{listing, cr < 0 ? listing.size() : cr};
-        m.index = storageIndex(listing, p1, qMin(p2, line.end), form);
-        m.listed = wellFormed(listing, p1, line.end);
-        qsizetype next = -1;
-        if (p2 < line.end)
-            next = form == Form::Telit ? telitHeader(line, p2, m) : genericHeader(line, p2, m);
+        const qsizetype lineEnd = cr < 0 ? listing.size() : cr;
+        m.index = storageIndex(listing, p1, qMin(p2, lineEnd), form);
+        m.listed = wellFormed(listing, p1, lineEnd);
+        const qsizetype next = p2 < lineEnd ? header(text, p2, form, m) : -1;
         position = m.parsed ? next : p1 + HeaderLength;
         out << m;
     }

@@ -5,8 +5,8 @@
 #include <optional>
 
 // The modem's answer to the listing of all stored messages, taken apart header by header.
-// Positions follow the station's fixed arithmetic over the raw text, so a header the arithmetic
-// cannot follow is reported as unparsed, never guessed at. Whether a header was genuinely listed
+// Each header is matched against the form its modem lists in, so a header that does not have
+// it is reported as unparsed, never guessed at. Whether a header was genuinely listed
 // (and may be deleted by its index) is judged apart, on the header line's own fields.
 namespace SmsListing {
 

@@ -17,18 +17,3 @@ bool checkAutoBand(AtExchange &at)
     at.exchange("AT&W", 2000, {OK_});
     return change;
 }
-
-int leadingNumber(const QByteArray &text)
-{
-    int i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
-        ++i;
-    long long v = 0;
-    bool any = false;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9' && v < 1'000'000'000) {
-        v = v * 10 + (text[i] - '0');
-        any = true;
-        ++i;
-    }
-    return any ? int(v) : 0;
-}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Digits.h"
+
 #include <QByteArray>
 #include <QList>
 
@@ -12,9 +14,6 @@ void sendEach(AtExchange &at, const QList<QByteArray> &commands, int timeoutMs);
 // with "AT&W". Returns true when the selection was changed (the modem must be restarted).
 bool checkAutoBand(AtExchange &at);
 
-// The number at the start of text after leading blanks, as far as digits go (0 when none):
-// how the station reads numbers out of modem answers.
-int leadingNumber(const QByteArray &text);
 
 inline const QByteArray ModemChangedMessage =
     QByteArrayLiteral("Modified AUTO BAND.Close Program and Turn OFF/ON MODEM");

@@ -45,6 +45,29 @@ QString operatorName(const QByteArray &answer)
     return QStringLiteral(" Operator n\u00B0") + QString::fromLatin1(code);
 }
 
+StatusChange statusChange(const QByteArray &command, const QByteArray &buf)
+{
+    StatusChange c;
+    const int colon = buf.indexOf(':');
+    if (command == "AT+CGATT?") {
+        c.gprsShown = leadingNumber(buf.mid(colon + 1, 2)) != 0;
+    } else if (command == "AT+CSQ") {
+        // 99, which means "unknown", keeps its five low bits: 3.
+        const int comma = buf.indexOf(',');
+        if (colon >= 0 && comma > colon + 1)
+            c.signal = leadingNumber(buf.mid(colon + 1, comma - colon - 1)) & 31;
+    } else if (command == "AT+CREG?") {
+        if (const int status = ModemSteps::registrationStatus(buf); status >= 0)
+            c.registration = registrationFor(status);
+    } else if (command == "AT+COPS?") {
+        const int p = buf.indexOf('"') + 1;
+        const int q = p > 0 ? buf.indexOf('"', p) : -1;
+        if (q - p >= 1)
+            c.operatorText = operatorName(buf);
+    }
+    return c;
+}
+
 NetworkPolling::Answer NetworkPolling::ask(const QByteArray &command, bool errorLoses)
 {
     // Each query reads the port before it looks at the clock (see ExchangeRules).
@@ -63,34 +86,24 @@ void NetworkPolling::tick()
     w.Timer2.setEnabled(false);
     w.CONTROLLASMS();
 
-    struct Query
-    {
-        QByteArray command;
-        bool errorLoses;
-        void (NetworkPolling::*show)(const QByteArray &answer);
-        void (NetworkPolling::*timedOut)();
-    };
-    static const Query queries[] = {
-        {"AT+CGATT?", false, &NetworkPolling::showGprs, &NetworkPolling::hideGprs},
-        {"AT+CSQ", false, &NetworkPolling::showSignal, nullptr},
-        {"AT+CREG?", true, &NetworkPolling::showRegistration, nullptr},
-        {"AT+COPS?", true, &NetworkPolling::showOperator, nullptr},
-    };
+    // "ERROR" to the registration or the operator query loses the modem.
+    static const std::pair<QByteArray, bool> queries[] = {
+        {"AT+CGATT?", false}, {"AT+CSQ", false}, {"AT+CREG?", true}, {"AT+COPS?", true}};
     int timeouts = 0;
-    for (const Query &q : queries) {
+    for (const auto &[command, errorLoses] : queries) {
         if (!w.ComOK())
             return; // another window holds the port: polling rests
-        switch (ask(q.command, q.errorLoses)) {
+        switch (ask(command, errorLoses)) {
         case Answer::Error:
             lost();
             return;
         case Answer::TimedOut:
             ++timeouts;
-            if (q.timedOut)
-                (this->*q.timedOut)();
+            if (command == "AT+CGATT?")
+                w.ProgressBar2->setVisible(false);
             break;
         case Answer::Ok:
-            (this->*q.show)(w.at().buffer());
+            show(statusChange(command, w.at().buffer()));
             break;
         }
     }
@@ -100,51 +113,24 @@ void NetworkPolling::tick()
         lost();
 }
 
-void NetworkPolling::hideGprs()
+void NetworkPolling::show(const StatusChange &c)
 {
-    w.ProgressBar2->setVisible(false);
-}
-
-void NetworkPolling::showGprs(const QByteArray &buf)
-{
-    const int colon = buf.indexOf(':');
-    w.ProgressBar2->setVisible(leadingNumber(buf.mid(colon + 1, 2)) != 0);
-}
-
-// 99, which means "unknown", keeps its five low bits: 3.
-void NetworkPolling::showSignal(const QByteArray &buf)
-{
-    const int colon = buf.indexOf(':');
-    const int comma = buf.indexOf(',');
-    if (colon < 0 || comma <= colon + 1)
-        return;
-    const int level = leadingNumber(buf.mid(colon + 1, comma - colon - 1)) & 31;
-    w.ProgressBar1->setLevel(level);
-    w.ProgressBar2->setLevel(level);
-}
-
-void NetworkPolling::showRegistration(const QByteArray &buf)
-{
-    const int status = ModemSteps::registrationStatus(buf);
-    if (status < 0)
-        return;
-    w.tray().setIcon(1);
-    w.tray().setState(0);
-    w.enableCallAndSend(false);
-    const Registration r = registrationFor(status);
-    w.tray().setState(r.trayState);
-    w.enableCallAndSend(r.trayState == 1);
-    w.tray().setToolTip(r.toolTip);
-}
-
-void NetworkPolling::showOperator(const QByteArray &buf)
-{
-    const int p = buf.indexOf('"') + 1;
-    const int q = p > 0 ? buf.indexOf('"', p) : -1;
-    if (q - p < 1)
-        return;
-    w.Label1[3]->setText(QString::fromLatin1(buf.mid(p, q - p)));
-    w.Label1[3]->setText(operatorName(buf));
+    if (c.gprsShown)
+        w.ProgressBar2->setVisible(*c.gprsShown);
+    if (c.signal) {
+        w.ProgressBar1->setLevel(*c.signal);
+        w.ProgressBar2->setLevel(*c.signal);
+    }
+    if (c.registration) {
+        w.tray().setIcon(1);
+        w.tray().setState(0);
+        w.enableCallAndSend(false);
+        w.tray().setState(c.registration->trayState);
+        w.enableCallAndSend(c.registration->trayState == 1);
+        w.tray().setToolTip(c.registration->toolTip);
+    }
+    if (c.operatorText)
+        w.Label1[3]->setText(*c.operatorText);
 }
 
 void NetworkPolling::lost()

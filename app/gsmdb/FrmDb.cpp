@@ -23,6 +23,7 @@
 #include <QSqlQuery>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTranslator>
 #include <QVBoxLayout>
 
 namespace {
@@ -42,6 +43,33 @@ Nouns nounsOf(const QString &table)
     if (table == MachineTables::Operatori)
         return {"operator", "operators"};
     return {"event", "events"};
+}
+
+// Qt puts the count in for "%n" and leaves the word's English ending to a translator.
+class EnglishPlurals : public QTranslator
+{
+public:
+    bool isEmpty() const override { return false; }
+    QString translate(const char *, const char *source, const char *, int n) const override
+    {
+        QString text = QString::fromLatin1(source);
+        if (n < 0 || !text.contains(QLatin1String("(s)")))
+            return {};
+        return text.replace(QLatin1String("(s)"), n == 1 ? QString() : QStringLiteral("s"));
+    }
+};
+
+// "1 machine", "2 machines" and so on for the records of a table.
+QString counted(const QString &table, int n)
+{
+    static EnglishPlurals plurals;
+    static const bool installed = QCoreApplication::installTranslator(&plurals);
+    Q_UNUSED(installed);
+    const char *text = table == MachineTables::Distributori   ? "%n machine(s)"
+                       : table == MachineTables::PuntiVendita ? "%n sale point(s)"
+                       : table == MachineTables::Operatori    ? "%n operator(s)"
+                                                              : "%n event(s)";
+    return QCoreApplication::translate("FrmDb", text, nullptr, n);
 }
 
 QString nameTableOf(const QString &field)
@@ -241,10 +269,10 @@ void TableTab::refreshCount()
 {
     const int total = model->totalRows();
     if (model->search().isEmpty())
-        countLabel->setText(QStringLiteral("%1 %2").arg(total).arg(noun(total)));
+        countLabel->setText(counted(m_table, total));
     else
         countLabel->setText(
-            QStringLiteral("%1 of %2 %3").arg(model->matchingRows()).arg(total).arg(noun(total)));
+            QStringLiteral("%1 of %2").arg(model->matchingRows()).arg(counted(m_table, total)));
 }
 
 void TableTab::reload()
@@ -292,7 +320,7 @@ void TableTab::deleteSelected()
             text =
                 QStringLiteral("Delete %1 \"%2\"?").arg(noun(1), r.value(QStringLiteral("Name")));
     } else {
-        text = QStringLiteral("Delete %1 %2?").arg(rows.size()).arg(noun(int(rows.size())));
+        text = QStringLiteral("Delete %1?").arg(counted(m_table, int(rows.size())));
     }
     const QString referring = m_table == MachineTables::PuntiVendita ? QStringLiteral("Sale point")
                               : m_table == MachineTables::Operatori  ? QStringLiteral("Operator")
@@ -304,9 +332,8 @@ void TableTab::deleteSelected()
                                             model->recordAt(row).value(QStringLiteral("Name")));
         if (naming > 0)
             text += QStringLiteral("\n%1 %2 %3 and %4 the %5.")
-                        .arg(naming)
-                        .arg(naming == 1 ? QStringLiteral("machine names")
-                                         : QStringLiteral("machines name"))
+                        .arg(counted(MachineTables::Distributori, naming))
+                        .arg(naming == 1 ? QStringLiteral("names") : QStringLiteral("name"))
                         .arg(rows.size() == 1 ? QStringLiteral("it") : QStringLiteral("them"))
                         .arg(naming == 1 ? QStringLiteral("keeps") : QStringLiteral("keep"))
                         .arg(rows.size() == 1 ? QStringLiteral("name") : QStringLiteral("names"));
@@ -389,9 +416,8 @@ void TableTab::exportCsv()
                           MsgButtons::Ok, MsgIcon::Critical);
         return;
     }
-    m_dialogs.message(QStringLiteral("%1 %2 written to %3.")
-                          .arg(rows)
-                          .arg(noun(rows), QFileInfo(path).fileName()),
+    m_dialogs.message(QStringLiteral("%1 written to %2.")
+                          .arg(counted(m_table, rows), QFileInfo(path).fileName()),
                       MsgButtons::Ok, MsgIcon::Information);
 }
 
@@ -471,14 +497,11 @@ void EventsTab::refreshCount()
 {
     const int total = model->totalRows();
     if (model->eventFilter() == EventsModel::Filter())
-        countLabel->setText(QStringLiteral("%1 %2").arg(total).arg(
-            total == 1 ? QStringLiteral("event") : QStringLiteral("events")));
+        countLabel->setText(counted(MachineTables::Eventi, total));
     else
-        countLabel->setText(
-            QStringLiteral("%1 of %2 %3")
-                .arg(model->matchingRows())
-                .arg(total)
-                .arg(total == 1 ? QStringLiteral("event") : QStringLiteral("events")));
+        countLabel->setText(QStringLiteral("%1 of %2")
+                                .arg(model->matchingRows())
+                                .arg(counted(MachineTables::Eventi, total)));
 }
 
 void EventsTab::exportCsv()
@@ -496,10 +519,8 @@ void EventsTab::exportCsv()
                           MsgButtons::Ok, MsgIcon::Critical);
         return;
     }
-    m_dialogs.message(QStringLiteral("%1 %2 written to %3.")
-                          .arg(rows)
-                          .arg(rows == 1 ? QStringLiteral("event") : QStringLiteral("events"),
-                               QFileInfo(path).fileName()),
+    m_dialogs.message(QStringLiteral("%1 written to %2.")
+                          .arg(counted(MachineTables::Eventi, rows), QFileInfo(path).fileName()),
                       MsgButtons::Ok, MsgIcon::Information);
 }
 

@@ -95,8 +95,6 @@ void ConversionRun::runs_data()
         << QByteArray("VA2****13312\r\n");
     QTest::newRow("no decod.asm") << QByteArray() << cash << whole << out << FileError
                                   << QList<int>() << QByteArray();
-    QTest::newRow("no address.asm")
-        << script << QByteArray() << whole << out << FileError << QList<int>() << QByteArray();
     QTest::newRow("output folder missing") << script << cash << whole << "missing/out.txt"
                                            << FileError << QList<int>() << QByteArray();
 }

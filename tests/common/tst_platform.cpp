@@ -1,4 +1,3 @@
-#include "Clock.h"
 #include "Dialogs.h"
 #include "LoopbackPort.h"
 #include "Runtime.h"
@@ -53,31 +52,6 @@ private slots:
         QCOMPARE(port.settings(), valid ? text : before);
     }
 
-    void loopbackPortBehavesLikeALine()
-    {
-        VirtualTimeScope vt;
-        LoopbackPort port;
-        Mirror dev;
-        port.plug(2, &dev);
-        port.setCommPort(1);
-        QVERIFY(!port.open()); // nothing on port 1
-        port.setCommPort(2);
-        QVERIFY(port.open());
-        QVERIFY(!port.open()); // already open
-        port.write("hello");
-        QCOMPARE(port.inBufferCount(), 0);
-        vt.rt.runFor(10);
-        QCOMPARE(port.read(2), QByteArray("he"));
-        QCOMPARE(port.readAll(), QByteArray("llo"));
-        port.write("late");
-        port.close();
-        vt.rt.runFor(20);
-        QVERIFY(port.open());
-        QCOMPARE(port.inBufferCount(), 0); // what came while closed is lost
-        QVERIFY(port.carrierDetect());
-        QCOMPARE(port.written(), QByteArray("hellolate"));
-    }
-
     void receiveEventFiresPerByteWhileThresholdIsSet()
     {
         VirtualTimeScope vt;
@@ -93,23 +67,6 @@ private slots:
         port.write("xyz");
         vt.rt.runFor(10);
         QCOMPARE(spy.count(), 3);
-    }
-
-    void scriptedDialogsRecordAndAnswer()
-    {
-        ScriptedDialogs script;
-        Dialogs &d = script; // the interface's default arguments
-        script.answerNext(MsgResult::Cancel);
-        QCOMPARE(d.message("NO GSM FOUND!", MsgButtons::RetryCancel, MsgIcon::Critical, "ERROR"),
-                 MsgResult::Cancel);
-        QCOMPARE(d.message("again", MsgButtons::RetryCancel), MsgResult::Cancel);
-        QCOMPARE(d.message("sure?", MsgButtons::YesNo), MsgResult::No);
-        QCOMPARE(script.messages(), QStringList({"ERROR|NO GSM FOUND!", "|again", "|sure?"}));
-        QCOMPARE(script.shown().first().icon, MsgIcon::Critical);
-        QCOMPARE(script.shown().first().buttons, MsgButtons::RetryCancel);
-        QCOMPARE(d.saveFile("Save", "*.prm", ".", {}), QString());
-        script.chooseFileNext("/tmp/x.prm");
-        QCOMPARE(d.saveFile("Save", "*.prm", ".", {}), QString("/tmp/x.prm"));
     }
 
     // Once the program ends no port opens, nothing is written and no box is shown, whichever
@@ -147,18 +104,6 @@ private slots:
         first.reset();
         SingleInstance third("KVX4417", dir.path());
         QVERIFY(third.acquire());
-    }
-
-    void fakeClockRunsOnVirtualTime()
-    {
-        VirtualTimeScope vt;
-        FakeClock c(QDateTime(QDate(2005, 3, 21), QTime(10, 15)));
-        vt.rt.runFor(90'000);
-        QCOMPARE(c.now(), QDateTime(QDate(2005, 3, 21), QTime(10, 16, 30)));
-        for (int i = 0; i < 1000; ++i) {
-            const double r = c.rnd();
-            QVERIFY(r >= 0.0 && r < 1.0);
-        }
     }
 };
 

@@ -118,6 +118,31 @@ private slots:
         QCOMPARE(second.process().readAllStandardOutput(), QByteArray());
         QCOMPARE(first.process().state(), QProcess::Running);
     }
+
+    void badSimulatorOptionsAreUsageErrors_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QByteArray>("message");
+        QTest::newRow("unknown fault") << QStringList{"--machine", "5550001:noise=1"}
+                                       << QByteArray("gsmsim: --machine 5550001:noise=1: unknown "
+                                                     "fault \"noise\"\n");
+        QTest::newRow("no number") << QStringList{"--machine", ":lost=0.1"}
+                                   << QByteArray("gsmsim: --machine needs a number\n");
+        QTest::newRow("dial delay that is no number")
+            << QStringList{"--dial-delay", "soon"}
+            << QByteArray("gsmsim: bad --dial-delay \"soon\"\n");
+    }
+    void badSimulatorOptionsAreUsageErrors()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, message);
+        QProcess p;
+        p.start(QStringLiteral(GSMSIM), args);
+        QVERIFY(p.waitForFinished(10'000));
+        QCOMPARE(p.exitCode(), 2);
+        QCOMPARE(p.readAllStandardError(), message);
+        QCOMPARE(p.readAllStandardOutput(), QByteArray());
+    }
 };
 
 QTEST_GUILESS_MAIN(StationProcessTest)

@@ -19,7 +19,7 @@ QString fields(const ScheduleRecord &r)
 }
 } // namespace
 
-// PROGOR.DAT: 128-byte records whose first 21 bytes hold the packed fields; and the calendar.
+// PROGOR.DAT: 128-byte records whose first 21 bytes hold the packed fields.
 class FileTest : public QObject
 {
     Q_OBJECT
@@ -118,25 +118,6 @@ private slots:
         QFETCH(int, bytes);
         QFETCH(int, records);
         QCOMPARE(Schedule(path()).readBytes(QByteArray(bytes, '7')), records);
-    }
-
-    void leapYears_data()
-    {
-        QTest::addColumn<int>("year");
-        QTest::addColumn<int>("february");
-        QTest::newRow("1900: a century") << 1900 << 28;
-        QTest::newRow("2000: a fourth century") << 2000 << 29;
-        QTest::newRow("2023") << 2023 << 28;
-        QTest::newRow("2024") << 2024 << 29;
-    }
-    void leapYears()
-    {
-        QFETCH(int, year);
-        QFETCH(int, february);
-        Schedule s(path());
-        s.fillDaysInMonth(year);
-        const DaysInMonth expected = {31, quint8(february), 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-        QCOMPARE(s.daysInMonth(), expected);
     }
 };
 

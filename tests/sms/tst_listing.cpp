@@ -6,7 +6,7 @@ using namespace SmsListing;
 Q_DECLARE_METATYPE(SmsListing::Form)
 Q_DECLARE_METATYPE(SmsListing::Outcome)
 
-// The listing is taken apart by fixed position arithmetic; these are the shapes modems send
+// The listing taken apart header by header; these are the shapes modems send
 // and the shapes a garbled or cut answer takes.
 class ListingTest : public QObject
 {

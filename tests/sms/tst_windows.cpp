@@ -105,42 +105,28 @@ private slots:
         QCOMPARE(f.text + "->" + f.number, forward);
     }
 
-    // Filed with empty machine fields, the number cut to 15 characters and the text to 160.
-    void anUnknownSenderIsShownCompactAndFiledWithoutMachine()
-    {
-        SmsRig r;
-        seedFleet(r);
-        r.viewer.insertItem(1, message(4, "+390123456789012", X160 + "y"));
-        r.viewer.showWindow();
-        QVERIFY(!r.viewer.machineShown() && r.viewer.Label1[1]->isHidden());
-        QCOMPARE(r.viewer.Label2[0]->text(), QString("+390123456789012"));
-        QCOMPARE(r.viewer.TextSms->toPlainText(), QString(X160 + "y"));
-        // Only the last OK closes the window, not its title bar.
-        QVERIFY(!r.viewer.close());
-        QVERIFY(!(r.viewer.windowFlags() & Qt::WindowCloseButtonHint));
-        r.viewer.Command1_Click();
-        QCOMPARE(r.events(), QStringList{"+39012345678901|21/03/05 10:15:00|" + X160 + "|||"});
-        QVERIFY(!r.viewer.isVisible() && !r.viewer.isLoaded());
-    }
-
-    void aKnownMachineIsShownInFullAndTheQueueMovesOn()
+    // A known machine shown in full, then an unknown sender shown compact and filed with empty
+    // machine fields, its number cut to 15 characters and its text to 160.
+    void theQueueIsShownAndFiledInTurn()
     {
         SmsRig r;
         seedFleet(r);
         r.viewer.insertItem(1, message(1, "+39111", "DOOR"));
-        r.viewer.insertItem(2, message(2, "+39012345678901", X160)); // 15 and 160 kept
+        r.viewer.insertItem(2, message(4, "+390123456789012", X160 + "y"));
         r.viewer.showWindow();
         const int fullHeight = r.viewer.height();
         QVERIFY(r.viewer.machineShown() && !r.viewer.Label1[3]->isHidden());
         r.viewer.Command1_Click();
-        QVERIFY(r.viewer.isVisible());
-        QCOMPARE(r.viewer.Label2[0]->text(), QString("+39012345678901"));
+        QVERIFY(r.viewer.isVisible() && !r.viewer.machineShown());
+        QVERIFY(r.viewer.Label1[1]->isHidden());
+        QCOMPARE(r.viewer.Label2[0]->text(), QString("+390123456789012"));
+        QCOMPARE(r.viewer.TextSms->toPlainText(), QString(X160 + "y"));
         QCOMPARE(fullHeight - r.viewer.height(), 1000 / 15);
-        // The machine of the previous message does not stick to an unknown sender.
+        QVERIFY(!r.viewer.close()); // only the last OK closes it, not its title bar
         r.viewer.Command1_Click();
         QCOMPARE(r.events(), QStringList({"+39111|21/03/05 10:15:00|DOOR|Coffee 7|Bar Roma|Rossi",
                                           "+39012345678901|21/03/05 10:15:00|" + X160 + "|||"}));
-        QVERIFY(!r.viewer.isLoaded());
+        QVERIFY(!r.viewer.isVisible() && !r.viewer.isLoaded());
     }
 
     // "Send" hands the composed text and destination to the send window; the message stays.

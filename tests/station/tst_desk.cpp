@@ -42,7 +42,10 @@ private slots:
                                         "2|+392|22/03/05|11:16|DOOR OPEN"}));
         QCOMPARE(r.store.count(), 0);
 
-        QCOMPARE(r.station.ProgressBar1->level(), 23);
+        QCOMPARE(r.station.ProgressBar1->level() * 100 + r.station.ProgressBar2->level(), 2323);
+        QVERIFY(r.station.ProgressBar2->isVisibleTo(&r.station));
+        QVERIFY(r.station.mnuCall->isEnabled() && r.station.mnuSSMS->isEnabled());
+        QCOMPARE(r.tray.icon() * 10 + r.tray.state(), 11);
         QCOMPARE(r.station.Label1[3]->text(), QString(" OMNITEL"));
         QCOMPARE(r.tray.toolTip(), QString("Connect Home network"));
 

