@@ -12,6 +12,35 @@
 
 #include <QDir>
 
+namespace {
+// The window being opened takes the modem over from the one it closes, whose unload handed the
+// port back to the station: the station must not poll it meanwhile.
+void takeOver(WindowOpener &other, Timer &polling)
+{
+    if (!other.isLoaded())
+        return;
+    other.unload();
+    modPublic().StationActive = false;
+    polling.setEnabled(false);
+}
+} // namespace
+
+// The console as the send window sees it: closing it hands the port to the send window.
+class CallDesk::ConsoleForSend : public WindowOpener
+{
+public:
+    ConsoleForSend(WindowOpener &console, Timer &polling) : m_console(console), m_polling(polling)
+    {
+    }
+    void show() override { m_console.show(); }
+    bool isLoaded() const override { return m_console.isLoaded(); }
+    void unload() override { takeOver(m_console, m_polling); }
+
+private:
+    WindowOpener &m_console;
+    Timer &m_polling;
+};
+
 CallDesk::CallDesk(FrmStGSM &station, const Services &services, CallQueue &queue,
                    FrmSend &sendWindow)
     : m_station(station), m_send(sendWindow),
@@ -35,10 +64,10 @@ CallDesk::CallDesk(FrmStGSM &station, const Services &services, CallQueue &queue
     // The two windows close each other: either one holds the modem while it is open.
     m_window->setOnLoad([this] {
         m_station.hide();
-        if (m_send.opener().isLoaded())
-            m_send.opener().unload();
+        takeOver(m_send.opener(), m_station.Timer2);
     });
-    m_send.setCallConsole(m_window.get());
+    m_consoleForSend = std::make_unique<ConsoleForSend>(*m_window, station.Timer2);
+    m_send.setCallConsole(m_consoleForSend.get());
     station.setCallConsole(m_window.get());
 }
 

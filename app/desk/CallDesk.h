@@ -36,4 +36,6 @@ private:
     std::unique_ptr<MachineLink> m_link;
     std::unique_ptr<CallSession> m_session;
     std::unique_ptr<FrmCall> m_window;
+    class ConsoleForSend;
+    std::unique_ptr<ConsoleForSend> m_consoleForSend;
 };
