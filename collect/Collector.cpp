@@ -176,7 +176,7 @@ int Collector::run(const CollectOptions &o, int portCount)
         return refuse(Failed, QStringLiteral("failed: interrupted"));
     }
 
-    CollectJob job(m_port, o.home, m_state);
+    CollectJob job(m_port, o.home);
     connect(&job, &CollectJob::line, this, [this](const QString &l) { m_log.line(l); });
     connect(&job, &CollectJob::progress, this,
             [this](int value, int maximum) { m_log.progress(value, maximum); });

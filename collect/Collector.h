@@ -1,7 +1,6 @@
 #pragma once
 
 #include "CollectOptions.h"
-#include "ModPublic.h"
 
 #include <QObject>
 
@@ -38,7 +37,6 @@ private:
     SerialPort &m_port;
     CollectLog &m_log;
     QString m_lockDir;
-    ModPublic m_state;
     int m_registrationWaitMs = 60000;
     bool m_aborted = false;
     CollectJob *m_job = nullptr;

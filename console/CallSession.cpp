@@ -6,6 +6,7 @@
 #include "MachineLink.h"
 #include "MemoryMap.h"
 #include "ModPublic.h"
+#include "LinkState.h"
 #include "Runtime.h"
 #include "SerialPort.h"
 #include "TrayIcon.h"
@@ -37,26 +38,50 @@ int judgeDial(const QByteArray &answer)
 }
 } // namespace
 
-CallSession::CallSession(const Services &services, ModPublic &state, MachineLink &link,
-                         ::Timer &pollingTimer, ::Timer &scheduleTimer, QObject *parent)
-    : QObject(parent), m_s(services), m(state), m_link(link), m_pollingTimer(pollingTimer),
-      m_scheduleTimer(scheduleTimer)
+CallSession::CallSession(const Services &services, ::Timer &pollingTimer, ::Timer &scheduleTimer,
+                         QObject *parent)
+    : QObject(parent), m_s(services), m_pollingTimer(pollingTimer), m_scheduleTimer(scheduleTimer)
 {
     // One-shot time-outs: a tick only switches its timer off, and the waits watch for that.
     connect(&Timer1, &::Timer::tick, this, [this] { Timer1.stop(); });
     connect(&Timer2, &::Timer::tick, this, [this] { Timer2.stop(); });
+    newCall();
 }
 
-CallSession::~CallSession()
+CallSession::~CallSession() = default;
+
+LinkState &CallSession::call()
 {
-    if (m_link.console() == this)
-        m_link.setConsole(nullptr);
+    return m_link->state;
+}
+
+void CallSession::newCall()
+{
+    m_link = std::make_unique<MachineLink>(*m_s.port, *m_s.dialogs, m_pollingTimer,
+                                           m_scheduleTimer);
+    m_link->setAppFolder(m_s.appFolder);
+    m_link->setClock(m_s.clock);
+    m_link->setConsole(this);
+    connect(&m_link->engine, &TransferEngine::ended, this, &CallSession::transferEnded);
+    connect(&m_link->dialogue, &ResetDialogue::finished, this, &CallSession::dialogueFinished);
+    // After the engine's own handler: the batch has just been built.
+    connect(&m_link->engine.Timer, &::Timer::tick, this, [this] {
+        emit batchBuilt(m_link->engine.batchCount() + 1);
+    });
+}
+
+void CallSession::beginCommand()
+{
+    // A command that dials starts a new call with a fresh link; one that finds the call up
+    // goes on in it.
+    if (!callUp())
+        newCall();
 }
 
 bool CallSession::busy() const
 {
-    return m_link.engine.Timer.isEnabled() || m_link.engine.Timer8.isEnabled() ||
-           m_link.engine.Timer9.isEnabled() || m_link.dialogue.running() ||
+    return m_link->engine.Timer.isEnabled() || m_link->engine.Timer8.isEnabled() ||
+           m_link->engine.Timer9.isEnabled() || m_link->dialogue.running() ||
            Label2 == QLatin1String("Wait for logon...");
 }
 
@@ -70,10 +95,8 @@ void CallSession::makeProgramFolderCurrent()
 
 void CallSession::load()
 {
-    m.BadFrameCount = 0;
-    m.FileCancelled = false;
+    newCall();
     makeProgramFolderCurrent();
-    m_link.setConsole(this);
     enabled.fill(false);
     notify();
 }
@@ -82,11 +105,11 @@ void CallSession::unload()
 {
     makeProgramFolderCurrent();
     if (callUp()) {
-        m.RxTimeoutCount = 0;
+        call().RxTimeoutCount = 0;
         Command4_Click();
         CntrEnable();
     }
-    m.StationActive = true;
+    modPublic().StationActive = true;
     m_pollingTimer.setInterval(100);
     m_pollingTimer.start();
 }
@@ -205,7 +228,7 @@ void CallSession::Login(bool &loggedOn)
         Label2 = Connected;
         loggedOn = true;
         Timer1.stop();
-        m_link.engine.Timer13.start();
+        m_link->engine.Timer13.start();
         notify();
         emit callStateChanged(true);
         m_dial.pause(LineSettleMs);
@@ -252,16 +275,16 @@ void CallSession::Command4_Click()
 {
     makeProgramFolderCurrent();
     setProgressValue(0);
-    m.RxTimeoutCount = 0;
-    m.LinkActive = false;
-    m_link.box.clear();
-    m.RxFrame.clear();
-    m_link.engine.stopTimers();
-    m_link.engine.Timer13.stop();
+    call().RxTimeoutCount = 0;
+    call().LinkActive = false;
+    m_link->box.clear();
+    call().RxFrame.clear();
+    m_link->engine.stopTimers();
+    m_link->engine.Timer13.stop();
     if (Command6Caption == Abrogate) {
         Command6Caption = ResetCaption;
         Label10.clear();
-        m_link.dialogue.stop();
+        m_link->dialogue.stop();
     }
     Logoff(QString());
     enableButtons({Disconnect, Data, ResetAlarm, All, Select, Audit, TelemetryRead, TelemetryWrite},
@@ -281,48 +304,52 @@ bool CallSession::dialIfNeeded()
 
 void CallSession::clearReceiveState()
 {
-    m_link.box.clear();
-    m.RxFrame.clear();
+    m_link->box.clear();
+    call().RxFrame.clear();
 }
 
 // --- Commands --------------------------------------------------------------------------------
 
 void CallSession::Command2_Click()
 {
-    m.RxTimeoutCount = 0;
+    beginCommand();
+    call().RxTimeoutCount = 0;
     if (Label1.isEmpty() || !dialIfNeeded())
         return;
-    m.ResetAfterWrite = false;
+    call().ResetAfterWrite = false;
     setCommands(false);
-    m.ConfigImage.fill('\0', 12928);
-    m_link.engine.start(1);
+    call().ConfigImage.fill('\0', MachineFiles::ConfigImageSize);
+    m_link->engine.start(TransferMode::ReadConfig);
 }
 
 void CallSession::Command7_Click()
 {
-    m.FileCancelled = false;
-    m.RxTimeoutCount = 0;
-    if (!LoadConfigFile() || Label1.isEmpty() || m.FileCancelled || !dialIfNeeded())
+    beginCommand();
+    call().FileCancelled = false;
+    call().RxTimeoutCount = 0;
+    if (!LoadConfigFile() || Label1.isEmpty() || call().FileCancelled || !dialIfNeeded())
         return;
-    m.ResetAfterWrite = false;
+    call().ResetAfterWrite = false;
     setCommands(false);
-    m_link.engine.start(2);
+    m_link->engine.start(TransferMode::WriteConfig);
 }
 
 void CallSession::Command8_Click()
 {
-    m.RxTimeoutCount = 0;
-    m.FileCancelled = false;
+    beginCommand();
+    call().RxTimeoutCount = 0;
+    call().FileCancelled = false;
     clearReceiveState();
-    if (!LoadConfigFile() || Label1.isEmpty() || m.FileCancelled)
+    if (!LoadConfigFile() || Label1.isEmpty() || call().FileCancelled)
         return;
     const MachineFiles::Result r = MachineFiles::loadSnapshotFile(
-        MachineFiles::snapshotPath(m_s.appFolder, Label1), Label1, m.SnapshotImage);
+        MachineFiles::snapshotPath(m_s.appFolder, Label1), Label1, call().SnapshotImage);
     if (!r.ok()) {
         m_s.dialogs->message(r.text, MsgButtons::Ok, r.icon, r.title);
         return;
     }
-    if (m.ConfigImage.left(12928) == m.SnapshotImage.left(12928)) {
+    if (call().ConfigImage.left(MachineFiles::ConfigImageSize) ==
+        call().SnapshotImage.left(MachineFiles::ConfigImageSize)) {
         m_s.dialogs->message(QStringLiteral(" No differents found! "), MsgButtons::Ok,
                              MsgIcon::Information);
         enableButtons({Data, All, Select}, true);
@@ -330,60 +357,64 @@ void CallSession::Command8_Click()
     }
     if (!dialIfNeeded())
         return;
-    m.ResetAfterWrite = false;
+    call().ResetAfterWrite = false;
     setCommands(false);
-    m_link.engine.start(3);
+    m_link->engine.start(TransferMode::WriteChanged);
 }
 
 void CallSession::Command9_Click()
 {
+    beginCommand();
     if (Label1.isEmpty() || !dialIfNeeded())
         return;
-    m.LinkActive = true;
-    m.TransferStart = true;
-    m.ResetAfterWrite = false;
-    m.TransferMode = 5;
+    call().LinkActive = true;
+    call().TransferStart = true;
+    call().ResetAfterWrite = false;
+    call().mode = TransferMode::ReadAudit;
     clearReceiveState();
     if (!readPointers())
         return;
     setCommands(false);
-    for (MapRecord &r : m.MapRecords)
+    for (MapRecord &r : call().MapRecords)
         r = MapRecord{255, 255, 255};
-    m_link.engine.start(5);
+    m_link->engine.start(TransferMode::ReadAudit);
 }
 
 void CallSession::Command10_Click()
 {
+    beginCommand();
     if (Label1.isEmpty() || !dialIfNeeded())
         return;
-    m.ResetAfterWrite = false;
-    m.TelemetryImage = QByteArray(MachineFiles::TelemetryImageSize, '\0');
+    call().ResetAfterWrite = false;
+    call().TelemetryImage = QByteArray(MachineFiles::TelemetryImageSize, '\0');
     setCommands(false);
-    m_link.engine.start(6);
+    m_link->engine.start(TransferMode::ReadTelemetry);
 }
 
 void CallSession::Command12_Click()
 {
-    m.FileCancelled = false;
-    m.RxTimeoutCount = 0;
-    if (!LoadTelemetryFile() || Label1.isEmpty() || m.FileCancelled || !dialIfNeeded())
+    beginCommand();
+    call().FileCancelled = false;
+    call().RxTimeoutCount = 0;
+    if (!LoadTelemetryFile() || Label1.isEmpty() || call().FileCancelled || !dialIfNeeded())
         return;
-    m.ResetAfterWrite = false;
+    call().ResetAfterWrite = false;
     setCommands(false);
-    m_link.engine.start(7);
+    m_link->engine.start(TransferMode::WriteTelemetry);
 }
 
 void CallSession::Command6_Click()
 {
-    m.FileCancelled = false;
-    m.RxTimeoutCount = 0;
+    call().FileCancelled = false;
+    call().RxTimeoutCount = 0;
     if (Command6Caption == Abrogate) {
         Command6Caption = ResetCaption;
         Label10.clear();
-        m_link.dialogue.stop();
+        m_link->dialogue.stop();
         setCommands(true);
         return;
     }
+    beginCommand();
     if (Label1.isEmpty() || !dialIfNeeded())
         return;
     Command6Caption = Abrogate;
@@ -392,7 +423,7 @@ void CallSession::Command6_Click()
     enableButtons({ResetAlarm}, true);
     m_scheduleTimer.stop();
     m_scheduleTimer.start();
-    m_link.dialogue.startReset();
+    m_link->dialogue.startReset();
 }
 
 // --- Pointer read ------------------------------------------------------------------------------
@@ -409,15 +440,17 @@ bool CallSession::readPointers()
         bool timedOut = false;
         QByteArray replies[2];
         for (int i = 0; i < 2 && !timedOut; ++i) {
-            m.FrameSlots[i] = MemoryMap::pointerRequest(i);
+            call().FrameSlots[i] = MemoryMap::pointerRequest(i);
             ExchangeRules rules;
-            rules.markers = {QByteArray(1, '\x04')};
-            timedOut = m_dial.exchange(m.FrameSlots[i], DialTimeoutMs, rules, QByteArray()) < 0;
-            replies[i] = m_dial.buffer();
+            rules.judge = [i](const QByteArray &received) {
+                return MemoryMap::replyStart(received, i) >= 0 ? 0 : -1;
+            };
+            timedOut = m_dial.exchange(call().FrameSlots[i], DialTimeoutMs, rules, QByteArray()) < 0;
+            replies[i] = m_dial.buffer().mid(qMax<qsizetype>(0, MemoryMap::replyStart(m_dial.buffer(), i)));
         }
         if (!timedOut) {
             for (int i = 0; i < 2 && failure == MemoryMap::PointerReply::Ok; ++i) {
-                const MemoryMap::PointerReply r = MemoryMap::checkPointerReply(replies[i]);
+                const MemoryMap::PointerReply r = MemoryMap::checkPointerReply(replies[i], i);
                 failure = r.status;
                 pointers += i == 0 ? r.addresses.mid(0, 8) : r.addresses.mid(0, 1);
             }
@@ -425,7 +458,7 @@ bool CallSession::readPointers()
         if (!timedOut && failure == MemoryMap::PointerReply::Ok) {
             const QStringList lines = MemoryMap::build(pointers);
             for (int i = 0; i < MemoryMap::Lines; ++i)
-                m.MapLines[i] = lines.at(i);
+                call().MapLines[i] = lines.at(i);
             return true;
         }
         if (timedOut || failure == MemoryMap::PointerReply::BadCheck)
@@ -450,10 +483,10 @@ bool CallSession::LoadConfigFile()
         m_s.appFolder);
     const QString name = QFileInfo(chosen).fileName();
     if (chosen.isEmpty() || name == QLatin1String("*.prm") || name == QLatin1String("*.cfx")) {
-        m.FileCancelled = true;
+        call().FileCancelled = true;
         return false;
     }
-    const MachineFiles::Result r = MachineFiles::loadConfigFile(chosen, m.ConfigImage);
+    const MachineFiles::Result r = MachineFiles::loadConfigFile(chosen, call().ConfigImage);
     if (!r.ok()) {
         m_s.dialogs->message(r.text, MsgButtons::Ok, r.icon, r.title);
         return false;
@@ -466,12 +499,12 @@ bool CallSession::LoadTelemetryFile()
     const QString chosen = m_s.dialogs->openFile(QStringLiteral("Open"),
                                                  QStringLiteral("Telemetry(*.tlm)"), m_s.appFolder);
     if (chosen.isEmpty() || QFileInfo(chosen).fileName() == QLatin1String("*.tlm")) {
-        m.FileCancelled = true;
+        call().FileCancelled = true;
         return false;
     }
     setProgressMaximum(int(QFileInfo(chosen).size()) + 1);
     setProgressValue(0);
-    const MachineFiles::Result r = MachineFiles::loadTelemetryFile(chosen, m.TelemetryImage);
+    const MachineFiles::Result r = MachineFiles::loadTelemetryFile(chosen, call().TelemetryImage);
     if (!r.ok()) {
         m_s.dialogs->message(r.text, MsgButtons::Ok, r.icon, r.title);
         return false;
@@ -500,7 +533,7 @@ void CallSession::convertAudit()
         return;
     const QString path = info.suffix().isEmpty() ? chosen + QStringLiteral(".txt") : chosen;
     const audit::ConversionResult r =
-        audit::RunAuditConversion(m_s.appFolder, m.AuditImage, m.AuditImageLength, path);
+        audit::RunAuditConversion(m_s.appFolder, call().AuditImage, call().AuditImageLength, path);
     m_audit.done = true;
     m_audit.path = path;
     if (r.outcome == audit::ConversionResult::Outcome::FileError) {
@@ -517,5 +550,5 @@ void CallSession::convertAudit()
     m_audit.converted = true;
     if (m_s.dialogs->message(QStringLiteral("ERASE Erasable DATA ? "), MsgButtons::YesNo,
                              MsgIcon::Question, QStringLiteral("ERASE")) == MsgResult::Yes)
-        m_link.dialogue.startErase();
+        m_link->dialogue.startErase();
 }

@@ -8,9 +8,11 @@
 #include <QObject>
 #include <QString>
 #include <array>
+#include <memory>
 
 class MachineLink;
-struct ModPublic;
+struct LinkState;
+enum class TransferMode : quint8;
 
 // The call console without its widgets: dialling and hang-up, the pointer read, the seven
 // commands, the file loaders and the audit conversion, and every display the machine link
@@ -33,11 +35,15 @@ public:
     };
 
     // pollingTimer is the main window's `Timer2`, scheduleTimer its `Timer5`.
-    CallSession(const Services &services, ModPublic &state, MachineLink &link,
-                ::Timer &pollingTimer, ::Timer &scheduleTimer, QObject *parent = nullptr);
+    CallSession(const Services &services, ::Timer &pollingTimer, ::Timer &scheduleTimer,
+                QObject *parent = nullptr);
     ~CallSession() override;
 
-    // Window load: fresh counters, every button disabled.
+    // The link of the current call (or of the last one, until a command starts the next).
+    MachineLink &link() { return *m_link; }
+    LinkState &call();
+
+    // Window load: a fresh link, every button disabled.
     void load();
     // Window unload: hangs up a call that is up, gives the port back to the station.
     void unload();
@@ -121,8 +127,15 @@ signals:
     void callStateChanged(bool up);
     // An audit read has been through its conversion (or its file choice was cancelled).
     void auditFinished();
+    // The current call's transfer completed; its reset dialogue ended on its own (done or not).
+    void transferEnded(TransferMode mode);
+    void dialogueFinished(bool done);
+    // A batch of the current transfer was built (1 for the first).
+    void batchBuilt(int number);
 
 private:
+    void newCall();
+    void beginCommand();
     bool dialIfNeeded();
     void enableButtons(std::initializer_list<Button> buttons, bool on);
     void setCommands(bool on); // the seven command buttons
@@ -135,8 +148,7 @@ private:
     void notify() { emit changed(); }
 
     Services m_s;
-    ModPublic &m;
-    MachineLink &m_link;
+    std::unique_ptr<MachineLink> m_link;
     ::Timer &m_pollingTimer;
     ::Timer &m_scheduleTimer;
     AtExchange m_dial{*m_s.port, Timer1};

@@ -2,8 +2,8 @@
 
 #include "CallSession.h"
 #include "MachineFiles.h"
+#include "LinkState.h"
 #include "MachineLink.h"
-#include "ModPublic.h"
 #include "Runtime.h"
 #include "Services.h"
 
@@ -31,17 +31,14 @@ QString absolute(const QString &path)
 }
 } // namespace
 
-CollectJob::CollectJob(SerialPort &port, const QString &programFolder, ModPublic &state,
-                       QObject *parent)
-    : QObject(parent), m_folder(QDir(programFolder).absolutePath()), m(state)
+CollectJob::CollectJob(SerialPort &port, const QString &programFolder, QObject *parent)
+    : QObject(parent), m_folder(QDir(programFolder).absolutePath())
 {
-    m_link = std::make_unique<MachineLink>(state, port, m_dialogs, m_pollingTimer, m_scheduleTimer);
-    m_link->setAppFolder(m_folder);
     Services s;
     s.port = &port;
     s.dialogs = &m_dialogs;
     s.appFolder = m_folder;
-    m_session = std::make_unique<CallSession>(s, state, *m_link, m_pollingTimer, m_scheduleTimer);
+    m_session = std::make_unique<CallSession>(s, m_pollingTimer, m_scheduleTimer);
 
     connect(&m_dialogs, &PolicyDialogs::line, this, &CollectJob::line);
     connect(m_session.get(), &CallSession::progressChanged, this, &CollectJob::progress);
@@ -53,19 +50,23 @@ CollectJob::CollectJob(SerialPort &port, const QString &programFolder, ModPublic
         m_wasUp = m_wasUp || up;
         emit line(up ? QStringLiteral("call connected") : QStringLiteral("call ended"));
     });
-    connect(&m_link->engine, &TransferEngine::ended, this, [this](int mode) {
+    connect(m_session.get(), &CallSession::transferEnded, this, [this](TransferMode mode) {
         m_endedMode = mode;
         emit line(QStringLiteral("transfer complete"));
     });
-    connect(&m_link->dialogue, &ResetDialogue::finished, this,
+    connect(m_session.get(), &CallSession::dialogueFinished, this,
             [this](bool done) { m_dialogue = done ? 1 : 0; });
-    // Connected after the engine's own handler: the batch has just been built.
-    connect(&m_link->engine.Timer, &::Timer::tick, this, [this] {
-        emit batch(m_link->engine.batchCount() + 1, m_session->progress, m_session->progressMax);
+    connect(m_session.get(), &CallSession::batchBuilt, this, [this](int number) {
+        emit batch(number, m_session->progress, m_session->progressMax);
     });
 }
 
 CollectJob::~CollectJob() = default;
+
+MachineLink &CollectJob::link()
+{
+    return m_session->link();
+}
 
 QString CollectJob::savedPath(Kind kind, const QString &file)
 {
@@ -92,7 +93,7 @@ CollectJob::Result CollectJob::run(const Request &request)
     m_abort = false;
     m_dialled = false;
     m_wasUp = false;
-    m_endedMode = 0;
+    m_endedMode = TransferMode::None;
     m_dialogue = -1;
 
     PolicyDialogs::Policy p;
@@ -164,10 +165,10 @@ CollectJob::Result CollectJob::checkSaved(const QString &path, bool telemetry) c
         QByteArray image;
         same = MachineFiles::loadTelemetryFile(path, image).ok() &&
                image.mid(MachineFiles::HeaderSize, 624) ==
-                   m.TelemetryImage.mid(MachineFiles::HeaderSize, 624);
+                   m_session->call().TelemetryImage.mid(MachineFiles::HeaderSize, 624);
     } else {
-        QByteArray image = m.ConfigImage;
-        same = MachineFiles::loadConfigFile(path, image).ok() && image == m.ConfigImage;
+        QByteArray image = m_session->call().ConfigImage;
+        same = MachineFiles::loadConfigFile(path, image).ok() && image == m_session->call().ConfigImage;
     }
     if (same)
         return {Status::Done, {}};
@@ -179,7 +180,7 @@ CollectJob::Result CollectJob::checkSnapshot() const
     const QString path = MachineFiles::snapshotPath(m_folder, m_session->Label1);
     QByteArray snapshot;
     if (MachineFiles::loadSnapshotFile(path, m_session->Label1, snapshot).ok() &&
-        snapshot == m.ConfigImage.left(MachineFiles::ConfigImageSize))
+        snapshot == m_session->call().ConfigImage.left(MachineFiles::ConfigImageSize))
         return {Status::Done, {}};
     return {Status::FileError, QStringLiteral("the snapshot %1 was not written").arg(path)};
 }
@@ -188,13 +189,13 @@ CollectJob::Result CollectJob::judge(const Request &r)
 {
     switch (r.kind) {
     case Kind::ReadConfig: {
-        if (m_endedMode != 1)
+        if (m_endedMode != TransferMode::ReadConfig)
             return gaveUp();
         const Result saved = checkSaved(savedPath(r.kind, r.file), false);
         return saved.status == Status::Done ? checkSnapshot() : saved;
     }
     case Kind::ReadTelemetry:
-        if (m_endedMode != 6)
+        if (m_endedMode != TransferMode::ReadTelemetry)
             return gaveUp();
         return checkSaved(savedPath(r.kind, r.file), true);
     case Kind::WriteChanged:
@@ -203,18 +204,20 @@ CollectJob::Result CollectJob::judge(const Request &r)
         [[fallthrough]];
     case Kind::WriteConfig:
         // The machine takes the configuration with the reset that follows the write.
-        if ((m_endedMode != 2 && m_endedMode != 3) || m_dialogue != 1)
+        if ((m_endedMode != TransferMode::WriteConfig &&
+             m_endedMode != TransferMode::WriteChanged) ||
+            m_dialogue != 1)
             return gaveUp();
         return checkSnapshot();
     case Kind::WriteTelemetry:
-        return m_endedMode == 7 ? Result{Status::Done, {}} : gaveUp();
+        return m_endedMode == TransferMode::WriteTelemetry ? Result{Status::Done, {}} : gaveUp();
     case Kind::ResetAlarms:
         return m_dialogue == 1 ? Result{Status::Done, {}} : gaveUp();
     case Kind::Audit: {
-        if (m_endedMode != 5)
+        if (m_endedMode != TransferMode::ReadAudit)
             return gaveUp();
         if (!r.image.isEmpty()) {
-            const MachineFiles::Result w = MachineFiles::writeWholeFile(r.image, m.AuditImage);
+            const MachineFiles::Result w = MachineFiles::writeWholeFile(r.image, m_session->call().AuditImage);
             if (!w.ok())
                 return {Status::FileError,
                         QStringLiteral("cannot write the image %1 (%2)").arg(r.image, w.text)};

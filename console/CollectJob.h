@@ -10,7 +10,7 @@
 class CallSession;
 class MachineLink;
 class SerialPort;
-struct ModPublic;
+enum class TransferMode : quint8;
 
 // One unattended console job on one machine, over a modem that is ready for a call (command
 // mode, registered): the call console's own command runs with a dialog policy instead of a
@@ -50,10 +50,9 @@ public:
         QString reason; // one line; empty when done
     };
 
-    // state is the shared link state the session and engine work on; programFolder holds the
-    // snapshots (Cartella), "decod.asm" and "address.asm".
-    CollectJob(SerialPort &port, const QString &programFolder, ModPublic &state,
-               QObject *parent = nullptr);
+    // programFolder holds the snapshots (Cartella), "decod.asm" and "address.asm". Each job's
+    // call has a link of its own.
+    CollectJob(SerialPort &port, const QString &programFolder, QObject *parent = nullptr);
     ~CollectJob() override;
 
     Result run(const Request &request);
@@ -65,11 +64,11 @@ public:
     static QString savedPath(Kind kind, const QString &file);
 
     PolicyDialogs &dialogs() { return m_dialogs; }
-    // What the last job saw: whether the call came up, and the transfer mode that ended (0: none).
+    // What the last job saw: whether the call came up, and the transfer mode that ended.
     bool connected() const { return m_wasUp; }
-    int endedMode() const { return m_endedMode; }
+    TransferMode endedMode() const { return m_endedMode; }
     CallSession &session() { return *m_session; }
-    MachineLink &link() { return *m_link; }
+    MachineLink &link();
 
 signals:
     // Every box the station would show, and what the job does, one line each.
@@ -86,17 +85,15 @@ private:
     Result checkSnapshot() const;
 
     QString m_folder;
-    ModPublic &m;
     PolicyDialogs m_dialogs;
     ::Timer m_pollingTimer{QStringLiteral("Timer2"), 6000, false};
     ::Timer m_scheduleTimer{QStringLiteral("Timer5"), 30000, false};
-    std::unique_ptr<MachineLink> m_link;
     std::unique_ptr<CallSession> m_session;
 
     // What the job saw.
     bool m_abort = false;
     bool m_dialled = false;
     bool m_wasUp = false;
-    int m_endedMode = 0;
+    TransferMode m_endedMode{};
     int m_dialogue = -1; // -1 not ended, 0 gave up, 1 done
 };

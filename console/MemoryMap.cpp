@@ -60,12 +60,31 @@ QByteArray pointerRequest(int block)
                            quint16(PointerBlock + 16 * block));
 }
 
-PointerReply checkPointerReply(const QByteArray &reply)
+qsizetype replyStart(const QByteArray &received, int block)
+{
+    for (qsizetype start = 0;;) {
+        const qsizetype eot = received.indexOf(Frames::EOT, start);
+        if (eot < 0)
+            return -1;
+        const qsizetype soh = received.lastIndexOf(Frames::SOH, eot);
+        if (soh < start || eot - soh < 3 || Frames::pairValue(received, soh + 1) == block)
+            return start;
+        start = eot + 1;
+    }
+}
+
+PointerReply checkPointerReply(const QByteArray &reply, int block)
 {
     PointerReply r;
     const qsizetype soh = reply.indexOf(Frames::SOH);
     if (soh < 0)
         return r;
+    constexpr qsizetype EotAfterSoh = 1 + 2 + 2 * 16 + 2;
+    if (reply.indexOf(Frames::EOT, soh) - soh != EotAfterSoh ||
+        Frames::pairValue(reply, soh + 1) != block) {
+        r.status = PointerReply::BadCheck;
+        return r;
+    }
     // From after SOH and the frame number, as long as the whole reply less four: a reply with
     // anything before its SOH ends past its check digits and fails the check.
     const QByteArray row = reply.mid(soh + 3, qMax<qsizetype>(0, reply.size() - 4));

@@ -29,6 +29,11 @@ struct PointerReply
     enum Status { Ok, NoSoh, BadCheck } status = NoSoh;
     QStringList addresses; // the pointer addresses its words give
 };
-PointerReply checkPointerReply(const QByteArray &reply);
+// block: the frame number the reply must name; it must carry exactly 16 data bytes.
+PointerReply checkPointerReply(const QByteArray &reply, int block);
+// Where the reply to pointer request `block` starts in what the port delivered, or -1 while no
+// EOT ends one. Whole frames that name another frame number are skipped: a late repeat of the
+// other block's answer is not this block's reply.
+qsizetype replyStart(const QByteArray &received, int block);
 
 } // namespace MemoryMap

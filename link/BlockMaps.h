@@ -1,7 +1,7 @@
 #pragma once
 
 #include "MachineFiles.h"
-#include "ModPublic.h"
+#include "LinkState.h"
 
 #include <QByteArray>
 #include <QString>

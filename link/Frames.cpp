@@ -93,17 +93,22 @@ quint8 slotChecksum(const QByteArray &request)
     return eot >= 2 ? pairValue(request, eot - 2) : 0;
 }
 
-int lengthLimit(int mode, bool awaitResetAck, bool awaitResetStatus)
+int slotDataCount(const QByteArray &request)
+{
+    return (pairValue(request, 3) & 0x0F) + 1;
+}
+
+int lengthLimit(TransferMode mode, bool awaitResetAck, bool awaitResetStatus)
 {
     switch (mode) {
-    case 1:
-    case 6:
+    case TransferMode::ReadConfig:
+    case TransferMode::ReadTelemetry:
         return 47;
-    case 2:
-    case 3:
-    case 7:
+    case TransferMode::WriteConfig:
+    case TransferMode::WriteChanged:
+    case TransferMode::WriteTelemetry:
         return 15;
-    case 4:
+    case TransferMode::ResetDialogue:
         if (awaitResetAck)
             return 15;
         if (awaitResetStatus)
@@ -114,9 +119,10 @@ int lengthLimit(int mode, bool awaitResetAck, bool awaitResetStatus)
     }
 }
 
-bool isReadMode(int mode)
+bool isReadMode(TransferMode mode)
 {
-    return mode == 1 || mode == 5 || mode == 6;
+    return mode == TransferMode::ReadConfig || mode == TransferMode::ReadAudit ||
+           mode == TransferMode::ReadTelemetry;
 }
 
 QByteArray body(const QByteArray &assembled)
@@ -129,13 +135,20 @@ QByteArray body(const QByteArray &assembled)
     return len > 0 ? text.mid(SohText.size(), len) : QByteArray();
 }
 
-Answer checkAnswer(const QByteArray &assembled, int mode, const Slots &outstanding)
+Answer checkAnswer(const QByteArray &assembled, TransferMode mode, const Slots &outstanding,
+                      const SentMask &sent)
 {
     Answer a;
     const QByteArray b = body(assembled);
     if (b.size() < 4) // a frame number and a check value at least
         return a;
     a.frameNo = pairValue(b, 0);
+    const QByteArray &slot = outstanding[a.frameNo];
+    if (!sent.test(a.frameNo) || slot.size() < 3 || slotFrameNumber(slot) != a.frameNo)
+        return a;
+    const int dataDigits = isReadMode(mode) ? 2 * slotDataCount(slot) : 0;
+    if (b.size() != 4 + dataDigits)
+        return a;
 
     unsigned expected = 0;
     if (isReadMode(mode)) {
@@ -143,13 +156,9 @@ Answer checkAnswer(const QByteArray &assembled, int mode, const Slots &outstandi
         for (qsizetype i = 2; i + 2 <= b.size() - 2; i += 2)
             expected += pairValue(b, i);
     } else {
-        expected = 2u * slotChecksum(outstanding[a.frameNo]);
+        expected = 2u * slotChecksum(slot);
     }
     if (b.right(2) != hex2(quint8(expected)))
-        return a;
-
-    const QByteArray &slot = outstanding[a.frameNo];
-    if (slot.size() < 3 || slotFrameNumber(slot) != a.frameNo)
         return a;
     a.accepted = true;
     if (isReadMode(mode))

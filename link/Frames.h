@@ -1,7 +1,10 @@
 #pragma once
 
+#include "LinkState.h"
+
 #include <QByteArray>
 #include <array>
+#include <bitset>
 
 // The framed byte protocol spoken with a machine's controller over a connected data call. Every
 // value on the wire is one byte written as two upper-case hexadecimal digits between SOH and EOT.
@@ -14,6 +17,8 @@ inline const QByteArray SohText = QByteArrayLiteral("<SOH>");
 inline const QByteArray EotText = QByteArrayLiteral("<EOT>");
 
 using Slots = std::array<QByteArray, 256>;
+// Which slots' requests have gone out and wait for their answer.
+using SentMask = std::bitset<256>;
 
 // The value of one hexadecimal digit; any other character gives 0.
 quint8 digitValue(char digit);
@@ -41,12 +46,14 @@ QByteArray request(quint8 frameNo, quint8 command, quint16 address, const QByteA
 quint8 slotFrameNumber(const QByteArray &request);
 quint16 slotAddress(const QByteArray &request);
 quint8 slotChecksum(const QByteArray &request);
+// The number of data bytes a request reads or writes (its command's low nibble plus one).
+int slotDataCount(const QByteArray &request);
 
 // Longest assembled text a transfer mode accepts before a frame counts as bad; 0 means no limit.
-int lengthLimit(int transferMode, bool awaitResetAck, bool awaitResetStatus);
+int lengthLimit(TransferMode mode, bool awaitResetAck, bool awaitResetStatus);
 
 // Whether a transfer mode's answers carry data (reads) or only acknowledge (writes).
-bool isReadMode(int transferMode);
+bool isReadMode(TransferMode mode);
 
 // The judgement of one complete assembled frame text.
 struct Answer
@@ -55,9 +62,13 @@ struct Answer
     quint8 frameNo = 0;
     QByteArray data; // the data bytes of an accepted read answer
 };
-// Checks an assembled text ("<SOH>" ... "<EOT>") against the outstanding requests: the check
-// value must match as upper-case text and the slot must still hold its own request.
-Answer checkAnswer(const QByteArray &assembled, int transferMode, const Slots &outstanding);
+// Checks an assembled text ("<SOH>" ... "<EOT>") against the outstanding requests: the slot must
+// still hold its own request, that request must have gone out, a read answer must carry exactly
+// the data count its request asked for, and the check value must match as upper-case text.
+// The frame number is all that ties an answer to its request, so without the last two checks a
+// late repeat of an earlier answer would fill a slot that reuses its number.
+Answer checkAnswer(const QByteArray &assembled, TransferMode mode, const Slots &outstanding,
+                   const SentMask &sent);
 
 // The body of an assembled text: what lies between "<SOH>" and "<EOT>", from the first "<SOH>".
 QByteArray body(const QByteArray &assembled);

@@ -4,7 +4,6 @@
 #include "Frames.h"
 #include "LinkConsole.h"
 #include "MachineFiles.h"
-#include "ModPublic.h"
 #include "SerialPort.h"
 
 #include <QFileInfo>
@@ -14,10 +13,10 @@ namespace {
 constexpr int BadFramesToClose = 3;
 } // namespace
 
-MachineLink::MachineLink(ModPublic &state, SerialPort &port, Dialogs &dialogs,
-                         ::Timer &pollingTimer, ::Timer &scheduleTimer, QObject *parent)
+MachineLink::MachineLink(SerialPort &port, Dialogs &dialogs, ::Timer &pollingTimer,
+                         ::Timer &scheduleTimer, QObject *parent)
     : QObject(parent), engine(state, port, dialogs, box, scheduleTimer),
-      dialogue(state, port, dialogs, box, pollingTimer), m(state), m_port(port), m_dialogs(dialogs)
+      dialogue(state, port, dialogs, box, pollingTimer), m_port(port), m_dialogs(dialogs)
 {
     connect(&m_port, &SerialPort::received, this, &MachineLink::onReceived);
     engine.setTransferEnd([this] { saveMachineData(); });
@@ -33,7 +32,7 @@ void MachineLink::setConsole(LinkConsole *c)
 
 bool MachineLink::listening() const
 {
-    return m.LinkActive && (engine.Timer8.isEnabled() || dialogue.Timer12.isEnabled()) &&
+    return state.LinkActive && (engine.Timer8.isEnabled() || dialogue.Timer12.isEnabled()) &&
            m_port.rThreshold() > 0;
 }
 
@@ -51,7 +50,7 @@ void MachineLink::onReceived()
 
 void MachineLink::receiveOne(char c)
 {
-    const int limit = Frames::lengthLimit(m.TransferMode, m.AwaitResetAck, m.AwaitResetStatus);
+    const int limit = Frames::lengthLimit(state.mode, state.AwaitResetAck, state.AwaitResetStatus);
     const FrameAssembler::Result r = box.assembler.feed(c, limit);
     box.show();
     if (r == FrameAssembler::TooLong) {
@@ -60,61 +59,62 @@ void MachineLink::receiveOne(char c)
     }
     if (r != FrameAssembler::Complete)
         return;
-    m.RxFrame = box.text();
-    m.FrameBad = !m.RxFrame.contains(Frames::SohText);
-    if (m.TransferMode != 4)
+    state.RxFrame = box.text();
+    state.FrameBad = !state.RxFrame.contains(Frames::SohText);
+    if (state.mode != TransferMode::ResetDialogue) // the dialogue reads RxFrame itself
         frameCheck();
 }
 
 void MachineLink::frameCheck()
 {
-    if (m.FrameBad)
+    if (state.FrameBad)
         return;
     engine.Timer10.stop();
     engine.Timer10.start();
     const QByteArray text = box.text();
     box.clear();
-    m.RxFrame.clear();
+    state.RxFrame.clear();
 
-    const Frames::Answer a = Frames::checkAnswer(text, m.TransferMode, m.FrameSlots);
-    if (!a.accepted)
+    const Frames::Answer a =
+        Frames::checkAnswer(text, state.mode, state.FrameSlots, state.FrameSent);
+    if (!a.accepted) {
+        ++m_droppedAnswers;
         return; // the request stays in its slot and goes out again in the next sweep
-    if (Frames::isReadMode(m.TransferMode))
+    }
+    if (Frames::isReadMode(state.mode))
         storeReadData(a.data, a.frameNo);
     else if (m_console)
         m_console->setProgressValue(m_console->progressValue() + 1);
-    m.FrameSlots[a.frameNo].clear();
+    state.FrameSlots[a.frameNo].clear();
+    state.FrameSent.reset(a.frameNo);
     if (m_console)
         m_console->showFrameNumber(QString::number(a.frameNo));
 }
 
 void MachineLink::storeReadData(const QByteArray &data, quint8 frameNo)
 {
-    const quint16 address = Frames::slotAddress(m.FrameSlots[frameNo]);
+    const quint16 address = Frames::slotAddress(state.FrameSlots[frameNo]);
     QByteArray *image = nullptr;
     qsizetype at = 0;
-    switch (m.TransferMode) {
-    case 1:
-        image = &m.ConfigImage;
+    switch (state.mode) {
+    case TransferMode::ReadConfig:
+        image = &state.ConfigImage;
         at = address;
         break;
-    case 6:
-        image = &m.TelemetryImage;
+    case TransferMode::ReadTelemetry:
+        image = &state.TelemetryImage;
         at = qsizetype(address) - BlockMaps::TelemetryBase;
         break;
     default:
-        image = &m.AuditImage;
+        image = &state.AuditImage;
         at = engine.resultOffset(engine.batchCount(), frameNo);
         break;
     }
-    // As many bytes as arrived; what would fall outside the image is dropped.
+    // What would fall outside the image is dropped.
     for (qsizetype i = 0; i < data.size(); ++i) {
         const qsizetype index = at + i;
-        if (index < 0 || index >= image->size())
-            continue;
-        (*image)[index] = data.at(i);
-        if (m.TransferMode == 5)
-            m.AuditImageSum += quint8(data.at(i));
+        if (index >= 0 && index < image->size())
+            (*image)[index] = data.at(i);
     }
     if (m_console)
         m_console->setProgressValue(m_console->progressValue() + 1);
@@ -122,13 +122,13 @@ void MachineLink::storeReadData(const QByteArray &data, quint8 frameNo)
 
 void MachineLink::badFrame()
 {
-    ++m.BadFrameCount;
+    ++state.BadFrameCount;
     box.clear();
-    if (m.BadFrameCount < BadFramesToClose)
+    if (state.BadFrameCount < BadFramesToClose)
         return;
     m_dialogs.message(QStringLiteral(" ERROR RX ! The CONNECTION are going to Close "),
                       MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("ERROR"));
-    m.BadFrameCount = 0;
+    state.BadFrameCount = 0;
     m_port.setRThreshold(0);
     engine.stopTimers();
     dialogue.stop();
@@ -140,14 +140,19 @@ void MachineLink::badFrame()
 
 void MachineLink::frameAuditImage()
 {
-    QByteArray &img = m.AuditImage;
-    const qint32 length = m.AuditImageLength;
+    QByteArray &img = state.AuditImage;
+    const qint32 length = state.AuditImageLength;
     if (length < 4)
         return;
     img.resize(length, '\0');
     img[0] = char(length & 0xFF);
     img[1] = char((length >> 8) & 0xFF);
-    const quint16 sum = quint16(m.AuditImageSum & 0xFFFF);
+    // The sum of what the image holds, not of what arrived: a frame can be answered more than
+    // once before one answer is taken.
+    state.AuditImageSum = 0;
+    for (qint32 i = 2; i < length - 2; ++i)
+        state.AuditImageSum += quint8(img.at(i));
+    const quint16 sum = quint16(state.AuditImageSum & 0xFFFF);
     img[length - 2] = char(sum & 0xFF);
     img[length - 1] = char(sum >> 8);
 }
@@ -178,37 +183,37 @@ void MachineLink::saveSnapshot()
 {
     const QString number = m_console ? m_console->machineNumber() : QString();
     showRefusal(m_dialogs, MachineFiles::saveSnapshotFile(
-                               MachineFiles::snapshotPath(m_appFolder, number), m.ConfigImage));
+                               MachineFiles::snapshotPath(m_appFolder, number), state.ConfigImage));
 }
 
 void MachineLink::saveMachineData()
 {
     const auto filler = m_clock ? MachineFiles::fillerFrom(*m_clock)
                                 : [] { return quint8(QRandomGenerator::global()->bounded(255)); };
-    switch (m.TransferMode) {
-    case 1: {
+    switch (state.mode) {
+    case TransferMode::ReadConfig: {
         const QString path =
             askSaveName(QStringLiteral("*.prm"), QStringLiteral("Configurazione(*.prm)"));
         if (path.isEmpty())
             break;
-        showRefusal(m_dialogs, MachineFiles::saveConfigFile(path, m.ConfigImage, filler));
+        showRefusal(m_dialogs, MachineFiles::saveConfigFile(path, state.ConfigImage, filler));
         saveSnapshot();
         break;
     }
-    case 2:
-    case 3:
+    case TransferMode::WriteConfig:
+    case TransferMode::WriteChanged:
         // The machine takes a new configuration only after an alarm reset.
         if (m_console)
             m_console->resetAlarmClick();
-        m.ResetAfterWrite = true;
+        state.ResetAfterWrite = true;
         saveSnapshot();
         break;
-    case 5:
+    case TransferMode::ReadAudit:
         frameAuditImage();
         if (m_console)
             m_console->auditDownloaded();
         break;
-    case 6: {
+    case TransferMode::ReadTelemetry: {
         const QString path =
             askSaveName(QStringLiteral("*.tlm"), QStringLiteral("Configurazione(*.tlm)"));
         if (path.isEmpty())
@@ -216,7 +221,7 @@ void MachineLink::saveMachineData()
         if (m_console)
             m_console->setProgressMaximum(625);
         showRefusal(m_dialogs,
-                    MachineFiles::saveTelemetryFile(path, m.ConfigImage, m.TelemetryImage, filler));
+                    MachineFiles::saveTelemetryFile(path, state.ConfigImage, state.TelemetryImage, filler));
         if (m_console)
             m_console->setProgressValue(624);
         break;
@@ -224,6 +229,6 @@ void MachineLink::saveMachineData()
     default:
         break;
     }
-    if (!m.ResetAfterWrite && m_console)
+    if (!state.ResetAfterWrite && m_console)
         m_console->setCommandsEnabled(true);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LinkState.h"
 #include "ReceiveBox.h"
 #include "ResetDialogue.h"
 #include "TransferEngine.h"
@@ -11,16 +12,16 @@ class Clock;
 class Dialogs;
 class LinkConsole;
 class SerialPort;
-struct ModPublic;
 
-// The machine link of the station: the frame receiver on the modem port's receive event, the
-// transfer engine and the reset dialogue, sharing the outstanding request slots. The main window
-// owns one and gives it its polling and schedule timers; the call console drives it.
+// One call's machine link: its state, the frame receiver on the port's receive event, the
+// transfer engine and the reset dialogue, sharing the outstanding request slots, with their
+// timers. Whoever places a call (the console, a collection job) creates one per call, so calls
+// on other lines run beside it untouched; the polling and schedule timers are the station's.
 class MachineLink : public QObject
 {
     Q_OBJECT
 public:
-    MachineLink(ModPublic &state, SerialPort &port, Dialogs &dialogs, ::Timer &pollingTimer,
+    MachineLink(SerialPort &port, Dialogs &dialogs, ::Timer &pollingTimer,
                 ::Timer &scheduleTimer, QObject *parent = nullptr);
 
     void setConsole(LinkConsole *c);
@@ -29,13 +30,16 @@ public:
     void setAppFolder(const QString &folder) { m_appFolder = folder; }
     void setClock(Clock *clock) { m_clock = clock; }
 
-    // Declared before the engine and the dialogue, which clear it.
+    // Declared before the engine and the dialogue, which work on them.
+    LinkState state;
     ReceiveBox box;
     TransferEngine engine;
     ResetDialogue dialogue;
 
     // Puts the length and sum words around the collected audit bytes.
     void frameAuditImage();
+    // Answers dropped by the frame check (wrong check value, count, or no request waiting).
+    int droppedAnswers() const { return m_droppedAnswers; }
 
 private:
     void onReceived();
@@ -49,10 +53,10 @@ private:
     QString askSaveName(const QString &pattern, const QString &filter);
     void saveSnapshot();
 
-    ModPublic &m;
     SerialPort &m_port;
     Dialogs &m_dialogs;
     LinkConsole *m_console = nullptr;
     QString m_appFolder;
     Clock *m_clock = nullptr;
+    int m_droppedAnswers = 0;
 };

@@ -3,7 +3,6 @@
 #include "Dialogs.h"
 #include "Frames.h"
 #include "LinkConsole.h"
-#include "ModPublic.h"
 #include "ReceiveBox.h"
 #include "SerialPort.h"
 
@@ -18,7 +17,7 @@ constexpr int AckLength = 14;    // "<SOH>" + frame number + check + "<EOT>"
 constexpr int StatusLength = 16; // ... with the status byte
 } // namespace
 
-ResetDialogue::ResetDialogue(ModPublic &state, SerialPort &port, Dialogs &dialogs, ReceiveBox &box,
+ResetDialogue::ResetDialogue(LinkState &state, SerialPort &port, Dialogs &dialogs, ReceiveBox &box,
                              ::Timer &pollingTimer, QObject *parent)
     : QObject(parent), m(state), m_port(port), m_dialogs(dialogs), m_box(box),
       m_pollingTimer(pollingTimer)
@@ -38,9 +37,9 @@ void ResetDialogue::startReset()
     m.AwaitResetAck = true;
     m.TransferStart = true;
     m.ResetAfterWrite = false;
-    m.ResetState = 0;
+    m.ResetState = ResetStep::SendReset;
     m.ResetRetryCount = 0;
-    m.TransferMode = 4;
+    m.mode = TransferMode::ResetDialogue;
     m.RxFrame.clear();
     m_box.clear();
     Timer12.start();
@@ -48,7 +47,7 @@ void ResetDialogue::startReset()
 
 void ResetDialogue::startErase()
 {
-    m.ResetState = 4;
+    m.ResetState = ResetStep::Erase;
     Timer12.start();
 }
 
@@ -58,15 +57,15 @@ void ResetDialogue::stop()
     Timer12.stop();
 }
 
-void ResetDialogue::send(int state)
+void ResetDialogue::send(ResetStep step)
 {
     QByteArray frame;
-    switch (state) {
-    case 0:
+    switch (step) {
+    case ResetStep::SendReset:
         frame = Frames::request(0, Frames::writeCommand(2, 1), CommandRegister,
                                 QByteArray(1, ResetCommand));
         break;
-    case 2:
+    case ResetStep::AskStatus:
         frame = Frames::request(0, Frames::readCommand(2, 1), StatusRegister);
         break;
     default:
@@ -75,13 +74,21 @@ void ResetDialogue::send(int state)
         break;
     }
     m.FrameSlots[0] = frame;
+    m.FrameSent.reset();
     m_port.write(m.FrameSlots[0]);
+    m.FrameSent.set(0);
 }
 
 QByteArray ResetDialogue::checkDigits(const QByteArray &frame)
 {
     const qsizetype eot = frame.lastIndexOf(Frames::EotText);
     return eot >= 2 ? frame.mid(eot - 2, 2) : QByteArray();
+}
+
+bool ResetDialogue::answersRequest(const QByteArray &frame) const
+{
+    return m.FrameSent.test(0) &&
+           Frames::pairValue(Frames::body(frame), 0) == Frames::slotFrameNumber(m.FrameSlots[0]);
 }
 
 void ResetDialogue::cancelThroughConsole()
@@ -107,26 +114,27 @@ void ResetDialogue::tick()
     m_pollingTimer.stop();
 
     switch (m.ResetState) {
-    case 0:
+    case ResetStep::SendReset:
         m_box.clear();
         if (m_console)
             m_console->setStatusLine(QStringLiteral("Send Command RESET...Waiting Response"));
-        send(0);
-        m.ResetState = 1;
+        send(ResetStep::SendReset);
+        m.ResetState = ResetStep::AwaitAck;
         m.AwaitResetAck = true;
         m.AwaitResetStatus = false;
         break;
 
-    case 1: {
+    case ResetStep::AwaitAck: {
         Timer11.start();
         if (m.RxFrame.size() != AckLength)
             return;
         m_box.clear();
-        const bool good = checkDigits(m.RxFrame) ==
-                          Frames::hex2(quint8(2 * Frames::slotChecksum(m.FrameSlots[0])));
+        const bool good = answersRequest(m.RxFrame) &&
+                          checkDigits(m.RxFrame) ==
+                              Frames::hex2(quint8(2 * Frames::slotChecksum(m.FrameSlots[0])));
         m.RxFrame.clear();
         if (!good) {
-            m.ResetState = 0;
+            m.ResetState = ResetStep::SendReset;
             if (++m.ResetRetryCount >= MaxFailures)
                 giveUp(QStringLiteral("Impossible to send Cmd Reset.Try later!"));
             return;
@@ -149,7 +157,7 @@ void ResetDialogue::tick()
         if (m_console)
             m_console->setStatusLine(QStringLiteral("Waiting for Response RESET Done "));
         if (r == MsgResult::Yes) {
-            m.ResetState = 2;
+            m.ResetState = ResetStep::AskStatus;
         } else {
             stop();
             cancelThroughConsole();
@@ -159,30 +167,30 @@ void ResetDialogue::tick()
         break;
     }
 
-    case 2:
+    case ResetStep::AskStatus:
         m_box.clear();
-        send(2);
-        m.ResetState = 3;
+        send(ResetStep::AskStatus);
+        m.ResetState = ResetStep::AwaitStatus;
         m.AwaitResetAck = false;
         m.AwaitResetStatus = true;
         break;
 
-    case 3: {
+    case ResetStep::AwaitStatus: {
         Timer11.start();
         if (m.RxFrame.size() != StatusLength)
             return;
         m_box.clear();
         const quint8 status = Frames::pairValue(Frames::body(m.RxFrame), 2);
-        const bool good = checkDigits(m.RxFrame) == Frames::hex2(status);
+        const bool good = answersRequest(m.RxFrame) && checkDigits(m.RxFrame) == Frames::hex2(status);
         m.RxFrame.clear();
         if (!good) {
-            m.ResetState = 2;
+            m.ResetState = ResetStep::AskStatus;
             if (++m.ResetRetryCount >= MaxFailures)
                 giveUp(QStringLiteral("Impossible to receive response on state of Reset"));
             return;
         }
         if (status & ResetBusy) {
-            m.ResetState = 2;
+            m.ResetState = ResetStep::AskStatus;
             Timer11.start();
             return;
         }
@@ -196,9 +204,8 @@ void ResetDialogue::tick()
         break;
     }
 
-    case 4:
-    default:
-        send(4);
+    case ResetStep::Erase:
+        send(ResetStep::Erase);
         Timer12.stop();
         // Shown for a moment, then cleared.
         if (m_console)
@@ -215,7 +222,7 @@ void ResetDialogue::answerTimeout()
         QStringLiteral("Impossible to receive response.Continue?"), MsgButtons::YesNo);
     if (r == MsgResult::Yes) {
         Timer12.start();
-        m.ResetState = m.ResetAfterWrite ? 0 : 2;
+        m.ResetState = m.ResetAfterWrite ? ResetStep::SendReset : ResetStep::AskStatus;
         return;
     }
     m.AwaitResetAck = false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LinkState.h"
 #include "Timer.h"
 
 #include <QObject>
@@ -8,17 +9,15 @@ class Dialogs;
 struct ReceiveBox;
 class LinkConsole;
 class SerialPort;
-struct ModPublic;
 
 // Gives the machine a one-byte command through its command register and, for the alarm reset,
 // watches its status register until the reset is carried out. A small state machine on `Timer12`
-// (200 ms) with `Timer11` (60 s) as its answer time-out:
-// 0 send reset, 1 wait for the acknowledgement, 2 ask the status, 3 wait for it, 4 erase.
+// (200 ms) with `Timer11` (60 s) as its answer time-out; `ResetStep` names its states.
 class ResetDialogue : public QObject
 {
     Q_OBJECT
 public:
-    ResetDialogue(ModPublic &state, SerialPort &port, Dialogs &dialogs, ReceiveBox &box,
+    ResetDialogue(LinkState &state, SerialPort &port, Dialogs &dialogs, ReceiveBox &box,
                   ::Timer &pollingTimer, QObject *parent = nullptr);
 
     void setConsole(LinkConsole *c) { m_console = c; }
@@ -43,13 +42,15 @@ signals:
 private:
     void tick();
     void answerTimeout();
-    void send(int state);
+    void send(ResetStep step);
     // The two characters before "<EOT>" of the received frame text.
     static QByteArray checkDigits(const QByteArray &frame);
+    // Whether the frame names the request the dialogue sent last.
+    bool answersRequest(const QByteArray &frame) const;
     void giveUp(const QString &message);
     void cancelThroughConsole();
 
-    ModPublic &m;
+    LinkState &m;
     SerialPort &m_port;
     Dialogs &m_dialogs;
     ReceiveBox &m_box;

@@ -3,7 +3,6 @@
 #include "Dialogs.h"
 #include "Frames.h"
 #include "LinkConsole.h"
-#include "ModPublic.h"
 #include "ReceiveBox.h"
 #include "SerialPort.h"
 
@@ -13,13 +12,13 @@ constexpr int BatchesPerTransfer = 3;
 constexpr int TelemetrySweepEnd = 22; // telemetry sweeps end after this slot
 constexpr int ListEnd = 0xFF;         // memory-map record type that ends the list
 
-bool isTelemetry(int mode)
+bool isTelemetry(TransferMode mode)
 {
-    return mode == 6 || mode == 7;
+    return mode == TransferMode::ReadTelemetry || mode == TransferMode::WriteTelemetry;
 }
 } // namespace
 
-TransferEngine::TransferEngine(ModPublic &state, SerialPort &port, Dialogs &dialogs,
+TransferEngine::TransferEngine(LinkState &state, SerialPort &port, Dialogs &dialogs,
                                ReceiveBox &box, ::Timer &scheduleTimer, QObject *parent)
     : QObject(parent), m(state), m_port(port), m_dialogs(dialogs), m_box(box),
       m_scheduleTimer(scheduleTimer)
@@ -31,11 +30,11 @@ TransferEngine::TransferEngine(ModPublic &state, SerialPort &port, Dialogs &dial
     connect(&Timer13, &::Timer::tick, this, &TransferEngine::carrierWatch);
 }
 
-void TransferEngine::start(int mode)
+void TransferEngine::start(TransferMode mode)
 {
     m.LinkActive = true;
     m.TransferStart = true;
-    m.TransferMode = quint8(mode);
+    m.mode = mode;
     m.BlockCursor = 0;
     m.RxFrame.clear();
     m_box.clear();
@@ -77,7 +76,7 @@ void TransferEngine::buildTick()
     buildBatch();
     m.TransferStart = false;
     FrameNo = 0;
-    Timer8.setInterval(Frames::isReadMode(m.TransferMode) ? 150 : 200);
+    Timer8.setInterval(Frames::isReadMode(m.mode) ? 150 : 200);
     Timer8.start();
     Timer10.start();
 }
@@ -99,24 +98,24 @@ void TransferEngine::initialise()
         return int(blocks.size());
     };
     int maximum = 0;
-    switch (m.TransferMode) {
-    case 1:
-    case 2:
+    switch (m.mode) {
+    case TransferMode::ReadConfig:
+    case TransferMode::WriteConfig:
         maximum = place(BlockMaps::configuration()) + 6;
         break;
-    case 6:
-    case 7:
+    case TransferMode::ReadTelemetry:
+    case TransferMode::WriteTelemetry:
         maximum = place(BlockMaps::telemetry()) + 6;
         if (m.TelemetryImage.size() < MachineFiles::TelemetryImageSize)
             m.TelemetryImage.resize(MachineFiles::TelemetryImageSize, '\0');
         break;
-    case 3: {
+    case TransferMode::WriteChanged: {
         QVector<Block> rows = BlockMaps::changed(m.ConfigImage, m.SnapshotImage);
         rows.resize(qMin<qsizetype>(rows.size(), BlockMaps::ListRows));
         maximum = place(rows);
         break;
     }
-    case 5: {
+    case TransferMode::ReadAudit: {
         m.AuditImageLength = 0;
         m.AuditImageSum = 0;
         for (int i = 0; i < m.MapLines.size() && i < m.MapRecords.size(); ++i) {
@@ -140,7 +139,8 @@ void TransferEngine::buildBatch()
 {
     for (auto &slot : m.FrameSlots)
         slot.clear();
-    if (m.TransferMode == 5)
+    m.FrameSent.reset();
+    if (m.mode == TransferMode::ReadAudit)
         buildFromMap();
     else
         buildFromBlocks();
@@ -148,13 +148,13 @@ void TransferEngine::buildBatch()
 
 void TransferEngine::buildFromBlocks()
 {
-    const int mode = m.TransferMode;
+    const TransferMode mode = m.mode;
     const bool telemetry = isTelemetry(mode);
     const int rows = telemetry ? BlockMaps::TelemetryBlocks : BlockMaps::ListRows;
-    const bool write = mode == 2 || mode == 3 || mode == 7;
+    const bool write = !Frames::isReadMode(mode);
     while (FrameNo < 256 && m.BlockCursor < rows) {
         const Block b = BlockList.value(m.BlockCursor);
-        if (mode == 3 && b.length == 0)
+        if (mode == TransferMode::WriteChanged && b.length == 0)
             break;
         if (b.length == 0) { // only a list shorter than its mode's map has such rows
             ++m.BlockCursor;
@@ -164,7 +164,7 @@ void TransferEngine::buildFromBlocks()
         int count = b.length;
         QByteArray data;
         if (write) {
-            if (mode == 7) {
+            if (mode == TransferMode::WriteTelemetry) {
                 const int index = int(b.address) - BlockMaps::TelemetryBase;
                 if (FrameNo == 1) {
                     // The machine takes the second telemetry block as 8 bytes whose second
@@ -247,7 +247,8 @@ void TransferEngine::sendTick()
         ++FrameNo;
     }
     m_port.write(m.FrameSlots[FrameNo]);
-    if (FrameNo == 255 || (isTelemetry(m.TransferMode) && FrameNo == TelemetrySweepEnd)) {
+    m.FrameSent.set(size_t(FrameNo));
+    if (FrameNo == 255 || (isTelemetry(m.mode) && FrameNo == TelemetrySweepEnd)) {
         FrameNo = 0;
         Timer9.start();
     } else {
@@ -265,7 +266,7 @@ void TransferEngine::pauseEnded()
 void TransferEngine::batchComplete()
 {
     EmptySlots = 0;
-    if (!isTelemetry(m.TransferMode)) {
+    if (!isTelemetry(m.mode)) {
         m_box.clear();
         if (m_console)
             m_console->showFrameNumber({});
@@ -275,14 +276,14 @@ void TransferEngine::batchComplete()
     Timer9.stop();
     Timer10.stop();
     ++BatchCount;
-    if (BatchCount == BatchesPerTransfer || isTelemetry(m.TransferMode))
+    if (BatchCount == BatchesPerTransfer || isTelemetry(m.mode))
         endTransfer();
 }
 
 void TransferEngine::endTransfer()
 {
     // Saving a configuration write starts the reset dialogue, which changes the mode.
-    const int mode = m.TransferMode;
+    const TransferMode mode = m.mode;
     BatchCount = 0;
     m_scheduleTimer.start();
     stopTimers();
@@ -291,7 +292,7 @@ void TransferEngine::endTransfer()
         m_console->setProgressValue(m_console->progressMaximum());
     if (m_onEnd)
         m_onEnd();
-    if (mode == 7)
+    if (mode == TransferMode::WriteTelemetry)
         m_dialogs.message(QStringLiteral("Write Telemetry OK"), MsgButtons::Ok,
                           MsgIcon::Information, QStringLiteral("Info Telemetry"));
     if (m_console) {

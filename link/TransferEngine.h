@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BlockMaps.h"
+#include "LinkState.h"
 #include "Timer.h"
 
 #include <QObject>
@@ -11,7 +12,6 @@ class Dialogs;
 struct ReceiveBox;
 class LinkConsole;
 class SerialPort;
-struct ModPublic;
 
 // Moves blocks of a machine's memory over a connected call: builds batches of up to 256 request
 // frames (`Timer`), sends one per tick (`Timer8`), resends what stays unanswered after 2.5 s
@@ -21,7 +21,7 @@ class TransferEngine : public QObject
 {
     Q_OBJECT
 public:
-    TransferEngine(ModPublic &state, SerialPort &port, Dialogs &dialogs, ReceiveBox &box,
+    TransferEngine(LinkState &state, SerialPort &port, Dialogs &dialogs, ReceiveBox &box,
                    ::Timer &scheduleTimer, QObject *parent = nullptr);
 
     void setConsole(LinkConsole *c) { m_console = c; }
@@ -30,7 +30,7 @@ public:
 
     // What a console command does to hand a job over: shared transfer state set, receive state
     // cleared, `Timer` switched on, the schedule check's timer restarted.
-    void start(int mode);
+    void start(TransferMode mode);
 
     ::Timer Timer{QStringLiteral("Timer"), 500, false};
     ::Timer Timer8{QStringLiteral("Timer8"), 150, false};
@@ -52,7 +52,7 @@ public:
 signals:
     // A transfer completed, after "Save machine data" and its messages. A transfer that gives up
     // ends in the console's hang-up instead.
-    void ended(int mode);
+    void ended(TransferMode mode);
 
 private:
     void buildTick();
@@ -69,7 +69,7 @@ private:
     void carrierWatch();
     void hangUp();
 
-    ModPublic &m;
+    LinkState &m;
     SerialPort &m_port;
     Dialogs &m_dialogs;
     ReceiveBox &m_box;

@@ -81,7 +81,6 @@ WindowOpener &FrmSend::opener()
 void FrmSend::load()
 {
     m_loaded = true;
-    modPublic().LinkActive = false;
     modPublic().StationActive = false;
     if (m_mainWindow)
         m_mainWindow->hide();

@@ -77,7 +77,6 @@ FrmSms::~FrmSms() = default;
 void FrmSms::load()
 {
     m_loaded = true;
-    modPublic().LinkActive = false;
     ListView1->clear();
     const char *columns[5] = {"N\u00B0", "Tel", "Data", "Ora", "SMS"};
     const int widths[5] = {400, 1000, 1000, 1000, 1000};

@@ -1,9 +1,11 @@
 #include "ConsoleAuditRunner.h"
 
+#include "LinkState.h"
+
 #include "CollectJob.h"
 
 ConsoleAuditRunner::ConsoleAuditRunner(SerialPort &port, const QString &programFolder)
-    : m_job(std::make_unique<CollectJob>(port, programFolder, m_state))
+    : m_job(std::make_unique<CollectJob>(port, programFolder))
 {
 }
 
@@ -33,7 +35,7 @@ void ConsoleAuditRunner::run(const QString &number, const QString &txtPath, cons
                                                                      : AuditJobOutcome::DialFailed;
         if (!said.isEmpty())
             outcome.message = said;
-    } else if (m_job->endedMode() != 5) {
+    } else if (m_job->endedMode() != TransferMode::ReadAudit) {
         outcome.result = AuditJobOutcome::TransferFailed;
     } else {
         outcome.result = AuditJobOutcome::ConversionFailed;

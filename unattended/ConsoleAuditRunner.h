@@ -1,7 +1,6 @@
 #pragma once
 
 #include "AuditJob.h"
-#include "ModPublic.h"
 
 #include <QString>
 #include <memory>
@@ -22,6 +21,5 @@ public:
              std::function<void(const AuditJobOutcome &)> done) override;
 
 private:
-    ModPublic m_state;
     std::unique_ptr<CollectJob> m_job;
 };

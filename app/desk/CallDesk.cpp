@@ -47,13 +47,8 @@ CallDesk::CallDesk(FrmStGSM &station, const Services &services, CallQueue &queue
       m_db(std::make_unique<SqlMachineDb>(
           QDir(services.appFolder).filePath(QStringLiteral("Dati.mdb")))),
       m_machines(std::make_unique<MachineListModel>()),
-      m_link(std::make_unique<MachineLink>(modPublic(), *services.port, *services.dialogs,
-                                           station.Timer2, station.Timer5))
+      m_session(std::make_unique<CallSession>(services, station.Timer2, station.Timer5))
 {
-    m_link->setAppFolder(services.appFolder);
-    m_link->setClock(services.clock);
-    m_session = std::make_unique<CallSession>(services, modPublic(), *m_link, station.Timer2,
-                                              station.Timer5);
     m_window = std::make_unique<FrmCall>(*m_session, *m_machines);
     m_window->setCallQueue([&queue] { return queue.takeNext(); });
     m_window->setFillList([this] {

@@ -10,7 +10,6 @@ class CallSession;
 class FrmCall;
 class FrmSend;
 class FrmStGSM;
-class MachineLink;
 class MachineListModel;
 class SqlMachineDb;
 
@@ -24,7 +23,6 @@ public:
     CallDesk(FrmStGSM &station, const Services &services, CallQueue &queue, FrmSend &sendWindow);
     ~CallDesk();
 
-    MachineLink &link() { return *m_link; }
     CallSession &session() { return *m_session; }
     FrmCall &window() { return *m_window; }
 
@@ -33,7 +31,6 @@ private:
     FrmSend &m_send;
     std::unique_ptr<SqlMachineDb> m_db;
     std::unique_ptr<MachineListModel> m_machines;
-    std::unique_ptr<MachineLink> m_link;
     std::unique_ptr<CallSession> m_session;
     std::unique_ptr<FrmCall> m_window;
     class ConsoleForSend;

@@ -3,7 +3,6 @@
 #include "Runtime.h"
 
 #include <cstdio>
-#include <utility>
 
 MsgResult ConsoleDialogs::message(const QString &text, MsgButtons buttons, MsgIcon icon,
                                   const QString &title)
@@ -30,11 +29,6 @@ QString ConsoleDialogs::saveFile(const QString &title, const QString &, const QS
 {
     if (Runtime::current().isEnding())
         return {};
-    if (!m_nextSave.isEmpty()) {
-        std::printf("save dialog \"%s\": %s\n", qPrintable(title), qPrintable(m_nextSave));
-        std::fflush(stdout);
-        return std::exchange(m_nextSave, QString());
-    }
     std::printf("save dialog \"%s\": cancelled (no display)\n", qPrintable(title));
     return {};
 }

@@ -13,10 +13,6 @@ public:
     QString saveFile(const QString &title, const QString &filter, const QString &dir,
                      const QString &suggested) override;
 
-    // The next save dialog is answered with path (demonstrations).
-    void saveNextAs(const QString &path) { m_nextSave = path; }
-
 private:
     ScriptedDialogs m_answers;
-    QString m_nextSave;
 };

@@ -2,7 +2,6 @@
 
 #include "CallDesk.h"
 #include "CallSession.h"
-#include "ConsoleDialogs.h"
 #include "FrmCall.h"
 #include "FrmStGSM.h"
 
@@ -13,7 +12,31 @@
 #include <QPushButton>
 #include <QTimer>
 
-DemoCall::DemoCall(FrmStGSM &station, CallDesk &desk, ConsoleDialogs &dialogs, QString workFolder,
+#include <cstdio>
+#include <utility>
+
+MsgResult DemoDialogs::message(const QString &text, MsgButtons buttons, MsgIcon icon,
+                               const QString &title)
+{
+    return m_inner.message(text, buttons, icon, title);
+}
+
+QString DemoDialogs::openFile(const QString &title, const QString &filter, const QString &dir)
+{
+    return m_inner.openFile(title, filter, dir);
+}
+
+QString DemoDialogs::saveFile(const QString &title, const QString &filter, const QString &dir,
+                              const QString &suggested)
+{
+    if (m_nextSave.isEmpty())
+        return m_inner.saveFile(title, filter, dir, suggested);
+    std::printf("save dialog \"%s\": %s\n", qPrintable(title), qPrintable(m_nextSave));
+    std::fflush(stdout);
+    return std::exchange(m_nextSave, QString());
+}
+
+DemoCall::DemoCall(FrmStGSM &station, CallDesk &desk, DemoDialogs &dialogs, QString workFolder,
                    std::function<void(const QString &)> say)
     : m_station(station), m_desk(desk), m_dialogs(dialogs), m_workFolder(std::move(workFolder)),
       m_say(std::move(say))
@@ -41,7 +64,8 @@ void DemoCall::startAfter(int seconds)
 void DemoCall::run()
 {
     if (!m_station.mnuCall->isEnabled()) {
-        m_say(QStringLiteral("demo: \"Call\" is not available (the modem is not registered)"));
+        std::fprintf(stderr, "gsmstation: no demonstration call: \"Call\" is not available (the "
+                             "modem is not registered)\n");
         return;
     }
     m_say(QStringLiteral("menu: Call"));
@@ -50,6 +74,11 @@ void DemoCall::run()
     w.activated();
     w.rowClicked(0);
     const QString number = w.Label1->text();
+    if (number.isEmpty()) {
+        std::fprintf(stderr, "gsmstation: no demonstration call: the console lists no machine\n");
+        w.close();
+        return;
+    }
     m_say(QStringLiteral("console: machine \"%1\" (%2) selected; pressing \"Audit\"")
               .arg(w.Label4->text(), number));
     m_dialogs.saveNextAs(QDir(m_workFolder).filePath(QStringLiteral("audit-%1.txt").arg(number)));

@@ -9,6 +9,7 @@
 #include "Launcher.h"
 #include "LoopbackPort.h"
 #include "MachineController.h"
+#include "ModPublic.h"
 #include "QtTrayIcon.h"
 #include "RealDialogs.h"
 #include "SignalBar.h"
@@ -87,7 +88,7 @@ int main(int argc, char *argv[])
     QCommandLineOption demoCall(
         QStringLiteral("demo-call"),
         QStringLiteral(
-            "Without a display: open \"Call\" after SECONDS and read the first machine's "
+            "With --simulate: open \"Call\" after SECONDS and read the first machine's "
             "audit (demonstrations)."),
         QStringLiteral("SECONDS"));
     cli.addOptions({home, ports, simulate, verbose, quitAfter, demoCall});
@@ -95,6 +96,22 @@ int main(int argc, char *argv[])
 
     const bool offscreen = QGuiApplication::platformName() == QLatin1String("offscreen");
     const bool talk = cli.isSet(verbose);
+    int demoSeconds = -1;
+    if (cli.isSet(demoCall)) {
+        bool ok = false;
+        demoSeconds = cli.value(demoCall).toInt(&ok);
+        if (!ok || demoSeconds < 0) {
+            std::fprintf(stderr, "gsmstation: --demo-call takes a number of seconds, not \"%s\"\n",
+                         qPrintable(cli.value(demoCall)));
+            return 2;
+        }
+        if (!cli.isSet(simulate)) {
+            // It would read, and offer to erase, a real machine's audit.
+            std::fprintf(stderr, "gsmstation: --demo-call needs --simulate: it calls the first "
+                                 "demonstration machine\n");
+            return 2;
+        }
+    }
 
     std::unique_ptr<SerialPort> port;
     std::unique_ptr<GsmModem> modem;
@@ -131,20 +148,20 @@ int main(int argc, char *argv[])
     }
 
     std::unique_ptr<Dialogs> dialogs;
-    ConsoleDialogs *printedDialogs = nullptr;
-    if (offscreen) {
-        auto printed = std::make_unique<ConsoleDialogs>();
-        printedDialogs = printed.get();
-        dialogs = std::move(printed);
-    } else
+    if (offscreen)
+        dialogs = std::make_unique<ConsoleDialogs>();
+    else
         dialogs = std::make_unique<RealDialogs>();
+    std::unique_ptr<DemoDialogs> demoDialogs;
+    if (demoSeconds >= 0)
+        demoDialogs = std::make_unique<DemoDialogs>(*dialogs);
     QtTrayIcon tray(trayImages());
     SystemClock clock;
     ProcessLauncher launcher;
 
     Services s;
     s.port = port.get();
-    s.dialogs = dialogs.get();
+    s.dialogs = demoDialogs ? static_cast<Dialogs *>(demoDialogs.get()) : dialogs.get();
     s.tray = &tray;
     s.clock = &clock;
     s.launcher = &launcher;
@@ -260,12 +277,12 @@ int main(int argc, char *argv[])
         QCoreApplication::exit(0);
     });
     std::unique_ptr<DemoCall> demo;
-    if (cli.isSet(demoCall) && printedDialogs) {
+    if (demoDialogs) {
         QDir work(s.appFolder);
         work.cdUp();
-        demo = std::make_unique<DemoCall>(station, desk.calls(), *printedDialogs,
+        demo = std::make_unique<DemoCall>(station, desk.calls(), *demoDialogs,
                                           work.absolutePath(), say);
-        demo->startAfter(cli.value(demoCall).toInt());
+        demo->startAfter(demoSeconds);
     }
     if (cli.isSet(quitAfter)) {
         const int secs = cli.value(quitAfter).toInt();

@@ -9,7 +9,6 @@
 #include "LoopbackPort.h"
 #include "MachineController.h"
 #include "MachineLink.h"
-#include "ModPublic.h"
 #include "Runtime.h"
 
 #include <QCoreApplication>
@@ -61,7 +60,6 @@ Outcome run(int mode, bool virtualTime)
         Runtime::install(&vrt);
     Outcome out;
     {
-        ModPublic state;
         LoopbackPort port;
         ScriptedDialogs dialogs;
         ::Timer timer2(QStringLiteral("Timer2"), 6000, false);
@@ -70,7 +68,8 @@ Outcome run(int mode, bool virtualTime)
         port.plug(1, &machine);
         port.setCommPort(1);
         port.open();
-        MachineLink link(state, port, dialogs, timer2, timer5);
+        MachineLink link(port, dialogs, timer2, timer5);
+        LinkState &state = link.state;
         QuietConsole console;
         link.setConsole(&console);
         if (mode == 5) {
@@ -88,7 +87,7 @@ Outcome run(int mode, bool virtualTime)
         wall.start();
         const double cpu0 = cpuSeconds();
         const qint64 t0 = Runtime::current().nowMs();
-        link.engine.start(mode);
+        link.engine.start(TransferMode(mode));
         while (busy() && !console.failed)
             Runtime::current().yield();
         out.ms = virtualTime ? Runtime::current().nowMs() - t0 : wall.elapsed();

@@ -41,8 +41,6 @@ struct ConsoleRig
                         modem.sendData(t);
                 });
         });
-        link.setAppFolder(programFolder());
-        link.setClock(&clock);
         session.load();
         session.select(QString::fromLatin1(Number), QStringLiteral("Corridor A"));
     }
@@ -85,7 +83,6 @@ struct ConsoleRig
 
     VirtualTimeScope time;
     QTemporaryDir tmp;
-    ModPublic state;
     LoopbackPort port;
     GsmModem modem;
     MachineController machine;
@@ -95,7 +92,6 @@ struct ConsoleRig
     Services services = servicesFor(programFolder());
     ::Timer timer2{QStringLiteral("Timer2"), 6000, false};
     ::Timer timer5{QStringLiteral("Timer5"), 30000, true};
-    MachineLink link{state, port, dialogs, timer2, timer5};
-    CallSession session{services, state, link, timer2, timer5};
+    CallSession session{services, timer2, timer5};
     std::function<QByteArray(const QByteArray &)> tamper;
 };

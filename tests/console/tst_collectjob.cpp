@@ -1,10 +1,12 @@
+#include "CallSession.h"
 #include "CollectJob.h"
+#include "DemoAudit.h"
 #include "GsmModem.h"
 #include "LoopbackPort.h"
 #include "MachineController.h"
 #include "MachineFiles.h"
 #include "MachineLink.h"
-#include "ModPublic.h"
+#include "LinkState.h"
 #include "Runtime.h"
 
 #include <QDir>
@@ -85,11 +87,10 @@ struct JobRig
 
     VirtualTimeScope time;
     QTemporaryDir tmp;
-    ModPublic state;
     LoopbackPort port;
     GsmModem modem;
     MachineController machine;
-    CollectJob job{port, programFolder(), state};
+    CollectJob job{port, programFolder()};
     QStringList lines;
 };
 } // namespace
@@ -130,8 +131,8 @@ private slots:
             QCOMPARE(image.mid(76, 623), rig.machine.memory(1).mid(3824, 623));
             return;
         }
-        QCOMPARE(rig.read(rig.snapshot()), rig.state.ConfigImage);
-        QCOMPARE(rig.state.ConfigImage.mid(4976, 7951), rig.config().mid(4976, 7951));
+        QCOMPARE(rig.read(rig.snapshot()), rig.job.session().call().ConfigImage);
+        QCOMPARE(rig.job.session().call().ConfigImage.mid(4976, 7951), rig.config().mid(4976, 7951));
         QCOMPARE(batches.size(), 3);
         QCOMPARE(batches.at(1), (QVariantList{2, 256, 671})); // the first batch answered
         int highest = 0;
@@ -166,7 +167,7 @@ private slots:
         QCOMPARE(rig.machine.byteAt(1, 5000), quint8(image.at(5000)));
         QCOMPARE(rig.machine.byteAt(1, 12920), quint8(image.at(12920)));
         QCOMPARE(rig.machine.resetCount(), 1);
-        QCOMPARE(rig.read(rig.snapshot()), rig.state.ConfigImage);
+        QCOMPARE(rig.read(rig.snapshot()), rig.job.session().call().ConfigImage);
         int writes = 0;
         for (const auto &r : rig.machine.requests())
             writes += r.valid && r.write() && r.memoryType == 1;
@@ -241,6 +242,42 @@ private slots:
         QCOMPARE(quint8(image.at(0)) + 256 * quint8(image.at(1)), 6635);
         QCOMPARE(QFile::exists(rig.file("audit.txt")), !script.isEmpty());
         QVERIFY(!rig.modem.callUp());
+    }
+
+    // Repeated, late and oversize answers, the pointer read's included: the image holds the
+    // machine's memory, its sum word is the sum of what it holds, the file is a clean run's.
+    void auditOnANoisyLine_data()
+    {
+        QTest::addColumn<QString>("faults");
+        QTest::newRow("repeated answers") << "seed=3,duplicate=0.3";
+        QTest::newRow("answers 12 s late") << "seed=4,late=0.2,late-ms=12000";
+        QTest::newRow("17-byte answers") << "seed=6,oversize=0.05";
+    }
+    void auditOnANoisyLine()
+    {
+        QFETCH(QString, faults);
+        QByteArray cleanAudit;
+        {
+            JobRig clean;
+            QVERIFY(clean.storeScripts(Script));
+            QCOMPARE(clean.run(Kind::Audit, clean.file("audit.txt")).status, Status::Done);
+            cleanAudit = clean.read(clean.file("audit.txt"));
+        }
+        JobRig rig;
+        rig.faults(faults);
+        QVERIFY(rig.storeScripts(Script));
+        QCOMPARE(rig.run(Kind::Audit, rig.file("audit.txt")).status, Status::Done);
+        QCOMPARE(rig.read(rig.file("audit.txt")), cleanAudit);
+        const QByteArray image = rig.read(rig.file("audit.img"));
+        const QByteArray expected = DemoAudit::imageFor(rig.machine);
+        QCOMPARE(image.size(), expected.size());
+        // Bytes 2-7 are the machine's clock, which moves on between reads.
+        QCOMPARE(image.mid(8, image.size() - 10), expected.mid(8, expected.size() - 10));
+        quint16 sum = 0;
+        for (qsizetype i = 2; i < image.size() - 2; ++i)
+            sum += quint8(image.at(i));
+        QCOMPARE(quint8(image.at(image.size() - 2)) + 256 * quint8(image.at(image.size() - 1)),
+                 int(sum));
     }
 
     void failures_data()

@@ -137,10 +137,10 @@ private slots:
         WindowRig rig(Rows{{"Corridor A", "3351234567"}});
         rig.window.show();
         rig.window.activated();
-        rig.state.StationActive = false;
+        modPublic().StationActive = false;
         rig.window.close();
         QVERIFY(!rig.window.isLoaded());
-        QVERIFY(rig.state.StationActive);
+        QVERIFY(modPublic().StationActive);
         QCOMPARE(rig.timer2.interval(), 100);
         QVERIFY(rig.timer2.isEnabled());
         rig.db.append(MachineTables::Distributori, {{"Description", "New"}, {"GSM", "1"}});

@@ -68,16 +68,43 @@ private slots:
         QTest::newRow("lower-case check digits")
             << reply(0, QByteArray("AB").repeated(16), "b0")
             << int(MemoryMap::PointerReply::BadCheck) << QStringList();
+        QTest::newRow("block 1's answer is no reply to block 0")
+            << reply(1, words) << int(MemoryMap::PointerReply::BadCheck) << QStringList();
+        QTest::newRow("15 data bytes with a right sum")
+            << reply(0, words.left(30)) << int(MemoryMap::PointerReply::BadCheck) << QStringList();
+        QTest::newRow("17 data bytes with a right sum")
+            << reply(0, words + "00") << int(MemoryMap::PointerReply::BadCheck) << QStringList();
     }
     void replies()
     {
         QFETCH(QByteArray, text);
         QFETCH(int, status);
         QFETCH(QStringList, addresses);
-        const MemoryMap::PointerReply r = MemoryMap::checkPointerReply(text);
+        const MemoryMap::PointerReply r = MemoryMap::checkPointerReply(text, 0);
         QCOMPARE(int(r.status), status);
         if (status == MemoryMap::PointerReply::Ok)
             QCOMPARE(r.addresses, addresses);
+    }
+
+    // A late repeat of the other block's answer is skipped whole; anything else ends the wait.
+    void replyStart_data()
+    {
+        QTest::addColumn<QByteArray>("received");
+        QTest::addColumn<int>("start");
+        const QByteArray b0 = reply(0, QByteArray("11").repeated(16));
+        const QByteArray b1 = reply(1, QByteArray("11").repeated(16));
+        QTest::newRow("nothing complete yet") << b1.left(20) << -1;
+        QTest::newRow("the answer itself") << b1 << 0;
+        QTest::newRow("block 0's repeat before it") << b0 + b1 << int(b0.size());
+        QTest::newRow("block 0's repeat alone: wait on") << b0 << -1;
+        QTest::newRow("a frame without SOH ends the wait") << QByteArray("01FF\x04") << 0;
+        QTest::newRow("junk before the answer stays in it") << "zz" + b1 << 0;
+    }
+    void replyStart()
+    {
+        QFETCH(QByteArray, received);
+        QFETCH(int, start);
+        QCOMPARE(int(MemoryMap::replyStart(received, 1)), start);
     }
 
     void mapTable()

@@ -48,7 +48,7 @@ private slots:
         QVERIFY(rig.port.written().startsWith("ATD3351234567\r"));
         QVERIFY(rig.port.written().endsWith("+++ATH\r"));
         QVERIFY(rig.now() < waitMs + 4000);
-        QVERIFY(!rig.session.LoggedOn && !rig.session.callUp() && !rig.state.LinkActive);
+        QVERIFY(!rig.session.LoggedOn && !rig.session.callUp() && !rig.session.call().LinkActive);
         QCOMPARE(rig.session.Label2, QStringLiteral("Wait for logoff..."));
         QVERIFY(rig.session.enabled[CallSession::Data]);
         QVERIFY(!rig.session.enabled[CallSession::Disconnect]);
@@ -89,7 +89,7 @@ private slots:
         QCOMPARE(loggedOn, up);
         QCOMPARE(rig.session.callUp(), up);
         QCOMPARE(chunksAtConnect, upAfterChunk);
-        QCOMPARE(rig.link.engine.Timer13.isEnabled(), up);
+        QCOMPARE(rig.session.link().engine.Timer13.isEnabled(), up);
         QCOMPARE(rig.dialogs.boxes().size(), up ? 0 : 1);
     }
 
@@ -118,7 +118,7 @@ private slots:
         bool on = false;
         rig.session.Login(on);
         QVERIFY(on);
-        rig.state.StationActive = false;
+        modPublic().StationActive = false;
         const qint64 start = rig.now();
         if (unload)
             rig.session.unload();
@@ -132,7 +132,7 @@ private slots:
             QVERIFY(rig.session.windowEnabled);
             return;
         }
-        QVERIFY(rig.state.StationActive);
+        QVERIFY(modPublic().StationActive);
         QVERIFY(rig.timer2.isEnabled());
         QCOMPARE(rig.timer2.interval(), 100);
     }
@@ -145,8 +145,8 @@ private slots:
         rig.modem.dropCall();
         QVERIFY(rig.settle());
         QCOMPARE(rig.dialogs.boxes().first(), QStringLiteral("|Lost Connection|Critical|Ok"));
-        QVERIFY(!rig.state.LinkActive);
-        QVERIFY(!rig.link.engine.Timer8.isEnabled());
+        QVERIFY(!rig.session.call().LinkActive);
+        QVERIFY(!rig.session.link().engine.Timer8.isEnabled());
     }
 
     // --- Commands ------------------------------------------------------------------------------
@@ -237,7 +237,7 @@ private slots:
         else
             rig.session.Command12_Click();
         QCOMPARE(rig.dialogs.boxes(), box.isEmpty() ? QStringList() : QStringList{box});
-        QCOMPARE(rig.state.FileCancelled, box.isEmpty());
+        QCOMPARE(rig.session.call().FileCancelled, box.isEmpty());
         QVERIFY(rig.commands().isEmpty());
     }
 
@@ -270,7 +270,7 @@ private slots:
         QCOMPARE(rig.session.Command6Caption, QStringLiteral("Reset Alarm"));
         for (int b = CallSession::Data; b <= CallSession::TelemetryWrite; ++b)
             QVERIFY(rig.session.enabled[b]);
-        QVERIFY(!rig.link.dialogue.running());
+        QVERIFY(!rig.session.link().dialogue.running());
     }
 
     // --- Pointer read and audit ----------------------------------------------------------------
@@ -293,8 +293,8 @@ private slots:
         ConsoleRig rig;
         int pointerReads = 0;
         rig.tamper = [&](const QByteArray &b) {
-            const bool pointer = b.size() == 38 && rig.state.TransferMode == 5 &&
-                                 !rig.link.engine.Timer.isEnabled() && !rig.link.engine.sending();
+            const bool pointer = b.size() == 38 && rig.session.call().mode == TransferMode::ReadAudit &&
+                                 !rig.session.link().engine.Timer.isEnabled() && !rig.session.link().engine.sending();
             if (pointer && silentReads < 0)
                 return QByteArray("\x7f\xffgarbage\x04");
             if (pointer && pointerReads++ < silentReads)
@@ -304,9 +304,9 @@ private slots:
         rig.session.Command9_Click();
         QVERIFY(rig.settle());
         if (succeeds) {
-            QCOMPARE(rig.state.MapLines.at(29).section(u',', 0, 0), QStringLiteral("2"));
-            QCOMPARE(rig.state.MapLines.at(29).section(u',', 2), QStringLiteral("16"));
-            QCOMPARE(rig.link.engine.passCount(), 2); // 256 + 186 frames, each batch one pause
+            QCOMPARE(rig.session.call().MapLines.at(29).section(u',', 0, 0), QStringLiteral("2"));
+            QCOMPARE(rig.session.call().MapLines.at(29).section(u',', 2), QStringLiteral("16"));
+            QCOMPARE(rig.session.link().engine.passCount(), 2); // 256 + 186 frames, each batch one pause
             QCOMPARE(rig.dialogs.shown().last().title, QStringLiteral("Audit Eva_Dts(*.txt)"));
             return;
         }
@@ -350,11 +350,11 @@ private slots:
         QCOMPARE(rig.machine.eraseCount(), !brokenScript && erase == MsgResult::Yes ? 1 : 0);
         QCOMPARE(rig.session.lastAudit().path, rig.file("audit.txt"));
         QCOMPARE(rig.session.lastAudit().converted, !brokenScript);
-        QCOMPARE(rig.state.AuditImageLength, 6635);
-        QCOMPARE(rig.state.AuditImage.size(), 6635);
+        QCOMPARE(rig.session.call().AuditImageLength, 6635);
+        QCOMPARE(rig.session.call().AuditImage.size(), 6635);
         const QString reference = rig.file("reference.txt");
-        audit::RunAuditConversion(rig.programFolder(), rig.state.AuditImage,
-                                  rig.state.AuditImageLength, reference);
+        audit::RunAuditConversion(rig.programFolder(), rig.session.call().AuditImage,
+                                  rig.session.call().AuditImageLength, reference);
         QFile a(rig.file("audit.txt")), b(reference);
         QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
         const QByteArray written = a.readAll();

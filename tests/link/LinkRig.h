@@ -6,7 +6,6 @@
 #include "LoopbackPort.h"
 #include "MachineController.h"
 #include "MachineLink.h"
-#include "ModPublic.h"
 #include "Runtime.h"
 
 #include <QDir>
@@ -19,7 +18,7 @@
 class RecordingConsole : public LinkConsole
 {
 public:
-    explicit RecordingConsole(MachineLink &link, ModPublic &state, ::Timer &scheduleTimer)
+    explicit RecordingConsole(MachineLink &link, LinkState &state, ::Timer &scheduleTimer)
         : m_link(link), m_state(state), m_scheduleTimer(scheduleTimer)
     {
     }
@@ -85,7 +84,7 @@ private:
     }
 
     MachineLink &m_link;
-    ModPublic &m_state;
+    LinkState &m_state;
     ::Timer &m_scheduleTimer;
 };
 
@@ -146,14 +145,14 @@ struct LinkRig
 
     VirtualTimeScope time;
     QTemporaryDir tmp;
-    ModPublic state;
     LoopbackPort port;
     ScriptedDialogs dialogs;
     FakeClock clock{QDateTime(QDate(2026, 12, 5), QTime(9, 0))};
     ::Timer timer2{QStringLiteral("Timer2"), 6000, false};
     ::Timer timer5{QStringLiteral("Timer5"), 30000, true};
     MachineController machine;
-    MachineLink link{state, port, dialogs, timer2, timer5};
+    MachineLink link{port, dialogs, timer2, timer5};
+    LinkState &state = link.state;
     RecordingConsole console{link, state, timer5};
     std::function<QByteArray(const QByteArray &)> tamper;
 };

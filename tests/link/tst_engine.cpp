@@ -46,7 +46,7 @@ private slots:
         LinkRig rig;
         rig.dialogs.chooseFileNext(chosen.isEmpty() ? chosen : rig.programFolder() + '/' + chosen);
         QSignalSpy ended(&rig.link.engine, &TransferEngine::ended);
-        rig.link.engine.start(1);
+        rig.link.engine.start(TransferMode(1));
         QVERIFY(rig.runToIdle());
         QCOMPARE(ended.count(), 1);
         QCOMPARE(ended.first().first().toInt(), 1);
@@ -81,7 +81,7 @@ private slots:
         for (int a = 0; a < 12928; ++a)
             rig.state.ConfigImage[a] = char((a * 7 + 3) & 0xFF);
         QSignalSpy reset(&rig.link.dialogue, &ResetDialogue::finished);
-        rig.link.engine.start(2);
+        rig.link.engine.start(TransferMode(2));
         QVERIFY(rig.runToIdle());
         QCOMPARE(reset.count(), 1);
         QCOMPARE(reset.first().first().toBool(), true);
@@ -116,7 +116,7 @@ private slots:
         rig.state.SnapshotImage = rig.state.ConfigImage;
         for (int a : differences)
             rig.state.ConfigImage[a] = char(~rig.state.ConfigImage.at(a));
-        rig.link.engine.start(3);
+        rig.link.engine.start(TransferMode(3));
         QVERIFY(rig.runToIdle());
         QList<int> got;
         for (const auto &r : rig.validRequests())
@@ -132,7 +132,7 @@ private slots:
     {
         LinkRig rig;
         rig.dialogs.chooseFileNext(rig.programFolder() + "/settings.tlm");
-        rig.link.engine.start(6);
+        rig.link.engine.start(TransferMode(6));
         QVERIFY(rig.runToIdle());
         QCOMPARE(rig.validRequests().size(), 39);
         QCOMPARE(firstSweep(rig.validRequests()), 23);
@@ -150,7 +150,7 @@ private slots:
         QStringList boxesAtEnd;
         connect(&rig.link.engine, &TransferEngine::ended, this,
                 [&] { boxesAtEnd = rig.dialogs.messages(); });
-        rig.link.engine.start(7);
+        rig.link.engine.start(TransferMode(7));
         QVERIFY(rig.runToIdle());
         const auto requests = rig.validRequests();
         QCOMPARE(requests.size(), 39);
@@ -187,7 +187,7 @@ private slots:
             rig.state.MapLines[i] = lines.value(i);
         for (auto &r : rig.state.MapRecords)
             r = MapRecord{255, 255, 255};
-        rig.link.engine.start(5);
+        rig.link.engine.start(TransferMode(5));
         QVERIFY(rig.runToIdle());
         QCOMPARE(rig.console.audits, 1);
         QCOMPARE(rig.validRequests().size(), requests);
@@ -214,41 +214,128 @@ private slots:
                           char(sum & 0xFF) + char(sum >> 8));
     }
 
-    // Lost, lower-case, repeated and junk-led answers are asked again; the image is the same.
+    // Two calls in one process, each on its own line with its own link: an audit read and a
+    // configuration write, their timers interleaved, each sends and stores what it does alone.
+    void twoCallsSideBySide()
+    {
+        struct Line
+        {
+            Line() : machine(MachineProfile::forNumber("+393471110002"))
+            {
+                port.plug(1, &machine);
+                port.setCommPort(1);
+                port.open();
+                link.setConsole(&console);
+            }
+            void start(TransferMode mode)
+            {
+                if (mode == TransferMode::ReadAudit) {
+                    const QStringList lines = DemoAudit::mapLines(machine);
+                    for (int i = 0; i < 45; ++i)
+                        link.state.MapLines[i] = lines.value(i);
+                } else {
+                    for (int a = 0; a < MachineFiles::ConfigImageSize; ++a)
+                        link.state.ConfigImage[a] = char((a * 7 + 3) & 0xFF);
+                }
+                link.engine.start(mode);
+            }
+            bool idle() const
+            {
+                return !link.engine.Timer.isEnabled() && !link.engine.Timer8.isEnabled() &&
+                       !link.engine.Timer9.isEnabled() && !link.dialogue.Timer12.isEnabled();
+            }
+            QByteArrayList sent() const
+            {
+                QByteArrayList out;
+                for (const auto &r : machine.requests())
+                    out << r.raw + QByteArray::number(r.atMs);
+                return out;
+            }
+            LoopbackPort port;
+            ScriptedDialogs dialogs;
+            ::Timer timer2{QStringLiteral("Timer2"), 6000, false};
+            ::Timer timer5{QStringLiteral("Timer5"), 30000, true};
+            MachineController machine;
+            MachineLink link{port, dialogs, timer2, timer5};
+            RecordingConsole console{link, link.state, timer5};
+        };
+        auto runAlone = [](TransferMode mode, QByteArrayList *sent, QByteArray *image) {
+            VirtualTimeScope time;
+            Line line;
+            line.start(mode);
+            QVERIFY(time.rt.runUntil([&] { return line.idle(); }, 3600 * 1000));
+            *sent = line.sent();
+            *image = mode == TransferMode::ReadAudit ? line.link.state.AuditImage
+                                                     : line.machine.memory(1);
+        };
+        QByteArrayList auditSent, writeSent;
+        QByteArray auditImage, written;
+        runAlone(TransferMode::ReadAudit, &auditSent, &auditImage);
+        runAlone(TransferMode::WriteConfig, &writeSent, &written);
+
+        VirtualTimeScope time;
+        Line audit, write;
+        audit.start(TransferMode::ReadAudit);
+        write.start(TransferMode::WriteConfig);
+        QVERIFY(time.rt.runUntil([&] { return audit.idle() && write.idle(); }, 3600 * 1000));
+        QCOMPARE(audit.console.audits, 1);
+        QCOMPARE(audit.sent(), auditSent);
+        QCOMPARE(audit.link.state.AuditImage, auditImage);
+        QCOMPARE(write.sent(), writeSent);
+        QCOMPARE(write.machine.memory(1), written);
+        QCOMPARE(write.machine.resetCount(), 1);
+        // Interleaved: the write's first request went out before the audit's last.
+        QVERIFY(write.machine.requests().first().atMs < audit.machine.requests().last().atMs);
+    }
+
+    // Lost, lower-case, repeated, late, oversize and junk-led answers are dropped and asked
+    // again; the image, its sum word included, is the one a clean line gives.
     void noisyLineGivesTheSameImage_data()
     {
         QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("faults");
-        QTest::addColumn<bool>("askedAgain");
-        QTest::newRow("5% lost answers") << 1 << "seed=7,lost=0.05" << true;
+        QTest::addColumn<bool>("dropped"); // some answers were dropped and asked again
+        QTest::newRow("5% lost answers") << 1 << "seed=7,lost=0.05" << false;
+        QTest::newRow("configuration read, repeats") << 1 << "seed=3,duplicate=0.3" << true;
         QTest::newRow("lower-case check digits and repeats")
             << 6 << "seed=3,lowercase=0.3,duplicate=0.3" << true;
+        QTest::newRow("telemetry read, answers 4 s late")
+            << 6 << "seed=5,late=0.3,late-ms=4000" << true;
         QTest::newRow("junk before SOH") << 6 << "seed=11,junk=0.5" << false;
+        QTest::newRow("audit map, repeats") << 5 << "seed=3,duplicate=0.3" << true;
+        QTest::newRow("audit map, answers 12 s late") << 5 << "seed=4,late=0.2,late-ms=12000"
+                                                      << true;
+        QTest::newRow("audit map, 17-byte answers") << 5 << "seed=6,oversize=0.05" << true;
     }
     void noisyLineGivesTheSameImage()
     {
         QFETCH(int, mode);
         QFETCH(QString, faults);
-        QFETCH(bool, askedAgain);
-        QByteArray cleanImages;
-        qsizetype cleanRequests = 0;
-        {
-            LinkRig clean;
-            clean.link.engine.start(mode);
-            QVERIFY(clean.runToIdle());
-            cleanImages = clean.state.ConfigImage + clean.state.TelemetryImage;
-            cleanRequests = clean.validRequests().size();
-        }
+        QFETCH(bool, dropped);
+        // Two batches of memory types 1 and 2, none of type 0 (whose clock moves on).
+        const QStringList map = {"1,0000,4000", "2,0B90,32", "1,12F4,5", "1,32B6,1200"};
+        auto run = [&](LinkRig &rig) {
+            for (int i = 0; i < 45; ++i)
+                rig.state.MapLines[i] = map.value(i);
+            for (auto &r : rig.state.MapRecords)
+                r = MapRecord{255, 255, 255};
+            for (int i = 0; i < 5; ++i)
+                rig.dialogs.answerNext(MsgResult::Retry);
+            rig.link.engine.start(TransferMode(mode));
+            QVERIFY(rig.runToIdle());
+            QCOMPARE(rig.console.hangUps, 0);
+            QCOMPARE(int(rig.state.BadFrameCount), 0);
+        };
+        LinkRig clean;
+        run(clean);
         LinkRig rig;
         rig.faults(faults);
-        for (int i = 0; i < 5; ++i)
-            rig.dialogs.answerNext(MsgResult::Retry);
-        rig.link.engine.start(mode);
-        QVERIFY(rig.runToIdle());
-        QCOMPARE(rig.state.ConfigImage + rig.state.TelemetryImage, cleanImages);
-        QCOMPARE(rig.validRequests().size() > cleanRequests, askedAgain);
-        QCOMPARE(rig.console.hangUps, 0);
-        QCOMPARE(int(rig.state.BadFrameCount), 0);
+        run(rig);
+        QCOMPARE(rig.state.ConfigImage, clean.state.ConfigImage);
+        QCOMPARE(rig.state.TelemetryImage, clean.state.TelemetryImage);
+        QCOMPARE(rig.state.AuditImage, clean.state.AuditImage);
+        QCOMPARE(rig.state.AuditImageSum, clean.state.AuditImageSum);
+        QCOMPARE(rig.link.droppedAnswers() > 0, dropped);
     }
 
     // Frame 7 is never answered: it goes out in every sweep; the receive time-out on the way is
@@ -274,7 +361,7 @@ private slots:
         rig.dialogs.answerNext(MsgResult::Retry);
         rig.dialogs.answerNext(answer);
         QSignalSpy ended(&rig.link.engine, &TransferEngine::ended);
-        rig.link.engine.start(1);
+        rig.link.engine.start(TransferMode(1));
         QVERIFY(rig.time.rt.runUntil([&] { return rig.dialogs.boxes().contains(tx); }, 600000));
         QCOMPARE(rig.dialogs.boxes(), (QStringList{RxTimeout, tx}));
         QCOMPARE(rig.link.engine.passCount(), 7);
@@ -326,7 +413,7 @@ private slots:
         for (int i = 0; i < retries; ++i)
             rig.dialogs.answerNext(MsgResult::Retry);
         rig.link.engine.Timer13.start(); // the console watches the carrier while a call is up
-        rig.link.engine.start(mode);
+        rig.link.engine.start(TransferMode(mode));
         QVERIFY(rig.runUntilHangUp());
         QCOMPARE(rig.dialogs.boxes(), boxes);
         QCOMPARE(rig.console.hangUps, 1);
@@ -353,7 +440,7 @@ private slots:
             };
             for (int i = 0; i < 3; ++i)
                 rig.dialogs.answerNext(MsgResult::Retry);
-            rig.link.engine.start(QList<int>{1, 2, 6, 7}.at(run % 4));
+            rig.link.engine.start(TransferMode(QList<int>{1, 2, 6, 7}.at(run % 4)));
             QVERIFY(rig.time.rt.runUntil(
                 [&] { return rig.console.hangUps > 0 || !rig.state.LinkActive; },
                 24 * 3600 * 1000));

@@ -118,9 +118,51 @@ private slots:
         Frames::Slots outstanding;
         const quint8 n = Frames::pairValue(Frames::body(text), 0);
         outstanding[n] = slot;
-        const Frames::Answer a = Frames::checkAnswer(text, mode, outstanding);
+        const Frames::Answer a = Frames::checkAnswer(text, TransferMode(mode), outstanding, Frames::SentMask().set());
         QCOMPARE(a.accepted, accepted);
         QCOMPARE(a.data, data);
+    }
+
+    // Only a request that went out can be answered, and only with the count it asked for: a
+    // late repeat of a 16-byte answer must not fill a 4-byte read that reuses its number.
+    void answerMatchesItsRequest_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("command");
+        QTest::addColumn<bool>("sent");
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<bool>("accepted");
+        const QByteArray data16 = "610E" + QByteArray(28, '0');
+        QTest::newRow("16 data bytes for a read of 4")
+            << 5 << int(Frames::readCommand(1, 4)) << true << assembled("01" + data16 + "6F")
+            << false;
+        QTest::newRow("4 data bytes for a read of 4")
+            << 5 << int(Frames::readCommand(1, 4)) << true << assembled("01610E00006F") << true;
+        QTest::newRow("17 data bytes for a read of 16, memory type 0")
+            << 5 << int(Frames::readCommand(0, 16)) << true << assembled("01" + data16 + "006F")
+            << false;
+        QTest::newRow("3 data bytes for a configuration read of 4")
+            << 1 << int(Frames::readCommand(1, 4)) << true << assembled("01610E006F") << false;
+        QTest::newRow("right answer to a request not yet sent")
+            << 6 << int(Frames::readCommand(1, 4)) << false << assembled("01610E00006F") << false;
+        QTest::newRow("write ack to a request not yet sent")
+            << 2 << int(Frames::writeCommand(1, 1)) << false << assembled("0100") << false;
+    }
+    void answerMatchesItsRequest()
+    {
+        QFETCH(int, mode);
+        QFETCH(int, command);
+        QFETCH(bool, sent);
+        QFETCH(QByteArray, text);
+        QFETCH(bool, accepted);
+        Frames::Slots outstanding;
+        const QByteArray data = Frames::isReadMode(TransferMode(mode)) ? QByteArray() : QByteArray(1, '\0');
+        outstanding[1] = Frames::request(1, quint8(command), 0, data);
+        Frames::SentMask mask;
+        mask.set(1, sent);
+        if (!Frames::isReadMode(TransferMode(mode))) // the ack carries twice the request's checksum
+            text = assembled("01" + Frames::hex2(quint8(2 * Frames::slotChecksum(outstanding[1]))));
+        QCOMPARE(Frames::checkAnswer(text, TransferMode(mode), outstanding, mask).accepted, accepted);
     }
 
     void assembler_data()
@@ -191,7 +233,7 @@ private slots:
         QFETCH(bool, ack);
         QFETCH(bool, status);
         QFETCH(int, limit);
-        QCOMPARE(Frames::lengthLimit(mode, ack, status), limit);
+        QCOMPARE(Frames::lengthLimit(TransferMode(mode), ack, status), limit);
     }
 
     // Seeded line noise never reads outside a buffer or accepts an answer for an empty slot.
@@ -207,11 +249,12 @@ private slots:
                 const char c =
                     rng.bounded(4) == 0 ? "\x01\x04"[rng.bounded(2)] : char(rng.bounded(256));
                 const int mode = 1 + int(rng.bounded(7));
-                const auto r = a.feed(c, Frames::lengthLimit(mode, false, true));
+                const auto r = a.feed(c, Frames::lengthLimit(TransferMode(mode), false, true));
                 if (r == FrameAssembler::TooLong)
                     a.clear();
                 if (r == FrameAssembler::Complete) {
-                    const auto ans = Frames::checkAnswer(a.text(), mode, outstanding);
+                    const auto ans = Frames::checkAnswer(a.text(), TransferMode(mode), outstanding,
+                                                         Frames::SentMask().set());
                     if (ans.accepted)
                         QCOMPARE(int(ans.frameNo), 3);
                 }

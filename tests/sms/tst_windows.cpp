@@ -262,7 +262,6 @@ private slots:
         QFETCH(QByteArray, written);
         SmsRig r;
         r.mainWindow.show();
-        modPublic().LinkActive = true;
         r.modem.setSilent(fault < 0);
         r.store.failSends(SmsStore::SendFault(qMax(fault, 0)));
         r.dialogs.answerNext(MsgResult::No);
@@ -275,7 +274,6 @@ private slots:
         QCOMPARE(r.send.Text1->text() + '|' + r.send.text(), number + "|x");
         QVERIFY(!QFile::exists(r.logPath("SMT2612.log")));
         QVERIFY(!modPublic().StationActive);
-        QVERIFY(!modPublic().LinkActive);
         QVERIFY(!r.mainWindow.isVisible());
         QVERIFY(r.send.close());
         QVERIFY(modPublic().StationActive);

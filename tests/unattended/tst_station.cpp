@@ -55,8 +55,6 @@ struct DeskRig : StationRig
         gsm.addMachine(Corridor.toLatin1(), &machine);
         gsm.setDialAnswer(Busy.toLatin1(), DialAnswer::Busy);
 
-        link.setAppFolder(programFolder());
-        link.setClock(&clock);
         window.setCallQueue([this] { return scheduler.queue().takeNext(); });
         window.setFillList([this] {
             if (db.isOpen() || db.open())
@@ -131,8 +129,7 @@ struct DeskRig : StationRig
     }();
     SqlMachineDb db{programFile(QStringLiteral("Dati.mdb"))};
     MachineListModel machines;
-    MachineLink link{modPublic(), port, jobDialogs, station.Timer2, station.Timer5};
-    CallSession session{consoleServices, modPublic(), link, station.Timer2, station.Timer5};
+    CallSession session{consoleServices, station.Timer2, station.Timer5};
     FrmCall window{session, machines};
     Scheduler scheduler{services};
     ConsoleAuditRunner runner{port, programFolder()};
