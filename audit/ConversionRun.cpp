@@ -3,6 +3,7 @@
 #include "AddressTable.h"
 #include "CodeTables.h"
 #include "Dispatcher.h"
+#include "OutputFile.h"
 #include "ScriptText.h"
 
 #include <QDir>
@@ -72,12 +73,12 @@ ConversionResult RunAuditConversion(const QString &programFolder, const QByteArr
     if (!result.fileError.isEmpty())
         return result;
 
-    QFile output(outputPath);
-    if (!output.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    OutputFile output(outputPath);
+    if (!output.open())
         return fileError(
             QStringLiteral("cannot write %1: %2").arg(outputPath, output.errorString()));
-    result = Convert(scripts, AuditImage(auditImage, auditImageLength), output);
-    if (!output.flush())
+    result = Convert(scripts, AuditImage(auditImage, auditImageLength), output.device());
+    if (!output.commit())
         return fileError(
             QStringLiteral("cannot write %1: %2").arg(outputPath, output.errorString()));
     return result;

@@ -74,10 +74,11 @@ CollectOptions::Parsed CollectOptions::parse(const QStringList &args, const QStr
         QStringLiteral("retries"),
         QStringLiteral("Retry/Yes answers per job before Cancel/No (default 3)."),
         QStringLiteral("N"), QStringLiteral("3"));
-    const QCommandLineOption image(QStringLiteral("image"),
-                                   QStringLiteral("--audit: also write the framed audit image "
-                                                  "(length word, data, sum word) to IMG."),
-                                   QStringLiteral("IMG"));
+    const QCommandLineOption image(
+        QStringLiteral("image"),
+        QStringLiteral("--audit: also write the framed audit image "
+                       "(length word, data, sum word) to IMG (\"-\": standard output)."),
+        QStringLiteral("IMG"));
     const QCommandLineOption erase(
         QStringLiteral("erase"),
         QStringLiteral("--audit: erase the machine's erasable data when every script line "
@@ -126,6 +127,9 @@ CollectOptions::Parsed CollectOptions::parse(const QStringList &args, const QStr
             o.request.file = p.value(jobOptions[i]);
             if (o.request.file.isEmpty())
                 return error(QStringLiteral("--%1 needs a file name").arg(o.job));
+            // The job reads its file again or gives it the station's extension.
+            if (o.request.file == QLatin1String("-"))
+                return error(QStringLiteral("--%1 needs a file name, not \"-\"").arg(o.job));
             o.request.file = QFileInfo(o.request.file).absoluteFilePath();
         }
     }
@@ -149,7 +153,9 @@ CollectOptions::Parsed CollectOptions::parse(const QStringList &args, const QStr
         o.request.image = p.value(image);
         if (o.request.image.isEmpty())
             return error(QStringLiteral("--image needs a file name"));
-        o.request.image = QFileInfo(o.request.image).absoluteFilePath();
+        o.request.image = o.request.image == QLatin1String("-")
+                              ? QStringLiteral("/dev/stdout")
+                              : QFileInfo(o.request.image).absoluteFilePath();
     }
     o.request.erase = p.isSet(erase);
     o.verbose = p.isSet(verbose);

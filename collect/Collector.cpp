@@ -5,39 +5,22 @@
 #include "ConversionRun.h"
 #include "MachineFiles.h"
 #include "ModemPreparation.h"
+#include "OutputFile.h"
 #include "SerialPort.h"
 #include "SingleInstance.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QTemporaryFile>
 
 namespace {
 using Kind = CollectJob::Kind;
 
-// Why path cannot be written, or "" when it can; nothing is left behind by the test.
-QString cannotWrite(const QString &path)
+// "Pin.set" lies in the program folder's parent.
+QString pinPath(const QString &home)
 {
-    const QFileInfo info(path);
-    if (info.isDir())
-        return QStringLiteral("it is a folder");
-    if (info.exists()) {
-        QFile f(path);
-        return f.open(QIODevice::ReadWrite) ? QString() : f.errorString();
-    }
-    const QDir dir = info.absoluteDir();
-    if (!dir.exists())
-        return QStringLiteral("there is no folder %1").arg(QDir::toNativeSeparators(dir.path()));
-    QTemporaryFile probe(dir.filePath(QStringLiteral(".gsmcollect-XXXXXX")));
-    return probe.open() ? QString() : probe.errorString();
-}
-
-QString cannotRead(const QString &path)
-{
-    if (QFileInfo(path).isDir())
-        return QStringLiteral("it is a folder");
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QString() : f.errorString();
+    QDir work(home);
+    work.cdUp();
+    return work.absoluteFilePath(QStringLiteral("Pin.set"));
 }
 
 bool writesSnapshot(Kind k)
@@ -73,8 +56,11 @@ int Collector::checkFiles(const CollectOptions &o)
             QStringLiteral("there is no program folder %1").arg(QDir::toNativeSeparators(o.home)));
     // Outputs first: a read that cannot be kept is not worth a call.
     QStringList outputs;
+    QStringList readBack; // the job checks these by reading them again
     if (r.kind == Kind::ReadConfig || r.kind == Kind::ReadTelemetry || r.kind == Kind::Audit)
         outputs << CollectJob::savedPath(r.kind, r.file);
+    if (r.kind != Kind::Audit)
+        readBack = outputs;
     if (!r.image.isEmpty())
         outputs << r.image;
     if (writesSnapshot(r.kind)) {
@@ -83,12 +69,33 @@ int Collector::checkFiles(const CollectOptions &o)
             outputs << QDir(o.home).filePath(QStringLiteral("Cartella"));
         else
             outputs << snapshot;
+        readBack << snapshot;
     }
-    for (const QString &out : outputs)
-        if (const QString why = cannotWrite(out); !why.isEmpty())
+    for (const QString &out : outputs) {
+        QString why = OutputFile::problem(out);
+        if (why.isEmpty() && readBack.contains(out) && QFileInfo::exists(out))
+            why = inputFileProblem(out);
+        if (!why.isEmpty())
             return refuse(
                 UsageOrFile,
                 QStringLiteral("cannot write %1: %2").arg(QDir::toNativeSeparators(out), why));
+    }
+
+    // Inputs next: a FIFO or a device would hold the program in open().
+    QStringList inputs;
+    if (r.kind == Kind::WriteConfig || r.kind == Kind::WriteChanged ||
+        r.kind == Kind::WriteTelemetry)
+        inputs << r.file;
+    if (r.kind == Kind::Audit)
+        inputs << QDir(o.home).filePath(QStringLiteral("decod.asm"))
+               << QDir(o.home).filePath(QStringLiteral("address.asm"));
+    if (QFileInfo::exists(pinPath(o.home)))
+        inputs << pinPath(o.home);
+    for (const QString &in : inputs)
+        if (const QString why = inputFileProblem(in); !why.isEmpty())
+            return refuse(
+                UsageOrFile,
+                QStringLiteral("cannot read %1: %2").arg(QDir::toNativeSeparators(in), why));
 
     // Inputs: unreadable is a file error, refused by the station's readers a failed job.
     auto station = [this](const MachineFiles::Result &res) {
@@ -100,10 +107,6 @@ int Collector::checkFiles(const CollectOptions &o)
     switch (r.kind) {
     case Kind::WriteConfig:
     case Kind::WriteChanged: {
-        if (const QString why = cannotRead(r.file); !why.isEmpty())
-            return refuse(
-                UsageOrFile,
-                QStringLiteral("cannot read %1: %2").arg(QDir::toNativeSeparators(r.file), why));
         QByteArray image(MachineFiles::ConfigImageSize, '\0');
         if (const auto res = MachineFiles::loadConfigFile(r.file, image); !res.ok())
             return station(res);
@@ -111,12 +114,11 @@ int Collector::checkFiles(const CollectOptions &o)
             break;
         const QString path = MachineFiles::snapshotPath(o.home, r.number);
         QByteArray snapshot;
-        if (!MachineFiles::loadSnapshotFile(path, r.number, snapshot).ok())
-            return refuse(UsageOrFile,
-                          QStringLiteral("cannot read the snapshot %1: %2")
-                              .arg(QDir::toNativeSeparators(path),
-                                   QFileInfo::exists(path) ? QStringLiteral("it is too short")
-                                                           : QStringLiteral("there is none")));
+        if (const auto res = MachineFiles::loadSnapshotFile(path, r.number, snapshot); !res.ok()) {
+            // The station's own message, and where it looked.
+            m_log.line(PolicyDialogs::oneLine(res.title, res.text));
+            return refuse(UsageOrFile, QDir::toNativeSeparators(path));
+        }
         if (snapshot == image) {
             m_log.line(QStringLiteral(" No differents found! "));
             return Done;
@@ -124,10 +126,6 @@ int Collector::checkFiles(const CollectOptions &o)
         break;
     }
     case Kind::WriteTelemetry: {
-        if (const QString why = cannotRead(r.file); !why.isEmpty())
-            return refuse(
-                UsageOrFile,
-                QStringLiteral("cannot read %1: %2").arg(QDir::toNativeSeparators(r.file), why));
         QByteArray image;
         if (const auto res = MachineFiles::loadTelemetryFile(r.file, image); !res.ok())
             return station(res);
@@ -164,9 +162,7 @@ int Collector::run(const CollectOptions &o, int portCount)
 
     ModemPreparation prep(m_port);
     connect(&prep, &ModemPreparation::note, this, [this](const QString &l) { m_log.line(l); });
-    QDir work(o.home); // "Pin.set" lies in the program folder's parent
-    work.cdUp();
-    if (prep.run(portCount, work.absolutePath(), m_registrationWaitMs) !=
+    if (prep.run(portCount, QFileInfo(pinPath(o.home)).absolutePath(), m_registrationWaitMs) !=
         ModemPreparation::Outcome::Ready) {
         m_port.close();
         return refuse(Failed, QStringLiteral("failed: %1").arg(prep.reason()));
@@ -183,6 +179,7 @@ int Collector::run(const CollectOptions &o, int portCount)
     connect(&job, &CollectJob::batch, this,
             [this](int n, int value, int maximum) { m_log.batch(n, value, maximum); });
     m_job = &job;
+    emit jobStarting();
     const CollectJob::Result result = job.run(o.request);
     m_job = nullptr;
     m_log.endProgress();

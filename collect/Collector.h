@@ -28,6 +28,10 @@ public:
 
     void setRegistrationWait(int ms) { m_registrationWaitMs = ms; }
 
+signals:
+    // The job starts: from now on an interrupt must hang up before the program ends.
+    void jobStarting();
+
 private:
     // The files the job reads and writes, before the modem is touched: -1 when all is well, or
     // the exit status.

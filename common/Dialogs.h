@@ -7,6 +7,8 @@
 enum class MsgIcon { None, Critical, Question, Exclamation, Information };
 enum class MsgButtons { Ok, OkCancel, AbortRetryIgnore, YesNoCancel, YesNo, RetryCancel };
 enum class MsgResult { Ok, Cancel, Abort, Retry, Ignore, Yes, No };
+// What a box is about, beside its text, for those who answer by policy instead of reading it.
+enum class MsgId { Other, WaitForReset, EraseAudit, NoDifference };
 
 // Message boxes and the open/save file dialogs. A title left empty shows the program's name.
 // Once the program ends nothing is shown: a message box answers with the last button of its set
@@ -21,6 +23,13 @@ public:
     virtual QString openFile(const QString &title, const QString &filter, const QString &dir) = 0;
     virtual QString saveFile(const QString &title, const QString &filter, const QString &dir,
                              const QString &suggested = {}) = 0;
+
+    // The same box with its identity: a person reads the text, a policy goes by the identity.
+    virtual MsgResult ask(MsgId, const QString &text, MsgButtons buttons = MsgButtons::Ok,
+                          MsgIcon icon = MsgIcon::None, const QString &title = {})
+    {
+        return message(text, buttons, icon, title);
+    }
 
     static QString programTitle();
     // The button of a set that declines (Cancel, No, Ignore): the answer once the program ends

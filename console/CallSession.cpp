@@ -15,26 +15,40 @@
 #include <QFileInfo>
 
 namespace {
-const QString Connected = QStringLiteral("Connect...!");
-const QString Abrogate = QStringLiteral("Abrogate");
-const QString ResetCaption = QStringLiteral("Reset Alarm");
 constexpr int DialTimeoutMs = 60000;
 constexpr int EscapeTimeoutMs = 3000;
 constexpr int LineSettleMs = 1000;
 constexpr int HangUpWaitMs = 10000;
 
-// The dial's verdict on what the modem said so far: a failure word (tested first), a connect
-// with its line ended, or nothing yet.
+using DialOutcome = CallSession::DialOutcome;
+
+// The dial's verdict on what the modem said so far: a failure result code (tested first), a
+// connect with its line ended, or nothing yet (-1).
 int judgeDial(const QByteArray &answer)
 {
-    static const QList<QByteArray> failures = {"ERROR", "NO CARRIER", "NO DIAL TONE", "BUSY",
-                                               "NO ANSWER"};
-    for (const QByteArray &f : failures)
-        if (answer.contains(f))
-            return 0;
+    static const std::pair<QByteArray, DialOutcome> failures[] = {
+        {"ERROR", DialOutcome::Failed},     {"NO CARRIER", DialOutcome::NoCarrier},
+        {"NO DIAL TONE", DialOutcome::Failed}, {"BUSY", DialOutcome::Busy},
+        {"NO ANSWER", DialOutcome::NoAnswer}};
+    for (const auto &[code, outcome] : failures)
+        if (answer.contains(code))
+            return int(outcome);
     if (answer.contains("CONNECT") && answer.contains("\r\n"))
-        return 1;
+        return int(DialOutcome::Connected);
     return -1;
+}
+
+QString resetCaption(CallSession::ResetButton b)
+{
+    switch (b) {
+    case CallSession::ResetButton::Initial:
+        return QStringLiteral("   Reset   Alarm");
+    case CallSession::ResetButton::Abrogate:
+        return QStringLiteral("Abrogate");
+    case CallSession::ResetButton::Reset:
+        break;
+    }
+    return QStringLiteral("Reset Alarm");
 }
 } // namespace
 
@@ -82,7 +96,21 @@ bool CallSession::busy() const
 {
     return m_link->engine.Timer.isEnabled() || m_link->engine.Timer8.isEnabled() ||
            m_link->engine.Timer9.isEnabled() || m_link->dialogue.running() ||
-           Label2 == QLatin1String("Wait for logon...");
+           m_callState == CallState::Dialling;
+}
+
+void CallSession::setCallState(CallState s, const QString &shown)
+{
+    m_callState = s;
+    Label2 = shown;
+    notify();
+}
+
+void CallSession::setResetButton(ResetButton b)
+{
+    m_resetButton = b;
+    Command6Caption = resetCaption(b);
+    notify();
 }
 
 void CallSession::makeProgramFolderCurrent()
@@ -176,10 +204,9 @@ void CallSession::setStatusLine(const QString &text)
     notify();
 }
 
-void CallSession::setResetAlarmCaption(const QString &caption)
+void CallSession::resetAlarmEnded()
 {
-    Command6Caption = caption;
-    notify();
+    setResetButton(ResetButton::Reset);
 }
 
 void CallSession::setCommandsEnabled(bool on)
@@ -217,15 +244,17 @@ void CallSession::CntrEnable()
 
 void CallSession::Login(bool &loggedOn)
 {
-    Label2 = QStringLiteral("Wait for logon...");
+    m_dialOutcome = DialOutcome::None;
+    setCallState(CallState::Dialling, QStringLiteral("Wait for logon..."));
     CntrDisable();
     SerialPort &port = *m_s.port;
     port.setRThreshold(0);
     ExchangeRules rules;
     rules.judge = judgeDial;
     const int verdict = m_dial.exchange("ATD" + Label1.toLatin1(), DialTimeoutMs, rules, CR);
-    if (verdict == 1) {
-        Label2 = Connected;
+    m_dialOutcome = verdict < 0 ? DialOutcome::TimedOut : DialOutcome(verdict);
+    if (m_dialOutcome == DialOutcome::Connected) {
+        setCallState(CallState::Connected, QStringLiteral("Connect...!"));
         loggedOn = true;
         Timer1.stop();
         m_link->engine.Timer13.start();
@@ -252,8 +281,7 @@ void CallSession::Logoff(const QString &reason)
     enableButtons({Disconnect, Data, ResetAlarm, All, Select, Audit, TelemetryRead, TelemetryWrite},
                   false);
     windowEnabled = false;
-    Label2 = QStringLiteral("Wait for logoff...");
-    notify();
+    setCallState(CallState::HangingUp, QStringLiteral("Wait for logoff..."));
     if (reason.isEmpty()) {
         port.setRThreshold(0);
         m_hangup.pause(HangUpWaitMs);
@@ -267,6 +295,7 @@ void CallSession::Logoff(const QString &reason)
     }
     m_hangup.exchange("+++", EscapeTimeoutMs, {OK_CRLF}, QByteArray());
     m_hangup.exchange("ATH", EscapeTimeoutMs, {OK_CRLF}, CR);
+    m_callState = CallState::Idle; // the status line keeps saying "Wait for logoff..."
     CntrEnable();
     emit callStateChanged(false);
 }
@@ -281,8 +310,8 @@ void CallSession::Command4_Click()
     call().RxFrame.clear();
     m_link->engine.stopTimers();
     m_link->engine.Timer13.stop();
-    if (Command6Caption == Abrogate) {
-        Command6Caption = ResetCaption;
+    if (m_resetButton == ResetButton::Abrogate) {
+        setResetButton(ResetButton::Reset);
         Label10.clear();
         m_link->dialogue.stop();
     }
@@ -350,7 +379,7 @@ void CallSession::Command8_Click()
     }
     if (call().ConfigImage.left(MachineFiles::ConfigImageSize) ==
         call().SnapshotImage.left(MachineFiles::ConfigImageSize)) {
-        m_s.dialogs->message(QStringLiteral(" No differents found! "), MsgButtons::Ok,
+        m_s.dialogs->ask(MsgId::NoDifference, QStringLiteral(" No differents found! "), MsgButtons::Ok,
                              MsgIcon::Information);
         enableButtons({Data, All, Select}, true);
         return;
@@ -407,8 +436,8 @@ void CallSession::Command6_Click()
 {
     call().FileCancelled = false;
     call().RxTimeoutCount = 0;
-    if (Command6Caption == Abrogate) {
-        Command6Caption = ResetCaption;
+    if (m_resetButton == ResetButton::Abrogate) {
+        setResetButton(ResetButton::Reset);
         Label10.clear();
         m_link->dialogue.stop();
         setCommands(true);
@@ -417,7 +446,7 @@ void CallSession::Command6_Click()
     beginCommand();
     if (Label1.isEmpty() || !dialIfNeeded())
         return;
-    Command6Caption = Abrogate;
+    setResetButton(ResetButton::Abrogate);
     enableButtons({Data, All, Select, Audit, TelemetryRead, TelemetryWrite}, false);
     // The dial left every button off; this one must stay usable to cancel.
     enableButtons({ResetAlarm}, true);
@@ -548,7 +577,7 @@ void CallSession::convertAudit()
         return;
     }
     m_audit.converted = true;
-    if (m_s.dialogs->message(QStringLiteral("ERASE Erasable DATA ? "), MsgButtons::YesNo,
+    if (m_s.dialogs->ask(MsgId::EraseAudit, QStringLiteral("ERASE Erasable DATA ? "), MsgButtons::YesNo,
                              MsgIcon::Question, QStringLiteral("ERASE")) == MsgResult::Yes)
         m_link->dialogue.startErase();
 }

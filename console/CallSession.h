@@ -34,6 +34,12 @@ public:
         ButtonCount
     };
 
+    enum class CallState { Idle, Dialling, Connected, HangingUp };
+    // How the last dial ended; the failures are the modem's result codes.
+    enum class DialOutcome { None, Connected, Busy, NoAnswer, NoCarrier, Failed, TimedOut };
+    // What the reset button does: start a reset (its first caption differs), or cancel one.
+    enum class ResetButton { Initial, Abrogate, Reset };
+
     // pollingTimer is the main window's `Timer2`, scheduleTimer its `Timer5`.
     CallSession(const Services &services, ::Timer &pollingTimer, ::Timer &scheduleTimer,
                 QObject *parent = nullptr);
@@ -69,7 +75,9 @@ public:
     void Command10_Click(); // "Telemetry" read
     void Command12_Click(); // "Telemetry" write
 
-    bool callUp() const { return Label2 == QLatin1String("Connect...!"); }
+    CallState callState() const { return m_callState; }
+    bool callUp() const { return m_callState == CallState::Connected; }
+    DialOutcome dialOutcome() const { return m_dialOutcome; }
     // A command's job runs on (transfer, reset dialogue or the call set-up itself).
     bool busy() const;
 
@@ -110,8 +118,7 @@ public:
     void showReceiveText(const QByteArray &text) override;
     void showFrameNumber(const QString &text) override;
     void setStatusLine(const QString &text) override;
-    QString resetAlarmCaption() const override { return Command6Caption; }
-    void setResetAlarmCaption(const QString &caption) override;
+    void resetAlarmEnded() override;
     void setCommandsEnabled(bool on) override;
     QString machineNumber() const override { return Label1; }
     void hangUp() override { Command4_Click(); }
@@ -135,6 +142,8 @@ signals:
 
 private:
     void newCall();
+    void setCallState(CallState s, const QString &shown);
+    void setResetButton(ResetButton b);
     void beginCommand();
     bool dialIfNeeded();
     void enableButtons(std::initializer_list<Button> buttons, bool on);
@@ -154,4 +163,7 @@ private:
     AtExchange m_dial{*m_s.port, Timer1};
     AtExchange m_hangup{*m_s.port, Timer2};
     AuditOutcome m_audit;
+    CallState m_callState = CallState::Idle;
+    DialOutcome m_dialOutcome = DialOutcome::None;
+    ResetButton m_resetButton = ResetButton::Initial;
 };

@@ -11,7 +11,6 @@
 #include <QFileInfo>
 
 namespace {
-const QString NoDifference = QStringLiteral(" No differents found! ");
 
 bool isRead(CollectJob::Kind k)
 {
@@ -43,7 +42,7 @@ CollectJob::CollectJob(SerialPort &port, const QString &programFolder, QObject *
     connect(&m_dialogs, &PolicyDialogs::line, this, &CollectJob::line);
     connect(m_session.get(), &CallSession::progressChanged, this, &CollectJob::progress);
     connect(m_session.get(), &CallSession::changed, this, [this] {
-        if (m_session->Label2 == QLatin1String("Wait for logon..."))
+        if (m_session->callState() == CallSession::CallState::Dialling)
             m_dialled = true;
     });
     connect(m_session.get(), &CallSession::callStateChanged, this, [this](bool up) {
@@ -199,7 +198,7 @@ CollectJob::Result CollectJob::judge(const Request &r)
             return gaveUp();
         return checkSaved(savedPath(r.kind, r.file), true);
     case Kind::WriteChanged:
-        if (!m_dialled && m_dialogs.shown(NoDifference))
+        if (!m_dialled && m_dialogs.shown(MsgId::NoDifference))
             return {Status::Done, {}};
         [[fallthrough]];
     case Kind::WriteConfig:

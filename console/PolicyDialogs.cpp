@@ -3,8 +3,6 @@
 #include <QRegularExpression>
 
 namespace {
-const QString WaitForReset = QStringLiteral("Command RESET Sent. Waiting Response?");
-const QString Erase = QStringLiteral("ERASE Erasable DATA ? ");
 
 QString answerName(MsgResult r)
 {
@@ -33,7 +31,7 @@ void PolicyDialogs::setPolicy(const Policy &p)
     m_policy = p;
     m_used = 0;
     m_lines.clear();
-    m_texts.clear();
+    m_ids.clear();
 }
 
 QString PolicyDialogs::oneLine(const QString &title, const QString &text)
@@ -44,11 +42,11 @@ QString PolicyDialogs::oneLine(const QString &title, const QString &text)
     return title.isEmpty() ? body : title + QStringLiteral(": ") + body;
 }
 
-MsgResult PolicyDialogs::answer(const QString &text, MsgButtons buttons)
+MsgResult PolicyDialogs::answer(MsgId id, MsgButtons buttons)
 {
-    if (text == WaitForReset && buttons == MsgButtons::YesNo)
+    if (id == MsgId::WaitForReset && buttons == MsgButtons::YesNo)
         return MsgResult::Yes; // the job is the reset: waiting for it is the point
-    if (text == Erase && buttons == MsgButtons::YesNo)
+    if (id == MsgId::EraseAudit && buttons == MsgButtons::YesNo)
         return m_policy.erase ? MsgResult::Yes : MsgResult::No;
     switch (buttons) {
     case MsgButtons::Ok:
@@ -66,18 +64,24 @@ MsgResult PolicyDialogs::answer(const QString &text, MsgButtons buttons)
     return MsgResult::Cancel;
 }
 
-MsgResult PolicyDialogs::message(const QString &text, MsgButtons buttons, MsgIcon,
+MsgResult PolicyDialogs::message(const QString &text, MsgButtons buttons, MsgIcon icon,
                                  const QString &title)
 {
+    return ask(MsgId::Other, text, buttons, icon, title);
+}
+
+MsgResult PolicyDialogs::ask(MsgId id, const QString &text, MsgButtons buttons, MsgIcon,
+                             const QString &title)
+{
     const int before = m_used;
-    const MsgResult r = answer(text, buttons);
+    const MsgResult r = answer(id, buttons);
     QString out = oneLine(title, text);
     if (buttons != MsgButtons::Ok) {
         out += QStringLiteral(" -> ") + answerName(r);
         if (m_used != before)
             out += QStringLiteral(" (%1 of %2)").arg(m_used).arg(m_policy.retries);
     }
-    m_texts << text;
+    m_ids << id;
     m_lines << out;
     emit line(out);
     return r;

@@ -30,11 +30,13 @@ public:
     int retriesUsed() const { return m_used; }
     // The one-line form of every box of this job, in order.
     const QStringList &lines() const { return m_lines; }
-    // True when a box of this job showed exactly this text.
-    bool shown(const QString &text) const { return m_texts.contains(text); }
+    // True when a box of this job was about this.
+    bool shown(MsgId id) const { return m_ids.contains(id); }
 
     MsgResult message(const QString &text, MsgButtons buttons, MsgIcon icon,
                       const QString &title) override;
+    MsgResult ask(MsgId id, const QString &text, MsgButtons buttons, MsgIcon icon,
+                  const QString &title) override;
     QString openFile(const QString &title, const QString &filter, const QString &dir) override;
     QString saveFile(const QString &title, const QString &filter, const QString &dir,
                      const QString &suggested) override;
@@ -46,10 +48,10 @@ signals:
     void line(const QString &text);
 
 private:
-    MsgResult answer(const QString &text, MsgButtons buttons);
+    MsgResult answer(MsgId id, MsgButtons buttons);
 
     Policy m_policy;
     int m_used = 0;
     QStringList m_lines;
-    QStringList m_texts;
+    QList<MsgId> m_ids;
 };

@@ -1,13 +1,13 @@
 #include "DbCommand.h"
 
 #include "MachineDb.h"
+#include "OutputFile.h"
 #include "TableIo.h"
 
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTextStream>
 
 namespace DbCommand {
@@ -88,11 +88,13 @@ QString helpText()
         "\n"
         "  --home DIR       program folder (default: the executable's folder)\n"
         "  --maximized      open the window maximised\n"
-        "  --import TABLE   add or update records from FILE.csv (UTF-8 or Latin-1, a header\n"
-        "                   row naming the fields); a row whose key (GSM number, name) is on\n"
-        "                   file updates that record; one invalid row rolls the import back\n"
+        "  --import TABLE   add or update records from FILE.csv (at most 256 MiB; UTF-8 or\n"
+        "                   Latin-1, a header row naming the fields); a row whose key (GSM\n"
+        "                   number, name) is on file updates that record; one invalid row\n"
+        "                   rolls the import back\n"
         "  --skip-invalid   import the valid rows and skip the invalid ones\n"
-        "  --export TABLE   write every record of the table to FILE.csv (UTF-8)\n"
+        "  --export TABLE   write every record of the table to FILE.csv (UTF-8); \"-\" is\n"
+        "                   standard output\n"
         "  -h, --help       this text\n"
         "\n"
         "Exit status: 0 done, 1 some rows were invalid (listed with their line numbers),\n"
@@ -100,6 +102,13 @@ QString helpText()
 }
 
 namespace {
+QString sizeText(qint64 bytes)
+{
+    constexpr qint64 MiB = 1 << 20;
+    return bytes % MiB == 0 ? QStringLiteral("%1 MiB").arg(bytes / MiB)
+                            : QStringLiteral("%1 bytes").arg(bytes);
+}
+
 int exportJob(const Options &o, const QString &path, QTextStream &err)
 {
     const QString table = TableIo::tableNamed(o.exportName);
@@ -113,15 +122,14 @@ int exportJob(const Options &o, const QString &path, QTextStream &err)
             << Qt::endl;
         return 2;
     }
-    QSaveFile out(o.file);
-    if (!out.open(QIODevice::WriteOnly)) {
+    OutputFile out(o.file);
+    if (!out.open()) {
         err << "gsmdb: " << o.file << ": " << out.errorString() << Qt::endl;
         return 2;
     }
     int rows = 0;
     QString error;
-    if (!TableIo::exportTable(db, table, out, &rows, &error) || !out.commit()) {
-        out.cancelWriting();
+    if (!TableIo::exportTable(db, table, out.device(), &rows, &error) || !out.commit()) {
         err << "gsmdb: " << o.file << ": " << (error.isEmpty() ? out.errorString() : error)
             << Qt::endl;
         return 2;
@@ -133,13 +141,11 @@ int exportJob(const Options &o, const QString &path, QTextStream &err)
 int importJob(const Options &o, const QString &path, QTextStream &err)
 {
     const QString table = TableIo::tableNamed(o.importName);
-    QFile in(o.file);
-    if (!in.open(QIODevice::ReadOnly)) {
-        err << "gsmdb: " << o.file << ": " << in.errorString() << Qt::endl;
+    QByteArray csv;
+    if (const QString why = readImportFile(o.file, o.importLimit, &csv); !why.isEmpty()) {
+        err << "gsmdb: " << o.file << ": " << why << Qt::endl;
         return 2;
     }
-    const QByteArray csv = in.readAll();
-    in.close();
     QDir().mkpath(QFileInfo(path).absolutePath());
     SqlMachineDb db(path);
     if (!db.open()) {
@@ -172,6 +178,26 @@ int importJob(const Options &o, const QString &path, QTextStream &err)
     return plan.problems.isEmpty() ? 0 : 1;
 }
 } // namespace
+
+QString readImportFile(const QString &path, qint64 limit, QByteArray *csv)
+{
+    QFile in(path);
+    if (!in.open(QIODevice::ReadOnly))
+        return in.errorString();
+    // In chunks up to the bound: the input may be a device or a pipe that never ends.
+    csv->clear();
+    while (csv->size() <= limit) {
+        const QByteArray chunk = in.read(qMin<qint64>(1 << 16, limit + 1 - csv->size()));
+        if (chunk.isEmpty())
+            break;
+        *csv += chunk;
+    }
+    if (in.error() != QFileDevice::NoError)
+        return in.errorString();
+    if (csv->size() > limit)
+        return QStringLiteral("an import file may hold at most %1").arg(sizeText(limit));
+    return {};
+}
 
 int run(const Options &o, const QString &defaultHome, QTextStream &err)
 {

@@ -8,6 +8,8 @@ class QTextStream;
 // The command line of the database editor: the window, or one import or export without it.
 namespace DbCommand {
 
+constexpr qint64 DefaultImportLimit = qint64(256) << 20;
+
 struct Options
 {
     QString home; // program folder; "" = the executable's folder
@@ -16,6 +18,7 @@ struct Options
     QString exportName; // the same, or events
     QString file;
     bool skipInvalid = false;
+    qint64 importLimit = DefaultImportLimit; // bytes an import file may hold
     bool help = false;
     bool version = false;
     QString usageError; // set when the arguments make no sense; the program exits with 2
@@ -30,6 +33,9 @@ QString helpText();
 // rolled back, or only the valid rows were imported with --skip-invalid); 2 usage, file or
 // database errors. Problems, one per line, and a closing summary go to err.
 int run(const Options &options, const QString &defaultHome, QTextStream &err);
+
+// Reads an import file whole, at most limit bytes: "" or why it cannot be imported.
+QString readImportFile(const QString &path, qint64 limit, QByteArray *csv);
 
 // The database file of a program folder.
 QString databasePath(const QString &home);

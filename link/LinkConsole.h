@@ -22,9 +22,8 @@ public:
     virtual void showFrameNumber(const QString &text) = 0;
     // Command status line.
     virtual void setStatusLine(const QString &text) = 0;
-    // "Reset Alarm" or "Abrogate" on the reset button.
-    virtual QString resetAlarmCaption() const = 0;
-    virtual void setResetAlarmCaption(const QString &caption) = 0;
+    // The reset the console started is over: its button starts the next one again.
+    virtual void resetAlarmEnded() = 0;
     // The seven command buttons.
     virtual void setCommandsEnabled(bool on) = 0;
     // The GSM number of the selected machine; names its snapshot file.

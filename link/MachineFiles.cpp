@@ -1,11 +1,11 @@
 #include "MachineFiles.h"
 
 #include "Clock.h"
+#include "OutputFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace MachineFiles {
 
@@ -107,7 +107,8 @@ ReadFile readAtMost(const QString &path, qint64 limit)
     if (!info.exists())
         return {ioError(FileNotFound), {}};
     QFile file(path);
-    if (info.isDir() || !file.open(QIODevice::ReadOnly))
+    // A FIFO would hold the station in open(), and a device holds no file.
+    if (!inputFileProblem(path).isEmpty() || !file.open(QIODevice::ReadOnly))
         return {ioError(openErrorNumber(file.error())), {}};
     QByteArray bytes = file.read(limit + 1);
     if (file.error() != QFileDevice::NoError)
@@ -316,13 +317,11 @@ Result writeWholeFile(const QString &path, const QByteArray &bytes)
 {
     if (!QFileInfo(QFileInfo(path).absolutePath()).isDir())
         return ioError(PathNotFound);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    OutputFile file(path);
+    if (!file.open())
         return ioError(openErrorNumber(file.error()));
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
+    if (!file.write(bytes))
         return ioError(DeviceIoError);
-    }
     if (!file.commit())
         return ioError(openErrorNumber(file.error()));
     return {};

@@ -144,7 +144,7 @@ void ResetDialogue::tick()
                               MsgIcon::Information);
             stop();
             if (m_console) {
-                m_console->setResetAlarmCaption(QStringLiteral("Reset Alarm"));
+                m_console->resetAlarmEnded();
                 m_console->setStatusLine({});
                 m_console->setCommandsEnabled(true);
             }
@@ -152,8 +152,9 @@ void ResetDialogue::tick()
             emit finished(true);
             return;
         }
-        const MsgResult r = m_dialogs.message(
-            QStringLiteral("Command RESET Sent. Waiting Response?"), MsgButtons::YesNo);
+        const MsgResult r =
+            m_dialogs.ask(MsgId::WaitForReset, QStringLiteral("Command RESET Sent. Waiting Response?"),
+                          MsgButtons::YesNo);
         if (m_console)
             m_console->setStatusLine(QStringLiteral("Waiting for Response RESET Done "));
         if (r == MsgResult::Yes) {

@@ -1,5 +1,6 @@
 #include "ConsoleAuditRunner.h"
 
+#include "CallSession.h"
 #include "LinkState.h"
 
 #include "CollectJob.h"
@@ -28,11 +29,13 @@ void ConsoleAuditRunner::run(const QString &number, const QString &txtPath, cons
         return;
     }
     if (!m_job->connected()) {
-        // The modem's own words decide whether another call later is worth it.
+        // The modem's result code decides whether another call later is worth it.
         const QString said = m_job->dialogs().lines().join(u' ');
-        outcome.result = said.contains(QLatin1String("BUSY"))        ? AuditJobOutcome::Busy
-                         : said.contains(QLatin1String("NO ANSWER")) ? AuditJobOutcome::NoAnswer
-                                                                     : AuditJobOutcome::DialFailed;
+        using Dial = CallSession::DialOutcome;
+        const Dial dial = m_job->session().dialOutcome();
+        outcome.result = dial == Dial::Busy       ? AuditJobOutcome::Busy
+                         : dial == Dial::NoAnswer ? AuditJobOutcome::NoAnswer
+                                                  : AuditJobOutcome::DialFailed;
         if (!said.isEmpty())
             outcome.message = said;
     } else if (m_job->endedMode() != TransferMode::ReadAudit) {

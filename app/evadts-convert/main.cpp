@@ -2,6 +2,7 @@
 // address table, as the station does after an audit read.
 #include "AuditImage.h"
 #include "ConversionRun.h"
+#include "OutputFile.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -31,7 +32,15 @@ QString loadImage(const QCommandLineParser &parser, const QCommandLineOption &im
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
-    const QByteArray bytes = file.readAll();
+    // A 16-bit length word counts no more; the input may be a device that never ends.
+    constexpr qint64 MostBytes = 0xFFFF;
+    const QByteArray bytes = file.read(MostBytes + 1);
+    if (file.error() != QFileDevice::NoError)
+        return QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+    if (bytes.size() > MostBytes)
+        return QStringLiteral("%1: larger than %2 bytes, which no audit image is")
+            .arg(path)
+            .arg(MostBytes);
     if (framed) {
         image = bytes;
         const QString problem = audit::FrameProblem(image);
@@ -76,7 +85,8 @@ int main(int argc, char *argv[])
         QStringLiteral("Bare data bytes, framed here (instead of --image)."),
         QStringLiteral("RAW"));
     const QCommandLineOption outputOption(
-        QStringLiteral("output"), QStringLiteral("Audit file to write (default: standard output)."),
+        QStringLiteral("output"),
+        QStringLiteral("Audit file to write (default, or \"-\": standard output)."),
         QStringLiteral("OUT"));
     parser.addOptions({scriptOption, addressOption, imageOption, dataOption, outputOption});
 
@@ -104,18 +114,14 @@ int main(int argc, char *argv[])
     if (!result.fileError.isEmpty())
         return fail(result.fileError);
 
-    QFile output;
-    const bool toFile = parser.isSet(outputOption);
-    if (toFile)
-        output.setFileName(parser.value(outputOption));
-    const bool opened = toFile ? output.open(QIODevice::WriteOnly | QIODevice::Truncate)
-                               : output.open(stdout, QIODevice::WriteOnly);
-    if (!opened)
+    OutputFile output(parser.isSet(outputOption) ? parser.value(outputOption)
+                                                 : QStringLiteral("-"));
+    if (!output.open())
         return fail(QStringLiteral("cannot write %1: %2")
                         .arg(parser.value(outputOption), output.errorString()));
 
-    result = audit::Convert(scripts, audit::AuditImage(image), output);
-    if (!output.flush())
+    result = audit::Convert(scripts, audit::AuditImage(image), output.device());
+    if (!output.commit())
         return fail(QStringLiteral("cannot write the records: %1").arg(output.errorString()));
     if (result.failedLines.isEmpty())
         return AllLinesConverted;

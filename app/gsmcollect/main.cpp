@@ -18,11 +18,14 @@
 
 namespace {
 int g_interrupts[2] = {-1, -1};
+volatile sig_atomic_t g_jobStarted = 0;
 
-// SIGINT and SIGTERM end the job through the event loop, so the call is still hung up; a second
-// one ends the program at once.
+// Before the job nothing needs undoing, so SIGINT and SIGTERM end the program at once, whatever
+// it waits for. During the job they end it through the event loop, so the call is still hung up;
+// a second one ends the program at once.
 void watchInterrupts(Collector &collector)
 {
+    QObject::connect(&collector, &Collector::jobStarting, [] { g_jobStarted = 1; });
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_interrupts) != 0)
         return;
     auto *notifier = new QSocketNotifier(g_interrupts[1], QSocketNotifier::Read, &collector);
@@ -34,8 +37,11 @@ void watchInterrupts(Collector &collector)
     struct sigaction sa = {};
     sa.sa_handler = [](int) {
         static volatile sig_atomic_t seen = 0;
-        if (seen)
+        if (seen || !g_jobStarted) {
+            static const char Message[] = "gsmcollect: failed: interrupted\n";
+            [[maybe_unused]] const auto n = ::write(STDERR_FILENO, Message, sizeof Message - 1);
             ::_exit(Collector::Failed);
+        }
         seen = 1;
         const char c = 1;
         [[maybe_unused]] const auto n = ::write(g_interrupts[0], &c, 1);

@@ -1,7 +1,9 @@
 #include "FrmDb.h"
 
+#include "DbCommand.h"
 #include "DbTableModel.h"
 #include "Dialogs.h"
+#include "OutputFile.h"
 #include "TableIo.h"
 
 #include <QApplication>
@@ -18,7 +20,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSqlQuery>
 #include <QTabWidget>
 #include <QTableView>
@@ -323,14 +324,15 @@ void TableTab::importCsv()
     if (path.isEmpty())
         return;
     const QString file = QFileInfo(path).fileName();
-    QFile in(path);
-    if (!in.open(QIODevice::ReadOnly)) {
-        m_dialogs.message(QStringLiteral("%1: %2").arg(file, in.errorString()), MsgButtons::Ok,
+    QByteArray csv;
+    if (const QString why = DbCommand::readImportFile(path, DbCommand::DefaultImportLimit, &csv);
+        !why.isEmpty()) {
+        m_dialogs.message(QStringLiteral("%1: %2").arg(file, why), MsgButtons::Ok,
                           MsgIcon::Critical);
         return;
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const TableIo::ImportPlan plan = TableIo::plan(m_db, m_table, in.readAll());
+    const TableIo::ImportPlan plan = TableIo::plan(m_db, m_table, csv);
     QApplication::restoreOverrideCursor();
     if (!plan.fileError.isEmpty()) {
         m_dialogs.message(QStringLiteral("%1: %2.").arg(file, plan.fileError), MsgButtons::Ok,
@@ -377,11 +379,11 @@ void TableTab::exportCsv()
                                             QStringLiteral("%1.csv").arg(TableIo::nameOf(m_table)));
     if (path.isEmpty())
         return;
-    QSaveFile out(path);
+    OutputFile out(path);
     int rows = 0;
     QString error;
-    if (!out.open(QIODevice::WriteOnly) ||
-        !TableIo::exportTable(m_db, m_table, out, &rows, &error) || !out.commit()) {
+    if (!out.open() || !TableIo::exportTable(m_db, m_table, out.device(), &rows, &error) ||
+        !out.commit()) {
         m_dialogs.message(QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(),
                                                        error.isEmpty() ? out.errorString() : error),
                           MsgButtons::Ok, MsgIcon::Critical);
@@ -485,10 +487,10 @@ void EventsTab::exportCsv()
                                             QStringLiteral("events.csv"));
     if (path.isEmpty())
         return;
-    QSaveFile out(path);
+    OutputFile out(path);
     int rows = 0;
     QString error;
-    if (!out.open(QIODevice::WriteOnly) || !model->exportCsv(out, &rows, &error) || !out.commit()) {
+    if (!out.open() || !model->exportCsv(out.device(), &rows, &error) || !out.commit()) {
         m_dialogs.message(QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(),
                                                        error.isEmpty() ? out.errorString() : error),
                           MsgButtons::Ok, MsgIcon::Critical);

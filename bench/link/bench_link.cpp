@@ -35,8 +35,7 @@ public:
     void showReceiveText(const QByteArray &) override {}
     void showFrameNumber(const QString &) override {}
     void setStatusLine(const QString &) override {}
-    QString resetAlarmCaption() const override { return QStringLiteral("Reset Alarm"); }
-    void setResetAlarmCaption(const QString &) override {}
+    void resetAlarmEnded() override {}
     void setCommandsEnabled(bool) override {}
     QString machineNumber() const override { return {}; }
     void hangUp() override { failed = true; }

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
+#include <sys/stat.h>
 
 Q_DECLARE_METATYPE(CollectOptions::Parsed)
 
@@ -106,8 +107,9 @@ private slots:
                                          << "--read-config needs a file name";
         QTest::newRow("a stray argument") << n + QStringList{"--reset-alarms", "now"} << P::Error
                                           << "unexpected argument \"now\"";
-        QTest::newRow("unknown option")
-            << n + QStringList{"--reset-alarm"} << P::Error << "Unknown option 'reset-alarm'.";
+        QTest::newRow("standard output for a job's own file")
+            << n + QStringList{"--read-config", "-"} << P::Error
+            << "--read-config needs a file name, not \"-\"";
         QTest::newRow("help") << QStringList{"--help"} << P::Help << QString();
     }
     void usage()
@@ -147,7 +149,7 @@ private slots:
         QTest::addColumn<Setup>("setup");
         QTest::addColumn<QStringList>("job");
         QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("last"); // the last line on standard error
+        QTest::addColumn<QString>("last"); // the last lines on standard error
         QTest::addColumn<bool>("modemUsed");
         const QStringList tlm{"--read-telemetry", "t.tlm"};
         const Setup plain = [](ToolRig &) { return true; };
@@ -163,6 +165,11 @@ private slots:
         const Setup snapshot = [](ToolRig &r) {
             const QString file = MachineFiles::snapshotPath(r.home(), Number);
             return MachineFiles::saveSnapshotFile(file, r.config()).ok();
+        };
+        const auto fifo = [](const QString &name) {
+            return Setup([=](ToolRig &r) {
+                return ::mkfifo(QFile::encodeName(r.file(name)).constData(), 0600) == 0;
+            });
         };
         // A telemetry file as the station writes it, or with one byte spoilt.
         const auto telemetry = [](const QString &name, bool spoilt) {
@@ -194,6 +201,23 @@ private slots:
         QTest::newRow("image into a missing folder")
             << plain << QStringList{"--audit", "a.txt", "--image", "no/a.img"} << 2
             << "cannot write %T/no/a.img: there is no folder %T/no" << false;
+        QTest::newRow("output name beyond the file system's limit")
+            << plain << QStringList{"--read-telemetry", QString(252, 'n') + ".tlm"} << 2
+            << "cannot write %T/" + QString(252, 'n') +
+                   ".tlm: its name is 256 bytes long, more than the 255 the file system allows"
+            << false;
+        QTest::newRow("output name at the limit")
+            << plain << QStringList{"--read-telemetry", QString(251, 'n') + ".tlm"} << 0 << "done"
+            << true;
+        QTest::newRow("output read back is a FIFO")
+            << fifo("o.tlm") << QStringList{"--read-telemetry", "o.tlm"} << 2
+            << "cannot write %T/o.tlm: it is a FIFO, not a file" << false;
+        QTest::newRow("input is a FIFO")
+            << fifo("i.tlm") << QStringList{"--write-telemetry", "i.tlm"} << 2
+            << "cannot read %T/i.tlm: it is a FIFO, not a file" << false;
+        QTest::newRow("Pin.set is a FIFO")
+            << fifo("Pin.set") << tlm << 2 << "cannot read %T/Pin.set: it is a FIFO, not a file"
+            << false;
         QTest::newRow("missing input")
             << plain << QStringList{"--write-config", "none.prm"} << 2
             << "cannot read %T/none.prm: No such file or directory" << false;
@@ -208,7 +232,7 @@ private slots:
             << " No differents found! " << false;
         QTest::newRow("no snapshot to compare with")
             << plain << QStringList{"--write-changed", "same.cfx"} << 2
-            << "cannot read the snapshot %T/prog/Cartella/3351234567.ntm: there is none" << false;
+            << " File 3351234567 Not Found \n%T/prog/Cartella/3351234567.ntm" << false;
         QTest::newRow("audit without its conversion files")
             << plain << QStringList{"--audit", "a.txt"} << 2
             << "cannot read %T/prog/decod.asm: No such file or directory" << false;
@@ -232,7 +256,10 @@ private slots:
         const QStringList lines = rig.lines();
         QVERIFY(!lines.isEmpty());
         const QString tmp = QDir(rig.tmp.path()).absolutePath();
-        QCOMPARE(lines.last(), QStringLiteral("gsmcollect: ") + QString(last).replace("%T", tmp));
+        QStringList want = last.split('\n');
+        for (QString &l : want)
+            l = QStringLiteral("gsmcollect: ") + l.replace("%T", tmp);
+        QCOMPARE(lines.mid(lines.size() - want.size()), want);
         for (const QString &l : lines)
             QVERIFY2(l.startsWith(QLatin1String("gsmcollect: ")), qPrintable(l));
         QCOMPARE(!rig.modem.commands().isEmpty(), modemUsed);

@@ -33,14 +33,17 @@ std::pair<int, QStringList> gsmdb(const DbFixture &f, QStringList args)
         a.replace("%dir%", f.dir.path());
     QString text;
     QTextStream err(&text);
-    const int status =
-        DbCommand::run(DbCommand::parse(QStringList{"gsmdb"} + args), f.dir.path(), err);
+    DbCommand::Options o = DbCommand::parse(QStringList{"gsmdb"} + args);
+    o.importLimit = 4096; // the bound, without files of its real size
+    const int status = DbCommand::run(o, f.dir.path(), err);
     err.flush();
     return {status, text.split('\n', Qt::SkipEmptyParts)};
 }
 
 const QByteArray Machines = "GSM,Description,Sale point,Operator\r\n";
 const QByteArray Two = "GSM,Description\r\n";
+const QByteArray SalePoints =
+    "\xEF\xBB\xBFName,Address,City,Telephone\r\nBar Roma,Via Po 1,Torino,\r\n";
 } // namespace
 
 // The CSV reader and writer, and import and export of the machine database, as functions and
@@ -84,26 +87,6 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, records);
         QCOMPARE(render(Csv::parse(bytes)), records);
-    }
-
-    void encodingIsDetected_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<int>("encoding");
-        QTest::addColumn<QString>("text");
-        const auto U = int(Csv::Encoding::Utf8), L = int(Csv::Encoding::Latin1);
-        QTest::newRow("Latin-1 letter that starts a UTF-8 sequence")
-            << QByteArray("\xC3x") << L << "Ãx";
-        QTest::newRow("plain ASCII") << QByteArray("abc") << U << "abc";
-    }
-    void encodingIsDetected()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(int, encoding);
-        QFETCH(QString, text);
-        const Csv::Document doc = Csv::parse(bytes);
-        QCOMPARE(int(doc.encoding), encoding);
-        QCOMPARE(doc.records.value(0).fields.value(0), text);
     }
 
     void writtenFieldsReadBackTheSame_data()
@@ -333,6 +316,10 @@ private slots:
         row("header refused", "--import operators %dir%/good.csv", 2,
             {"gsmdb: %dir%/good.csv: unknown column \"GSM\"; the columns are Name, Celular"},
             before);
+        row("import file beyond the bound", "--import machines %dir%/big.csv", 2,
+            {"gsmdb: %dir%/big.csv: an import file may hold at most 4096 bytes"}, before);
+        row("endless device", "--import machines /dev/zero", 2,
+            {"gsmdb: /dev/zero: an import file may hold at most 4096 bytes"}, before);
         row("file missing", "--import machines %dir%/none.csv", 2,
             {"gsmdb: %dir%/none.csv: No such file or directory"}, before);
         row("export", "--export machines %dir%/out.csv", 0,
@@ -362,6 +349,7 @@ private slots:
         DbFixture f(true);
         f.write("good.csv", "GSM,Description\n+39111,Caff\xE8 7\n+39333,Water\n");
         f.write("bad.csv", "GSM,Description\n+39333,Water\n+39444,\n");
+        f.write("big.csv", "GSM,Description\n" + QByteArray(4081, '9') + ",Water\n");
         const auto [exit, lines] = gsmdb(f, args);
         QCOMPARE(lines, messages.replaceInStrings("%dir%", f.dir.path()));
         QCOMPARE(exit, status);
@@ -386,12 +374,22 @@ private slots:
         QCOMPARE(p.readAllStandardError(),
                  QString("salepoints: 1 rows written to %1\n").arg(f.file("sp.csv")).toUtf8());
         QCOMPARE(p.exitCode(), 0);
-        QCOMPARE(f.read("sp.csv"), "\xEF\xBB\xBFName,Address,City,Telephone\r\n"
-                                   "Bar Roma,Via Po 1,Torino,\r\n");
+        QCOMPARE(f.read("sp.csv"), SalePoints);
         p.start(GSMDB, {"--help"});
         QVERIFY(p.waitForFinished(30000));
         QCOMPARE(p.exitCode(), 0);
         QVERIFY(p.readAllStandardOutput().startsWith("Usage: gsmdb [--home DIR] [--maximized]\n"));
+        // Standard output as "-" into a pipe, and by name where it is a file opened to append.
+        for (const QString out : {"-", "/dev/stdout"}) {
+            if (out != "-")
+                p.setStandardOutputFile(f.file("sp.csv"), QIODevice::Append);
+            p.start(GSMDB, {"--home", f.dir.path(), "--export", "salepoints", out});
+            QVERIFY(p.waitForFinished(30000));
+            QCOMPARE(p.exitCode(), 0);
+            QCOMPARE(out == "-" ? p.readAllStandardOutput()
+                                : f.read("sp.csv").mid(SalePoints.size()),
+                     SalePoints);
+        }
     }
 };
 

@@ -35,8 +35,7 @@ public:
         if (!text.isEmpty())
             statusHistory << text;
     }
-    QString resetAlarmCaption() const override { return caption; }
-    void setResetAlarmCaption(const QString &c) override { caption = c; }
+    void resetAlarmEnded() override { caption = QStringLiteral("Reset Alarm"); }
     void setCommandsEnabled(bool on) override { commandsEnabled = on; }
     QString machineNumber() const override { return QStringLiteral("3351234567"); }
     void auditDownloaded() override { ++audits; }
