@@ -32,18 +32,9 @@ public:
     }
 
     static QString programTitle();
-};
-
-class QWidget;
-
-class RealDialogs : public Dialogs
-{
-public:
-    MsgResult message(const QString &text, MsgButtons buttons, MsgIcon icon,
-                      const QString &title) override;
-    QString openFile(const QString &title, const QString &filter, const QString &dir) override;
-    QString saveFile(const QString &title, const QString &filter, const QString &dir,
-                     const QString &suggested) override;
+    // The button of a set that declines (Cancel, No, Ignore): the answer once the program ends
+    // and where nobody answers, so an unattended run never loops on "Retry".
+    static MsgResult lastButton(MsgButtons buttons);
 };
 
 // Answers from a script and records every box it was asked to show. An unscripted message box

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QIcon>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -8,7 +7,7 @@
 class QMenu;
 
 // The notification-area icon. This base class only keeps the state it was given, which is all a
-// test needs; QtTrayIcon shows it on the desktop.
+// test needs; QtTrayIcon (in the window library) shows it on the desktop.
 class TrayIcon : public QObject
 {
     Q_OBJECT
@@ -78,23 +77,4 @@ private:
     QString m_messageTitle;
     QString m_messageText;
     QMenu *m_menu = nullptr;
-};
-
-class QSystemTrayIcon;
-
-class QtTrayIcon : public TrayIcon
-{
-    Q_OBJECT
-public:
-    explicit QtTrayIcon(const QList<QIcon> &images, QObject *parent = nullptr);
-    void show() override;
-    void remove() override;
-    void setIcon(int image) override;
-    void setToolTip(const QString &text) override;
-    void showMessage(const QString &title, const QString &text) override;
-    bool available() const override;
-
-private:
-    QSystemTrayIcon *m_tray;
-    QList<QIcon> m_images;
 };

@@ -8,7 +8,7 @@
 Scheduler::Scheduler(const Services &services)
     : m_s(services),
       m_schedule(QDir(services.appFolder).filePath(QString::fromLatin1(Schedule::FileName))),
-      m_check(m_schedule, m_queue, *services.clock), m_window(services, m_schedule)
+      m_check(m_schedule, m_queue, *services.clock)
 {
 }
 

@@ -1,14 +1,14 @@
 #pragma once
 
 #include "CallQueue.h"
-#include "FrmProgor.h"
 #include "Schedule.h"
 #include "ScheduleCheck.h"
 #include "Services.h"
 
 // The scheduler of one station: the schedule with PROGOR.DAT in the program folder, the call
-// queue, the periodic check and the schedule window. The program gives the station the queue
-// and the start-up loader and lets the station's `Timer5` drive the check:
+// queue and the periodic check; the schedule window `FrmProgor` edits the schedule. The program
+// gives the station the queue and the start-up loader and lets the station's `Timer5` drive the
+// check:
 //
 //     station.setCallQueue(&scheduler.queue());
 //     station.setScheduleLoader([&] { scheduler.loadAtStartUp(); });
@@ -21,9 +21,6 @@ public:
     Schedule &schedule() { return m_schedule; }
     CallQueue &queue() { return m_queue; }
     ScheduleCheck &check() { return m_check; }
-    // The schedule window; the call console opens it with showFor(number).
-    FrmProgor &window() { return m_window; }
-
     // Loads PROGOR.DAT. A file that
     // exists but cannot be read is reported; the station then runs without a schedule.
     void loadAtStartUp();
@@ -33,5 +30,4 @@ private:
     Schedule m_schedule;
     CallQueue m_queue;
     ScheduleCheck m_check;
-    FrmProgor m_window;
 };

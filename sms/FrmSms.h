@@ -3,6 +3,7 @@
 #include "IncomingSms.h"
 #include "Services.h"
 #include "SmsListing.h"
+#include "SmsReception.h"
 
 #include <QWidget>
 #include <array>
@@ -17,7 +18,7 @@ class SqlMachineDb;
 
 // "SMS": the queue of received messages. The message in the first row is on show with the
 // machine that sent it; "OK" files it as an event and moves on, "Send" forwards it.
-class FrmSms : public QWidget
+class FrmSms : public QWidget, public SmsInbox
 {
     Q_OBJECT
 public:
@@ -27,9 +28,9 @@ public:
     ~FrmSms() override;
 
     // Adds a message to the queue at row position (1 = top); loads the window if needed.
-    void insertItem(int position, const SmsListing::Message &m);
+    void insertItem(int position, const SmsListing::Message &m) override;
     // Shows the window with the message in the first row.
-    void showWindow();
+    void showWindow() override;
     bool isLoaded() const { return m_loaded; }
     int queued() const;
     // Whether a machine was identified for the message on show (full layout).

@@ -3,14 +3,13 @@
 #include "AtExchange.h"
 #include "Clock.h"
 #include "Dialogs.h"
-#include "FrmSms.h"
 #include "ModPublic.h"
 #include "SmsListing.h"
 #include "SmsLog.h"
 
 #include <QDir>
 
-SmsReception::SmsReception(const Services &services, AtExchange &at, FrmSms &viewer,
+SmsReception::SmsReception(const Services &services, AtExchange &at, SmsInbox &viewer,
                            std::function<bool()> comOK, const QString &logFolder)
     : m_s(services), m_at(at), m_viewer(viewer), m_comOK(std::move(comOK)), m_logFolder(logFolder)
 {

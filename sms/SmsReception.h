@@ -9,7 +9,16 @@
 #include <optional>
 
 class AtExchange;
-class FrmSms;
+
+// Where reception puts the messages it takes: the incoming SMS window.
+class SmsInbox
+{
+public:
+    virtual ~SmsInbox() = default;
+    // position: 1 = top.
+    virtual void insertItem(int position, const SmsListing::Message &m) = 0;
+    virtual void showWindow() = 0;
+};
 
 // Takes the messages out of the modem at every network-polling tick: lists them, logs the raw
 // listing in the monthly "SMR" file, queues each in the incoming SMS window and deletes it.
@@ -20,7 +29,7 @@ class SmsReception
 {
 public:
     // comOK: the station's `ComOK`; logFolder: where the monthly logs lie.
-    SmsReception(const Services &services, AtExchange &at, FrmSms &viewer,
+    SmsReception(const Services &services, AtExchange &at, SmsInbox &viewer,
                  std::function<bool()> comOK, const QString &logFolder);
 
     void CONTROLLASMS();
@@ -34,7 +43,7 @@ private:
 
     Services m_s;
     AtExchange &m_at;
-    FrmSms &m_viewer;
+    SmsInbox &m_viewer;
     std::function<bool()> m_comOK;
     QString m_logFolder;
     bool m_logFailing = false; // the operator has been told; told again after a success

@@ -2,7 +2,7 @@
 
 #include "ModemCommands.h"
 #include "ModemSteps.h"
-#include "NetworkPolling.h"
+#include "Registration.h"
 #include "Runtime.h"
 #include "SerialPort.h"
 

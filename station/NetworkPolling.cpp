@@ -8,43 +8,6 @@
 
 #include <QLabel>
 
-Registration registrationFor(int status)
-{
-    switch (status) {
-    case 0:
-        return {QStringLiteral("NO connect"), 0};
-    case 1:
-        return {QStringLiteral("Connect Home network"), 1};
-    case 2:
-        return {QStringLiteral("Searching operator"), 0};
-    case 3:
-        return {QStringLiteral("Operator registration denied"), 0};
-    case 4:
-        return {QStringLiteral("Unknown"), 0};
-    case 5:
-        return {QStringLiteral("Connect Roaming network"), 1};
-    default:
-        return {QString(), 0};
-    }
-}
-
-QString operatorName(const QByteArray &answer)
-{
-    const int mcc = answer.indexOf("222");
-    if (mcc < 0)
-        return QStringLiteral(" Unidentified");
-    const QByteArray code = answer.mid(mcc + 3, 2);
-    if (code == "01")
-        return QStringLiteral(" TIM");
-    if (code == "10")
-        return QStringLiteral(" OMNITEL");
-    if (code == "88")
-        return QStringLiteral(" WIND");
-    if (code == "98")
-        return QStringLiteral(" BLUE");
-    return QStringLiteral(" Operator n\u00B0") + QString::fromLatin1(code);
-}
-
 StatusChange statusChange(const QByteArray &command, const QByteArray &buf)
 {
     StatusChange c;

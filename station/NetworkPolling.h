@@ -1,20 +1,12 @@
 #pragma once
 
+#include "Registration.h"
+
 #include <QByteArray>
 #include <QString>
 #include <optional>
 
 class FrmStGSM;
-
-// What a registration status means for the station.
-struct Registration
-{
-    QString toolTip;
-    int trayState; // 1 registered, 0 not
-};
-Registration registrationFor(int status);
-// The operator text for an "AT+COPS?" answer: by the two characters after the first "222".
-QString operatorName(const QByteArray &answer);
 
 // What one polling answer changes on the status window, the tray and the menus; a field left
 // empty keeps what is shown.

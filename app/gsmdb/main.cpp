@@ -2,6 +2,7 @@
 #include "Dialogs.h"
 #include "FrmDb.h"
 #include "MachineDb.h"
+#include "RealDialogs.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,29 +1,20 @@
-#include "AuditJob.h"
-#include "CallDesk.h"
 #include "Clock.h"
-#include "CollectDesk.h"
-#include "ConsoleAuditRunner.h"
 #include "ConsoleDialogs.h"
 #include "DemoCall.h"
 #include "DemoData.h"
 #include "DemoScripts.h"
-#include "Dialogs.h"
-#include "FrmCall.h"
-#include "FrmProgor.h"
-#include "FrmSend.h"
 #include "FrmSms.h"
-#include "FrmStGSM.h"
 #include "GsmModem.h"
 #include "HardwarePort.h"
 #include "Launcher.h"
 #include "LoopbackPort.h"
 #include "MachineController.h"
 #include "ModPublic.h"
-#include "Scheduler.h"
+#include "QtTrayIcon.h"
+#include "RealDialogs.h"
 #include "SignalBar.h"
 #include "SimulatedFleet.h"
-#include "SmsDesk.h"
-#include "TrayIcon.h"
+#include "StationDesk.h"
 #include "TrayImages.h"
 #include "UnattendedCollector.h"
 
@@ -190,20 +181,9 @@ int main(int argc, char *argv[])
                 say(QStringLiteral("demo conversion file written: %1").arg(path));
     }
 
-    FrmStGSM station(s);
-    s.lender = &station.lender();
-    SmsDesk smsDesk(station, s, modem.get(), s.appFolder, [&station] { return station.ComOK(); });
-    Scheduler scheduler(s);
-    station.setCallQueue(&scheduler.queue());
-    station.setScheduleLoader([&scheduler] { scheduler.loadAtStartUp(); });
-    scheduler.check().attach(station.Timer5);
-    CallDesk callDesk(station, s, scheduler.queue(), smsDesk.sendWindow());
-    callDesk.window().setOpenSchedule(
-        [&scheduler](const QString &number) { scheduler.window().showFor(number); });
-    // Unattended audits run through the console's job runner, the one gsmcollect uses. Without
-    // one, an entry marked "Collect audit unattended" opens the console like any other entry.
-    ConsoleAuditRunner auditRunner(*s.port, s.appFolder);
-    CollectDesk collectDesk(station, s, scheduler, callDesk.window(), &auditRunner);
+    StationDesk desk(s, modem.get());
+    FrmStGSM &station = desk.station();
+    SmsDesk &smsDesk = desk.sms();
     if (talk) {
         if (smsDesk.fleet())
             QObject::connect(smsDesk.fleet(), &SimulatedFleet::alarmSent,
@@ -229,7 +209,7 @@ int main(int argc, char *argv[])
                          [](const QString &title, const QString &text) {
                              say(QStringLiteral("tray message: %1: %2").arg(title, text));
                          });
-        if (UnattendedCollector *c = collectDesk.collector()) {
+        if (UnattendedCollector *c = desk.collect().collector()) {
             QObject::connect(c, &UnattendedCollector::attemptStarted,
                              [](const QString &number, int attempt) {
                                  say(QStringLiteral("unattended: collecting the audit of %1, "
@@ -247,7 +227,8 @@ int main(int argc, char *argv[])
                              });
         }
         QObject::connect(
-            &scheduler.check(), &ScheduleCheck::due, [](const QString &number, bool unattended) {
+            &desk.scheduler().check(), &ScheduleCheck::due,
+            [](const QString &number, bool unattended) {
                 say(QStringLiteral("schedule: %1 is due%2")
                         .arg(number, unattended ? QStringLiteral(" (unattended)") : QString()));
             });
@@ -299,8 +280,8 @@ int main(int argc, char *argv[])
     if (demoDialogs) {
         QDir work(s.appFolder);
         work.cdUp();
-        demo = std::make_unique<DemoCall>(station, callDesk, *demoDialogs, work.absolutePath(),
-                                          say);
+        demo = std::make_unique<DemoCall>(station, desk.calls(), *demoDialogs,
+                                          work.absolutePath(), say);
         demo->startAfter(demoSeconds);
     }
     if (cli.isSet(quitAfter)) {

@@ -26,7 +26,9 @@ CallDesk::CallDesk(FrmStGSM &station, const Services &services, CallQueue &queue
         if (m_db->isOpen() || m_db->open())
             m_machines->fill(*m_db);
     });
-    // The two windows close each other: either one holds the modem while it is open.
+    // The two windows close each other: either one holds the modem while it is open. Both
+    // borrow it from the station's lender, so the one that opens keeps the station off the port
+    // while the other gives its loan back.
     m_window->setOnLoad([this] {
         m_station.hide();
         if (m_send.opener().isLoaded())

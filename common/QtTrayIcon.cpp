@@ -1,6 +1,5 @@
-#include "TrayIcon.h"
+#include "QtTrayIcon.h"
 
-#include <QIcon>
 #include <QSystemTrayIcon>
 
 QtTrayIcon::QtTrayIcon(const QList<QIcon> &images, QObject *parent)

@@ -1,0 +1,22 @@
+#include "StationDesk.h"
+
+#include "FrmCall.h"
+
+// The desks get the station's services, which carry its port lender.
+StationDesk::StationDesk(const Services &services, ModemSim *modem)
+    : m_station(services),
+      m_sms(m_station, m_station.services(), modem, services.appFolder,
+            [this] { return m_station.ComOK(); }),
+      m_scheduler(services), m_scheduleWindow(services, m_scheduler.schedule()),
+      m_calls(m_station, m_station.services(), m_scheduler.queue(), m_sms.sendWindow()),
+      m_runner(*services.port, services.appFolder),
+      m_collect(m_station, m_station.services(), m_scheduler, m_calls.window(), &m_runner)
+{
+    m_station.setCallQueue(&m_scheduler.queue());
+    m_station.setScheduleLoader([this] { m_scheduler.loadAtStartUp(); });
+    m_scheduler.check().attach(m_station.Timer5);
+    m_calls.window().setOpenSchedule(
+        [this](const QString &number) { m_scheduleWindow.showFor(number); });
+}
+
+StationDesk::~StationDesk() = default;

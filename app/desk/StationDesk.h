@@ -1,0 +1,41 @@
+#pragma once
+
+#include "CallDesk.h"
+#include "CollectDesk.h"
+#include "ConsoleAuditRunner.h"
+#include "FrmProgor.h"
+#include "FrmStGSM.h"
+#include "Scheduler.h"
+#include "SmsDesk.h"
+
+class ModemSim;
+
+// The station's windows wired together as the program runs them: the main window, the SMS desk,
+// the scheduler and its window, the call console, and the unattended collection with the
+// console's job runner (the one gsmcollect uses). The program and the tests build this same
+// object, so what the tests show is the program's wiring.
+class StationDesk
+{
+public:
+    // modem: the simulated modem, which then holds the SMS store and the demonstration fleet;
+    // null on a real port.
+    StationDesk(const Services &services, ModemSim *modem);
+    ~StationDesk();
+
+    FrmStGSM &station() { return m_station; }
+    SmsDesk &sms() { return m_sms; }
+    Scheduler &scheduler() { return m_scheduler; }
+    FrmProgor &scheduleWindow() { return m_scheduleWindow; }
+    CallDesk &calls() { return m_calls; }
+    CollectDesk &collect() { return m_collect; }
+
+private:
+    // In this order: each desk hooks into the ones before it and lets go in its destructor.
+    FrmStGSM m_station;
+    SmsDesk m_sms;
+    Scheduler m_scheduler;
+    FrmProgor m_scheduleWindow;
+    CallDesk m_calls;
+    ConsoleAuditRunner m_runner;
+    CollectDesk m_collect;
+};
