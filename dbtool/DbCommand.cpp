@@ -79,13 +79,14 @@ QString helpText()
 {
     return QStringLiteral(
         "Usage: gsmdb [--home DIR] [--maximized]\n"
-        "       gsmdb [--home DIR] --import machines|salepoints|operators FILE.csv "
+        "  or:  gsmdb [--home DIR] --import machines|salepoints|operators FILE.csv "
         "[--skip-invalid]\n"
-        "       gsmdb [--home DIR] --export machines|salepoints|operators|events FILE.csv\n"
+        "  or:  gsmdb [--home DIR] --export machines|salepoints|operators|events FILE.csv\n"
         "\n"
         "Edits the machine database Dati.mdb of the program folder (created with its four\n"
         "tables when missing), or imports or exports one table as CSV without a window.\n"
         "\n"
+        "Options:\n"
         "  --home DIR       program folder (default: the executable's folder; when\n"
         "                   installed, gsmstation/station in the user's data folder)\n"
         "  --maximized      open the window maximised\n"
