@@ -114,10 +114,8 @@ private slots:
         }
 
         const QStringList before = tree(dest);
-        QProcess station;
-        env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), home());
-        env.remove(QStringLiteral("XDG_DATA_HOME"));
+        QProcess station; // HOME is the test's own (initTestCase)
+        env.remove(QStringLiteral("DESTDIR"));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("TMPDIR"), m_tmp.path()); // its own single-instance marker
         station.setProcessEnvironment(env);
