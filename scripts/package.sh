@@ -15,6 +15,7 @@ sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 
 say "building in $build"
+export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 export CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
 export LDFLAGS="$(dpkg-buildflags --get LDFLAGS)"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo ${CMAKE_EXTRA:-} >/dev/null
