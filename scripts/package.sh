@@ -27,7 +27,7 @@ say "built $deb"
 dpkg-deb --info "$deb" >&2
 
 say "lintian:"
-lintian --info "$deb" >&2 || { say "lintian found errors"; exit 1; }
+lintian --display-info "$deb" >&2 || { say "lintian found errors"; exit 1; }
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
