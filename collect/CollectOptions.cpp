@@ -60,9 +60,11 @@ CollectOptions::Parsed CollectOptions::parse(const QStringList &args, const QStr
                                   QStringLiteral("Shows this help."));
     const QCommandLineOption version(QStringLiteral("version"),
                                      QStringLiteral("Shows the version."));
-    const QCommandLineOption home(QStringLiteral("home"),
-                                  QStringLiteral("Program folder (default: the executable's)."),
-                                  QStringLiteral("DIR"));
+    const QCommandLineOption home(
+        QStringLiteral("home"),
+        QStringLiteral("Program folder (default: the executable's; when installed, "
+                       "gsmstation/station in the user's data folder)."),
+        QStringLiteral("DIR"));
     const QCommandLineOption ports(
         QStringLiteral("ports"),
         QStringLiteral("Serial devices searched in order (default: the system's ports)."),
@@ -76,12 +78,12 @@ CollectOptions::Parsed CollectOptions::parse(const QStringList &args, const QStr
         QStringLiteral("N"), QStringLiteral("3"));
     const QCommandLineOption image(
         QStringLiteral("image"),
-        QStringLiteral("--audit: also write the framed audit image "
+        QStringLiteral("With --audit, also write the framed audit image "
                        "(length word, data, sum word) to IMG (\"-\": standard output)."),
         QStringLiteral("IMG"));
     const QCommandLineOption erase(
         QStringLiteral("erase"),
-        QStringLiteral("--audit: erase the machine's erasable data when every script line "
+        QStringLiteral("With --audit, erase the machine's erasable data when every script line "
                        "succeeded."));
     const QCommandLineOption verbose(
         QStringLiteral("verbose"),

@@ -2,7 +2,9 @@
 # Installs the Debian/Ubuntu packages the station needs to build and test, when any is missing.
 # Extra package names given as arguments are installed too.
 set -euo pipefail
-pkgs=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6sql6-sqlite libgl-dev "$@")
+# help2man writes the manual pages; the validators check the menu entries and AppStream file.
+pkgs=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6sql6-sqlite libgl-dev
+      help2man desktop-file-utils appstream "$@")
 missing=()
 for p in "${pkgs[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -367,7 +367,7 @@ bool FrmStGSM::startProgram(const QString &dir, const QString &name)
     return false;
 }
 
-void FrmStGSM::startDatabaseTool()
+QString FrmStGSM::databaseTool(QString *why) const
 {
 #ifdef Q_OS_WIN
     const QString name = QStringLiteral("gsmdb.exe");
@@ -376,21 +376,28 @@ void FrmStGSM::startDatabaseTool()
 #endif
     // The current folder first, then beside the station (an installed layout, the build tree),
     // then the search path.
-    QString found;
     QStringList places;
     for (const QString &dir : {QDir::currentPath(), m_s.executableFolder}) {
         if (dir.isEmpty())
             continue;
         places << QDir::toNativeSeparators(dir);
         const QFileInfo candidate(QDir(dir).filePath(name));
-        if (found.isEmpty() && candidate.isFile() && candidate.isExecutable())
-            found = candidate.absoluteFilePath();
+        if (candidate.isFile() && candidate.isExecutable())
+            return candidate.absoluteFilePath();
     }
-    if (found.isEmpty())
-        found = QStandardPaths::findExecutable(QStringLiteral("gsmdb"));
+    const QString found = QStandardPaths::findExecutable(QStringLiteral("gsmdb"));
+    if (found.isEmpty() && why)
+        *why = QStringLiteral("%1 is neither in %2 nor on the search path")
+                   .arg(name, places.join(QStringLiteral(" nor in ")));
+    return found;
+}
+
+void FrmStGSM::startDatabaseTool()
+{
+    QString why;
+    const QString found = databaseTool(&why);
     if (found.isEmpty()) {
-        emit startFailed(QStringLiteral("%1 is neither in %2 nor on the search path")
-                             .arg(name, places.join(QStringLiteral(" nor in "))));
+        emit startFailed(why);
         return;
     }
     const QStringList args{QStringLiteral("--home"), modPublic().AppFolder,

@@ -111,6 +111,8 @@ public:
 
     // "DataBase": starts the database editor on the program folder's database.
     void startDatabaseTool();
+    // The editor "DataBase" would start now, or "" with why not.
+    QString databaseTool(QString *why) const;
 
 signals:
     // The program must end now (after unload).

@@ -5,6 +5,7 @@
 #include "Collector.h"
 #include "HardwarePort.h"
 #include "PortTrace.h"
+#include "ProgramFolder.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -64,8 +65,8 @@ int main(int argc, char *argv[])
 
     CollectOptions options;
     QString message;
-    switch (CollectOptions::parse(app.arguments(), QCoreApplication::applicationDirPath(), &options,
-                                  &message)) {
+    const QString home = ProgramFolder::choose({}, QCoreApplication::applicationDirPath());
+    switch (CollectOptions::parse(app.arguments(), home, &options, &message)) {
     case CollectOptions::Parsed::Help:
     case CollectOptions::Parsed::Version:
         std::printf("%s\n", qPrintable(message));

@@ -2,6 +2,7 @@
 #include "Dialogs.h"
 #include "FrmDb.h"
 #include "MachineDb.h"
+#include "ProgramFolder.h"
 #include "RealDialogs.h"
 
 #include <QApplication>
@@ -28,13 +29,16 @@ int main(int argc, char *argv[])
     if (o.isJob() || !o.usageError.isEmpty()) {
         QCoreApplication app(argc, argv);
         QCoreApplication::setApplicationName(QStringLiteral("gsmdb"));
-        return DbCommand::run(o, QCoreApplication::applicationDirPath(), err);
+        const QString home = ProgramFolder::choose({}, QCoreApplication::applicationDirPath());
+        if (o.home.isEmpty())
+            QDir().mkpath(home);
+        return DbCommand::run(o, home, err);
     }
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("gsmdb"));
     QApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
-    const QString home = o.home.isEmpty() ? QCoreApplication::applicationDirPath() : o.home;
+    const QString home = ProgramFolder::choose(o.home, QCoreApplication::applicationDirPath());
     QDir().mkpath(home);
     RealDialogs realDialogs;
     Dialogs &dialogs = realDialogs;

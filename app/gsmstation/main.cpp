@@ -10,6 +10,7 @@
 #include "LoopbackPort.h"
 #include "MachineController.h"
 #include "ModPublic.h"
+#include "ProgramFolder.h"
 #include "QtTrayIcon.h"
 #include "RealDialogs.h"
 #include "SignalBar.h"
@@ -72,9 +73,11 @@ int main(int argc, char *argv[])
         QStringLiteral("Desktop station for a fleet of vending machines with GSM modems."));
     cli.addHelpOption();
     cli.addVersionOption();
-    QCommandLineOption home(QStringLiteral("home"),
-                            QStringLiteral("Program folder (default: the executable's folder)."),
-                            QStringLiteral("DIR"));
+    QCommandLineOption home(
+        QStringLiteral("home"),
+        QStringLiteral("Program folder (default: the executable's folder; when installed, "
+                       "gsmstation/station in the user's data folder)."),
+        QStringLiteral("DIR"));
     QCommandLineOption ports(QStringLiteral("ports"),
                              QStringLiteral("Serial devices; port n is the n-th device."),
                              QStringLiteral("DEV1,DEV2,..."));
@@ -165,8 +168,7 @@ int main(int argc, char *argv[])
     s.tray = &tray;
     s.clock = &clock;
     s.launcher = &launcher;
-    s.appFolder = cli.isSet(home) ? QDir(cli.value(home)).absolutePath()
-                                  : QCoreApplication::applicationDirPath();
+    s.appFolder = ProgramFolder::choose(cli.value(home), QCoreApplication::applicationDirPath());
     s.executableFolder = QCoreApplication::applicationDirPath();
     QDir().mkpath(s.appFolder);
     if (cli.isSet(simulate)) {
@@ -267,9 +269,13 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "gsmstation: another station is running\n");
         return 0;
     }
-    if (talk)
+    if (talk) {
         say(QStringLiteral("station started; program folder %1, working folder %2")
                 .arg(modPublic().AppFolder, QDir::currentPath()));
+        QString why;
+        const QString editor = station.databaseTool(&why);
+        say(QStringLiteral("DataBase: %1").arg(editor.isEmpty() ? why : editor));
+    }
     QObject::connect(&station, &FrmStGSM::ended, &app, [&] {
         if (talk)
             say(QStringLiteral("station ended"));

@@ -1,0 +1,85 @@
+# Precompiled Qt headers. A header precompiled for one target serves every target whose compile
+# flags are the same: here all of them (-fPIC everywhere, as Qt asks), so one is compiled for the
+# targets that see Qt's widgets and one for those that see Qt Core only. The macros in which
+# targets differ (QT_SQL_LIB, QT_TESTLIB_LIB, the test folders) are not used by these headers;
+# QTest is left out because it is.
+set(STATION_PCH_CORE
+    <QByteArray> <QCoreApplication> <QDateTime> <QDir> <QElapsedTimer> <QFile> <QFileInfo>
+    <QHash> <QList> <QMap> <QObject> <QPointer> <QRegularExpression> <QString> <QStringList>
+    <QTextStream> <QTimer> <QVector>
+    <algorithm> <array> <functional> <memory> <optional> <vector>)
+set(STATION_PCH_WIDGETS ${STATION_PCH_CORE}
+    <QAction> <QApplication> <QCheckBox> <QComboBox> <QDialog> <QGridLayout> <QHeaderView>
+    <QLabel> <QLineEdit> <QMessageBox> <QPlainTextEdit> <QPushButton> <QTreeWidget> <QWidget>)
+
+# Whether target, or a library it links, brings in Qt's widgets; whether it uses Qt at all.
+function(_station_qt_kind target out)
+    set(kind "")
+    set(seen "")
+    set(queue ${target})
+    while(queue)
+        list(POP_FRONT queue t)
+        if(t IN_LIST seen OR NOT TARGET ${t})
+            continue()
+        endif()
+        list(APPEND seen ${t})
+        get_target_property(aliased ${t} ALIASED_TARGET)
+        if(aliased)
+            set(t ${aliased})
+        endif()
+        if(t MATCHES "^Qt6?::Widgets$")
+            set(kind widgets)
+            break()
+        elseif(t MATCHES "^Qt6?::")
+            set(kind core)
+            continue()
+        endif()
+        get_target_property(imported ${t} IMPORTED)
+        if(imported)
+            continue()
+        endif()
+        foreach(prop LINK_LIBRARIES INTERFACE_LINK_LIBRARIES)
+            get_target_property(libs ${t} ${prop})
+            if(libs)
+                string(REGEX REPLACE "\\$<LINK_ONLY:([^>]*)>" "\\1" libs "${libs}")
+                list(APPEND queue ${libs})
+            endif()
+        endforeach()
+    endwhile()
+    set(${out} ${kind} PARENT_SCOPE)
+endfunction()
+
+function(_station_targets dir out)
+    get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+    get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+    foreach(sub ${subdirs})
+        _station_targets(${sub} more)
+        list(APPEND targets ${more})
+    endforeach()
+    set(${out} ${targets} PARENT_SCOPE)
+endfunction()
+
+# Call once every target exists.
+function(station_precompile_headers)
+    _station_targets(${CMAKE_SOURCE_DIR} targets)
+    set(empty ${CMAKE_BINARY_DIR}/pch/empty.cpp)
+    file(CONFIGURE OUTPUT ${empty} CONTENT "// The precompiled headers' own translation unit.\n")
+    foreach(kind core widgets)
+        add_library(pch_${kind} STATIC ${empty})
+        set_target_properties(pch_${kind} PROPERTIES AUTOMOC OFF)
+    endforeach()
+    target_link_libraries(pch_core PRIVATE Qt6::Core)
+    target_precompile_headers(pch_core PRIVATE ${STATION_PCH_CORE})
+    target_link_libraries(pch_widgets PRIVATE Qt6::Widgets)
+    target_precompile_headers(pch_widgets PRIVATE ${STATION_PCH_WIDGETS})
+    foreach(t ${targets})
+        get_target_property(type ${t} TYPE)
+        if(NOT type MATCHES "^(STATIC_LIBRARY|SHARED_LIBRARY|EXECUTABLE)$")
+            continue()
+        endif()
+        _station_qt_kind(${t} kind)
+        if(kind)
+            target_precompile_headers(${t} REUSE_FROM pch_${kind})
+        endif()
+    endforeach()
+endfunction()
