@@ -84,6 +84,41 @@ private slots:
             QVERIFY2(heard.contains("<- ATH\n"), heard.constData());
     }
 
+    // Repeated and 17-byte answers on a real line: the audit ends done, its image holds the
+    // machine's memory (the clock aside, which moves on) and its sum word the sum of its data.
+    void auditOnANoisyLineHoldsTheMachinesMemory()
+    {
+        QTemporaryDir tmp;
+        QVERIFY(QDir(tmp.path()).mkdir("prog"));
+        const QString expected = tmp.filePath("expected.img");
+        QCOMPARE(QProcess::execute(GSMSIM, {"--machine", "5550001", "--audit-image", expected}), 0);
+        QCOMPARE(QProcess::execute(GSMSIM, {"--machine", "5550001", "--install-scripts",
+                                            tmp.filePath("prog")}),
+                 0);
+        GsmSimProcess sim({"--machine", "5550001:duplicate=0.3,oversize=0.05,seed=3",
+                           "--dial-delay", "50", "--escape-guard", "200"});
+        QVERIFY(!sim.device().isEmpty());
+        QProcess collect;
+        start(collect, tmp, sim,
+              {"--number", "5550001", "--audit", "a.txt", "--image", tmp.filePath("a.img")});
+        QVERIFY(collect.waitForFinished(240'000));
+        QVERIFY2(collect.exitCode() == 0, collect.readAllStandardError().constData());
+        auto read = [](const QString &path) {
+            QFile f(path);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        };
+        const QByteArray image = read(tmp.filePath("a.img")), machine = read(expected);
+        QCOMPARE(image.size(), machine.size());
+        QVERIFY(image.size() > 10);
+        QCOMPARE(image.mid(8, image.size() - 10), machine.mid(8, machine.size() - 10));
+        quint16 sum = 0;
+        for (qsizetype i = 2; i < image.size() - 2; ++i)
+            sum += quint8(image.at(i));
+        QCOMPARE(quint8(image.at(image.size() - 2)) + 256 * quint8(image.at(image.size() - 1)),
+                 int(sum));
+        QVERIFY(!read(tmp.filePath("a.txt")).isEmpty());
+    }
+
     // Nothing is dialled yet, so nothing waits for SIGTERM: not the 60 s wait for the network.
     void anInterruptBeforeTheCallEndsAtOnce()
     {
