@@ -1,6 +1,6 @@
 #include "PortLender.h"
 
-#include "ModPublic.h"
+#include "StationState.h"
 #include "Timer.h"
 
 
@@ -8,7 +8,7 @@ namespace {
 constexpr int ResumeAfterMs = 100;
 } // namespace
 
-PortLender::PortLender(ModPublic &station, Timer &polling, QObject *parent)
+PortLender::PortLender(StationState &station, Timer &polling, QObject *parent)
     : QObject(parent), m_station(station), m_polling(polling)
 {
 }

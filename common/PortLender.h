@@ -2,7 +2,7 @@
 
 #include <QObject>
 
-struct ModPublic;
+struct StationState;
 class Timer;
 
 // Lends the station's modem port to whoever talks to the modem itself for a while (the call
@@ -19,7 +19,7 @@ public:
         Nothing, // something else (the SIM supervision) restarts the polling
     };
 
-    PortLender(ModPublic &station, Timer &polling, QObject *parent = nullptr);
+    PortLender(StationState &station, Timer &polling, QObject *parent = nullptr);
 
     void lend();
     void giveBack(Resume resume = Resume::Polling);
@@ -31,7 +31,7 @@ signals:
     void lentChanged(bool lent);
 
 private:
-    ModPublic &m_station;
+    StationState &m_station;
     Timer &m_polling;
     int m_loans = 0;
 };

@@ -8,6 +8,7 @@ class TrayIcon;
 class Clock;
 class Launcher;
 class PortLender;
+struct StationState;
 
 // A window that another window opens through the station (the call console, the send window):
 // the station knows it only through this, so the layers stay acyclic.
@@ -32,5 +33,6 @@ struct Services
     QString appFolder;        // the program folder
     QString instanceLockDir;  // where the single-instance marker lives ("" = system default)
     QString executableFolder; // where the station's own executable lies ("" = not known)
-    PortLender *lender = nullptr; // the station's modem port, for windows that talk to the modem
+    PortLender *lender = nullptr;   // the station's modem port, for windows that talk to the modem
+    StationState *station = nullptr; // the station's own state (the modem's maker, ...)
 };

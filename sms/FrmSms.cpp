@@ -3,7 +3,6 @@
 #include "Dialogs.h"
 #include "FrmSend.h"
 #include "MachineDb.h"
-#include "ModPublic.h"
 #include "TextBox.h"
 
 #include <QCloseEvent>

@@ -3,7 +3,7 @@
 #include "AtExchange.h"
 #include "Clock.h"
 #include "Dialogs.h"
-#include "ModPublic.h"
+#include "StationState.h"
 #include "SmsListing.h"
 #include "SmsLog.h"
 
@@ -92,7 +92,8 @@ void SmsReception::GetSMS(const QByteArray &listing)
     const qsizetype end = SmsListing::completeListingEnd(listing);
     if (end < 0)
         return;
-    const bool telit = modPublic().Manufacturer.toLatin1() == SmsListing::TelitManufacturer;
+    const bool telit =
+        m_s.station && m_s.station->Manufacturer.toLatin1() == SmsListing::TelitManufacturer;
     const auto form = telit ? SmsListing::Form::Telit : SmsListing::Form::Generic;
     int taken = 0;
     QByteArray date;

@@ -3,7 +3,6 @@
 #include "Dialogs.h"
 #include "FrmSet.h"
 #include "FrmStGSM.h"
-#include "ModPublic.h"
 #include "ModemCommands.h"
 #include "ModemSteps.h"
 #include "Runtime.h"
@@ -49,9 +48,9 @@ bool Discovery::ComOK()
     return false;
 }
 
-bool Discovery::mayUsePort()
+bool Discovery::mayUsePort() const
 {
-    return modPublic().StationActive && !Runtime::current().isEnding();
+    return w.state().StationActive && !Runtime::current().isEnding();
 }
 
 void Discovery::giveUp()
@@ -62,7 +61,7 @@ void Discovery::giveUp()
     w.tray().setIcon(3);
     w.tray().setState(0);
     w.tray().setToolTip(QStringLiteral("Direct connect"));
-    modPublic().StationActive = false;
+    w.state().StationActive = false;
     w.Timer4.setEnabled(true);
 }
 

@@ -15,7 +15,7 @@ public:
     void GSMSet();
 
 private:
-    static bool mayUsePort();
+    bool mayUsePort() const;
     void giveUp();
 
     FrmStGSM &w;

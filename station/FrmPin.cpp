@@ -3,7 +3,6 @@
 #include "Dialogs.h"
 #include "FrmSet.h"
 #include "FrmStGSM.h"
-#include "ModPublic.h"
 #include "PinFile.h"
 
 #include <QCheckBox>
@@ -85,7 +84,7 @@ void FrmPin::Text1_Change()
 
 void FrmPin::Command1_Click()
 {
-    modPublic().PinConfirmed = true;
+    m_main.state().PinConfirmed = true;
     m_main.Timer1.setEnabled(true);
     if (Text1->isEnabled() && !Text2->isEnabled()) {
         unload(); // supervision sends the PIN from "Pin.set"
@@ -120,7 +119,7 @@ void FrmPin::unload()
     if (m_unloaded)
         return;
     m_unloaded = true;
-    if (!modPublic().PinConfirmed) {
+    if (!m_main.state().PinConfirmed) {
         m_main.Timer1.setEnabled(false);
         m_main.endProgram();
     } else {

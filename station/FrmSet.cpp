@@ -3,7 +3,6 @@
 #include "Dialogs.h"
 #include "FrmPin.h"
 #include "FrmStGSM.h"
-#include "ModPublic.h"
 #include "ModemCommands.h"
 #include "ModemSteps.h"
 #include "SerialPort.h"

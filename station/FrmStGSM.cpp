@@ -4,7 +4,6 @@
 #include "FrmPin.h"
 #include "FrmSet.h"
 #include "Launcher.h"
-#include "ModPublic.h"
 #include "Runtime.h"
 #include "SerialPort.h"
 #include "SignalBar.h"
@@ -28,10 +27,11 @@ const char *const BarStyle =
 }
 
 FrmStGSM::FrmStGSM(const Services &services, QWidget *parent)
-    : QWidget(parent), m_s(services), m_lender(modPublic(), Timer2), m_at(*services.port, Timer3),
+    : QWidget(parent), m_s(services), m_lender(m_state, Timer2), m_at(*services.port, Timer3),
       m_instance(QStringLiteral("KVX4417"), services.instanceLockDir)
 {
     m_s.lender = &m_lender;
+    m_s.station = &m_state;
     setWindowTitle(QStringLiteral("GSM STATUS"));
     // No close from the title bar: only "Exit" ends the station.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint |
@@ -127,7 +127,7 @@ void FrmStGSM::buildMenu()
     connect(mnuCall, &QAction::triggered, this, [this] {
         if (!m_callConsole)
             return;
-        QDir::setCurrent(modPublic().AppFolder);
+        QDir::setCurrent(m_state.AppFolder);
         m_callConsole->show();
     });
     connect(mnuSSMS, &QAction::triggered, this, [this] {
@@ -168,7 +168,7 @@ void FrmStGSM::setPortLent(bool lent)
 
 bool FrmStGSM::load()
 {
-    ModPublic &pub = modPublic();
+    StationState &pub = m_state;
     const bool first = m_instance.acquire();
     pub.SimErrorCount = 0;
     const QString folder = QDir::cleanPath(m_s.appFolder);
@@ -255,7 +255,7 @@ void FrmStGSM::onTrayButton(int button)
 
 void FrmStGSM::beginExit()
 {
-    modPublic().StationActive = false;
+    m_state.StationActive = false;
     // Whatever is waiting now (a modem search, a listing, a send) gives up at once, and nothing
     // more reaches the modem.
     Runtime::current().endProgram();
@@ -281,7 +281,7 @@ void FrmStGSM::unload()
     m_unloaded = true;
     if (m_callConsole && m_callConsole->isLoaded())
         m_callConsole->unload();
-    const QString folder = modPublic().AppFolder;
+    const QString folder = m_state.AppFolder;
     QDir::setCurrent(folder);
     QDir parent(folder);
     parent.cdUp();
@@ -400,7 +400,7 @@ void FrmStGSM::startDatabaseTool()
         emit startFailed(why);
         return;
     }
-    const QStringList args{QStringLiteral("--home"), modPublic().AppFolder,
+    const QStringList args{QStringLiteral("--home"), m_state.AppFolder,
                            QStringLiteral("--maximized")};
     if (!m_s.launcher->start(found, args, QDir::currentPath()))
         emit startFailed(QStringLiteral("%1 could not be started").arg(found));

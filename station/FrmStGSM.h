@@ -4,6 +4,7 @@
 #include "Discovery.h"
 #include "NetworkPolling.h"
 #include "PortLender.h"
+#include "StationState.h"
 #include "Services.h"
 #include "SimSupervision.h"
 #include "SingleInstance.h"
@@ -59,6 +60,7 @@ public:
     // The station's services, the port lender included.
     const Services &services() const { return m_s; }
     PortLender &lender() { return m_lender; }
+    StationState &state() { return m_state; }
 
     // Timers
     Timer Timer1{QStringLiteral("Timer1"), 500, true};
@@ -136,6 +138,7 @@ private:
     bool startProgram(const QString &dir, const QString &name);
 
     Services m_s;
+    StationState m_state;
     PortLender m_lender;
     AtExchange m_at;
     SingleInstance m_instance;

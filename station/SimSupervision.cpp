@@ -3,7 +3,6 @@
 #include "Dialogs.h"
 #include "FrmPin.h"
 #include "FrmStGSM.h"
-#include "ModPublic.h"
 #include "ModemSteps.h"
 
 #include <QDir>
@@ -18,7 +17,7 @@ Dialogs &dialogs(FrmStGSM &w)
 
 void SimSupervision::tick()
 {
-    ModPublic &pub = modPublic();
+    StationState &pub = w.state();
     pub.PinConfirmed = false;
     w.Timer2.setEnabled(false);
     w.Timer1.setEnabled(false);
@@ -99,7 +98,7 @@ void SimSupervision::simReady()
     };
     const QString maker = identity("AT+CGMI", 0);
     if (!maker.isEmpty())
-        modPublic().Manufacturer = maker;
+        w.state().Manufacturer = maker;
     identity("AT+CGMM", 1);
     identity("AT+CGSN", 2);
     w.Timer2.setEnabled(true);

@@ -9,7 +9,6 @@
 #include "Launcher.h"
 #include "LoopbackPort.h"
 #include "MachineController.h"
-#include "ModPublic.h"
 #include "ProgramFolder.h"
 #include "QtTrayIcon.h"
 #include "RealDialogs.h"
@@ -271,7 +270,7 @@ int main(int argc, char *argv[])
     }
     if (talk) {
         say(QStringLiteral("station started; program folder %1, working folder %2")
-                .arg(modPublic().AppFolder, QDir::currentPath()));
+                .arg(station.state().AppFolder, QDir::currentPath()));
         QString why;
         const QString editor = station.databaseTool(&why);
         say(QStringLiteral("DataBase: %1").arg(editor.isEmpty() ? why : editor));

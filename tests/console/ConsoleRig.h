@@ -7,7 +7,7 @@
 #include "LoopbackPort.h"
 #include "MachineController.h"
 #include "MachineLink.h"
-#include "ModPublic.h"
+#include "StationState.h"
 #include "PortLender.h"
 #include "Runtime.h"
 #include "TrayIcon.h"
@@ -93,7 +93,8 @@ struct ConsoleRig
     FakeClock clock{QDateTime(QDate(2026, 12, 5), QTime(9, 0))};
     ::Timer timer2{QStringLiteral("Timer2"), 6000, false};
     ::Timer timer5{QStringLiteral("Timer5"), 30000, true};
-    PortLender lender{modPublic(), timer2};
+    StationState stationState;
+    PortLender lender{stationState, timer2};
     Services services = servicesFor(programFolder());
     CallSession session{services, timer2, timer5};
     std::function<QByteArray(const QByteArray &)> tamper;

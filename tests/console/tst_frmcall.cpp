@@ -137,10 +137,10 @@ private slots:
         WindowRig rig(Rows{{"Corridor A", "3351234567"}});
         rig.window.show();
         rig.window.activated();
-        modPublic().StationActive = false;
+        rig.stationState.StationActive = false;
         rig.window.close();
         QVERIFY(!rig.window.isLoaded());
-        QVERIFY(modPublic().StationActive);
+        QVERIFY(rig.stationState.StationActive);
         QCOMPARE(rig.timer2.interval(), 100);
         QVERIFY(rig.timer2.isEnabled());
         rig.db.append(MachineTables::Distributori, {{"Description", "New"}, {"GSM", "1"}});

@@ -118,7 +118,7 @@ private slots:
         bool on = false;
         rig.session.Login(on);
         QVERIFY(on);
-        modPublic().StationActive = false;
+        rig.stationState.StationActive = false;
         const qint64 start = rig.now();
         if (unload)
             rig.session.unload();
@@ -132,7 +132,7 @@ private slots:
             QVERIFY(rig.session.windowEnabled);
             return;
         }
-        QVERIFY(modPublic().StationActive);
+        QVERIFY(rig.stationState.StationActive);
         QVERIFY(rig.timer2.isEnabled());
         QCOMPARE(rig.timer2.interval(), 100);
     }

@@ -1,4 +1,4 @@
-#include "ModPublic.h"
+#include "StationState.h"
 #include "ScheduleTestSupport.h"
 #include "Scheduler.h"
 #include "StationRig.h"
@@ -32,7 +32,7 @@ private slots:
         QCOMPARE(r.clock.now().time().toString("hh:mm"), QString("09:03"));
         QCOMPARE(scheduler.queue().first(), QString("3351234567     "));
         r.time.rt.runFor(2 * 60'000); // Timer6 comes round at least twice
-        QVERIFY(modPublic().StationActive);
+        QVERIFY(r.station.state().StationActive);
         QVERIFY(r.station.Timer2.isEnabled());
         QCOMPARE(scheduler.queue().size(), 1);
         QCOMPARE(r.count("ATD3351234567"), 0);

@@ -4,7 +4,7 @@
 #include "FrmSend.h"
 #include "FrmSms.h"
 #include "MachineDb.h"
-#include "ModPublic.h"
+#include "StationState.h"
 #include "PortLender.h"
 #include "SmsReception.h"
 #include "SmsStore.h"
@@ -31,7 +31,7 @@ struct SmsRig : StationFixture
         store.install(modem);
         port.setSettings(QStringLiteral("19200,N,8,1"));
         port.open();
-        modPublic().StationActive = true;
+        stationState.StationActive = true;
     }
 
     QString dbPath() const { return QDir(programFolder()).filePath(QStringLiteral("Dati.mdb")); }
@@ -80,13 +80,15 @@ struct SmsRig : StationFixture
     AtExchange at{port, Timer3};
     QWidget mainWindow;
     bool comOK = true;
-    PortLender lender{modPublic(), Timer2};
+    StationState stationState;
+    PortLender lender{stationState, Timer2};
     Services lending = [this] {
         Services s = services;
         s.lender = &lender;
+        s.station = &stationState;
         return s;
     }();
     FrmSend send{lending, at, &mainWindow, workFolder()};
-    FrmSms viewer{services, dbPath(), send};
-    SmsReception reception{services, at, viewer, [this] { return comOK; }, workFolder()};
+    FrmSms viewer{lending, dbPath(), send};
+    SmsReception reception{lending, at, viewer, [this] { return comOK; }, workFolder()};
 };

@@ -190,7 +190,7 @@ private slots:
     void theTelitPathReadsEachMessageForItsTimeStamp()
     {
         SmsRig r;
-        modPublic().Manufacturer = "Telit_Mobile_Terminals";
+        r.stationState.Manufacturer = "Telit_Mobile_Terminals";
         r.store.setForm(SmsStore::Form::Telit);
         r.store.receive("+391", "A", March21);
         r.store.receive("+392", "B", March21.addDays(3).addSecs(3600 + 59));

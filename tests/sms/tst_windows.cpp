@@ -259,10 +259,10 @@ private slots:
         QVERIFY(r.send.Command1->isEnabled());
         QCOMPARE(r.send.Text1->text() + '|' + r.send.text(), number + "|x");
         QVERIFY(!QFile::exists(r.logPath("SMT2612.log")));
-        QVERIFY(!modPublic().StationActive);
+        QVERIFY(!r.stationState.StationActive);
         QVERIFY(!r.mainWindow.isVisible());
         QVERIFY(r.send.close());
-        QVERIFY(modPublic().StationActive);
+        QVERIFY(r.stationState.StationActive);
         QVERIFY(r.Timer2.isEnabled());
     }
 

@@ -69,7 +69,8 @@ struct DeskRig : StationRig
     QList<Exchange> transcript;
     SmsStore store;
     FrmSend sendWindow{station.services(), station.at(), &station, workFolder()};
-    FrmSms viewer{services, dbPath(), sendWindow};
-    SmsReception reception{services, station.at(), viewer, [this] { return station.ComOK(); },
+    FrmSms viewer{station.services(), dbPath(), sendWindow};
+    SmsReception reception{station.services(), station.at(), viewer,
+                           [this] { return station.ComOK(); },
                            workFolder()};
 };

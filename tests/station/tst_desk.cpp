@@ -76,7 +76,7 @@ private slots:
                 exitAt = r.now();
                 r.console.loaded = true;
                 r.station.mnuExit->trigger();
-                lingered = modPublic().StationActive || r.port.isOpen() || !r.tray.isVisible();
+                lingered = r.station.state().StationActive || r.port.isOpen() || !r.tray.isVisible();
             });
         };
         if (during == "discovery") {

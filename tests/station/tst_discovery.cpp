@@ -57,7 +57,7 @@ private slots:
         QCOMPARE(r.gsm.bauds(), QSet<int>{19200});
         QVERIFY(r.station.mnuSet->isEnabled() && r.station.mnuOPEN->isEnabled());
         QVERIFY(!r.station.setupWindow()); // loaded hidden for "Set GSM", then unloaded
-        QVERIFY(r.dialogs.shown().isEmpty() && modPublic().StationActive);
+        QVERIFY(r.dialogs.shown().isEmpty() && r.station.state().StationActive);
         QCOMPARE(r.sentAt("ATZ"), baud == 19200 ? 500 : 1500); // heard at C
     }
 
@@ -97,7 +97,7 @@ private slots:
         QCOMPARE(r.tray.icon() * 10 + r.tray.state(), 30);
         QCOMPARE(r.tray.toolTip(), QString("Direct connect"));
         QVERIFY(r.station.mnuConn->isEnabled() && !r.station.Timer1.isEnabled());
-        QVERIFY(!modPublic().StationActive);
+        QVERIFY(!r.station.state().StationActive);
 
         r.time.rt.runFor(999);
         QCOMPARE(ended.count(), 0);

@@ -132,7 +132,7 @@ private slots:
     {
         StationRig r;
         QVERIFY(r.startAndPoll());
-        modPublic().StationActive = false;
+        r.station.state().StationActive = false;
         const int before = r.log.size();
         r.time.rt.runFor(60'000);
         QVERIFY(r.log.size() == before && !r.station.Timer2.isEnabled());
@@ -160,7 +160,7 @@ private slots:
         set->Command1->click();
         QCOMPARE(r.commands(), QList<QByteArray>{"AT+CSCA?"} +
                                    setGsmCommands(centreReadable ? "+393359609600" : ""));
-        QVERIFY(!r.station.setupWindow() && modPublic().StationActive);
+        QVERIFY(!r.station.setupWindow() && r.station.state().StationActive);
         QVERIFY(r.station.Timer1.isEnabled()); // supervision again, then polling
         QVERIFY(r.runUntilPolling());
     }
@@ -173,7 +173,7 @@ private slots:
         r.station.mnuSet->trigger();
         r.station.Timer2.stop(); // as the next tick would, finding the port borrowed
         r.station.setupWindow()->close();
-        QVERIFY(modPublic().StationActive && r.station.Timer2.isEnabled());
+        QVERIFY(r.station.state().StationActive && r.station.Timer2.isEnabled());
     }
 };
 

@@ -86,7 +86,7 @@ private slots:
         QCOMPARE(r.sentAt("AT+CGATT?") - r.sentAt("AT+CGSN"), qint64(1000));
         QCOMPARE(r.sentAt("AT+COPS=3,0") - r.sentAt("AT+CPIN?", 1), qint64(1000));
         QCOMPARE(r.station.Label1[0]->text() + '|' + r.station.Label1[1]->text() + '|' +
-                     r.station.Label1[2]->text() + '|' + modPublic().Manufacturer,
+                     r.station.Label1[2]->text() + '|' + r.station.state().Manufacturer,
                  QString("Generic_GSM_Modem|GSM900-1800|356938035643809|Generic_GSM_Modem"));
         QVERIFY(!r.station.Timer1.isEnabled());
     }
@@ -248,7 +248,7 @@ private slots:
         r.gsm.config().sim = SimCardState::Failing;
         r.gsm.setOverride("AT+CREG?", "\r\nERROR\r\n");
         r.time.rt.runFor(120'000);
-        QCOMPARE(modPublic().SimErrorCount, qint16(6));
+        QCOMPARE(r.station.state().SimErrorCount, qint16(6));
         QCOMPARE(r.dialogs.boxes(),
                  QStringList({"|SIM not Present or SIM Defect or SIM Busy |None|Ok"}));
         QVERIFY(!r.station.Timer1.isEnabled());
@@ -263,7 +263,7 @@ private slots:
         r.gsm.config().sim = SimCardState::Failing;
         r.gsm.setOverride("AT+CREG?", "\r\nERROR\r\n");
         r.time.rt.runFor(15'000);
-        QVERIFY(modPublic().SimErrorCount > 6 && r.station.Timer1.isEnabled());
+        QVERIFY(r.station.state().SimErrorCount > 6 && r.station.Timer1.isEnabled());
         QCOMPARE(r.dialogs.shown().size(), 1);
     }
 };

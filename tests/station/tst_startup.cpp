@@ -35,9 +35,9 @@ private slots:
         StationFixture f;
         FrmStGSM w(f.services);
         QVERIFY(w.load());
-        QVERIFY(f.tray.isVisible() && !w.isVisible() && modPublic().StationActive);
+        QVERIFY(f.tray.isVisible() && !w.isVisible() && w.state().StationActive);
         QCOMPARE(f.tray.toolTip(), QString("Wait connecting"));
-        QCOMPARE(modPublic().AppFolder, f.programFolder());
+        QCOMPARE(w.state().AppFolder, f.programFolder());
         QCOMPARE(QDir::currentPath(), f.workFolder());
         QVERIFY(w.Timer1.isEnabled() && !w.Timer2.isEnabled() && w.Timer5.isEnabled());
         QVERIFY(w.mnuData->isEnabled() && !w.mnuCall->isEnabled() && !w.mnuSet->isEnabled());
@@ -209,9 +209,9 @@ private slots:
         }
         w.mnuCall->trigger();
         QCOMPARE(QDir::currentPath(), f.programFolder()); // "Call" works in the program folder
-        modPublic().StationActive = true;
+        w.state().StationActive = true;
         w.mnuSet->trigger();
-        QVERIFY(!modPublic().StationActive);
+        QVERIFY(!w.state().StationActive);
         QVERIFY(w.setupWindow() && w.setupWindow()->isVisible());
     }
 };

@@ -4,7 +4,6 @@
 #include "Dialogs.h"
 #include "Launcher.h"
 #include "LoopbackPort.h"
-#include "ModPublic.h"
 #include "ModemSim.h"
 #include "Runtime.h"
 #include "Services.h"
@@ -33,7 +32,6 @@ struct StationFixture
 {
     StationFixture()
     {
-        resetModPublic();
         QDir(tmp.path()).mkpath(QStringLiteral("prog"));
         port.plug(1, &modem);
         services.port = &port;

@@ -4,7 +4,7 @@
 #include "AuditFiles.h"
 #include "Clock.h"
 #include "MachineDb.h"
-#include "ModPublic.h"
+#include "StationState.h"
 #include "PortLender.h"
 #include "Runtime.h"
 #include "Services.h"
@@ -118,7 +118,7 @@ public:
 // network polling does, and counts the polls.
 struct PollingStation
 {
-    explicit PollingStation(ModPublic &state)
+    explicit PollingStation(StationState &state)
     {
         QObject::connect(&timer2, &Timer::tick, [&] {
             timer2.setInterval(10'000);
@@ -195,7 +195,7 @@ struct Rig
 
     VirtualTimeScope time;
     QTemporaryDir tmp;
-    ModPublic state;
+    StationState state;
     FakeClock clock{QDateTime(QDate(2026, 12, 5), QTime(9, 0))};
     TrayIcon tray;
     Services services = servicesIn(QDir(tmp.path()).filePath(QStringLiteral("prog")));
@@ -478,7 +478,7 @@ static int crashingChild(const QString &work)
         }
     } runner;
     VirtualTimeScope time;
-    ModPublic state;
+    StationState state;
     state.StationActive = true;
     FakeClock clock{QDateTime(QDate(2026, 12, 5), QTime(9, 0))};
     Services services;

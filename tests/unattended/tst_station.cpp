@@ -207,7 +207,7 @@ private slots:
                      .arg(Corridor, lines[0].section(u',', 4, 4)));
         QVERIFY(lines[0].section(u',', 4, 4).toInt() > 60);
 
-        QVERIFY(modPublic().StationActive);
+        QVERIFY(r.station.state().StationActive);
         const int ended = r.placeAt(end);
         r.time.rt.runFor(1000);
         QVERIFY(r.polledBetween(ended - 1, r.placeAt(end + 1000)));
@@ -239,7 +239,7 @@ private slots:
         QCOMPARE(r.tray.messageTitle(), QStringLiteral("Audit not collected"));
         QVERIFY(r.tray.messageText().startsWith("Busy corner (" + Busy + "): Busy, attempt 3"));
         QCOMPARE(QDir(r.auditFile(Busy)).entryList(QDir::Files), QStringList());
-        QVERIFY(modPublic().StationActive);
+        QVERIFY(r.station.state().StationActive);
         QVERIFY(r.station.Timer2.isEnabled());
     }
 
