@@ -1,5 +1,6 @@
 #include "Collector.h"
 
+#include "CallSession.h"
 #include "CollectJob.h"
 #include "CollectLog.h"
 #include "ConversionRun.h"
@@ -112,15 +113,17 @@ int Collector::checkFiles(const CollectOptions &o)
             return station(res);
         if (r.kind == Kind::WriteConfig)
             break;
-        const QString path = MachineFiles::snapshotPath(o.home, r.number);
         QByteArray snapshot;
-        if (const auto res = MachineFiles::loadSnapshotFile(path, r.number, snapshot); !res.ok()) {
+        const CallSession::SnapshotCheck check =
+            CallSession::checkSnapshot(o.home, r.number, image, snapshot);
+        if (const MachineFiles::Result &res = check.refusal; !res.ok()) {
             // The station's own message, and where it looked.
             m_log.line(PolicyDialogs::oneLine(res.title, res.text));
-            return refuse(UsageOrFile, QDir::toNativeSeparators(path));
+            return refuse(UsageOrFile, QDir::toNativeSeparators(
+                                           MachineFiles::snapshotPath(o.home, r.number)));
         }
-        if (snapshot == image) {
-            m_log.line(QStringLiteral(" No differents found! "));
+        if (!check.differs) {
+            m_log.line(CallSession::NoDifference);
             return Done;
         }
         break;

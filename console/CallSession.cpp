@@ -373,16 +373,14 @@ void CallSession::Command8_Click()
     clearReceiveState();
     if (!LoadConfigFile() || Label1.isEmpty() || call().FileCancelled)
         return;
-    const MachineFiles::Result r = MachineFiles::loadSnapshotFile(
-        MachineFiles::snapshotPath(m_s.appFolder, Label1), Label1, call().SnapshotImage);
-    if (!r.ok()) {
+    const SnapshotCheck check =
+        checkSnapshot(m_s.appFolder, Label1, call().ConfigImage, call().SnapshotImage);
+    if (const MachineFiles::Result &r = check.refusal; !r.ok()) {
         m_s.dialogs->message(r.text, MsgButtons::Ok, r.icon, r.title);
         return;
     }
-    if (call().ConfigImage.left(MachineFiles::ConfigImageSize) ==
-        call().SnapshotImage.left(MachineFiles::ConfigImageSize)) {
-        m_s.dialogs->ask(MsgId::NoDifference, QStringLiteral(" No differents found! "), MsgButtons::Ok,
-                             MsgIcon::Information);
+    if (!check.differs) {
+        m_s.dialogs->ask(MsgId::NoDifference, NoDifference, MsgButtons::Ok, MsgIcon::Information);
         enableButtons({Data, All, Select}, true);
         return;
     }
@@ -391,6 +389,19 @@ void CallSession::Command8_Click()
     call().ResetAfterWrite = false;
     setCommands(false);
     m_link->engine.start(TransferMode::WriteChanged);
+}
+
+CallSession::SnapshotCheck CallSession::checkSnapshot(const QString &programFolder,
+                                                      const QString &number,
+                                                      const QByteArray &config,
+                                                      QByteArray &snapshot)
+{
+    SnapshotCheck c;
+    c.refusal = MachineFiles::loadSnapshotFile(MachineFiles::snapshotPath(programFolder, number),
+                                               number, snapshot);
+    c.differs = c.refusal.ok() && config.left(MachineFiles::ConfigImageSize) !=
+                                      snapshot.left(MachineFiles::ConfigImageSize);
+    return c;
 }
 
 void CallSession::Command9_Click()

@@ -2,6 +2,7 @@
 
 #include "AtExchange.h"
 #include "LinkConsole.h"
+#include "MachineFiles.h"
 #include "Services.h"
 #include "Timer.h"
 
@@ -80,6 +81,18 @@ public:
     DialOutcome dialOutcome() const { return m_dialOutcome; }
     // A command's job runs on (transfer, reset dialogue or the call set-up itself).
     bool busy() const;
+
+    // "Select"'s check before it dials, for the console and gsmcollect alike: loads the
+    // machine's snapshot, and tells whether the configuration differs from it. A snapshot that
+    // is missing or unreadable comes back as the station's refusal.
+    struct SnapshotCheck
+    {
+        MachineFiles::Result refusal;
+        bool differs = false;
+    };
+    static SnapshotCheck checkSnapshot(const QString &programFolder, const QString &number,
+                                       const QByteArray &config, QByteArray &snapshot);
+    static inline const QString NoDifference = QStringLiteral(" No differents found! ");
 
     // Where the last audit conversion wrote its records, and how it went.
     struct AuditOutcome
