@@ -5,7 +5,6 @@
 #include "SqlOnFile.h"
 
 #include <QAbstractItemModelTester>
-#include <QBuffer>
 #include <QSignalSpy>
 
 namespace {
@@ -360,17 +359,6 @@ private slots:
         QCOMPARE(got, sms);
         QCOMPARE(m.matchingRows(), sms.size());
         QCOMPARE(m.totalRows(), 5);
-
-        QBuffer out;
-        out.open(QIODevice::WriteOnly);
-        int rows = 0;
-        QString error;
-        QVERIFY(m.exportCsv(out, &rows, &error));
-        QCOMPARE(rows, sms.size());
-        const QList<QByteArray> lines = out.data().split('\n');
-        QCOMPARE(lines.size(), sms.size() + 2); // header, rows, nothing after the last CR LF
-        for (int i = 0; i < sms.size(); ++i)
-            QVERIFY2(lines[i + 1].contains(sms[i].toLatin1()), lines[i + 1].constData());
     }
 };
 

@@ -73,11 +73,8 @@ private slots:
         row("weekly: not 08:31", Mon | Wed, 0, Weekly, at(2026, 12, 7, 8, 31), false);
         row("last day: 31 January", 0, Jan | Feb | Apr, Last, at(2026, 1, 31), true);
         row("last day: not 30 January", 0, Jan | Feb | Apr, Last, at(2026, 1, 30), false);
-        row("last day: 28 February 2023", 0, Jan | Feb | Apr, Last, at(2023, 2, 28), true);
         row("last day: not 28 February 2024", 0, Jan | Feb | Apr, Last, at(2024, 2, 28), false);
         row("last day: 29 February 2024", 0, Jan | Feb | Apr, Last, at(2024, 2, 29), true);
-        row("last day: 28 February 1900, a century", 0, Feb, Last, at(1900, 2, 28), true);
-        row("last day: 29 February 2000, a fourth century", 0, Feb, Last, at(2000, 2, 29), true);
         row("last day: 30 April", 0, Jan | Feb | Apr, Last, at(2026, 4, 30), true);
         row("last day: not in a month not chosen", 0, Jan | Feb | Apr, Last, at(2026, 5, 31),
             false);

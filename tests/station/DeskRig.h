@@ -3,22 +3,19 @@
 #include "FrmSend.h"
 #include "FrmSms.h"
 #include "MachineDb.h"
-#include "SmsReception.h"
+#include "SmsDesk.h"
 #include "SmsStore.h"
 #include "StationRig.h"
 
 #include <QTreeWidget>
 
-// A started station with the SMS desk wired in as the program wires it: the modem holds an SMS
-// store, every polling tick lists it first, the incoming SMS window and the send window work on
-// the station's port. The transcript interleaves what the station wrote and what it was sent.
+// A started station with the program's SMS desk and an SMS store in the modem, without the
+// demonstration fleet. The transcript interleaves what the station wrote and what it was sent.
 struct DeskRig : StationRig
 {
     explicit DeskRig(const GsmModemConfig &cfg = GsmModemConfig()) : StationRig(cfg)
     {
         store.install(gsm);
-        station.setSmsPoll([this] { reception.CONTROLLASMS(); });
-        station.setSendWindow(&sendWindow.opener());
         // Every chunk on its way to the station passes through here first.
         gsm.setOutput([this](const QByteArray &bytes) {
             if (!transcript.isEmpty())
@@ -68,9 +65,8 @@ struct DeskRig : StationRig
     };
     QList<Exchange> transcript;
     SmsStore store;
-    FrmSend sendWindow{station.services(), station.at(), &station, workFolder()};
-    FrmSms viewer{station.services(), dbPath(), sendWindow};
-    SmsReception reception{station.services(), station.at(), viewer,
-                           [this] { return station.ComOK(); },
-                           workFolder()};
+    SmsDesk desk{station, station.services(), nullptr, programFolder(),
+                 [this] { return station.ComOK(); }};
+    FrmSend &sendWindow = desk.sendWindow();
+    FrmSms &viewer = desk.smsWindow();
 };
