@@ -75,30 +75,6 @@ private slots:
         QCOMPARE(ntm.readAll(), rig.state.ConfigImage);
     }
 
-    void writeWholeConfiguration()
-    {
-        LinkRig rig;
-        for (int a = 0; a < 12928; ++a)
-            rig.state.ConfigImage[a] = char((a * 7 + 3) & 0xFF);
-        QSignalSpy reset(&rig.link.dialogue, &ResetDialogue::finished);
-        rig.link.engine.start(TransferMode(2));
-        QVERIFY(rig.runToIdle());
-        QCOMPARE(reset.count(), 1);
-        QCOMPARE(reset.first().first().toBool(), true);
-        // 665 writes, then the reset that every configuration write ends with.
-        QCOMPARE(rig.validRequests().size(), 666);
-        QVERIFY(rig.validRequests().first().write());
-        QCOMPARE(areas(rig.machine.memory(1)), areas(rig.state.ConfigImage));
-        QVERIFY(rig.state.ResetAfterWrite);
-        QCOMPARE(rig.dialogs.boxes(), QStringList{"|Command RESET Sent |Information|Ok"});
-        QCOMPARE(rig.machine.resetCount(), 1);
-        QCOMPARE(rig.console.caption, QStringLiteral("Reset Alarm"));
-        QVERIFY(rig.console.commandsEnabled);
-        QFile ntm(rig.programFolder() + "/Cartella/3351234567.ntm");
-        QVERIFY(ntm.open(QIODevice::ReadOnly));
-        QCOMPARE(ntm.readAll(), rig.state.ConfigImage);
-    }
-
     void writeChanged_data()
     {
         QTest::addColumn<QList<int>>("differences");
@@ -126,19 +102,6 @@ private slots:
         QCOMPARE(rig.link.engine.passCount(), written.isEmpty() ? 0 : 1);
         QCOMPARE(rig.machine.memory(1).left(12927), rig.state.ConfigImage.left(12927));
         QCOMPARE(rig.console.progressMax, written.size());
-    }
-
-    void telemetryRead()
-    {
-        LinkRig rig;
-        rig.dialogs.chooseFileNext(rig.programFolder() + "/settings.tlm");
-        rig.link.engine.start(TransferMode(6));
-        QVERIFY(rig.runToIdle());
-        QCOMPARE(rig.validRequests().size(), 39);
-        QCOMPARE(firstSweep(rig.validRequests()), 23);
-        QCOMPARE(rig.state.TelemetryImage.mid(76, 623), rig.machine.memory(1).mid(3824, 623));
-        QCOMPARE(rig.dialogs.shown().first().title, QStringLiteral("Configurazione(*.tlm)"));
-        QCOMPARE(QFileInfo(rig.programFolder() + "/settings.tlm").size(), 1403);
     }
 
     void telemetryWrite()
@@ -384,34 +347,23 @@ private slots:
     {
         QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("faults");
-        QTest::addColumn<int>("retries");
         QTest::addColumn<bool>("extraDigit"); // one digit too many before each EOT
         QTest::addColumn<QStringList>("boxes");
-        QTest::newRow("10 s silence: RX time-out, Cancel hangs up")
-            << 1 << "silence-after=10" << 0 << false << QStringList{RxTimeout};
-        QTest::newRow("the fifth Retry ends with COMUNICATION ERROR")
-            << 1 << "silence-after=10" << 5 << false
-            << QStringList(5, RxTimeout) + QStringList{"ERROR|COMUNICATION ERROR|Critical|Ok"};
-        QTest::newRow("carrier loss")
-            << 1 << "drop-after=20" << 0 << false << QStringList{"|Lost Connection|Critical|Ok"};
         QTest::newRow("three 17-byte answers close the connection")
-            << 1 << "oversize=1" << 0 << false << QStringList{RxClose};
+            << 1 << "oversize=1" << false << QStringList{RxClose};
         QTest::newRow("15th character in a write mode is a bad frame")
-            << 7 << "" << 0 << true << QStringList{RxClose};
+            << 7 << "" << true << QStringList{RxClose};
     }
     void callEndings()
     {
         QFETCH(int, mode);
         QFETCH(QString, faults);
-        QFETCH(int, retries);
         QFETCH(bool, extraDigit);
         QFETCH(QStringList, boxes);
         LinkRig rig;
         rig.faults(faults);
         if (extraDigit)
             rig.tamper = [](QByteArray b) { return b.insert(b.size() - 1, '0'); };
-        for (int i = 0; i < retries; ++i)
-            rig.dialogs.answerNext(MsgResult::Retry);
         rig.link.engine.Timer13.start(); // the console watches the carrier while a call is up
         rig.link.engine.start(TransferMode(mode));
         QVERIFY(rig.runUntilHangUp());
