@@ -219,14 +219,6 @@ private slots:
         QTest::newRow("hostile telemetry file")
             << telemetry("bad.tlm", true) << QStringList{"--write-telemetry", "bad.tlm"} << 1
             << "ERROR:  Attention : Error File!!  " << false;
-        const Setup badPrm = [](ToolRig &r) {
-            QByteArray prm = MachineFiles::interleave(QByteArray(13004, 'y'), [] { return 2; });
-            prm[100] = char(prm[100] + 1);
-            return r.write(r.file("c.prm"), prm);
-        };
-        QTest::newRow(".prm with a bad checksum")
-            << badPrm << QStringList{"--write-config", "c.prm"} << 1
-            << " Attention : Error File!!  " << false;
         QTest::newRow("telemetry write")
             << telemetry("good.tlm", false) << QStringList{"--write-telemetry", "good.tlm"} << 0
             << "done" << true;

@@ -281,6 +281,33 @@ private slots:
         QCOMPARE(rig.modem.commands().count("ATD" + Number), 2);
     }
 
+    // Refused before dialling: a file the readers refuse fails, no difference is done.
+    void refusedBeforeDialling_data()
+    {
+        QTest::addColumn<QByteArray>("bytes"); // empty: the machine's own configuration
+        QTest::addColumn<QString>("line");
+        QByteArray prm = MachineFiles::interleave(QByteArray(13004, 'y'), [] { return 2; });
+        prm[100] = char(prm[100] + 1);
+        QTest::newRow(".prm with a bad checksum") << prm << " Attention : Error File!!  ";
+        QTest::newRow("no difference to the snapshot") << QByteArray() << " No differents found! ";
+    }
+    void refusedBeforeDialling()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, line);
+        JobRig rig;
+        QVERIFY(MachineFiles::saveSnapshotFile(rig.snapshot(), rig.config()).ok());
+        const QString name = rig.file(bytes.isEmpty() ? "same.cfx" : "c.prm");
+        QVERIFY(rig.write(name, bytes.isEmpty() ? rig.config() : bytes));
+        const CollectJob::Result r =
+            rig.run(bytes.isEmpty() ? Kind::WriteChanged : Kind::WriteConfig, name);
+        QCOMPARE(r.status, bytes.isEmpty() ? Status::Done : Status::Failed);
+        QCOMPARE(rig.lines, QStringList{line});
+        if (!bytes.isEmpty())
+            QCOMPARE(r.reason, QStringLiteral("nothing was sent: ") + line);
+        QVERIFY(rig.port.written().isEmpty());
+    }
+
     void unwritableOutput_data()
     {
         QTest::addColumn<Kind>("kind");

@@ -143,7 +143,7 @@ private slots:
         rig.time.rt.runFor(20000);
         rig.modem.dropCall();
         QVERIFY(rig.settle());
-        QCOMPARE(rig.dialogs.boxes().first(), QStringLiteral("|Lost Connection|Critical|Ok"));
+        QCOMPARE(rig.dialogs.boxes().value(0), QStringLiteral("|Lost Connection|Critical|Ok"));
         QVERIFY(!rig.session.call().LinkActive);
         QVERIFY(!rig.session.link().engine.Timer8.isEnabled());
     }
@@ -161,6 +161,40 @@ private slots:
         QVERIFY(rig.dialogs.shown().isEmpty());
     }
 
+    void selectAgainstTheSnapshot_data()
+    {
+        QTest::addColumn<bool>("snapshot");
+        QTest::addColumn<bool>("differs");
+        QTest::addColumn<QString>("box");
+        QTest::newRow("identical to the snapshot")
+            << true << false << "| No differents found! |Information|Ok";
+        QTest::newRow("no snapshot yet")
+            << false << false << "| File 3351234567 Not Found |Critical|Ok";
+        QTest::newRow("one byte differs: written, then the reset at once")
+            << true << true << "|Command RESET Sent |Information|Ok";
+    }
+    void selectAgainstTheSnapshot()
+    {
+        QFETCH(bool, snapshot);
+        QFETCH(bool, differs);
+        QFETCH(QString, box);
+        ConsoleRig rig;
+        QByteArray image = rig.machine.memory(1).left(12928);
+        if (snapshot)
+            QVERIFY(MachineFiles::saveSnapshotFile(
+                        MachineFiles::snapshotPath(rig.programFolder(), "3351234567"), image)
+                        .ok());
+        if (differs)
+            image[5000] = char(~image.at(5000));
+        QVERIFY(rig.writeFile("new.cfx", image));
+        rig.dialogs.chooseFileNext(rig.file("new.cfx"));
+        rig.session.Command8_Click();
+        QVERIFY(rig.settle());
+        QCOMPARE(rig.commands().isEmpty(), !differs);
+        QCOMPARE(rig.dialogs.boxes(), QStringList{box});
+        QCOMPARE(rig.machine.byteAt(1, 5000), quint8(image.at(5000)));
+    }
+
     // Nothing is dialled for a cancelled choice (a pattern kept as the name) or a refused file.
     void noDialForTheChosenFile_data()
     {
@@ -172,6 +206,10 @@ private slots:
         QTest::newRow("All: cancelled") << 7 << "" << QByteArray() << "";
         QTest::newRow("Telemetry write: *.tlm") << 12 << "*.tlm" << QByteArray() << "";
         // Which files are refused is the readers' own test; here, that the box stops the dial.
+        QByteArray badSum = MachineFiles::interleave(QByteArray(700, 'x'), [] { return 1; });
+        badSum[10] = char(badSum[10] + 1);
+        QTest::newRow(".tlm with a bad checksum")
+            << 12 << "b.tlm" << badSum << "ERROR| Attention : Error File!!  |Critical|Ok";
         QByteArray prm = MachineFiles::interleave(QByteArray(13004, 'y'), [] { return 2; });
         prm[100] = char(prm[100] + 1);
         QTest::newRow(".prm with a bad checksum")
