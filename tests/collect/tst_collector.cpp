@@ -153,9 +153,6 @@ private slots:
         QTest::addColumn<bool>("modemUsed");
         const QStringList tlm{"--read-telemetry", "t.tlm"};
         const Setup plain = [](ToolRig &) { return true; };
-        const Setup busy = [](ToolRig &r) {
-            return r.modem.setDialAnswer(Number.toLatin1(), DialAnswer::Busy), true;
-        };
         const Setup wantsPin = [](ToolRig &r) {
             return r.modem.config().sim = SimCardState::WantsPin, true;
         };
@@ -180,8 +177,6 @@ private slots:
             });
         };
         QTest::newRow("telemetry read") << plain << tlm << 0 << "done" << true;
-        QTest::newRow("busy number")
-            << busy << tlm << 1 << "failed: the call did not connect: BUSY" << true;
         QTest::newRow("SIM PIN without Pin.set")
             << wantsPin << tlm << 1 << "failed: the SIM wants its PIN and there is no %T/Pin.set"
             << true;

@@ -18,13 +18,13 @@
 #include <QTest>
 #include <functional>
 
-// The call console's session against the simulated modem on port 1, with one machine on file
-// that answers data calls, on virtual time.
-struct ConsoleRig
+// The simulated modem on port 1, with one machine on file that answers data calls, and a fresh
+// program folder, on virtual time.
+struct MachineRig
 {
     static inline const QByteArray Number = "3351234567";
 
-    ConsoleRig()
+    MachineRig()
     {
         QDir(tmp.path()).mkpath(QStringLiteral("prog"));
         port.plug(1, &modem);
@@ -33,6 +33,36 @@ struct ConsoleRig
         port.open();
         modem.setEcho(false);
         modem.addMachine(Number, &machine);
+    }
+    ~MachineRig() { QDir::setCurrent(QDir::tempPath()); }
+
+    QString programFolder() const
+    {
+        return QDir(tmp.path()).absoluteFilePath(QStringLiteral("prog"));
+    }
+    static bool write(const QString &path, const QByteArray &bytes)
+    {
+        QFile f(path);
+        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+    }
+    static QByteArray read(const QString &path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    VirtualTimeScope time;
+    QTemporaryDir tmp;
+    LoopbackPort port;
+    GsmModem modem;
+    MachineController machine;
+};
+
+// The call console's session on that line.
+struct ConsoleRig : MachineRig
+{
+    ConsoleRig()
+    {
         // Answers can be tampered with on their way back through the call.
         QObject::connect(&modem, &GsmModem::callChanged, [this](const QByteArray &, bool up) {
             if (up && tamper)
@@ -45,12 +75,7 @@ struct ConsoleRig
         session.load();
         session.select(QString::fromLatin1(Number), QStringLiteral("Corridor A"));
     }
-    ~ConsoleRig() { QDir::setCurrent(QDir::tempPath()); }
 
-    QString programFolder() const
-    {
-        return QDir(tmp.path()).absoluteFilePath(QStringLiteral("prog"));
-    }
     QString file(const QString &name) const { return QDir(programFolder()).filePath(name); }
     qint64 now() const { return time.rt.nowMs(); }
     Services servicesFor(const QString &folder)
@@ -79,15 +104,9 @@ struct ConsoleRig
     }
     bool writeFile(const QString &name, const QByteArray &bytes) const
     {
-        QFile f(file(name));
-        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+        return write(file(name), bytes);
     }
 
-    VirtualTimeScope time;
-    QTemporaryDir tmp;
-    LoopbackPort port;
-    GsmModem modem;
-    MachineController machine;
     ScriptedDialogs dialogs;
     TrayIcon tray;
     FakeClock clock{QDateTime(QDate(2026, 12, 5), QTime(9, 0))};

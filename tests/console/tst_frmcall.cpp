@@ -4,8 +4,6 @@
 #include "MachineListModel.h"
 
 #include <QApplication>
-#include <QGroupBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeView>
@@ -61,31 +59,6 @@ class FrmCallTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void controlsAndColumns()
-    {
-        WindowRig rig(Rows{{"Corridor A", "3351234567"}});
-        rig.window.show();
-        rig.window.activated();
-        QCOMPARE(rig.window.windowTitle(), QStringLiteral("Call"));
-        QCOMPARE(rig.window.Frame1->title(), QStringLiteral("READ"));
-        QCOMPARE(rig.window.Frame2->title(), QStringLiteral("WRITE"));
-        QStringList captions, headers;
-        for (QPushButton *b :
-             {rig.window.Command9, rig.window.Command2, rig.window.Command10, rig.window.Command7,
-              rig.window.Command8, rig.window.Command12, rig.window.Command4, rig.window.Command6})
-            captions << b->text();
-        QCOMPARE(captions, (QStringList{"Audit", "Data", "Telemetry", "All", "Select", "Telemetry",
-                                        "Disconnect", "   Reset   Alarm"}));
-        for (int c = 0; c < 3; ++c)
-            headers << rig.machines.headerData(c, Qt::Horizontal).toString();
-        QCOMPARE(headers, (QStringList{"Vending machine", "Gsm number", "Sale point"}));
-        auto *header = rig.window.ListView1->header();
-        QCOMPARE(header->sectionSize(0), 2500 / 15);
-        QCOMPARE(header->sectionSize(1), 1600 / 15);
-        QCOMPARE(rig.commandStates(), AllOff);
-        QVERIFY(!rig.window.Command4->isEnabled());
-    }
-
     void selection_data()
     {
         QTest::addColumn<int>("machines");

@@ -1,6 +1,7 @@
 // The station as the program wires it (StationDesk), against a simulated modem and machine on
 // virtual time: the windows that borrow the modem keep clear of each other and of the
 // unattended collection.
+#include "AuditArchive.h"
 #include "FrmCall.h"
 #include "FrmSend.h"
 #include "GsmModem.h"
@@ -120,13 +121,18 @@ private slots:
         QCOMPARE(r.sentAfter("ATD" + Corridor.toLatin1(), 0), 0);
 
         QSignalSpy finished(collector, &UnattendedCollector::attemptFinished);
+        QDateTime started;
+        QObject::connect(collector, &UnattendedCollector::attemptStarted,
+                         [&] { started = r.clock.now(); });
         r.console.close();
         QVERIFY(
             r.time.rt.runUntil([&] { return r.log.contains("ATD" + Corridor.toLatin1()); }, 5000));
         QVERIFY(r.time.rt.runUntil([&] { return finished.size() == 1; }, 30 * 60'000));
         QCOMPARE(finished[0][1].value<AuditJobOutcome>().result, AuditJobOutcome::Completed);
         QCOMPARE(r.sentAfter("ATD" + Corridor.toLatin1(), 0), 1);
-        QCOMPARE(QDir(r.workFolder() + "/Audit/" + Corridor).entryList({"*.txt"}).size(), 1);
+        // Named for when it was read, not for when it fell due.
+        QCOMPARE(QDir(r.workFolder() + "/Audit/" + Corridor).entryList({"*.txt"}),
+                 QStringList{AuditArchive::stamp(started) + ".txt"});
     }
 };
 

@@ -75,30 +75,6 @@ private slots:
         QCOMPARE(ntm.readAll(), rig.state.ConfigImage);
     }
 
-    void writeWholeConfiguration()
-    {
-        LinkRig rig;
-        for (int a = 0; a < 12928; ++a)
-            rig.state.ConfigImage[a] = char((a * 7 + 3) & 0xFF);
-        QSignalSpy reset(&rig.link.dialogue, &ResetDialogue::finished);
-        rig.link.engine.start(TransferMode(2));
-        QVERIFY(rig.runToIdle());
-        QCOMPARE(reset.count(), 1);
-        QCOMPARE(reset.first().first().toBool(), true);
-        // 665 writes, then the reset that every configuration write ends with.
-        QCOMPARE(rig.validRequests().size(), 666);
-        QVERIFY(rig.validRequests().first().write());
-        QCOMPARE(areas(rig.machine.memory(1)), areas(rig.state.ConfigImage));
-        QVERIFY(rig.state.ResetAfterWrite);
-        QCOMPARE(rig.dialogs.boxes(), QStringList{"|Command RESET Sent |Information|Ok"});
-        QCOMPARE(rig.machine.resetCount(), 1);
-        QCOMPARE(rig.console.caption, QStringLiteral("Reset Alarm"));
-        QVERIFY(rig.console.commandsEnabled);
-        QFile ntm(rig.programFolder() + "/Cartella/3351234567.ntm");
-        QVERIFY(ntm.open(QIODevice::ReadOnly));
-        QCOMPARE(ntm.readAll(), rig.state.ConfigImage);
-    }
-
     void writeChanged_data()
     {
         QTest::addColumn<QList<int>>("differences");
@@ -128,19 +104,6 @@ private slots:
         QCOMPARE(rig.console.progressMax, written.size());
     }
 
-    void telemetryRead()
-    {
-        LinkRig rig;
-        rig.dialogs.chooseFileNext(rig.programFolder() + "/settings.tlm");
-        rig.link.engine.start(TransferMode(6));
-        QVERIFY(rig.runToIdle());
-        QCOMPARE(rig.validRequests().size(), 39);
-        QCOMPARE(firstSweep(rig.validRequests()), 23);
-        QCOMPARE(rig.state.TelemetryImage.mid(76, 623), rig.machine.memory(1).mid(3824, 623));
-        QCOMPARE(rig.dialogs.shown().first().title, QStringLiteral("Configurazione(*.tlm)"));
-        QCOMPARE(QFileInfo(rig.programFolder() + "/settings.tlm").size(), 1403);
-    }
-
     void telemetryWrite()
     {
         LinkRig rig;
@@ -164,25 +127,20 @@ private slots:
         QCOMPARE(boxesAtEnd, QStringList{"Info Telemetry|Write Telemetry OK"});
     }
 
-    // Mode 5: a record longer than what is left of a batch goes on in the next batch; the whole
-    // map of a demonstration machine gives what DemoAudit says the station reads.
+    // Mode 5: a record longer than what is left of a batch goes on in the next batch.
     void memoryMap_data()
     {
-        QTest::addColumn<QStringList>("lines"); // empty: the demonstration machine's map
+        QTest::addColumn<QStringList>("lines");
         QTest::addColumn<int>("requests");
         QTest::newRow("4000-byte record across batches")
             << QStringList{"0,0008,6", "1,0000,4000", "2,0B90,32", "1,12F4,5"} << 254;
         QTest::newRow("430 bytes give length 434") << QStringList{"1,0100,430"} << 27;
-        QTest::newRow("demonstration machine") << QStringList() << 442;
     }
     void memoryMap()
     {
         QFETCH(QStringList, lines);
         QFETCH(int, requests);
-        const bool demo = lines.isEmpty();
-        LinkRig rig(demo ? MachineProfile::forNumber("+393471110002") : MachineProfile());
-        if (demo)
-            lines = DemoAudit::mapLines(rig.machine);
+        LinkRig rig;
         for (int i = 0; i < 45; ++i)
             rig.state.MapLines[i] = lines.value(i);
         for (auto &r : rig.state.MapRecords)
@@ -191,15 +149,6 @@ private slots:
         QVERIFY(rig.runToIdle());
         QCOMPARE(rig.console.audits, 1);
         QCOMPARE(rig.validRequests().size(), requests);
-        const QByteArray &img = rig.state.AuditImage;
-        if (demo) {
-            // Reads of memory type 0 set the clock: its six bytes and the sum word move on.
-            const QByteArray expected = DemoAudit::imageFor(rig.machine);
-            QCOMPARE(img.size(), expected.size());
-            QCOMPARE(img.left(2), expected.left(2));
-            QCOMPARE(img.mid(8, img.size() - 10), expected.mid(8, expected.size() - 10));
-            return;
-        }
         QByteArray data;
         for (const QString &l : lines) {
             const MapRecord r = BlockMaps::parseMapLine(l);
@@ -210,8 +159,8 @@ private slots:
         quint16 sum = 0;
         for (char c : data)
             sum += quint8(c);
-        QCOMPARE(img, QByteArray(1, char(length & 0xFF)) + char(length >> 8) + data +
-                          char(sum & 0xFF) + char(sum >> 8));
+        QCOMPARE(rig.state.AuditImage, QByteArray(1, char(length & 0xFF)) + char(length >> 8) +
+                                            data + char(sum & 0xFF) + char(sum >> 8));
     }
 
     // Two calls in one process, each on its own line with its own link: an audit read and a
@@ -384,34 +333,23 @@ private slots:
     {
         QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("faults");
-        QTest::addColumn<int>("retries");
         QTest::addColumn<bool>("extraDigit"); // one digit too many before each EOT
         QTest::addColumn<QStringList>("boxes");
-        QTest::newRow("10 s silence: RX time-out, Cancel hangs up")
-            << 1 << "silence-after=10" << 0 << false << QStringList{RxTimeout};
-        QTest::newRow("the fifth Retry ends with COMUNICATION ERROR")
-            << 1 << "silence-after=10" << 5 << false
-            << QStringList(5, RxTimeout) + QStringList{"ERROR|COMUNICATION ERROR|Critical|Ok"};
-        QTest::newRow("carrier loss")
-            << 1 << "drop-after=20" << 0 << false << QStringList{"|Lost Connection|Critical|Ok"};
         QTest::newRow("three 17-byte answers close the connection")
-            << 1 << "oversize=1" << 0 << false << QStringList{RxClose};
+            << 1 << "oversize=1" << false << QStringList{RxClose};
         QTest::newRow("15th character in a write mode is a bad frame")
-            << 7 << "" << 0 << true << QStringList{RxClose};
+            << 7 << "" << true << QStringList{RxClose};
     }
     void callEndings()
     {
         QFETCH(int, mode);
         QFETCH(QString, faults);
-        QFETCH(int, retries);
         QFETCH(bool, extraDigit);
         QFETCH(QStringList, boxes);
         LinkRig rig;
         rig.faults(faults);
         if (extraDigit)
             rig.tamper = [](QByteArray b) { return b.insert(b.size() - 1, '0'); };
-        for (int i = 0; i < retries; ++i)
-            rig.dialogs.answerNext(MsgResult::Retry);
         rig.link.engine.Timer13.start(); // the console watches the carrier while a call is up
         rig.link.engine.start(TransferMode(mode));
         QVERIFY(rig.runUntilHangUp());

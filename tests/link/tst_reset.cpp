@@ -119,23 +119,6 @@ private slots:
         rig.link.dialogue.stop();
     }
 
-    void abrogateCancels()
-    {
-        LinkRig rig;
-        rig.faults("silence-after=0");
-        QSignalSpy finished(&rig.link.dialogue, &ResetDialogue::finished);
-        rig.console.resetAlarmClick();
-        rig.time.rt.runFor(1000);
-        rig.console.resetAlarmClick();
-        QVERIFY(finished.isEmpty()); // the console's own cancel is no news to it
-        QCOMPARE(rig.console.caption, QStringLiteral("Reset Alarm"));
-        QVERIFY(rig.console.commandsEnabled);
-        const QByteArray before = rig.port.written();
-        rig.time.rt.runFor(120000);
-        QCOMPARE(rig.port.written(), before);
-        QVERIFY(rig.dialogs.shown().isEmpty());
-    }
-
     void eraseIsSentOnceWithoutWaiting()
     {
         LinkRig rig;

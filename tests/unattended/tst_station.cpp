@@ -1,93 +1,60 @@
-// The scheduler, the call console and the unattended collector wired into a running station as
-// the program wires them, against the simulated modem and machines, on virtual time.
+// The scheduler, the call console and the unattended collector in a station wired as the program
+// wires it (StationDesk), against the simulated modem and machines, on virtual time.
 #include "AuditFiles.h"
-#include "CallSession.h"
-#include "ConsoleAuditRunner.h"
 #include "FrmCall.h"
+#include "GsmModem.h"
 #include "MachineController.h"
 #include "MachineDb.h"
-#include "MachineLink.h"
-#include "MachineListModel.h"
-#include "Scheduler.h"
-#include "StationRig.h"
+#include "StationDesk.h"
+#include "StationFixture.h"
 #include "UnattendedCollector.h"
 
 #include <QAction>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTest>
 #include <QTreeView>
 
 namespace {
 const QString Corridor = QStringLiteral("3351234567"); // answers data calls
 const QString Busy = QStringLiteral("3359990001");     // always busy
 
-ScheduleRecord saturdayAt(const QString &number, int hour, int minute, bool unattended)
-{
-    ScheduleRecord r;
-    r.setNumber(number);
-    r.setHour(quint8(hour));
-    r.setMinute(quint8(minute));
-    r.setWeekday(6, true);
-    r.setWeekly(true);
-    r.setUnattended(unattended);
-    return r;
-}
-
 // A station on Saturday 5 December 2026, 09:00, with two machines in its database, the
-// conversion files in its program folder, and everything wired as the station program does.
-struct DeskRig : StationRig
+// conversion files in its program folder and one entry at 09:03 on Saturdays.
+struct Rig : StationFixture
 {
-    DeskRig()
+    Rig()
     {
-        {
-            SqlMachineDb seed(programFile("Dati.mdb"));
-            seed.open();
-            seed.append(
-                MachineTables::Distributori,
-                {{"Description", "Corridor A"}, {"GSM", Corridor}, {"Sale point", "Station hall"}});
-            seed.append(
-                MachineTables::Distributori,
-                {{"Description", "Busy corner"}, {"GSM", Busy}, {"Sale point", "Platform 2"}});
-        }
-        write(programFile("decod.asm"), "CA2,CASH,3,6,8\r\nDA1,BLOCK\r\n");
-        write(programFile("address.asm"), "CASH,0\r\nBLOCK,10\r\n");
+        gsm.setLatency(0);
+        port.plug(1, &gsm);
         gsm.addMachine(Corridor.toLatin1(), &machine);
         gsm.setDialAnswer(Busy.toLatin1(), DialAnswer::Busy);
-
-        window.setCallQueue([this] { return scheduler.queue().takeNext(); });
-        window.setFillList([this] {
-            if (db.isOpen() || db.open())
-                machines.fill(db);
-        });
-        window.setOnLoad([this] { station.hide(); });
-        station.setCallConsole(&window);
-        station.setCallQueue(&scheduler.queue());
-        station.setScheduleLoader([this] { scheduler.loadAtStartUp(); });
-        scheduler.check().attach(station.Timer5);
-        scheduler.check().setUnattendedCollected(true);
-        QObject::connect(&scheduler.check(), &ScheduleCheck::due, &collector,
-                         &UnattendedCollector::due);
-        collector.setHandOverTimer(&station.Timer6);
-        collector.setConsole(&window);
-        collector.setMachineDb(&db);
-        QObject::connect(&collector, &UnattendedCollector::portHeld, &station,
-                         &FrmStGSM::setPortLent);
-        db.open();
+        QObject::connect(&gsm, &ModemSim::commandReceived,
+                         [this](const QByteArray &line) { log << Sent{now(), line}; });
     }
-
+    bool start(const QString &number, bool unattended)
+    {
+        SqlMachineDb db(programFile("Dati.mdb"));
+        Schedule schedule(programFile(QStringLiteral("PROGOR.DAT")));
+        schedule[0].setNumber(number);
+        schedule[0].setHour(9);
+        schedule[0].setMinute(3);
+        schedule[0].setWeekday(6, true);
+        schedule[0].setWeekly(true);
+        schedule[0].setUnattended(unattended);
+        return db.open() &&
+               db.append(MachineTables::Distributori,
+                         {{"Description", "Corridor A"}, {"GSM", Corridor}}) &&
+               db.append(MachineTables::Distributori,
+                         {{"Description", "Busy corner"}, {"GSM", Busy}}) &&
+               write(programFile("decod.asm"), "CA2,CASH,3,6,8\r\nDA1,BLOCK\r\n") &&
+               write(programFile("address.asm"), "CASH,0\r\nBLOCK,10\r\n") && schedule.save() &&
+               desk.station().load() &&
+               time.rt.runUntil([this] { return desk.station().Timer2.isEnabled(); }, 120'000);
+    }
     QString programFile(const QString &name) const { return QDir(programFolder()).filePath(name); }
-    QString auditFile(const QString &rel) const
-    {
-        return QDir(workFolder()).filePath(QStringLiteral("Audit/") + rel);
-    }
-    bool startWith(const QList<ScheduleRecord> &entries)
-    {
-        Schedule file(programFile(QStringLiteral("PROGOR.DAT")));
-        for (int i = 0; i < entries.size(); ++i)
-            file[i] = entries[i];
-        return file.save() && start() && runUntilPolling();
-    }
+    QString auditFile(const QString &rel) const { return workFolder() + "/Audit/" + rel; }
     QStringList logLines() const
     {
         return QString::fromLatin1(readAll(auditFile("collect.csv")))
@@ -111,30 +78,18 @@ struct DeskRig : StationRig
                 return true;
         return false;
     }
-    // The first place of the log at or after the moment ms.
-    int placeAt(qint64 ms) const
-    {
-        int i = 0;
-        while (i < log.size() && log[i].at < ms)
-            ++i;
-        return i;
-    }
 
+    struct Sent
+    {
+        qint64 at;
+        QByteArray line;
+    };
+    GsmModem gsm;
     MachineController machine{MachineProfile::forNumber(Corridor.toLatin1())};
-    ScriptedDialogs jobDialogs; // the console's, for the operator's own calls
-    Services consoleServices = [this] {
-        Services s = services;
-        s.dialogs = &jobDialogs;
-        s.lender = &station.lender();
-        return s;
-    }();
-    SqlMachineDb db{programFile(QStringLiteral("Dati.mdb"))};
-    MachineListModel machines;
-    CallSession session{consoleServices, station.Timer2, station.Timer5};
-    FrmCall window{session, machines};
-    Scheduler scheduler{services};
-    ConsoleAuditRunner runner{port, programFolder()};
-    UnattendedCollector collector{services, station.lender(), station.Timer2, runner};
+    StationDesk desk{services, nullptr};
+    FrmCall &window = desk.calls().window();
+    UnattendedCollector &collector = *desk.collect().collector();
+    QList<Sent> log;
 };
 } // namespace
 
@@ -146,10 +101,10 @@ private slots:
     // A console entry falls due: Timer6 opens the console on that machine, nothing is dialled.
     void aDueEntryOpensTheConsoleOnItsMachine()
     {
-        DeskRig r;
-        QVERIFY(r.startWith({saturdayAt(Corridor, 9, 3, false)}));
+        Rig r;
+        QVERIFY(r.start(Corridor, false));
         QVERIFY(r.time.rt.runUntil([&] { return r.window.isLoaded(); }, 10 * 60'000));
-        if (!r.scheduler.queue().first().isEmpty())
+        if (!r.desk.scheduler().queue().first().isEmpty())
             r.window.activated(); // what the window system does when the console comes up
         QCOMPARE(r.window.Label1->text(), Corridor);
         QCOMPARE(r.window.Label4->text(), QStringLiteral("Corridor A"));
@@ -157,7 +112,6 @@ private slots:
         QVERIFY(!r.window.Command9->isEnabled());
         r.time.rt.runFor(10 * 60'000);
         QVERIFY(r.dials(Corridor).isEmpty());
-        QVERIFY(r.collector.waiting().isEmpty());
         QVERIFY(!QFile::exists(r.auditFile("collect.csv")));
     }
 
@@ -165,22 +119,21 @@ private slots:
     // evadts-convert makes of the same image, one log line, and polling goes on.
     void anUnattendedEntryIsCollectedAndFiled()
     {
-        DeskRig r;
-        QVERIFY(r.startWith({saturdayAt(Corridor, 9, 3, true)}));
+        Rig r;
+        QVERIFY(r.start(Corridor, true));
         QSignalSpy finished(&r.collector, &UnattendedCollector::attemptFinished);
         QList<bool> menu; // "Call", "Send SMS", "Setup" while the collection holds the port
         QObject::connect(&r.collector, &UnattendedCollector::attemptStarted, [&] {
-            for (QAction *a : {r.station.mnuCall, r.station.mnuSSMS, r.station.mnuSet})
+            for (QAction *a : {r.desk.station().mnuCall, r.desk.station().mnuSSMS,
+                               r.desk.station().mnuSet})
                 menu << a->isEnabled();
         });
         QVERIFY(r.time.rt.runUntil([&] { return finished.size() == 1; }, 30 * 60'000));
-        const qint64 end = r.now();
+        const int ended = int(r.log.size());
         QCOMPARE(menu, QList<bool>({false, false, false}));
-        QVERIFY(r.station.mnuCall->isEnabled());
-        QVERIFY(r.station.mnuSet->isEnabled());
+        QVERIFY(r.desk.station().mnuCall->isEnabled() && r.desk.station().mnuSet->isEnabled());
         QCOMPARE(finished[0][1].value<AuditJobOutcome>().result, AuditJobOutcome::Completed);
         QVERIFY(!r.window.isLoaded());
-        QCOMPARE(r.scheduler.queue().size(), 0);
         QCOMPARE(r.dials(Corridor).size(), 1);
         QCOMPARE(r.machine.eraseCount(), 0);
         QVERIFY(!r.gsm.callUp());
@@ -206,19 +159,16 @@ private slots:
                  QString("%1,Corridor A,Completed,%2,Audit/%1/20261205-0903.txt")
                      .arg(Corridor, lines[0].section(u',', 4, 4)));
         QVERIFY(lines[0].section(u',', 4, 4).toInt() > 60);
-
-        QVERIFY(r.station.state().StationActive);
-        const int ended = r.placeAt(end);
         r.time.rt.runFor(1000);
-        QVERIFY(r.polledBetween(ended - 1, r.placeAt(end + 1000)));
+        QVERIFY(r.polledBetween(ended - 1, int(r.log.size())));
     }
 
     // A busy machine: three attempts 5 minutes apart, each logged, polling between them, and a
     // tray message at the end.
     void aBusyMachineIsTriedThreeTimes()
     {
-        DeskRig r;
-        QVERIFY(r.startWith({saturdayAt(Busy, 9, 3, true)}));
+        Rig r;
+        QVERIFY(r.start(Busy, true));
         QSignalSpy finished(&r.collector, &UnattendedCollector::attemptFinished);
         QVERIFY(r.time.rt.runUntil([&] { return finished.size() == 3; }, 60 * 60'000));
         r.time.rt.runFor(30 * 60'000);
@@ -239,39 +189,7 @@ private slots:
         QCOMPARE(r.tray.messageTitle(), QStringLiteral("Audit not collected"));
         QVERIFY(r.tray.messageText().startsWith("Busy corner (" + Busy + "): Busy, attempt 3"));
         QCOMPARE(QDir(r.auditFile(Busy)).entryList(QDir::Files), QStringList());
-        QVERIFY(r.station.state().StationActive);
-        QVERIFY(r.station.Timer2.isEnabled());
-    }
-
-    // The operator works in the console when the entry falls due: the collection waits until
-    // the console is closed, then runs.
-    void anOpenConsoleDefersTheCollection()
-    {
-        DeskRig r;
-        QVERIFY(r.startWith({saturdayAt(Corridor, 9, 3, true)}));
-        QVERIFY(r.time.rt.runUntil([&] { return r.station.mnuCall->isEnabled(); }, 60'000));
-        r.station.mnuCall->trigger();
-        QVERIFY(r.window.isLoaded());
-        r.time.rt.runFor(20 * 60'000);
-        QCOMPARE(r.collector.waiting(), QStringList{Corridor});
-        QVERIFY(r.dials(Corridor).isEmpty());
-        QVERIFY(!r.window.isHidden());
-
-        const qint64 closed = r.now();
-        const int closedAt = r.log.size();
-        r.window.close();
-        QSignalSpy finished(&r.collector, &UnattendedCollector::attemptFinished);
-        QDateTime started;
-        QObject::connect(&r.collector, &UnattendedCollector::attemptStarted,
-                         [&] { started = r.clock.now(); });
-        QVERIFY(r.time.rt.runUntil([&] { return finished.size() == 1; }, 30 * 60'000));
-        QCOMPARE(finished[0][1].value<AuditJobOutcome>().result, AuditJobOutcome::Completed);
-        QCOMPARE(r.dials(Corridor).size(), 1);
-        // Polling came back first, and the dial followed it.
-        QVERIFY(r.polledBetween(closedAt - 1, r.dials(Corridor)[0]));
-        QVERIFY(r.log[r.dials(Corridor)[0]].at - closed < 5000);
-        QCOMPARE(QDir(r.auditFile(Corridor)).entryList({"*.txt"}, QDir::Files),
-                 QStringList{AuditArchive::stamp(started) + ".txt"});
+        QVERIFY(r.desk.station().Timer2.isEnabled());
     }
 };
 
