@@ -8,8 +8,8 @@ namespace {
 constexpr int ResumeAfterMs = 100;
 } // namespace
 
-PortLender::PortLender(StationState &station, Timer &polling, QObject *parent)
-    : QObject(parent), m_station(station), m_polling(polling)
+PortLender::PortLender(StationState &station, Timer &polling)
+    : m_station(station), m_polling(polling)
 {
 }
 
@@ -22,8 +22,7 @@ void PortLender::lend()
 {
     m_station.StationActive = false;
     m_polling.stop();
-    if (m_loans++ == 0)
-        emit lentChanged(true);
+    ++m_loans;
 }
 
 void PortLender::giveBack(Resume resume)
@@ -35,5 +34,4 @@ void PortLender::giveBack(Resume resume)
         m_polling.setInterval(ResumeAfterMs);
         m_polling.start();
     }
-    emit lentChanged(false);
 }

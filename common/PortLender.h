@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QObject>
-
 struct StationState;
 class Timer;
 
@@ -10,25 +8,20 @@ class Timer;
 // is lent the station's polling is off and the station keeps off the port; when the last
 // borrower gives it back the station polls again 100 ms later. Loans are counted: a window that
 // opens while another closes keeps the port from the station in between.
-class PortLender : public QObject
+class PortLender
 {
-    Q_OBJECT
 public:
     enum class Resume {
         Polling, // the station polls again 100 ms after the return
         Nothing, // something else (the SIM supervision) restarts the polling
     };
 
-    PortLender(StationState &station, Timer &polling, QObject *parent = nullptr);
+    PortLender(StationState &station, Timer &polling);
 
     void lend();
     void giveBack(Resume resume = Resume::Polling);
-    bool isLent() const { return m_loans > 0; }
     // Nobody has borrowed the port and the station is on it (not finding or leaving its modem).
     bool stationOnPort() const;
-
-signals:
-    void lentChanged(bool lent);
 
 private:
     StationState &m_station;
