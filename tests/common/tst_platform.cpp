@@ -1,4 +1,3 @@
-#include "Dialogs.h"
 #include "LoopbackPort.h"
 #include "Runtime.h"
 #include "SingleInstance.h"
@@ -69,9 +68,8 @@ private slots:
         QCOMPARE(spy.count(), 3);
     }
 
-    // Once the program ends no port opens, nothing is written and no box is shown, whichever
-    // code asks.
-    void afterTheEndThePortAndTheDialogsRefuse()
+    // Once the program ends no port opens and nothing is written, whichever code asks.
+    void afterTheEndThePortRefuses()
     {
         VirtualTimeScope vt;
         LoopbackPort port;
@@ -79,8 +77,6 @@ private slots:
         port.plug(1, &dev);
         QVERIFY(port.open());
         port.write("AT\r");
-        ScriptedDialogs dialogs;
-        dialogs.answerNext(MsgResult::Retry);
         vt.rt.endProgram();
         port.write("AT&W\r");
         QCOMPARE(port.written(), QByteArray("AT\r"));
@@ -88,10 +84,6 @@ private slots:
         QVERIFY(!port.open());
         QVERIFY(!port.isOpen());
         QCOMPARE(port.openAttempts().size(), 1);
-        Dialogs &asked = dialogs;
-        QCOMPARE(asked.message("NO GSM FOUND!", MsgButtons::RetryCancel), MsgResult::Cancel);
-        QCOMPARE(asked.openFile("Open", "*.prm", "."), QString());
-        QCOMPARE(dialogs.shown().size(), 0);
     }
 
     void singleInstanceMarkerIsExclusiveAndReleased()

@@ -129,7 +129,7 @@ private slots:
         QVERIFY(form->isVisible()); // to be put right
         QCOMPARE(r.f.rows("Distributori").size(), 2);
 
-        qobject_cast<QLineEdit *>(form->editor("GSM"))->setText("+39333");
+        qobject_cast<QLineEdit *>(form->editor("GSM"))->setText(" +39333 "); // stored trimmed
         ok->click();
         QCOMPARE(r.dialogs.boxes().size(), 1);
         QVERIFY(!form->isVisible());

@@ -1,4 +1,3 @@
-#include "CallQueue.h"
 #include "FrmSet.h"
 #include "FrmStGSM.h"
 #include "StationFixture.h"
@@ -41,6 +40,9 @@ private slots:
         QCOMPARE(QDir::currentPath(), f.workFolder());
         QVERIFY(w.Timer1.isEnabled() && !w.Timer2.isEnabled() && w.Timer5.isEnabled());
         QVERIFY(w.mnuData->isEnabled() && !w.mnuCall->isEnabled() && !w.mnuSet->isEnabled());
+        FrmStGSM second(f.services); // another station is running: this one ends at once
+        QVERIFY(!second.load());
+        QVERIFY(!second.Timer1.isEnabled() && !second.Timer5.isEnabled());
     }
 
     void dataFolderMigration_data()
@@ -159,36 +161,6 @@ private slots:
         QVERIFY(!(w.windowFlags() & Qt::WindowCloseButtonHint));
         w.setWindowState(Qt::WindowMinimized);
         QVERIFY(!w.isVisible()); // minimised means hidden in the tray
-    }
-
-    void scheduledCallHandOver_data()
-    {
-        QTest::addColumn<QString>("queued");
-        QTest::newRow("queued machine opens the console") << "3351234567";
-        QTest::newRow("empty queue changes nothing") << "";
-    }
-    void scheduledCallHandOver()
-    {
-        QFETCH(QString, queued);
-        const bool opens = !queued.isEmpty();
-        StationFixture f;
-        FakeWindow console;
-        CallQueue queue;
-        if (opens)
-            queue.queue(queued);
-        FrmStGSM w(f.services);
-        w.setCallConsole(&console);
-        w.setCallQueue(&queue);
-        QVERIFY(w.load());
-        w.Timer1.stop(); // keep supervision out of this
-        w.Timer2.setInterval(10000);
-        w.Timer2.start();
-        w.Timer6.start();
-        QObject::disconnect(&w.Timer2, nullptr, nullptr, nullptr);
-        f.time.rt.runFor(40000);
-        QCOMPARE(console.shown, opens ? 1 : 0); // the console borrows the port as it loads
-        QVERIFY(!w.Timer6.isEnabled());
-        QCOMPARE(queue.first(), queued); // the console takes it, not the hand-over
     }
 
     void menuEntriesHandThePortOver()
