@@ -182,7 +182,12 @@ private slots:
         QFETCH(QByteArray, csv);
         QFETCH(QStringList, problems);
         DbFixture f(true);
-        QCOMPARE(::problems(TableIo::plan(*f.db, "Distributori", csv)), problems);
+        const TableIo::ImportPlan plan = TableIo::plan(*f.db, "Distributori", csv);
+        QCOMPARE(::problems(plan), problems);
+        const QStringList before = f.rows("Distributori");
+        // Nothing of a file with invalid rows goes in.
+        QVERIFY(!TableIo::apply(*f.db, plan, false, nullptr));
+        QCOMPARE(f.rows("Distributori"), before);
     }
 
     void headerProblemsRefuseTheFile_data()
