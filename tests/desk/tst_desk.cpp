@@ -229,6 +229,8 @@ private slots:
         QCOMPARE(r.station.Label1[3]->text(), QString(" OMNITEL"));
         QCOMPARE(r.tray.toolTip(), QString("Connect Home network"));
 
+        r.time.rt.runFor(40'000); // Timer6 comes round with nothing queued: no console
+        QVERIFY(!r.console.isLoaded());
         r.viewer.Command1_Click();
         r.viewer.Command1_Click();
         QCOMPARE(r.events(),

@@ -165,6 +165,22 @@ private slots:
         QVERIFY(r.runUntilPolling());
     }
 
+    // A window takes the port while a polling query waits: the round asks nothing more and
+    // polling rests.
+    void aPortTakenDuringARoundEndsIt()
+    {
+        StationRig r;
+        QVERIFY(r.startAndPoll());
+        connect(&r.gsm, &ModemSim::commandReceived, [&](const QByteArray &line) {
+            if (line == "AT+CSQ")
+                r.station.state().StationActive = false;
+        });
+        const int asked = r.count("AT+CREG?");
+        r.time.rt.runFor(60'000);
+        QCOMPARE(r.count("AT+CREG?"), asked);
+        QVERIFY(!r.station.Timer2.isEnabled());
+    }
+
     void closingTheSettingsWindowResumesPolling()
     {
         StationRig r;
