@@ -144,6 +144,7 @@ private slots:
         (consoleFirst ? sms : call)->trigger();
         QVERIFY(second.isLoaded());
         QVERIFY(!first.isLoaded());
+        QCOMPARE(QDir::currentPath(), r.programFolder()); // "Call" works in the program folder
         const qsizetype opened = r.log.size();
         r.time.rt.runFor(30'000);
         QCOMPARE(r.sentAfter("AT+CSQ", opened), 0);

@@ -155,6 +155,7 @@ private slots:
         r.log.clear();
         r.station.mnuSet->trigger();
         FrmSet *set = r.station.setupWindow();
+        QVERIFY(set->isVisible() && !r.station.state().StationActive);
         QCOMPARE(set->Text2->isEnabled(), centreReadable);
         QCOMPARE(set->Text2->text(), centreReadable ? QString("+393359609600") : QString());
         set->Command1->click();

@@ -1,11 +1,9 @@
-#include "FrmSet.h"
 #include "FrmStGSM.h"
 #include "StationFixture.h"
 
 #include <QAction>
 #include <QFile>
 #include <QHash>
-#include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -161,30 +159,6 @@ private slots:
         QVERIFY(!(w.windowFlags() & Qt::WindowCloseButtonHint));
         w.setWindowState(Qt::WindowMinimized);
         QVERIFY(!w.isVisible()); // minimised means hidden in the tray
-    }
-
-    void menuEntriesHandThePortOver()
-    {
-        StationFixture f;
-        FakeWindow console, send;
-        FrmStGSM w(f.services);
-        w.setCallConsole(&console);
-        w.setSendWindow(&send);
-        QVERIFY(w.load());
-        w.enableCallAndSend(true);
-        w.mnuSet->setEnabled(true);
-        // The console and the send window borrow the port themselves as they load.
-        for (auto [action, window] : {std::pair{w.mnuCall, &console}, {w.mnuSSMS, &send}}) {
-            QDir::setCurrent(f.workFolder());
-            action->trigger();
-            QCOMPARE(window->shown, 1);
-        }
-        w.mnuCall->trigger();
-        QCOMPARE(QDir::currentPath(), f.programFolder()); // "Call" works in the program folder
-        w.state().StationActive = true;
-        w.mnuSet->trigger();
-        QVERIFY(!w.state().StationActive);
-        QVERIFY(w.setupWindow() && w.setupWindow()->isVisible());
     }
 };
 
