@@ -2,7 +2,6 @@
 #include "Runtime.h"
 #include "SingleInstance.h"
 
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -49,23 +48,6 @@ private slots:
         const QString before = port.settings();
         QCOMPARE(port.setSettings(text), valid);
         QCOMPARE(port.settings(), valid ? text : before);
-    }
-
-    void receiveEventFiresPerByteWhileThresholdIsSet()
-    {
-        VirtualTimeScope vt;
-        LoopbackPort port;
-        Mirror dev;
-        port.plug(1, &dev);
-        QVERIFY(port.open());
-        QSignalSpy spy(&port, &SerialPort::received);
-        port.write("ab");
-        vt.rt.runFor(10);
-        QCOMPARE(spy.count(), 0);
-        port.setRThreshold(1);
-        port.write("xyz");
-        vt.rt.runFor(10);
-        QCOMPARE(spy.count(), 3);
     }
 
     // Once the program ends no port opens and nothing is written, whichever code asks.
