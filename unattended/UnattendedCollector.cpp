@@ -140,8 +140,8 @@ void UnattendedCollector::begin(int index)
         const AuditJobOutcome outcome{AuditJobOutcome::FileError, why};
         m_log.append({m_startedAt, number, m_machine, resultText(outcome.result), 0, why});
         if (m_s.tray)
-            m_s.tray->showMessage(QStringLiteral("Audit not collected"),
-                                  QStringLiteral("%1: %2.").arg(number, why));
+            m_s.tray->showMessage(tr("Audit not collected"),
+                                  tr("%1: %2.").arg(number, why));
         emit attemptFinished(number, outcome, 1, false);
         return;
     }
@@ -221,8 +221,8 @@ void UnattendedCollector::finish(quint64 job, AuditJobOutcome outcome)
                                 ? entry.number
                                 : QStringLiteral("%1 (%2)").arg(m_machine, entry.number);
         m_s.tray->showMessage(
-            QStringLiteral("Audit not collected"),
-            QStringLiteral("%1: %2, attempt %3 of %4. See %5.")
+            tr("Audit not collected"),
+            tr("%1: %2, attempt %3 of %4. See %5.")
                 .arg(who, resultText(outcome.result), QString::number(entry.attempts),
                      QString::number(MaxAttempts), m_archive.relative(m_log.path())));
     }
