@@ -85,7 +85,7 @@ Options parse(const QStringList &args)
 QString helpText()
 {
     return QStringLiteral(
-        "Usage: gsmdb [--home DIR] [--maximized] [--language en|it|source]\n"
+        "Usage: gsmdb [--home DIR] [--maximized]\n"
         "  or:  gsmdb [--home DIR] --import machines|salepoints|operators FILE.csv "
         "[--skip-invalid]\n"
         "  or:  gsmdb [--home DIR] --export machines|salepoints|operators|events FILE.csv\n"
