@@ -45,7 +45,8 @@ FrmProgor::FrmProgor(const Services &services, Schedule &schedule, QWidget *pare
     : QWidget(parent), m_s(services), m_schedule(schedule)
 {
     setWindowTitle(tr("Scheduler"));
-    const QLocale names(QLocale::English); // whatever the system's language
+    // Days and months in the windows' language, whatever the system's.
+    const QLocale names(tr("en", "the locale of the day and month names"));
     const auto named = [](QWidget *w, const QString &name) {
         w->setObjectName(name);
         return w;

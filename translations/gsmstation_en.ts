@@ -451,6 +451,11 @@ The entries stay in memory until the station ends.</source>
         <translation>The schedule cannot be written to %1 (%2).<byte value="xd"/>
 The entries stay in memory until the station ends.</translation>
     </message>
+    <message>
+        <source>en</source>
+        <comment>the locale of the day and month names</comment>
+        <translation>en</translation>
+    </message>
 </context>
 <context>
     <name>FrmSend</name>

@@ -451,6 +451,11 @@ The entries stay in memory until the station ends.</source>
         <translation>La pianificazione non può essere scritta in %1 (%2).<byte value="xd"/>
 Le voci restano in memoria fino alla chiusura della stazione.</translation>
     </message>
+    <message>
+        <source>en</source>
+        <comment>the locale of the day and month names</comment>
+        <translation>it</translation>
+    </message>
 </context>
 <context>
     <name>FrmSend</name>
