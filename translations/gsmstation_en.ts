@@ -2,6 +2,37 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="en">
 <context>
+    <name>AuditJob</name>
+    <message>
+        <source>Completed</source>
+        <translation>Completed</translation>
+    </message>
+    <message>
+        <source>Busy</source>
+        <translation>Busy</translation>
+    </message>
+    <message>
+        <source>No answer</source>
+        <translation>No answer</translation>
+    </message>
+    <message>
+        <source>Dial failed</source>
+        <translation>Dial failed</translation>
+    </message>
+    <message>
+        <source>Transfer failed</source>
+        <translation>Transfer failed</translation>
+    </message>
+    <message>
+        <source>Conversion failed</source>
+        <translation>Conversion failed</translation>
+    </message>
+    <message>
+        <source>File error</source>
+        <translation>File error</translation>
+    </message>
+</context>
+<context>
     <name>CallSession</name>
     <message>
         <source>   Reset   Alarm</source>

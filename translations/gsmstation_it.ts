@@ -2,6 +2,37 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="it" sourcelanguage="en">
 <context>
+    <name>AuditJob</name>
+    <message>
+        <source>Completed</source>
+        <translation>Completato</translation>
+    </message>
+    <message>
+        <source>Busy</source>
+        <translation>Occupato</translation>
+    </message>
+    <message>
+        <source>No answer</source>
+        <translation>Nessuna risposta</translation>
+    </message>
+    <message>
+        <source>Dial failed</source>
+        <translation>Chiamata non riuscita</translation>
+    </message>
+    <message>
+        <source>Transfer failed</source>
+        <translation>Trasferimento non riuscito</translation>
+    </message>
+    <message>
+        <source>Conversion failed</source>
+        <translation>Conversione non riuscita</translation>
+    </message>
+    <message>
+        <source>File error</source>
+        <translation>Errore di file</translation>
+    </message>
+</context>
+<context>
     <name>CallSession</name>
     <message>
         <source>   Reset   Alarm</source>
