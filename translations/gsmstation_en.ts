@@ -104,6 +104,21 @@
     </message>
 </context>
 <context>
+    <name>Csv</name>
+    <message>
+        <source>the quotes of field %1 are not closed</source>
+        <translation>the quotes of field %1 are not closed</translation>
+    </message>
+    <message>
+        <source>text after the closing quote of field %1</source>
+        <translation>text after the closing quote of field %1</translation>
+    </message>
+    <message>
+        <source>a quote inside field %1, which is not quoted</source>
+        <translation>a quote inside field %1, which is not quoted</translation>
+    </message>
+</context>
+<context>
     <name>DbTableModel</name>
     <message>
         <source>The change was not saved: %1</source>
@@ -920,6 +935,33 @@ They stay in the modem until the log can be written.</translation>
     <message>
         <source>Error</source>
         <translation>Error</translation>
+    </message>
+</context>
+<context>
+    <name>TableIo</name>
+    <message>
+        <source>the file is empty; its first row must name the columns (%1)</source>
+        <translation>the file is empty; its first row must name the columns (%1)</translation>
+    </message>
+    <message>
+        <source>line %1: the header row cannot be read: %2</source>
+        <translation>line %1: the header row cannot be read: %2</translation>
+    </message>
+    <message>
+        <source>the column &quot;%1&quot; appears twice</source>
+        <translation>the column &quot;%1&quot; appears twice</translation>
+    </message>
+    <message>
+        <source>the column &quot;%1&quot; is missing</source>
+        <translation>the column &quot;%1&quot; is missing</translation>
+    </message>
+    <message>
+        <source>%1 &quot;%2&quot; is also on line %3.</source>
+        <translation>%1 &quot;%2&quot; is also on line %3.</translation>
+    </message>
+    <message>
+        <source>%1 of %2 rows are invalid</source>
+        <translation>%1 of %2 rows are invalid</translation>
     </message>
 </context>
 <context>

@@ -104,6 +104,21 @@
     </message>
 </context>
 <context>
+    <name>Csv</name>
+    <message>
+        <source>the quotes of field %1 are not closed</source>
+        <translation>le virgolette del campo %1 non sono chiuse</translation>
+    </message>
+    <message>
+        <source>text after the closing quote of field %1</source>
+        <translation>testo dopo le virgolette di chiusura del campo %1</translation>
+    </message>
+    <message>
+        <source>a quote inside field %1, which is not quoted</source>
+        <translation>virgolette dentro il campo %1, che non è tra virgolette</translation>
+    </message>
+</context>
+<context>
     <name>DbTableModel</name>
     <message>
         <source>The change was not saved: %1</source>
@@ -920,6 +935,33 @@ Restano nel modem finché il registro non potrà essere scritto.</translation>
     <message>
         <source>Error</source>
         <translation>Errore</translation>
+    </message>
+</context>
+<context>
+    <name>TableIo</name>
+    <message>
+        <source>the file is empty; its first row must name the columns (%1)</source>
+        <translation>il file è vuoto; la prima riga deve nominare le colonne (%1)</translation>
+    </message>
+    <message>
+        <source>line %1: the header row cannot be read: %2</source>
+        <translation>riga %1: la riga di intestazione non è leggibile: %2</translation>
+    </message>
+    <message>
+        <source>the column &quot;%1&quot; appears twice</source>
+        <translation>la colonna &quot;%1&quot; compare due volte</translation>
+    </message>
+    <message>
+        <source>the column &quot;%1&quot; is missing</source>
+        <translation>manca la colonna &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>%1 &quot;%2&quot; is also on line %3.</source>
+        <translation>%1 &quot;%2&quot; è anche alla riga %3.</translation>
+    </message>
+    <message>
+        <source>%1 of %2 rows are invalid</source>
+        <translation>%1 righe su %2 non sono valide</translation>
     </message>
 </context>
 <context>
