@@ -63,8 +63,8 @@ void NetworkPolling::lost()
     w.enableCallAndSend(false);
     w.tray().setIcon(0);
     w.tray().setState(0);
-    w.tray().setToolTip(QStringLiteral("ERROR! GSM no Connected"));
-    w.Label1[3]->setText(QStringLiteral("ERROR! No Connected"));
+    w.tray().setToolTip(QCoreApplication::translate("NetworkPolling", "ERROR! GSM no Connected"));
+    w.Label1[3]->setText(QCoreApplication::translate("NetworkPolling", "ERROR! No Connected"));
     w.ProgressBar1->setLevel(0);
     w.Timer1.setEnabled(true);
 }

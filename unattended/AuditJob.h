@@ -48,3 +48,5 @@ public:
 
 // The log's word for a result ("Completed", "Busy", "No answer", ...).
 QString resultText(AuditJobOutcome::Result result);
+// The same word in the windows' language.
+QString resultShown(AuditJobOutcome::Result result);
