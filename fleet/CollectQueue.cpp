@@ -128,9 +128,12 @@ CollectQueue::Enqueued CollectQueue::enqueue(const QString &gsm, const QString &
     return q.numRowsAffected() == 1 ? Enqueued::Added : Enqueued::AlreadyPending;
 }
 
-std::optional<CollectQueue::Claim> CollectQueue::claim(const QString &collector, bool hasModem,
-                                                       qint64 nowMs, qint64 leaseMs, QString *why)
+std::optional<CollectQueue::Claim> CollectQueue::claim(const QString &collector, bool modem,
+                                                       bool ip, qint64 nowMs, qint64 leaseMs,
+                                                       QString *why)
 {
+    if (!modem && !ip)
+        return std::nullopt;
     QSqlDatabase d = db();
     if (!d.transaction()) {
         if (why)
@@ -143,10 +146,11 @@ std::optional<CollectQueue::Claim> CollectQueue::claim(const QString &collector,
         QStringLiteral("UPDATE \"CollectRequests\" SET holder = ?, token = token + 1, "
                        "lease_until = ?, attempts = attempts + 1 WHERE id = (SELECT id FROM "
                        "\"CollectRequests\" WHERE state = 'pending' AND due <= ? AND "
-                       "(lease_until IS NULL OR lease_until < ?) AND needs_modem <= ? "
-                       "ORDER BY due, id LIMIT 1%1) RETURNING id, gsm, job, token, attempts")
+                       "(lease_until IS NULL OR lease_until < ?) AND needs_modem IN (?, ?) "
+                       "ORDER BY due, id LIMIT 1%1) RETURNING id, gsm, job, token, attempts, "
+                       "needs_modem")
             .arg(isPostgres() ? QStringLiteral(" FOR UPDATE SKIP LOCKED") : QString()),
-        {collector, nowMs + leaseMs, nowMs, nowMs, hasModem ? 1 : 0});
+        {collector, nowMs + leaseMs, nowMs, nowMs, modem ? 1 : 0, ip ? 0 : 1});
     if (!run(q, why)) {
         d.rollback();
         return std::nullopt;
@@ -163,6 +167,7 @@ std::optional<CollectQueue::Claim> CollectQueue::claim(const QString &collector,
     c.job = q.value(2).toString();
     c.token = q.value(3).toLongLong();
     c.attemptNumber = q.value(4).toInt();
+    c.needsModem = q.value(5).toInt() != 0;
     q.finish();
     QSqlQuery a = prepared(d,
                            QStringLiteral("INSERT INTO \"CollectAttempts\" (request, gsm, collector, "

@@ -38,11 +38,12 @@ public:
         QString gsm;
         QString job;
         int attemptNumber = 0; // 1 for the first
+        bool needsModem = true;
     };
-    // Claims the most overdue request this collector can serve (requests for GSM machines only
-    // when it has a modem), taking a lease until nowMs + leaseMs, and records the attempt.
-    // nullopt when nothing is due, or on a database error (then *why is set).
-    std::optional<Claim> claim(const QString &collector, bool hasModem, qint64 nowMs,
+    // Claims the most overdue request of the kinds a collector's free lines serve (GSM machines
+    // need a modem line, IP ones a session), taking a lease until nowMs + leaseMs, and records
+    // the attempt. nullopt when nothing is due, or on a database error (then *why is set).
+    std::optional<Claim> claim(const QString &collector, bool modem, bool ip, qint64 nowMs,
                                qint64 leaseMs, QString *why = nullptr);
 
     enum class Filed { Done, TakenOver, DbError };

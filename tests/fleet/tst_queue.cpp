@@ -61,7 +61,7 @@ private slots:
         QCOMPARE(q.enqueue("5550001", CollectQueue::AuditJob, true, T0, "night"), E::Added);
         QCOMPARE(q.enqueue("5550001", CollectQueue::AuditJob, true, T0 + 5, "desk"), E::AlreadyPending);
         QCOMPARE(q.enqueue("5550002", CollectQueue::AuditJob, true, T0, "night"), E::Added);
-        auto c = q.claim("c1", true, T0, Lease);
+        auto c = q.claim("c1", true, true, T0, Lease);
         QVERIFY(c);
         QCOMPARE(q.complete(*c, T0 + 90'000, "DXS*1", QByteArray("\0\2ab", 4)), Filed::Done);
         // Done requests no longer block a new one.
@@ -77,25 +77,25 @@ private slots:
         q.enqueue("gsm", CollectQueue::AuditJob, true, T0, "t");
         q.enqueue("ip-late", CollectQueue::AuditJob, false, T0 + 60'000, "t");
         q.enqueue("ip", CollectQueue::AuditJob, false, T0 + 1, "t");
-        auto a = q.claim("ip-only", false, T0 + 10, Lease);
+        auto a = q.claim("ip-only", false, true, T0 + 10, Lease);
         QVERIFY(a);
         QCOMPARE(a->gsm, QStringLiteral("ip"));
-        QVERIFY(!q.claim("ip-only", false, T0 + 10, Lease)); // the GSM one needs a modem
-        auto b = q.claim("modem", true, T0 + 10, Lease);
+        QVERIFY(!q.claim("ip-only", false, true, T0 + 10, Lease)); // the GSM one needs a modem
+        auto b = q.claim("modem", true, false, T0 + 10, Lease);
         QVERIFY(b);
         QCOMPARE(b->gsm, QStringLiteral("gsm"));
         QCOMPARE(b->attemptNumber, 1);
-        QVERIFY(!q.claim("modem", true, T0 + 10, Lease)); // "ip-late" not due, the rest leased
+        QVERIFY(!q.claim("modem", true, true, T0 + 10, Lease)); // "ip-late" not due, the rest leased
     }
 
     void aTakenOverLeaseFilesNothing()
     {
         CollectQueue q = fresh();
         q.enqueue("5550001", CollectQueue::AuditJob, false, T0, "t");
-        auto slow = q.claim("paused", false, T0, Lease);
+        auto slow = q.claim("paused", false, true, T0, Lease);
         QVERIFY(slow);
-        QVERIFY(!q.claim("other", false, T0 + Lease - 1, Lease)); // lease still holds
-        auto fast = q.claim("other", false, T0 + Lease + 1, Lease);
+        QVERIFY(!q.claim("other", false, true, T0 + Lease - 1, Lease)); // lease still holds
+        auto fast = q.claim("other", false, true, T0 + Lease + 1, Lease);
         QVERIFY(fast);
         QCOMPARE(fast->request, slow->request);
         QCOMPARE(q.renew(*slow, T0 + 2 * Lease), Filed::TakenOver);
@@ -131,8 +131,8 @@ private slots:
         const qint64 delay = 300'000;
         qint64 now = T0;
         for (int r : results) {
-            QVERIFY(!q.claim("c", true, now - 1, Lease)); // never before the delay
-            auto c = q.claim("c", true, now, Lease);
+            QVERIFY(!q.claim("c", true, true, now - 1, Lease)); // never before the delay
+            auto c = q.claim("c", true, true, now, Lease);
             QVERIFY(c);
             if (r == AuditJobOutcome::Completed)
                 QCOMPARE(q.complete(*c, now + 10, "x", "y"), Filed::Done);
@@ -141,7 +141,7 @@ private slots:
             now += 10 + delay;
         }
         QCOMPARE(q.requests().at(0).state, state);
-        QVERIFY(!q.claim("c", true, now + 10 * delay, Lease));
+        QVERIFY(!q.claim("c", true, true, now + 10 * delay, Lease));
         QCOMPARE(q.attempts().size(), results.size());
     }
 
@@ -149,9 +149,9 @@ private slots:
     {
         CollectQueue q = fresh();
         q.enqueue("5550001", CollectQueue::AuditJob, false, T0, "t");
-        auto c = q.claim("stopping", false, T0, Lease);
+        auto c = q.claim("stopping", false, true, T0, Lease);
         QCOMPARE(q.abandon(*c, T0 + 5, "SIGTERM"), Filed::Done);
-        auto d = q.claim("other", false, T0 + 6, Lease);
+        auto d = q.claim("other", false, true, T0 + 6, Lease);
         QVERIFY(d);
         QCOMPARE(d->attemptNumber, 1);
         QCOMPARE(q.attempts().at(0).outcome, CollectQueue::Abandoned);
@@ -170,7 +170,7 @@ private slots:
         QVERIFY(b.transaction());
         QSqlQuery lock(b);
         QVERIFY(lock.exec("SELECT id FROM \"CollectRequests\" WHERE gsm = 'first' FOR UPDATE"));
-        auto c = q.claim("a", false, T0 + 10, Lease);
+        auto c = q.claim("a", false, true, T0 + 10, Lease);
         QVERIFY(c);
         QCOMPARE(c->gsm, QStringLiteral("second"));
         b.rollback();
