@@ -33,6 +33,15 @@ struct MachineRig
         port.open();
         modem.setEcho(false);
         modem.addMachine(Number, &machine);
+        // Answers can be tampered with on their way back through the call.
+        QObject::connect(&modem, &GsmModem::callChanged, [this](const QByteArray &, bool up) {
+            if (up && tamper)
+                machine.setOutput([this](const QByteArray &b) {
+                    const QByteArray t = tamper(b);
+                    if (!t.isEmpty())
+                        modem.sendData(t);
+                });
+        });
     }
     ~MachineRig() { QDir::setCurrent(QDir::tempPath()); }
 
@@ -56,6 +65,7 @@ struct MachineRig
     LoopbackPort port;
     GsmModem modem;
     MachineController machine;
+    std::function<QByteArray(const QByteArray &)> tamper;
 };
 
 // The call console's session on that line.
@@ -63,15 +73,6 @@ struct ConsoleRig : MachineRig
 {
     ConsoleRig()
     {
-        // Answers can be tampered with on their way back through the call.
-        QObject::connect(&modem, &GsmModem::callChanged, [this](const QByteArray &, bool up) {
-            if (up && tamper)
-                machine.setOutput([this](const QByteArray &b) {
-                    const QByteArray t = tamper(b);
-                    if (!t.isEmpty())
-                        modem.sendData(t);
-                });
-        });
         session.load();
         session.select(QString::fromLatin1(Number), QStringLiteral("Corridor A"));
     }
@@ -116,5 +117,4 @@ struct ConsoleRig : MachineRig
     PortLender lender{stationState, timer2};
     Services services = servicesFor(programFolder());
     CallSession session{services, timer2, timer5};
-    std::function<QByteArray(const QByteArray &)> tamper;
 };

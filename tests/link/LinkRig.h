@@ -14,7 +14,7 @@
 #include <functional>
 
 // The console as the link sees it: records what the link shows and does what the call console's
-// hang-up and "Reset Alarm" actions do to the link.
+// hang-up and reset do to the link.
 class RecordingConsole : public LinkConsole
 {
 public:
@@ -29,13 +29,8 @@ public:
     int progressValue() const override { return progress; }
     void showReceiveText(const QByteArray &) override {}
     void showFrameNumber(const QString &) override {}
-    void setStatusLine(const QString &text) override
-    {
-        status = text;
-        if (!text.isEmpty())
-            statusHistory << text;
-    }
-    void resetAlarmEnded() override { caption = QStringLiteral("Reset Alarm"); }
+    void setStatusLine(const QString &) override {}
+    void resetAlarmEnded() override {}
     void setCommandsEnabled(bool on) override { commandsEnabled = on; }
     QString machineNumber() const override { return QStringLiteral("3351234567"); }
     void auditDownloaded() override { ++audits; }
@@ -50,14 +45,12 @@ public:
         m_state.RxFrame.clear();
         m_link.engine.stopTimers();
         m_link.engine.Timer13.stop();
-        cancelReset();
+        m_link.dialogue.stop();
         commandsEnabled = true;
     }
+    // The reset that follows a configuration write.
     void resetAlarmClick() override
     {
-        if (cancelReset())
-            return;
-        caption = QStringLiteral("Abrogate");
         commandsEnabled = false;
         m_link.dialogue.startReset();
         m_scheduleTimer.stop();
@@ -65,23 +58,9 @@ public:
     }
 
     int progressMax = 0, progress = 0, hangUps = 0, audits = 0;
-    QString status, caption = QStringLiteral("Reset Alarm");
-    QStringList statusHistory;
     bool commandsEnabled = false;
 
 private:
-    // "Abrogate" stops a running reset dialogue.
-    bool cancelReset()
-    {
-        if (caption != QLatin1String("Abrogate"))
-            return false;
-        caption = QStringLiteral("Reset Alarm");
-        status.clear();
-        m_link.dialogue.stop();
-        commandsEnabled = true;
-        return true;
-    }
-
     MachineLink &m_link;
     LinkState &m_state;
     ::Timer &m_scheduleTimer;
@@ -121,16 +100,6 @@ struct LinkRig
                        !link.engine.Timer9.isEnabled() && !link.dialogue.Timer12.isEnabled();
             },
             limitMs);
-    }
-    void faults(const QString &list)
-    {
-        LinkFaults f;
-        QVERIFY(LinkFaults::parse(list, &f, nullptr));
-        machine.setFaults(f);
-    }
-    bool runUntilHangUp(qint64 limitMs = 3600 * 1000)
-    {
-        return time.rt.runUntil([this] { return console.hangUps > 0; }, limitMs);
     }
     // Requests the controller received that were well-formed.
     QList<MachineController::Request> validRequests() const
