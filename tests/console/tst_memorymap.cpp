@@ -20,14 +20,6 @@ class MemoryMapTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void pointerRequests()
-    {
-        QCOMPARE(MemoryMap::pointerRequest(0) + MemoryMap::pointerRequest(1),
-                 QByteArray("\x01"
-                            "000F00900BAA\x04\x01"
-                            "010F00A00BBA\x04"));
-    }
-
     void pointerWords_data()
     {
         QTest::addColumn<int>("word");
@@ -61,10 +53,6 @@ private slots:
             << reply(0, words) << int(MemoryMap::PointerReply::Ok) << expected;
         QTest::newRow("wrong check digits")
             << reply(0, words, "00") << int(MemoryMap::PointerReply::BadCheck) << QStringList();
-        QTest::newRow("characters before SOH shift the check out of place")
-            << "zz" + reply(0, words) << int(MemoryMap::PointerReply::BadCheck) << QStringList();
-        QTest::newRow("no SOH") << QByteArray("000F\x04") << int(MemoryMap::PointerReply::NoSoh)
-                                << QStringList();
         QTest::newRow("lower-case check digits")
             << reply(0, QByteArray("AB").repeated(16), "b0")
             << int(MemoryMap::PointerReply::BadCheck) << QStringList();

@@ -66,13 +66,12 @@ private:
     ::Timer &m_scheduleTimer;
 };
 
-// A connected call on virtual time: the link on port 1, a simulated controller at the far end,
-// scripted dialogs and a recording console. Answers can be tampered with on their way back.
-struct LinkRig
+// A connected call: the link on port 1, a simulated controller at the far end, scripted dialogs
+// and a recording console. Answers can be tampered with on their way back.
+struct Line
 {
-    explicit LinkRig(const MachineProfile &profile = MachineProfile()) : machine(profile)
+    explicit Line(const MachineProfile &profile = MachineProfile()) : machine(profile)
     {
-        QDir(tmp.path()).mkpath(QStringLiteral("prog"));
         port.plug(1, &machine);
         machine.setOutput([this](const QByteArray &bytes) {
             const QByteArray b = tamper ? tamper(bytes) : bytes;
@@ -82,24 +81,13 @@ struct LinkRig
         port.setCommPort(1);
         port.open();
         link.setConsole(&console);
-        link.setAppFolder(programFolder());
         link.setClock(&clock);
     }
-
-    QString programFolder() const
+    // The engine and the dialogue are done.
+    bool idle() const
     {
-        return QDir(tmp.path()).absoluteFilePath(QStringLiteral("prog"));
-    }
-    qint64 now() const { return time.rt.nowMs(); }
-    // Runs until the engine and the dialogue are idle; false if that takes longer than limitMs.
-    bool runToIdle(qint64 limitMs = 3600 * 1000)
-    {
-        return time.rt.runUntil(
-            [this] {
-                return !link.engine.Timer.isEnabled() && !link.engine.Timer8.isEnabled() &&
-                       !link.engine.Timer9.isEnabled() && !link.dialogue.Timer12.isEnabled();
-            },
-            limitMs);
+        return !link.engine.Timer.isEnabled() && !link.engine.Timer8.isEnabled() &&
+               !link.engine.Timer9.isEnabled() && !link.dialogue.Timer12.isEnabled();
     }
     // Requests the controller received that were well-formed.
     QList<MachineController::Request> validRequests() const
@@ -111,8 +99,6 @@ struct LinkRig
         return out;
     }
 
-    VirtualTimeScope time;
-    QTemporaryDir tmp;
     LoopbackPort port;
     ScriptedDialogs dialogs;
     FakeClock clock{QDateTime(QDate(2026, 12, 5), QTime(9, 0))};
@@ -123,4 +109,25 @@ struct LinkRig
     LinkState &state = link.state;
     RecordingConsole console{link, state, timer5};
     std::function<QByteArray(const QByteArray &)> tamper;
+};
+
+// One line on virtual time, with a program folder.
+struct LinkRig : VirtualTimeScope, Line
+{
+    LinkRig()
+    {
+        QDir(tmp.path()).mkpath(QStringLiteral("prog"));
+        link.setAppFolder(programFolder());
+    }
+    QString programFolder() const
+    {
+        return QDir(tmp.path()).absoluteFilePath(QStringLiteral("prog"));
+    }
+    // False if the engine and the dialogue take longer than limitMs to be done.
+    bool runToIdle(qint64 limitMs = 3600 * 1000)
+    {
+        return rt.runUntil([this] { return idle(); }, limitMs);
+    }
+
+    QTemporaryDir tmp;
 };

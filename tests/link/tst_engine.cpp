@@ -128,53 +128,30 @@ private slots:
     // configuration write, their timers interleaved, each sends and stores what it does alone.
     void twoCallsSideBySide()
     {
-        struct Line
-        {
-            Line() : machine(MachineProfile::forNumber("+393471110002"))
-            {
-                port.plug(1, &machine);
-                port.setCommPort(1);
-                port.open();
-                link.setConsole(&console);
+        const MachineProfile profile = MachineProfile::forNumber("+393471110002");
+        auto start = [](Line &line, TransferMode mode) {
+            if (mode == TransferMode::ReadAudit) {
+                const QStringList lines = DemoAudit::mapLines(line.machine);
+                for (int i = 0; i < 45; ++i)
+                    line.state.MapLines[i] = lines.value(i);
+            } else {
+                for (int a = 0; a < MachineFiles::ConfigImageSize; ++a)
+                    line.state.ConfigImage[a] = char((a * 7 + 3) & 0xFF);
             }
-            void start(TransferMode mode)
-            {
-                if (mode == TransferMode::ReadAudit) {
-                    const QStringList lines = DemoAudit::mapLines(machine);
-                    for (int i = 0; i < 45; ++i)
-                        link.state.MapLines[i] = lines.value(i);
-                } else {
-                    for (int a = 0; a < MachineFiles::ConfigImageSize; ++a)
-                        link.state.ConfigImage[a] = char((a * 7 + 3) & 0xFF);
-                }
-                link.engine.start(mode);
-            }
-            bool idle() const
-            {
-                return !link.engine.Timer.isEnabled() && !link.engine.Timer8.isEnabled() &&
-                       !link.engine.Timer9.isEnabled() && !link.dialogue.Timer12.isEnabled();
-            }
-            QByteArrayList sent() const
-            {
-                QByteArrayList out;
-                for (const auto &r : machine.requests())
-                    out << r.raw + QByteArray::number(r.atMs);
-                return out;
-            }
-            LoopbackPort port;
-            ScriptedDialogs dialogs;
-            ::Timer timer2{QStringLiteral("Timer2"), 6000, false};
-            ::Timer timer5{QStringLiteral("Timer5"), 30000, true};
-            MachineController machine;
-            MachineLink link{port, dialogs, timer2, timer5};
-            RecordingConsole console{link, link.state, timer5};
+            line.link.engine.start(mode);
         };
-        auto runAlone = [](TransferMode mode, QByteArrayList *sent, QByteArray *image) {
+        auto sent = [](const Line &line) {
+            QByteArrayList out;
+            for (const auto &r : line.machine.requests())
+                out << r.raw + QByteArray::number(r.atMs);
+            return out;
+        };
+        auto runAlone = [&](TransferMode mode, QByteArrayList *out, QByteArray *image) {
             VirtualTimeScope time;
-            Line line;
-            line.start(mode);
+            Line line(profile);
+            start(line, mode);
             QVERIFY(time.rt.runUntil([&] { return line.idle(); }, 3600 * 1000));
-            *sent = line.sent();
+            *out = sent(line);
             *image = mode == TransferMode::ReadAudit ? line.link.state.AuditImage
                                                      : line.machine.memory(1);
         };
@@ -184,14 +161,14 @@ private slots:
         runAlone(TransferMode::WriteConfig, &writeSent, &written);
 
         VirtualTimeScope time;
-        Line audit, write;
-        audit.start(TransferMode::ReadAudit);
-        write.start(TransferMode::WriteConfig);
+        Line audit(profile), write(profile);
+        start(audit, TransferMode::ReadAudit);
+        start(write, TransferMode::WriteConfig);
         QVERIFY(time.rt.runUntil([&] { return audit.idle() && write.idle(); }, 3600 * 1000));
         QCOMPARE(audit.console.audits, 1);
-        QCOMPARE(audit.sent(), auditSent);
+        QCOMPARE(sent(audit), auditSent);
         QCOMPARE(audit.link.state.AuditImage, auditImage);
-        QCOMPARE(write.sent(), writeSent);
+        QCOMPARE(sent(write), writeSent);
         QCOMPARE(write.machine.memory(1), written);
         QCOMPARE(write.machine.resetCount(), 1);
         // Interleaved: the write's first request went out before the audit's last.
@@ -222,7 +199,7 @@ private slots:
         rig.dialogs.answerNext(answer);
         QSignalSpy ended(&rig.link.engine, &TransferEngine::ended);
         rig.link.engine.start(TransferMode(1));
-        QVERIFY(rig.time.rt.runUntil([&] { return rig.dialogs.boxes().contains(tx); }, 600000));
+        QVERIFY(rig.rt.runUntil([&] { return rig.dialogs.boxes().contains(tx); }, 600000));
         QCOMPARE(rig.dialogs.boxes(), (QStringList{RxTimeout, tx}));
         QCOMPARE(rig.link.engine.passCount(), 7);
         int sevens = 0;
@@ -255,7 +232,7 @@ private slots:
             for (int i = 0; i < 3; ++i)
                 rig.dialogs.answerNext(MsgResult::Retry);
             rig.link.engine.start(TransferMode(QList<int>{1, 2, 6, 7}.at(run % 4)));
-            QVERIFY(rig.time.rt.runUntil(
+            QVERIFY(rig.rt.runUntil(
                 [&] { return rig.console.hangUps > 0 || !rig.state.LinkActive; },
                 24 * 3600 * 1000));
             QCOMPARE(rig.state.ConfigImage.size(), 12928);
