@@ -66,13 +66,8 @@ public:
             }
             calls.last().finalsAbsent = !finalNames(txtPath, imgPath);
             done(outcome);
-            if (doneTwice)
-                done(outcome);
         };
-        if (atOnce)
-            finish();
-        else
-            Runtime::current().post(durationMs, finish);
+        Runtime::current().post(durationMs, finish);
     }
     static bool finalNames(const QString &txt, const QString &img)
     {
@@ -85,24 +80,6 @@ public:
     QList<Call> calls;
     std::function<bool()> portLent;
     qint64 durationMs = 40'000;
-    bool atOnce = false;
-    bool doneTwice = false;
-};
-
-class FakeDb : public MachineDb
-{
-public:
-    std::optional<DbRecord> findFirst(const QString &table, const QString &field,
-                                      const QString &value) override
-    {
-        for (const DbRecord &r : rows)
-            if (table == MachineTables::Distributori && r.value(field) == value)
-                return r;
-        return std::nullopt;
-    }
-    QList<DbRecord> records(const QString &) override { return rows; }
-    bool append(const QString &, const DbRecord &r) override { return rows << r, true; }
-    QList<DbRecord> rows;
 };
 
 class FakeConsole : public WindowOpener
@@ -137,8 +114,10 @@ struct Rig
     Rig()
     {
         state.StationActive = true;
-        db.rows << DbRecord{{"GSM", "3351234567"}, {"Description", "Corridor A"}}
-                << DbRecord{{"GSM", "3359990001"}, {"Description", "Hall, east side"}};
+        db.open();
+        db.append(MachineTables::Distributori, {{"GSM", "3351234567"}, {"Description", "Corridor A"}});
+        db.append(MachineTables::Distributori,
+                  {{"GSM", "3359990001"}, {"Description", "Hall, east side"}});
         runner.portLent = [this] {
             return !state.StationActive && !station.timer2.isEnabled() &&
                    !station.timer6.isEnabled();
@@ -199,7 +178,7 @@ struct Rig
     FakeClock clock{QDateTime(QDate(2026, 12, 5), QTime(9, 0))};
     TrayIcon tray;
     Services services = servicesIn(QDir(tmp.path()).filePath(QStringLiteral("prog")));
-    FakeDb db;
+    SqlMachineDb db{QDir(tmp.path()).filePath(QStringLiteral("Dati.mdb"))};
     FakeConsole console;
     PollingStation station{state};
     PortLender lender{state, station.timer2};
@@ -372,20 +351,6 @@ private slots:
                             "Audit/3359990001/20261205-0905.txt\r\n"));
     }
 
-    // A runner that reports at once, and twice: one attempt, one line, the port given back once.
-    void aRunnerReportingAtOnceAndTwice()
-    {
-        Rig r;
-        r.runner.atOnce = true;
-        r.runner.doneTwice = true;
-        QSignalSpy held(&r.collector, &UnattendedCollector::portHeld);
-        r.collector.due(QStringLiteral("3351234567"), true);
-        QVERIFY(r.runUntilIdle());
-        QCOMPARE(r.results(), QStringList{"Completed"});
-        QCOMPARE(held.size(), 2);
-        QVERIFY(r.state.StationActive);
-    }
-
     void archiveNames_data()
     {
         QTest::addColumn<QString>("number");
@@ -477,18 +442,11 @@ static int crashingChild(const QString &work)
                 std::raise(SIGKILL);
         }
     } runner;
-    VirtualTimeScope time;
-    StationState state;
-    state.StationActive = true;
-    FakeClock clock{QDateTime(QDate(2026, 12, 5), QTime(9, 0))};
-    Services services;
-    services.clock = &clock;
-    services.appFolder = work + "/prog";
-    Timer timer2(QStringLiteral("Timer2"), 10'000, true);
-    PortLender lender(state, timer2);
-    UnattendedCollector collector(services, lender, timer2, runner);
+    Rig r;
+    r.tmp.remove(); // nothing cleans up after a kill
+    UnattendedCollector collector(r.servicesIn(work + "/prog"), r.lender, r.station.timer2, runner);
     collector.due(QStringLiteral("3351234567"), true);
-    time.rt.runFor(60'000);
+    r.time.rt.runFor(60'000);
     return 0; // not killed: the parent sees a normal exit and fails
 }
 
