@@ -79,7 +79,7 @@ struct ConsoleRig : MachineRig
 
     QString file(const QString &name) const { return QDir(programFolder()).filePath(name); }
     qint64 now() const { return time.rt.nowMs(); }
-    Services servicesFor(const QString &folder)
+    Services servicesIn(const QString &folder)
     {
         Services s;
         s.port = &port;
@@ -103,10 +103,6 @@ struct ConsoleRig : MachineRig
             out << QString::fromLatin1(c);
         return out;
     }
-    bool writeFile(const QString &name, const QByteArray &bytes) const
-    {
-        return write(file(name), bytes);
-    }
 
     ScriptedDialogs dialogs;
     TrayIcon tray;
@@ -115,6 +111,6 @@ struct ConsoleRig : MachineRig
     ::Timer timer5{QStringLiteral("Timer5"), 30000, true};
     StationState stationState;
     PortLender lender{stationState, timer2};
-    Services services = servicesFor(programFolder());
+    Services services = servicesIn(programFolder());
     CallSession session{services, timer2, timer5};
 };

@@ -104,6 +104,15 @@ private slots:
         row("config read", Kind::ReadConfig, "", 3, done, "", 665);
         row("config read, repeated answers", Kind::ReadConfig, "seed=3,duplicate=0.3", 3, done, "",
             -1);
+        row("config read, save cancelled", Kind::ReadConfig, "no-save", 3, Status::FileError,
+            " was not written", 665);
+        row("config read, *.prm kept as the name", Kind::ReadConfig, "pattern", 3,
+            Status::FileError, "%T/*.prm was not written", 665);
+        // Frame 7 goes out in every sweep; the tick after the seventh pause asks about the TX.
+        row("config read, frame 7 unanswered: Cancel", Kind::ReadConfig, "drop-7", 1, failed,
+            "the job did not complete: ERROR: ERROR TX ! REBROADCAST ?  -> Cancel", 262);
+        row("config read, frame 7 unanswered: Retry starts again", Kind::ReadConfig, "drop-7", 2,
+            done, "", 262 + 665);
         row("config read, 5% lost answers", Kind::ReadConfig, "seed=7,lost=0.05", 3, done, "", -1);
         row("config read, 17-byte answers close the call", Kind::ReadConfig, "oversize=1", 3,
             failed, close, 3);
@@ -187,7 +196,7 @@ private slots:
                     return words.removeAll(x), x.section(u'=', 1).toInt();
             return -1;
         };
-        const bool erase = take("erase"), noFolder = take("no-folder");
+        const bool erase = take("erase"), noFolder = take("no-folder"), drop7 = take("drop-7");
         if (take("busy"))
             rig.modem.setDialAnswer(MachineRig::Number, DialAnswer::Busy);
         if (take("no-answer"))
@@ -200,6 +209,8 @@ private slots:
         const bool pointerJunk = take("pointer-junk"), pointerGarbage = take("pointer-garbage");
         int acks = 0, pointers = 0;
         rig.tamper = [&](QByteArray b) {
+            if (drop7 && b.startsWith("\x01" "07") && rig.lines.filter("ERROR TX").isEmpty())
+                return QByteArray();
             if (b.size() == 6 && acks++ < badAcks)
                 b[4] = '9';
             if (b.size() == 8 && badStatus)
@@ -221,8 +232,12 @@ private slots:
 
         // The job's files: a read's output, a write's input.
         QString name = kind == Kind::ReadConfig ? "m" : kind == Kind::ReadTelemetry ? "t.tlm" : "";
+        if (take("pattern"))
+            name = "*.prm";
+        const bool noSave = take("no-save");
         QByteArray image = rig.config(), telemetry(MachineFiles::TelemetryImageSize, '\0');
-        QVERIFY(MachineFiles::saveSnapshotFile(rig.snapshot(), image).ok());
+        if (kind != Kind::ReadConfig)
+            QVERIFY(MachineFiles::saveSnapshotFile(rig.snapshot(), image).ok());
         if (!take("same")) {
             image[5000] = char(~image.at(5000));
             image[12920] = char(~image.at(12920));
@@ -261,6 +276,8 @@ private slots:
         rig.machine.setFaults(faults);
         const QByteArray audit = DemoAudit::imageFor(rig.machine); // before an erase
 
+        if (noSave)
+            name.clear();
         const CollectJob::Result r = rig.run(kind, name.isEmpty() ? name : rig.file(name),
                                              retries, erase);
         if (r.status != status)
@@ -275,9 +292,10 @@ private slots:
         if (!words.isEmpty() && status == Status::Done && requests < 0)
             QVERIFY(rig.job.link().droppedAnswers() > 0 || faults.lost > 0); // the fault struck
         const QString out = rig.file(kind == Kind::ReadConfig ? "m.prm" : name);
-        const bool wrote = r.status != Status::Failed || kind == Kind::Audit;
+        if (kind == Kind::ReadConfig)
+            QCOMPARE(QFile::exists(rig.snapshot()), status == Status::Done || noFolder);
         if (kind == Kind::ReadConfig || kind == Kind::ReadTelemetry)
-            QCOMPARE(QFile::exists(out), wrote && !noFolder);
+            QCOMPARE(QFile::exists(out), status == Status::Done);
         if (status != Status::Done)
             return;
 
@@ -286,6 +304,15 @@ private slots:
         QByteArray loaded = rig.config(); // a .prm leaves the identity bytes as they were
         switch (kind) {
         case Kind::ReadConfig:
+            if (requests == 665) { // batches of 256 frames numbered from 0
+                QList<int> frames, expected;
+                for (const auto &q : rig.machine.requests())
+                    frames << q.frameNo;
+                for (int n : {256, 256, 153})
+                    for (int i = 0; i < n; ++i)
+                        expected << i;
+                QCOMPARE(frames, expected);
+            }
             QVERIFY(MachineFiles::loadConfigFile(out, loaded).ok());
             QCOMPARE(areas(loaded), areas(rig.machine.memory(1)));
             QCOMPARE(rig.read(rig.snapshot()), call.ConfigImage);
@@ -300,10 +327,23 @@ private slots:
             QCOMPARE(rig.machine.resetCount(), requests > 0 ? 1 : 0);
             QCOMPARE(rig.read(rig.snapshot()), call.ConfigImage);
             break;
-        case Kind::WriteTelemetry:
+        case Kind::WriteTelemetry: {
+            // The first sweep stops at the pause; the second block carries 8 bytes, the first 1.
+            const auto &q = rig.machine.requests();
+            int firstSweep = 1;
+            while (q[firstSweep].atMs - q[firstSweep - 1].atMs < 2500)
+                ++firstSweep;
+            QCOMPARE(firstSweep, 23);
+            QCOMPARE(int(q[1].address), 3840);
+            QCOMPARE(q[1].data.size(), 8);
+            QCOMPARE(int(q[1].data.at(1)), 1);
+            // The end comes after the operator was told.
+            QVERIFY(rig.lines.indexOf("Info Telemetry: Write Telemetry OK") <
+                    rig.lines.indexOf("transfer complete"));
             QCOMPARE(rig.machine.memory(1).mid(3824, 16), telemetry.mid(76, 16));
             QCOMPARE(rig.machine.memory(1).mid(3856, 591), telemetry.mid(108, 591));
             break;
+        }
         case Kind::ResetAlarms:
             QVERIFY(rig.machine.resetCount() > 0);
             QVERIFY(rig.lines.contains("  RESET DONE "));

@@ -8,8 +8,6 @@
 #include "MachineLink.h"
 #include "Runtime.h"
 
-#include <QDir>
-#include <QTemporaryDir>
 #include <QTest>
 #include <functional>
 
@@ -109,25 +107,4 @@ struct Line
     LinkState &state = link.state;
     RecordingConsole console{link, state, timer5};
     std::function<QByteArray(const QByteArray &)> tamper;
-};
-
-// One line on virtual time, with a program folder.
-struct LinkRig : VirtualTimeScope, Line
-{
-    LinkRig()
-    {
-        QDir(tmp.path()).mkpath(QStringLiteral("prog"));
-        link.setAppFolder(programFolder());
-    }
-    QString programFolder() const
-    {
-        return QDir(tmp.path()).absoluteFilePath(QStringLiteral("prog"));
-    }
-    // False if the engine and the dialogue take longer than limitMs to be done.
-    bool runToIdle(qint64 limitMs = 3600 * 1000)
-    {
-        return rt.runUntil([this] { return idle(); }, limitMs);
-    }
-
-    QTemporaryDir tmp;
 };
