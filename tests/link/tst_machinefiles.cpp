@@ -226,52 +226,6 @@ private slots:
         }
     }
 
-    void refusals_data()
-    {
-        QTest::addColumn<int>("reader");
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<Status>("status");
-        QTest::addColumn<QString>("box"); // title|text|icon
-        const QString notValid = "ERROR|Error File : Isn't a valid File";
-        const QByteArray tlm = interleave(randomImage(50, 700), seeded(9));
-        const QByteArray prm = configFile("p.prm", randomImage(51, ConfigImageSize), seeded(10));
-        QByteArray badTlm = tlm, badPrm = prm;
-        badTlm[100] = char(badTlm[100] + 1);
-        badPrm[101] = char(badPrm[101] + 1);
-        const Status nv = Status::NotValid;
-        auto row = [](const char *name, Reader r, const QByteArray &f, Status s, const QString &b) {
-            QTest::newRow(name) << int(r) << f << s << b;
-        };
-        row("empty .tlm", Reader::Telemetry, {}, nv, notValid);
-        row(".tlm one byte short", Reader::Telemetry, tlm.chopped(1), nv, notValid);
-        row(".tlm with a bad checksum", Reader::Telemetry, badTlm, Status::BadChecksum,
-            "ERROR| Attention : Error File!!  ");
-        row(".prm with a bad checksum", Reader::Prm, badPrm, Status::BadChecksum,
-            "| Attention : Error File!!  ");
-        row(".prm truncated", Reader::Prm, prm.chopped(1), nv, notValid);
-        row("telemetry file named .prm", Reader::Prm, tlm, nv, notValid);
-        row("raw image named .prm", Reader::Prm, QByteArray(12928, 'r'), nv, notValid);
-        row(".cfx one byte short", Reader::Cfx, QByteArray(12927, 'c'), nv, notValid);
-        row("plain .prm named .cfx", Reader::Cfx, logicalBytes(prm), nv, notValid);
-        row("snapshot one byte short", Reader::Snapshot, QByteArray(12927, 's'),
-            Status::SnapshotMissing, "| File 0331234567 Not Found ");
-    }
-    void refusals()
-    {
-        QFETCH(int, reader);
-        QFETCH(QByteArray, file);
-        QFETCH(Status, status);
-        QFETCH(QString, box);
-        const QByteArray before = randomImage(52, 500); // the wrong size, on purpose
-        QByteArray image = before;
-        const Result r = readWith(Reader(reader), file, image);
-        QCOMPARE(r.status, status);
-        QCOMPARE(r.title + '|' + r.text, box);
-        const bool prmSum = reader == int(Reader::Prm) && status == Status::BadChecksum;
-        QCOMPARE(r.icon, prmSum ? MsgIcon::Exclamation : MsgIcon::Critical);
-        QCOMPARE(image, before);
-    }
-
     void layoutFromName_data()
     {
         QTest::addColumn<QString>("name");
@@ -348,27 +302,51 @@ private slots:
                  QStringList({"MACHINE-NUMBER-7.prm", "copy.cfx", "t.tlm"}));
     }
 
-    void diskRefusals_data()
+    // A refused file leaves the image as it was; the box says why.
+    void refusals_data()
     {
-        QTest::addColumn<QString>("what");
-        QTest::addColumn<QString>("box"); // title|text
-        const QString notValid = "ERROR|Error File : Isn't a valid File";
-        QTest::newRow("missing .tlm") << "load tlm missing.tlm"
-                                      << "ERROR|Error Number :53";
-        QTest::newRow("a folder chosen as .prm") << "load prm folder.prm"
-                                                 << "ERROR|Error Number :75";
-        QTest::newRow("huge file as .tlm") << "load tlm huge.tlm" << notValid;
-        QTest::newRow(".prm name without a dot") << "load prm huge" << notValid;
-        QTest::newRow("missing snapshot") << "load ntm none.ntm"
-                                          << "| File 0331234567 Not Found ";
-        QTest::newRow("save into a missing folder") << "save prm no/x.prm"
-                                                    << "ERROR|Error Number :76";
-        QTest::newRow("save over a folder") << "save prm folder.prm"
-                                            << "ERROR|Error Number :75";
+        QTest::addColumn<QString>("what");    // load tlm|prm|ntm, or save prm, and the name
+        QTest::addColumn<QByteArray>("bytes"); // written under the name first, unless "-"
+        QTest::addColumn<Status>("status");
+        QTest::addColumn<QString>("box"); // title|text|icon
+        const QString notValid = "ERROR|Error File : Isn't a valid File|Critical";
+        const QByteArray tlm = interleave(randomImage(50, 700), seeded(9));
+        const QByteArray prm = configFile("p.prm", randomImage(51, ConfigImageSize), seeded(10));
+        QByteArray badTlm = tlm, badPrm = prm;
+        badTlm[100] = char(badTlm[100] + 1);
+        badPrm[101] = char(badPrm[101] + 1);
+        const Status nv = Status::NotValid, io = Status::IoError;
+        auto row = [](const char *name, const char *what, const QByteArray &f, Status s,
+                      const QString &b) { QTest::newRow(name) << what << f << s << b; };
+        row("empty .tlm", "load tlm e.tlm", "", nv, notValid);
+        row(".tlm one byte short", "load tlm s.tlm", tlm.chopped(1), nv, notValid);
+        row(".tlm with a bad checksum", "load tlm b.tlm", badTlm, Status::BadChecksum,
+            "ERROR| Attention : Error File!!  |Critical");
+        row(".prm with a bad checksum", "load prm b.prm", badPrm, Status::BadChecksum,
+            "| Attention : Error File!!  |Exclamation");
+        row(".prm truncated", "load prm t.prm", prm.chopped(1), nv, notValid);
+        row("telemetry file named .prm", "load prm t.prm", tlm, nv, notValid);
+        row("raw image named .prm", "load prm r.prm", QByteArray(12928, 'r'), nv, notValid);
+        row(".cfx one byte short", "load prm c.cfx", QByteArray(12927, 'c'), nv, notValid);
+        row("plain .prm named .cfx", "load prm p.cfx", logicalBytes(prm), nv, notValid);
+        row("snapshot one byte short", "load ntm s.ntm", QByteArray(12927, 's'),
+            Status::SnapshotMissing, "| File 0331234567 Not Found |Critical");
+        row("missing snapshot", "load ntm none.ntm", "-", Status::SnapshotMissing,
+            "| File 0331234567 Not Found |Critical");
+        row("missing .tlm", "load tlm missing.tlm", "-", io, "ERROR|Error Number :53|Critical");
+        row("a folder chosen as .prm", "load prm folder.prm", "-", io,
+            "ERROR|Error Number :75|Critical");
+        row("huge file as .tlm", "load tlm huge.tlm", "-", nv, notValid);
+        row(".prm name without a dot", "load prm huge", "-", nv, notValid);
+        row("save into a missing folder", "save prm no/x.prm", "-", io,
+            "ERROR|Error Number :76|Critical");
+        row("save over a folder", "save prm folder.prm", "-", io, "ERROR|Error Number :75|Critical");
     }
-    void diskRefusals()
+    void refusals()
     {
         QFETCH(QString, what);
+        QFETCH(QByteArray, bytes);
+        QFETCH(Status, status);
         QFETCH(QString, box);
         QTemporaryDir dir;
         QVERIFY(QDir(dir.path()).mkdir("folder.prm"));
@@ -378,15 +356,22 @@ private slots:
         }
         const QStringList w = what.split(' ');
         const QString path = dir.filePath(w[2]);
-        QByteArray image = randomImage(80, 12928);
-        const QByteArray before = image;
-        const Result r = w[0] == "save"  ? saveConfigFile(path, image, seeded(13))
+        QFile file(path);
+        QVERIFY(bytes == "-" ||
+                (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()));
+        file.close();
+        const QByteArray config = randomImage(80, ConfigImageSize);
+        const QByteArray before = randomImage(52, 500); // the wrong size, on purpose
+        QByteArray image = before;
+        const Result r = w[0] == "save"  ? saveConfigFile(path, config, seeded(13))
                          : w[1] == "tlm" ? loadTelemetryFile(path, image)
                          : w[1] == "prm" ? loadConfigFile(path, image)
                                          : loadSnapshotFile(path, "0331234567", image);
-        QVERIFY(!r.ok());
-        QCOMPARE(r.title + '|' + r.text, box);
-        QCOMPARE(r.icon, MsgIcon::Critical);
+        QCOMPARE(r.status, status);
+        const QString icon = r.icon == MsgIcon::Critical      ? "Critical"
+                             : r.icon == MsgIcon::Exclamation ? "Exclamation"
+                                                              : "another icon";
+        QCOMPARE(r.title + '|' + r.text + '|' + icon, box);
         QCOMPARE(image, before);
     }
 };
