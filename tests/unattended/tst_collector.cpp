@@ -268,27 +268,6 @@ private slots:
         QCOMPARE(held.size(), 4);
     }
 
-    void theQueueKeepsOrderAndTakesANumberOnce()
-    {
-        Rig r;
-        r.collector.due(QStringLiteral("222"), true);
-        r.collector.due(QStringLiteral("111"), true);
-        r.collector.due(QStringLiteral("222 "), true);
-        r.collector.due(QStringLiteral("333"), false); // the console's
-        r.collector.collect(QStringLiteral("  "));
-        QCOMPARE(r.collector.waiting(), QStringList({"222", "111"}));
-        r.runner.script << AuditJobOutcome{R::Busy, {}};
-        QVERIFY(r.time.rt.runUntil([&] { return r.runner.calls.size() == 2; }, 60'000));
-        // 222 is waiting to be tried again, and a due 222 does not add a second attempt line.
-        r.collector.due(QStringLiteral("222"), true);
-        QCOMPARE(r.collector.waiting(), QStringList({"222", "111"}));
-        QVERIFY(r.runUntilIdle());
-        QStringList order;
-        for (const auto &c : r.runner.calls)
-            order << c.number;
-        QCOMPARE(order, QStringList({"222", "111", "222"}));
-    }
-
     void waitsWhileThePortIsTaken_data()
     {
         QTest::addColumn<int>("holder");
@@ -321,14 +300,22 @@ private slots:
         QCOMPARE(r.runner.calls[0].at, back + 100);
     }
 
-    // Every attempt is one line; fields with commas are quoted; modem lines become one.
-    void theLog()
+    // The queue keeps its order and takes a number once, a number waiting to be tried again
+    // included. Every attempt is one line; fields with commas are quoted; modem lines become one.
+    void theQueueAndTheLog()
     {
         Rig r;
         r.runner.script << AuditJobOutcome{R::Busy, QStringLiteral("ATD3359990001\r\r\nBUSY\r\n")}
                         << AuditJobOutcome{R::Completed, {}};
         r.collector.due(QStringLiteral("3359990001"), true);
         r.collector.due(QStringLiteral("999"), true);
+        r.collector.due(QStringLiteral("3359990001 "), true);
+        r.collector.due(QStringLiteral("333"), false); // the console's
+        r.collector.collect(QStringLiteral("  "));
+        QCOMPARE(r.collector.waiting(), QStringList({"3359990001", "999"}));
+        QVERIFY(r.time.rt.runUntil([&] { return r.runner.calls.size() == 2; }, 60'000));
+        r.collector.due(QStringLiteral("3359990001"), true);
+        QCOMPARE(r.collector.waiting(), QStringList({"3359990001", "999"}));
         QVERIFY(r.runUntilIdle());
         QCOMPARE(readAll(r.audit("collect.csv")),
                  QByteArray("Date and time,Number,Machine,Result,Seconds,Message\r\n"
