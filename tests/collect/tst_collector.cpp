@@ -204,8 +204,7 @@ private slots:
             << plain << QStringList{"--write-config", "none.prm"} << 2
             << "cannot read %T/none.prm: No such file or directory" << false;
         QTest::newRow("telemetry write")
-            << telemetry << QStringList{"--write-telemetry", "good.tlm"} << 0
-            << "done" << true;
+            << telemetry << QStringList{"--write-telemetry", "good.tlm"} << 0 << "done" << true;
         QTest::newRow("no snapshot to compare with")
             << plain << QStringList{"--write-changed", "same.cfx"} << 2
             << " File 3351234567 Not Found \n%T/prog/Cartella/3351234567.ntm" << false;

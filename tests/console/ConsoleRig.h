@@ -7,9 +7,9 @@
 #include "LoopbackPort.h"
 #include "MachineController.h"
 #include "MachineLink.h"
-#include "StationState.h"
 #include "PortLender.h"
 #include "Runtime.h"
+#include "StationState.h"
 #include "TrayIcon.h"
 
 #include <QDir>

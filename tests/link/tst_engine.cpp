@@ -75,9 +75,9 @@ private slots:
             for (int i = 0; i < 3; ++i)
                 rig.dialogs.answerNext(MsgResult::Retry);
             rig.link.engine.start(TransferMode(QList<int>{1, 2, 6, 7}.at(run % 4)));
-            QVERIFY(time.rt.runUntil(
-                [&] { return rig.console.hangUps > 0 || !rig.state.LinkActive; },
-                24 * 3600 * 1000));
+            QVERIFY(
+                time.rt.runUntil([&] { return rig.console.hangUps > 0 || !rig.state.LinkActive; },
+                                 24 * 3600 * 1000));
             QCOMPARE(rig.state.ConfigImage.size(), 12928);
             QVERIFY(rig.state.TelemetryImage.size() <= 703);
         }

@@ -305,7 +305,7 @@ private slots:
     // A refused file leaves the image as it was; the box says why.
     void refusals_data()
     {
-        QTest::addColumn<QString>("what");    // load tlm|prm|ntm, or save prm, and the name
+        QTest::addColumn<QString>("what");     // load tlm|prm|ntm, or save prm, and the name
         QTest::addColumn<QByteArray>("bytes"); // written under the name first, unless "-"
         QTest::addColumn<Status>("status");
         QTest::addColumn<QString>("box"); // title|text|icon
@@ -340,7 +340,8 @@ private slots:
         row(".prm name without a dot", "load prm huge", "-", nv, notValid);
         row("save into a missing folder", "save prm no/x.prm", "-", io,
             "ERROR|Error Number :76|Critical");
-        row("save over a folder", "save prm folder.prm", "-", io, "ERROR|Error Number :75|Critical");
+        row("save over a folder", "save prm folder.prm", "-", io,
+            "ERROR|Error Number :75|Critical");
     }
     void refusals()
     {

@@ -4,10 +4,10 @@
 #include "AuditFiles.h"
 #include "Clock.h"
 #include "MachineDb.h"
-#include "StationState.h"
 #include "PortLender.h"
 #include "Runtime.h"
 #include "Services.h"
+#include "StationState.h"
 #include "Timer.h"
 #include "TrayIcon.h"
 #include "UnattendedCollector.h"
@@ -105,7 +105,8 @@ struct Rig
     {
         state.StationActive = true;
         db.open();
-        db.append(MachineTables::Distributori, {{"GSM", "3351234567"}, {"Description", "Corridor A"}});
+        db.append(MachineTables::Distributori,
+                  {{"GSM", "3351234567"}, {"Description", "Corridor A"}});
         db.append(MachineTables::Distributori,
                   {{"GSM", "3359990001"}, {"Description", "Hall, east side"}});
         runner.portLent = [this] {
