@@ -2,7 +2,6 @@
 #include "FrameAssembler.h"
 #include "Frames.h"
 
-#include <QRandomGenerator>
 #include <QTest>
 
 namespace {
@@ -159,32 +158,6 @@ private slots:
         }
         QCOMPARE(seen, results);
         QCOMPARE(last, text);
-    }
-
-    // Seeded line noise never reads outside a buffer or accepts an answer for an empty slot.
-    void randomStreams()
-    {
-        QRandomGenerator rng(4417);
-        Frames::Slots outstanding;
-        outstanding[3] = Frames::request(3, 0x5F, 0x0100);
-        for (int run = 0; run < 3000; ++run) {
-            FrameAssembler a;
-            const int len = int(rng.bounded(200));
-            for (int i = 0; i < len; ++i) {
-                const char c =
-                    rng.bounded(4) == 0 ? "\x01\x04"[rng.bounded(2)] : char(rng.bounded(256));
-                const int mode = 1 + int(rng.bounded(7));
-                const auto r = a.feed(c, Frames::lengthLimit(TransferMode(mode), false, true));
-                if (r == FrameAssembler::TooLong)
-                    a.clear();
-                if (r == FrameAssembler::Complete) {
-                    const auto ans = Frames::checkAnswer(a.text(), TransferMode(mode), outstanding,
-                                                         Frames::SentMask().set());
-                    if (ans.accepted)
-                        QCOMPARE(int(ans.frameNo), 3);
-                }
-            }
-        }
     }
 
     void changedBlocks_data()
