@@ -45,7 +45,10 @@ DbRecord recordOf(const QSqlQuery &q)
 SqlMachineDb::SqlMachineDb(const QString &path)
     : m_path(path), m_connection(QStringLiteral("machinedb-%1").arg(++g_connections))
 {
-    m_target.path = path;
+    if (!DatabaseTarget::parse(path, &m_target, &m_badTarget))
+        m_target.path = path;
+    else
+        m_path = m_target.display();
 }
 
 SqlMachineDb::SqlMachineDb(const DatabaseTarget &target)
@@ -72,7 +75,9 @@ QString SqlMachineDb::quoted(const QString &identifier) const
 bool SqlMachineDb::open()
 {
     m_ok = false;
-    m_error.clear();
+    m_error = m_badTarget;
+    if (!m_badTarget.isEmpty())
+        return false;
     if (isShared()) {
         if (!QSqlDatabase::contains(m_connection) && !m_target.open(m_connection, &m_error))
             return false;

@@ -43,6 +43,7 @@ QStringList tables();
 class SqlMachineDb : public MachineDb
 {
 public:
+    // path: the SQLite file, or a PostgreSQL URI (see DatabaseTarget).
     explicit SqlMachineDb(const QString &path);
     explicit SqlMachineDb(const DatabaseTarget &target);
     ~SqlMachineDb() override;
@@ -80,4 +81,5 @@ private:
     QString m_connection;
     bool m_ok = false;
     QString m_error;
+    QString m_badTarget; // why the URL given cannot name a database
 };

@@ -1,5 +1,6 @@
 #include "Clock.h"
 #include "ConsoleDialogs.h"
+#include "DatabaseTarget.h"
 #include "DemoCall.h"
 #include "DemoData.h"
 #include "DemoScripts.h"
@@ -94,7 +95,14 @@ int main(int argc, char *argv[])
             "With --simulate: open \"Call\" after SECONDS and read the first machine's "
             "audit (demonstrations)."),
         QStringLiteral("SECONDS"));
-    cli.addOptions({home, ports, simulate, verbose, quitAfter, demoCall});
+    QCommandLineOption database(
+        QStringLiteral("database"),
+        QStringLiteral("The machine database: a PostgreSQL URI (postgresql://user@host:port/db) "
+                       "shared with other desks, or a SQLite file; default: the URL in "
+                       "Database.conf in the working folder, else Dati.mdb in the program folder. "
+                       "Passwords come from ~/.pgpass, PGPASSFILE or PGPASSWORD."),
+        QStringLiteral("URL"));
+    cli.addOptions({home, ports, simulate, verbose, quitAfter, demoCall, database});
     QCommandLineOption language(
         QStringLiteral("language"),
         QStringLiteral("Language of the windows: en, it or source (default: the system's)."),
@@ -179,6 +187,14 @@ int main(int argc, char *argv[])
     s.launcher = &launcher;
     s.appFolder = ProgramFolder::choose(cli.value(home), QCoreApplication::applicationDirPath());
     s.executableFolder = QCoreApplication::applicationDirPath();
+    s.database = cli.isSet(database) ? cli.value(database)
+                                     : DatabaseTarget::fromConfFile(QDir::currentPath());
+    if (DatabaseTarget target; !s.database.isEmpty()) {
+        if (QString why; !DatabaseTarget::parse(s.database, &target, &why)) {
+            std::fprintf(stderr, "gsmstation: %s\n", qPrintable(why));
+            return 2;
+        }
+    }
     QDir().mkpath(s.appFolder);
     if (cli.isSet(simulate)) {
         // The demonstration machines' audits convert with their own script and address table,
