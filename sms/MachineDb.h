@@ -68,6 +68,7 @@ private:
     bool createTables();
     QString missingParts();
     void createLookUpIndexes();
+    void addMachineAddresses();
 
     QString m_path;
     QString m_connection;
