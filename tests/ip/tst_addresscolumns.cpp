@@ -1,7 +1,9 @@
 #include "../dbtool/DbFixture.h"
+#include "MachineListModel.h"
 #include "MachineListener.h"
 #include "TableIo.h"
 
+#include <QSignalSpy>
 #include <QSqlRecord>
 
 // The machine's Address and Identity: what gsmdb lets into the file, old files gaining the
@@ -94,6 +96,26 @@ private slots:
         QCOMPARE(machineIdentifiedBy(db, "RTR-9"), QString("+39222"));
         QCOMPARE(machineIdentifiedBy(db, "RTR-8"), QString());
         QCOMPARE(machineIdentifiedBy(db, ""), QString());
+    }
+
+    // The console marks a machine online on show only; selecting it still gives its record.
+    void consoleListMarksOnlineMachines()
+    {
+        DbFixture f(true);
+        MachineListModel list;
+        QVERIFY(list.fill(*f.db));
+        const QModelIndex coffee = list.index(0, MachineListModel::Description);
+        QCOMPARE(coffee.data().toString(), QString("Coffee 7"));
+        QSignalSpy shown(&list, &QAbstractItemModel::dataChanged);
+        list.setOnline("+39111", true);
+        list.setOnline("+39111", true);
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(coffee.data().toString(), QString("Coffee 7 (online)"));
+        QCOMPARE(list.text(0, MachineListModel::Description), QString("Coffee 7"));
+        QCOMPARE(list.index(1, MachineListModel::Description).data().toString(),
+                 QString("Snack 2"));
+        list.setOnline("+39111", false);
+        QCOMPARE(coffee.data().toString(), QString("Coffee 7"));
     }
 };
 
