@@ -1,6 +1,11 @@
 #include "StationDesk.h"
 
 #include "FrmCall.h"
+#include "MachineDb.h"
+#include "MachineListModel.h"
+#include "MachineListener.h"
+
+#include <QDir>
 
 // The desks get the station's services, which carry its port lender.
 StationDesk::StationDesk(const Services &services, ModemSim *modem)
@@ -20,3 +25,23 @@ StationDesk::StationDesk(const Services &services, ModemSim *modem)
 }
 
 StationDesk::~StationDesk() = default;
+
+bool StationDesk::listen(const QString &hostPort, QString *error)
+{
+    m_identities = std::make_unique<SqlMachineDb>(
+        QDir(m_station.services().appFolder).filePath(QStringLiteral("Dati.mdb")));
+    auto listener = std::make_unique<MachineListener>([this](const QByteArray &identity) {
+        // Opened at the first machine that connects, and again after a failure.
+        if (!m_identities->isOpen() && !m_identities->open())
+            return QString();
+        return machineIdentifiedBy(*m_identities, identity);
+    });
+    if (!listener->listen(hostPort, error))
+        return false;
+    m_listener = std::move(listener);
+    QObject::connect(m_listener.get(), &MachineListener::onlineChanged,
+                     [this](const QString &number, bool online) {
+                         m_calls.machines().setOnline(number, online);
+                     });
+    return true;
+}

@@ -8,7 +8,11 @@
 #include "Scheduler.h"
 #include "SmsDesk.h"
 
+#include <memory>
+
+class MachineListener;
 class ModemSim;
+class SqlMachineDb;
 
 // The station's windows wired together as the program runs them: the main window, the SMS desk,
 // the scheduler and its window, the call console, and the unattended collection with the
@@ -29,6 +33,13 @@ public:
     CallDesk &calls() { return m_calls; }
     CollectDesk &collect() { return m_collect; }
 
+    // Machines that connect to the station: held online, marked in the console, and reached
+    // through their connection by its calls. False, with the reason, when hostPort cannot be
+    // listened on.
+    bool listen(const QString &hostPort, QString *error);
+    // nullptr until listen() succeeded.
+    MachineListener *listener() { return m_listener.get(); }
+
 private:
     // In this order: each desk hooks into the ones before it and lets go in its destructor.
     FrmStGSM m_station;
@@ -38,4 +49,6 @@ private:
     CallDesk m_calls;
     ConsoleAuditRunner m_runner;
     CollectDesk m_collect;
+    std::unique_ptr<SqlMachineDb> m_identities;
+    std::unique_ptr<MachineListener> m_listener;
 };

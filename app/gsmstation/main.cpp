@@ -9,6 +9,7 @@
 #include "Launcher.h"
 #include "LoopbackPort.h"
 #include "MachineController.h"
+#include "MachineListener.h"
 #include "ProgramFolder.h"
 #include "QtTrayIcon.h"
 #include "RealDialogs.h"
@@ -93,7 +94,12 @@ int main(int argc, char *argv[])
             "With --simulate: open \"Call\" after SECONDS and read the first machine's "
             "audit (demonstrations)."),
         QStringLiteral("SECONDS"));
-    cli.addOptions({home, ports, simulate, verbose, quitAfter, demoCall});
+    QCommandLineOption listen(
+        QStringLiteral("listen"),
+        QStringLiteral("Wait for machines on IP to connect and identify themselves on "
+                       "HOST:PORT (default: off)."),
+        QStringLiteral("HOST:PORT"));
+    cli.addOptions({home, ports, simulate, verbose, quitAfter, demoCall, listen});
     cli.process(app);
 
     const bool offscreen = QGuiApplication::platformName() == QLatin1String("offscreen");
@@ -267,6 +273,21 @@ int main(int argc, char *argv[])
         // Not a failure: the station the operator wanted is running.
         std::fprintf(stderr, "gsmstation: another station is running\n");
         return 0;
+    }
+    if (cli.isSet(listen)) {
+        QString why;
+        if (desk.listen(cli.value(listen), &why)) {
+            QObject::connect(desk.listener(), &MachineListener::log, [](const QString &line) {
+                std::fprintf(stderr, "gsmstation: %s\n", qPrintable(line));
+            });
+        } else {
+            // The station works on without machines on IP; the operator hears it once.
+            std::fprintf(stderr, "gsmstation: %s\n", qPrintable(why));
+            s.dialogs->message(QStringLiteral("Machines on IP cannot connect to the station: "
+                                              "%1.")
+                                   .arg(why),
+                               MsgButtons::Ok, MsgIcon::Exclamation);
+        }
     }
     if (talk) {
         say(QStringLiteral("station started; program folder %1, working folder %2")
