@@ -170,6 +170,8 @@ void MachineListener::hold(const QString &number, QTcpSocket *s, const QString &
     while (!m_held.isEmpty() && m_held.size() >= m_limits.maxHeld)
         drop(online().first(),
              QStringLiteral("the oldest of %1 held connections").arg(m_held.size()));
+    // A carrier's NAT forgets a silent connection; keep-alives keep it and reveal a dead one.
+    s->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
     m_held.insert(number, Held{s, 0, ++m_order});
     connect(s, &QTcpSocket::readyRead, this, [this, number] { heldReadyRead(number); });
     connect(s, &QTcpSocket::disconnected, this,
