@@ -79,14 +79,15 @@ int writeDemoFiles(const QString &folder, const QString &imagePath,
     return 0;
 }
 
-// "PORT[:COUNT]": the first port and how many machines (0: all of them).
+// "PORT[:COUNT]": the first port (0: each machine on a free port the system picks) and how many
+// machines (0: all of them).
 bool parseTcpMachines(const QString &text, quint16 *first, int *count)
 {
     bool ok1 = false, ok2 = true;
     const uint port = text.section(QLatin1Char(':'), 0, 0).toUInt(&ok1);
     const QString c = text.section(QLatin1Char(':'), 1);
     const int n = c.isEmpty() ? 0 : c.toInt(&ok2);
-    if (!ok1 || !ok2 || port < 1 || port > 65535 || n < 0 || text.count(QLatin1Char(':')) > 1 ||
+    if (!ok1 || !ok2 || port > 65535 || n < 0 || text.count(QLatin1Char(':')) > 1 ||
         (!c.isEmpty() && n == 0))
         return false;
     *first = quint16(port);
@@ -132,17 +133,18 @@ int serveOverTcp(const QString &listenSpec, const QString &connectSpec, int retr
         return usage(QStringLiteral("--tcp-machines: %1 machines asked for, %2 to serve")
                          .arg(count)
                          .arg(machines.size()));
-    if (int(first) + count - 1 > 65535)
+    if (first > 0 && int(first) + count - 1 > 65535)
         return usage(QStringLiteral("--tcp-machines: the ports run past 65535"));
     for (int i = 0; i < count; ++i) {
-        const quint16 port = quint16(first + i);
+        const quint16 port = first == 0 ? 0 : quint16(first + i);
         QString error;
         if (!routers[i]->listen(QHostAddress::LocalHost, port, &error)) {
             std::fprintf(stderr, "gsmsim: cannot listen on 127.0.0.1:%u: %s\n", unsigned(port),
                          qPrintable(error));
             return 2;
         }
-        std::printf("127.0.0.1:%u %s\n", unsigned(port), machines[i].first.constData());
+        std::printf("127.0.0.1:%u %s\n", unsigned(routers[i]->port()),
+                    machines[i].first.constData());
     }
     std::fflush(stdout);
     return -1;
@@ -238,9 +240,9 @@ int main(int argc, char *argv[])
     QCommandLineOption tcpMachines(
         QStringLiteral("tcp-machines"),
         QStringLiteral("Instead of the modem, serve the --machine ones (without any, the "
-                       "demonstration machines) over TCP on consecutive loopback ports from PORT, "
-                       "COUNT of them (default: all), as routers in transparent mode do. Prints "
-                       "\"127.0.0.1:PORT NUMBER\" for each."),
+                       "demonstration machines) over TCP on consecutive loopback ports from PORT "
+                       "(0: free ports), COUNT of them (default: all), as routers in transparent "
+                       "mode do. Prints \"127.0.0.1:PORT NUMBER\" for each."),
         QStringLiteral("PORT[:COUNT]"));
     QCommandLineOption connectOpt(
         QStringLiteral("connect"),
