@@ -7,11 +7,14 @@
 #include "MachineFiles.h"
 #include "ModemPreparation.h"
 #include "OutputFile.h"
+#include "PortTrace.h"
 #include "SerialPort.h"
 #include "SingleInstance.h"
+#include "TcpLine.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <memory>
 
 namespace {
 using Kind = CollectJob::Kind;
@@ -156,6 +159,9 @@ int Collector::run(const CollectOptions &o, int portCount)
     m_log.line(QStringLiteral("%1 on %2").arg(o.job, o.request.number));
     if (const int status = checkFiles(o); status >= 0)
         return status;
+    // A machine on TCP needs neither the modem nor the station's marker.
+    if (!o.address.isEmpty())
+        return runOverTcp(o);
 
     // Both programs would use the same modem.
     SingleInstance instance(QStringLiteral("KVX4417"), m_lockDir);
@@ -176,6 +182,48 @@ int Collector::run(const CollectOptions &o, int portCount)
     }
 
     CollectJob job(m_port, o.home);
+    return runJob(job, o.request, m_port);
+}
+
+int Collector::runOverTcp(const CollectOptions &o)
+{
+    QString host;
+    quint16 tcpPort = 0;
+    TcpLine::parseAddress(o.address, &host, &tcpPort, nullptr);
+    TcpLine line(host, tcpPort);
+    std::unique_ptr<PortTrace> trace;
+    if (o.verbose) {
+        trace = std::make_unique<PortTrace>(line, [this](const QString &l) { m_log.line(l); });
+        connect(&line, &TcpLine::stateChanged, this, [this, &line](TcpLine::State s) {
+            const QString a = line.address();
+            switch (s) {
+            case TcpLine::State::Connecting:
+                m_log.line(QStringLiteral("connecting to %1").arg(a));
+                break;
+            case TcpLine::State::Connected:
+                m_log.line(QStringLiteral("connected to %1").arg(a));
+                break;
+            case TcpLine::State::Refused:
+                m_log.line(QStringLiteral("no connection to %1: %2").arg(a, line.reason()));
+                break;
+            case TcpLine::State::Closed:
+                m_log.line(line.reason().isEmpty()
+                               ? QStringLiteral("connection to %1 closed").arg(a)
+                               : QStringLiteral("no connection to %1: %2").arg(a, line.reason()));
+                break;
+            case TcpLine::State::Dropped: // the trace tells it
+                break;
+            }
+        });
+    }
+    SerialPort &io = trace ? static_cast<SerialPort &>(*trace) : line;
+    CollectJob job(io, o.home);
+    job.setLine(&line, trace.get());
+    return runJob(job, o.request, io);
+}
+
+int Collector::runJob(CollectJob &job, const CollectJob::Request &request, SerialPort &port)
+{
     connect(&job, &CollectJob::line, this, [this](const QString &l) { m_log.line(l); });
     connect(&job, &CollectJob::progress, this,
             [this](int value, int maximum) { m_log.progress(value, maximum); });
@@ -183,10 +231,10 @@ int Collector::run(const CollectOptions &o, int portCount)
             [this](int n, int value, int maximum) { m_log.batch(n, value, maximum); });
     m_job = &job;
     emit jobStarting();
-    const CollectJob::Result result = job.run(o.request);
+    const CollectJob::Result result = job.run(request);
     m_job = nullptr;
     m_log.endProgress();
-    m_port.close();
+    port.close();
     switch (result.status) {
     case CollectJob::Status::Done:
         m_log.line(QStringLiteral("done"));
