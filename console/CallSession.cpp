@@ -124,8 +124,11 @@ void CallSession::beginCommand()
 {
     // A command that dials starts a new call with a fresh link; one that finds the call up
     // goes on in it.
-    if (!callUp())
-        newCall();
+    if (callUp())
+        return;
+    if (m_chooseLine && !m_connecting)
+        m_chooseLine(Label1);
+    newCall();
 }
 
 bool CallSession::busy() const

@@ -60,6 +60,12 @@ public:
     // is owned: both must outlive the calls on them. Ignored while a call is up.
     void setLine(TcpLine *line, SerialPort *io = nullptr);
     TcpLine *line() const;
+    // Called with the machine's number before each new call is set up, to choose its line
+    // (setLine) by the machine's address.
+    void setLineChooser(std::function<void(const QString &number)> choose)
+    {
+        m_chooseLine = std::move(choose);
+    }
     // How long an IP call waits for the connection before "Time OUT".
     static constexpr int ConnectTimeoutMs = 20000;
 
@@ -196,6 +202,7 @@ private:
     Services m_s;
     QPointer<TcpLine> m_line;
     QPointer<SerialPort> m_lineIo;
+    std::function<void(const QString &)> m_chooseLine;
     std::unique_ptr<MachineLink> m_link;
     ::Timer &m_pollingTimer;
     ::Timer &m_scheduleTimer;

@@ -1,6 +1,7 @@
 #include "MachineListener.h"
 
 #include "Identification.h"
+#include "IoWatch.h"
 #include "MachineDb.h"
 #include "Timer.h"
 
@@ -68,6 +69,7 @@ bool MachineListener::listen(const QString &hostPort, QString *error)
         *error = QStringLiteral("cannot listen on %1: %2").arg(hostPort, m_server->errorString());
         return false;
     }
+    IoWatch::watch(m_server);
     return true;
 }
 
@@ -106,6 +108,7 @@ void MachineListener::accept()
             continue;
         }
         s->setReadBufferSize(m_limits.readBuffer);
+        IoWatch::watch(s);
         Waiting w{s, new Timer(QStringLiteral("identify"), m_limits.identifyMs, true, s), {}, peer};
         m_waiting.insert(s, w);
         connect(w.timer, &Timer::tick, this, [this, s] {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CallDesk.h"
+#include "CallLines.h"
 #include "CollectDesk.h"
 #include "ConsoleAuditRunner.h"
 #include "FrmProgor.h"
@@ -12,7 +13,7 @@
 
 class MachineListener;
 class ModemSim;
-class SqlMachineDb;
+class TcpLine;
 
 // The station's windows wired together as the program runs them: the main window, the SMS desk,
 // the scheduler and its window, the call console, and the unattended collection with the
@@ -40,8 +41,11 @@ public:
     // nullptr until listen() succeeded.
     MachineListener *listener() { return m_listener.get(); }
 
+    CallLines &lines() { return m_lines; }
+
 private:
     // In this order: each desk hooks into the ones before it and lets go in its destructor.
+    CallLines m_lines;
     FrmStGSM m_station;
     SmsDesk m_sms;
     Scheduler m_scheduler;
@@ -49,6 +53,6 @@ private:
     CallDesk m_calls;
     ConsoleAuditRunner m_runner;
     CollectDesk m_collect;
-    std::unique_ptr<SqlMachineDb> m_identities;
+    std::unique_ptr<TcpLine> m_consoleLine; // the console's current call, when on IP
     std::unique_ptr<MachineListener> m_listener;
 };

@@ -2,6 +2,7 @@
 #include "ConsoleDialogs.h"
 #include "DemoCall.h"
 #include "DemoData.h"
+#include "DemoIp.h"
 #include "DemoScripts.h"
 #include "FrmSms.h"
 #include "GsmModem.h"
@@ -123,13 +124,16 @@ int main(int argc, char *argv[])
 
     std::unique_ptr<SerialPort> port;
     std::unique_ptr<GsmModem> modem;
+    QList<QPair<QByteArray, MachineController *>> ipMachines; // inbound, then outbound
     if (cli.isSet(simulate)) {
         auto loop = std::make_unique<LoopbackPort>();
         GsmModemConfig demo;
         demo.operatorName.clear(); // the demo network names itself by code: " OMNITEL"
         modem = std::make_unique<GsmModem>(demo);
         // The demonstration fleet answers data calls: the first three machines (the second on a
-        // slightly noisy line), the fourth is busy and the fifth never picks up.
+        // slightly noisy line), the fourth is busy and the fifth never picks up. The second and
+        // the third are on IP: the second connects to the station, the station connects to the
+        // third.
         const QList<QByteArray> numbers = DemoData::machineNumbers();
         for (int i = 0; i < numbers.size(); ++i) {
             if (i >= 3) {
@@ -144,7 +148,10 @@ int main(int argc, char *argv[])
                 noisy.seed = 2;
                 machine->setFaults(noisy);
             }
-            modem->addMachine(numbers[i], machine);
+            if (i == 0)
+                modem->addMachine(numbers[i], machine);
+            else
+                ipMachines << qMakePair(numbers[i], machine);
         }
         loop->plug(1, modem.get());
         port = std::move(loop);
@@ -274,12 +281,20 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "gsmstation: another station is running\n");
         return 0;
     }
-    if (cli.isSet(listen)) {
+    DemoIp demoIp;
+    if (cli.isSet(listen) || cli.isSet(simulate)) {
         QString why;
-        if (desk.listen(cli.value(listen), &why)) {
+        if (desk.listen(cli.isSet(listen) ? cli.value(listen) : QStringLiteral("127.0.0.1:0"),
+                        &why)) {
             QObject::connect(desk.listener(), &MachineListener::log, [](const QString &line) {
                 std::fprintf(stderr, "gsmstation: %s\n", qPrintable(line));
             });
+            if (cli.isSet(simulate) &&
+                !demoIp.start(desk, QDir(s.appFolder).filePath(QStringLiteral("Dati.mdb")),
+                              ipMachines[1].second, ipMachines[1].first, ipMachines[0].second,
+                              ipMachines[0].first, &why))
+                std::fprintf(stderr, "gsmstation: the demonstration machines on IP: %s\n",
+                             qPrintable(why));
         } else {
             // The station works on without machines on IP; the operator hears it once.
             std::fprintf(stderr, "gsmstation: %s\n", qPrintable(why));
