@@ -3,7 +3,9 @@
 #include "Runtime.h"
 
 #include <QTcpServer>
+#include <QElapsedTimer>
 #include <QTcpSocket>
+#include <memory>
 
 #ifdef Q_OS_UNIX
 #include <poll.h>
@@ -27,16 +29,24 @@ bool readable(qintptr fd)
 
 void IoWatch::watch(QAbstractSocket *socket)
 {
-    Runtime::current().watchIo(socket, [socket] {
+    // A connection that takes longer than this in real time is a silent peer, not I/O on its way:
+    // virtual time goes on, so a connection time-out can strike.
+    constexpr qint64 ConnectingMs = 500;
+    auto since = std::make_shared<QElapsedTimer>();
+    Runtime::current().watchIo(socket, [socket, since] {
         switch (socket->state()) {
         case QAbstractSocket::HostLookupState:
         case QAbstractSocket::ConnectingState:
-            return true;
+            if (!since->isValid())
+                since->start();
+            return since->elapsed() < ConnectingMs;
         case QAbstractSocket::UnconnectedState:
+            since->invalidate();
             return false;
         default:
             break;
         }
+        since->invalidate();
         if (socket->bytesToWrite() > 0)
             return true;
         // A full read buffer stops reading until the owner reads: nothing more will come.

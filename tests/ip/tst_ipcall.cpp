@@ -44,7 +44,8 @@ struct Station
         modem.addMachine(GsmNumber, &gsmMachine);
         router.listen(QHostAddress::LocalHost, 0);
         line = std::make_unique<TcpLine>(QStringLiteral("127.0.0.1"), router.port());
-        ipJob = std::make_unique<CollectJob>(*line, folder);
+        // On the station's job runner, whose port is the modem's: the line keeps it off it.
+        ipJob = std::make_unique<CollectJob>(port, folder);
         ipJob->setLine(line.get());
     }
     ~Station() { QDir::setCurrent(QDir::tempPath()); }
