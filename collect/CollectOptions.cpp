@@ -51,7 +51,10 @@ const char *const Description =
     "With --address HOST:PORT the machine is reached over TCP (a router or serial device server "
     "in transparent mode) instead: no modem, SIM or --ports; connecting is the call set-up (20 s "
     "at most, a refusal is \"NO CARRIER\") and closing the connection the hang-up. --number "
-    "still names the snapshot and the messages.";
+    "still names the snapshot and the messages. With --listen HOST:PORT the machine connects "
+    "to gsmcollect instead and sends its GSM number or its Identity (from Dati.mdb) in one "
+    "line; the job runs on that connection, and no connection within 60 s is \"Time OUT\". A "
+    "port that cannot be listened on exits with status 2.";
 
 // What a dial string may hold; nothing that ends the command or leaves the snapshot folder.
 const QRegularExpression NumberPattern(QStringLiteral("^[0-9+*#,pPwW]{1,40}$"));
@@ -79,6 +82,10 @@ CollectOptions::Parsed CollectOptions::parse(const QStringList &args, const QStr
         QStringLiteral("address"),
         QStringLiteral("Reach the machine over TCP at HOST:PORT instead of dialling."),
         QStringLiteral("HOST:PORT"));
+    const QCommandLineOption listen(
+        QStringLiteral("listen"),
+        QStringLiteral("Wait on HOST:PORT for the machine to connect and identify itself."),
+        QStringLiteral("HOST:PORT"));
     const QCommandLineOption number(QStringLiteral("number"),
                                     QStringLiteral("The machine's GSM number, dialled as given."),
                                     QStringLiteral("NUMBER"));
@@ -98,7 +105,7 @@ CollectOptions::Parsed CollectOptions::parse(const QStringList &args, const QStr
     const QCommandLineOption verbose(
         QStringLiteral("verbose"),
         QStringLiteral("Also show every AT command and every frame sent and received."));
-    p.addOptions({help, version, home, ports, address, number});
+    p.addOptions({help, version, home, ports, address, listen, number});
     QList<QCommandLineOption> jobOptions;
     for (const JobOption &j : Jobs) {
         jobOptions << (*j.value ? QCommandLineOption(QString::fromLatin1(j.name),
@@ -185,6 +192,12 @@ CollectOptions::Parsed CollectOptions::parse(const QStringList &args, const QStr
         if (!TcpLine::parseAddress(p.value(address), nullptr, nullptr, &why))
             return error(QStringLiteral("bad --address: %1").arg(why));
         o.address = p.value(address);
+    }
+    if (p.isSet(listen)) {
+        if (p.isSet(ports) || p.isSet(address))
+            return error(QStringLiteral("--listen excludes --ports and --address: the machine "
+                                        "connects to gsmcollect"));
+        o.listen = p.value(listen);
     }
     *out = o;
     return Parsed::Run;

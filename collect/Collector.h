@@ -7,6 +7,7 @@
 class CollectJob;
 class CollectLog;
 class SerialPort;
+class TcpLine;
 
 // gsmcollect from its options to its exit status: the files checked before anything is sent,
 // the station's single-instance marker taken (a running station keeps the modem), the modem
@@ -39,6 +40,8 @@ private:
     int checkFiles(const CollectOptions &o);
     int refuse(Exit status, const QString &why);
     int runOverTcp(const CollectOptions &o);
+    int runInbound(const CollectOptions &o);
+    int runOnLine(TcpLine &line, const CollectOptions &o);
     int runJob(CollectJob &job, const CollectJob::Request &request, SerialPort &port);
 
     SerialPort &m_port;

@@ -6,6 +6,7 @@ if(UNIX)
                      LIBS sms scheduler Qt6::Network)
     target_include_directories(ip_station_inbound_test PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/../e2e)
     target_compile_definitions(ip_station_inbound_test PRIVATE GSMSIM="$<TARGET_FILE:gsmsim>"
-                               GSMSTATION="$<TARGET_FILE:gsmstation>")
-    add_dependencies(ip_station_inbound_test gsmsim gsmstation)
+                               GSMSTATION="$<TARGET_FILE:gsmstation>"
+                               GSMCOLLECT="$<TARGET_FILE:gsmcollect>")
+    add_dependencies(ip_station_inbound_test gsmsim gsmstation gsmcollect)
 endif()

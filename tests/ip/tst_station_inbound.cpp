@@ -1,5 +1,5 @@
-// The station program and gsmsim as separate processes on real loopback sockets: a machine
-// that connects out to the station is collected by the station's unattended collection.
+// The station program, gsmcollect and gsmsim as separate processes on real loopback sockets:
+// machines that connect out to the program that listens for them.
 #include "GsmSimProcess.h"
 #include "MachineDb.h"
 #include "Schedule.h"
@@ -26,6 +26,42 @@ class StationInboundTest : public QObject
     Q_OBJECT
 
 private slots:
+    // gsmcollect --listen: the job runs on the connection the machine opens; a port already
+    // taken is a usage error.
+    void gsmcollectListens_data()
+    {
+        QTest::addColumn<bool>("portTaken");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("said"); // on standard error, %L the address
+        QTest::newRow("machine connects") << false << 0 << "gsmcollect: done";
+        QTest::newRow("port in use") << true << 2 << "gsmcollect: cannot listen on %L: ";
+    }
+    void gsmcollectListens()
+    {
+        QFETCH(bool, portTaken);
+        QFETCH(int, status);
+        QFETCH(QString, said);
+        QTemporaryDir tmp;
+        QTcpServer taken;
+        quint16 port = freePort();
+        if (portTaken) {
+            QVERIFY(taken.listen(QHostAddress::LocalHost, 0));
+            port = taken.serverPort();
+        }
+        const QString listen = QStringLiteral("127.0.0.1:%1").arg(port);
+        QProcess collect;
+        collect.start(GSMCOLLECT, {"--home", tmp.path(), "--number", Number, "--listen", listen,
+                                   "--read-telemetry", tmp.filePath("t.tlm")});
+        QVERIFY(collect.waitForStarted());
+        // It connects again and again until gsmcollect listens.
+        GsmSimProcess machine({"--connect", listen, "--machine", Number, "--retry", "200"});
+        QVERIFY(collect.waitForFinished(120'000));
+        const QString err = QString::fromLocal8Bit(collect.readAllStandardError());
+        QVERIFY2(collect.exitCode() == status, qPrintable(err));
+        QVERIFY2(err.contains(said.replace("%L", listen)), qPrintable(err));
+        QCOMPARE(QFileInfo(tmp.filePath("t.tlm")).size(), status == 0 ? 1403 : 0);
+    }
+
     void inboundMachineIsCollectedUnattended()
     {
         QTemporaryDir tmp;
