@@ -1,9 +1,12 @@
 // The station's unattended collection reaching machines on IP, wired as the program wires it
 // (StationDesk), on virtual time with real loopback sockets: the modem stays with the station.
 #include "AuditJob.h"
+#include "CallSession.h"
+#include "FrmCall.h"
 #include "GsmModem.h"
 #include "MachineController.h"
 #include "MachineDb.h"
+#include "MachineListModel.h"
 #include "MachineListener.h"
 #include "StationDesk.h"
 #include "StationFixture.h"
@@ -11,6 +14,7 @@
 #include "UnattendedCollector.h"
 
 #include <QAction>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -28,7 +32,7 @@ struct Rig : StationFixture
         QObject::connect(&gsm, &ModemSim::commandReceived,
                          [this](const QByteArray &line) { modemLog << line; });
     }
-    bool start(const QString &address)
+    bool start(const QString &address, bool scheduled = true)
     {
         SqlMachineDb db(QDir(programFolder()).filePath("Dati.mdb"));
         Schedule schedule(QDir(programFolder()).filePath("PROGOR.DAT"));
@@ -38,6 +42,7 @@ struct Rig : StationFixture
         schedule[0].setWeekday(6, true);
         schedule[0].setWeekly(true);
         schedule[0].setUnattended(true);
+        schedule[0].setWeekday(6, scheduled);
         QString error;
         return db.open() &&
                db.append(MachineTables::Distributori,
@@ -124,6 +129,34 @@ private slots:
         if (kind == "inbound")
             QVERIFY(r.time.rt.runUntil([&] { return r.desk.listener()->isOnline(Router); },
                                        60'000));
+    }
+
+    // The console lists a connected machine as online, and its call runs on that connection;
+    // after the hang-up the machine connects again and is online again.
+    void consoleCallsAnOnlineMachine()
+    {
+        Rig r;
+        QVERIFY(r.start("inbound", false));
+        r.router.connectTo("127.0.0.1", r.desk.listener()->port(), "RTR-7", 5000);
+        QVERIFY(r.time.rt.runUntil([&] { return r.desk.listener()->isOnline(Router); }, 60'000));
+        FrmCall &window = r.desk.calls().window();
+        CallSession &session = r.desk.calls().session();
+        window.show();
+        window.activated();
+        const QModelIndex shown = r.desk.calls().machines().index(1, MachineListModel::Description);
+        QCOMPARE(shown.data().toString(), QString("Station router (online)"));
+        window.rowClicked(1);
+        window.Command2->click();
+        QVERIFY(r.time.rt.runUntil([&] { return session.callUp(); }, 60'000));
+        QCOMPARE(shown.data().toString(), QString("Station router"));
+        QVERIFY(r.time.rt.runUntil([&] { return !session.busy(); }, 10 * 60'000));
+        window.Command4->click();
+        QVERIFY(!session.callUp());
+        QVERIFY(r.time.rt.runUntil([&] { return r.desk.listener()->isOnline(Router); }, 60'000));
+        QCOMPARE(shown.data().toString(), QString("Station router (online)"));
+        QCOMPARE(r.router.connections(), 2);
+        QVERIFY(std::none_of(r.modemLog.cbegin(), r.modemLog.cend(),
+                             [](const QByteArray &l) { return l.startsWith("ATD"); }));
     }
 };
 
