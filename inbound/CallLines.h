@@ -1,12 +1,12 @@
 #pragma once
 
 #include "MachineDb.h"
+#include "MachineListener.h"
 
 #include <QPointer>
 #include <QString>
 #include <memory>
 
-class MachineListener;
 class TcpLine;
 
 // Which line a call to a machine goes on, from its "Address" and from the machines online: the
