@@ -80,7 +80,8 @@ CollectOptions::Parsed CollectOptions::parse(const QStringList &args, const QStr
         QStringLiteral("Reach the machine over TCP at HOST:PORT instead of dialling."),
         QStringLiteral("HOST:PORT"));
     const QCommandLineOption number(QStringLiteral("number"),
-                                    QStringLiteral("The machine's GSM number, dialled as given."),
+                                    QStringLiteral("The machine's GSM number, dialled as given (with --address: "
+                                                   "the name of its snapshot and messages)."),
                                     QStringLiteral("NUMBER"));
     const QCommandLineOption retries(
         QStringLiteral("retries"),

@@ -1,9 +1,11 @@
 #include "CallSession.h"
 #include "CollectJob.h"
+#include "IoWatch.h"
 #include "Runtime.h"
 #include "TcpLine.h"
 
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <netinet/in.h>
@@ -116,6 +118,35 @@ private slots:
         QVERIFY(!job.connected());
         QCOMPARE(line.state(), TcpLine::State::Closed);
         QVERIFY(!QFile::exists(r.file));
+    }
+
+    // A connection the machine opened is held silent until a call takes it: what the machine
+    // sends before is dropped, never taken as an answer; once the call has it, bytes count.
+    void heldConnectionDropsWhatCameBeforeTheCall()
+    {
+        VirtualTimeScope time;
+        QTcpServer station;
+        QVERIFY(station.listen(QHostAddress::LocalHost, 0));
+        IoWatch::watch(&station);
+        QTcpSocket machine;
+        IoWatch::watch(&machine);
+        machine.connectToHost(QHostAddress::LocalHost, station.serverPort());
+        QVERIFY(time.rt.runUntil([&] { return station.hasPendingConnections(); }, 1000));
+        TcpLine line(station.nextPendingConnection());
+        QCOMPARE(line.state(), TcpLine::State::Connected);
+        machine.write("3351234567\r\nstale answer");
+        machine.flush();
+        time.rt.runFor(10);
+        line.connectLine();
+        QCOMPARE(line.inBufferCount(), 0);
+        machine.write("<SOH>");
+        machine.flush();
+        time.rt.runFor(10);
+        QCOMPARE(line.readAll(), QByteArray("<SOH>"));
+        machine.close();
+        time.rt.runFor(10);
+        QCOMPARE(line.state(), TcpLine::State::Dropped);
+        QVERIFY(!line.carrierDetect());
     }
 };
 
