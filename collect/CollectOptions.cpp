@@ -87,7 +87,8 @@ CollectOptions::Parsed CollectOptions::parse(const QStringList &args, const QStr
         QStringLiteral("Wait on HOST:PORT for the machine to connect and identify itself."),
         QStringLiteral("HOST:PORT"));
     const QCommandLineOption number(QStringLiteral("number"),
-                                    QStringLiteral("The machine's GSM number, dialled as given."),
+                                    QStringLiteral("The machine's GSM number, dialled as given (with --address: "
+                                                   "the name of its snapshot and messages)."),
                                     QStringLiteral("NUMBER"));
     const QCommandLineOption retries(
         QStringLiteral("retries"),

@@ -2,6 +2,7 @@
 
 #include "IoWatch.h"
 #include "LoopbackPort.h"
+#include "MachineController.h"
 #include "Timer.h"
 
 #include <QTcpServer>
@@ -9,6 +10,12 @@
 
 TcpMachine::TcpMachine(LineDevice *device, QObject *parent) : QObject(parent), m_device(device)
 {
+    // A controller that drops its line leaves the router without a peer: it closes the connection.
+    if (auto *controller = qobject_cast<MachineController *>(device))
+        connect(controller, &MachineController::lineDropped, this, [this] {
+            if (m_line)
+                detach();
+        });
 }
 
 TcpMachine::~TcpMachine()

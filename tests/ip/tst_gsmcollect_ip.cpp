@@ -77,7 +77,9 @@ private slots:
         QVERIFY(!err.contains("modem"));
 
         const QByteArray heard = sim.output();
+        // The hang-up is the end of the connection.
         QCOMPARE(heard.contains("5550001 connected"), listening);
+        QCOMPARE(heard.contains("5550001 disconnected"), listening);
         if (job.contains("t.tlm") && status == 0)
             QCOMPARE(QFileInfo(tmp.filePath("t.tlm")).size(), 1403);
         if (job.contains("a.img")) {

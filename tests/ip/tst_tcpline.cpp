@@ -1,9 +1,13 @@
 #include "CallSession.h"
 #include "CollectJob.h"
+#include "IoWatch.h"
+#include "MachineController.h"
 #include "Runtime.h"
 #include "TcpLine.h"
+#include "TcpMachine.h"
 
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <netinet/in.h>
@@ -87,22 +91,34 @@ private slots:
     // time the station waited.
     void connectionFailures_data()
     {
-        QTest::addColumn<bool>("silent"); // false: refused
+        QTest::addColumn<QString>("peer");
         QTest::addColumn<QString>("reason");
-        QTest::addColumn<qint64>("waitedMs");
-        QTest::newRow("refused") << false << "the call did not connect: NO CARRIER" << qint64(0);
-        QTest::newRow("no answer") << true << "the call did not connect: Time OUT"
+        QTest::addColumn<qint64>("waitedMs"); // -1: whatever the transfer took
+        QTest::newRow("refused") << "refusing" << "the call did not connect: NO CARRIER"
+                                 << qint64(0);
+        QTest::newRow("no answer") << "silent" << "the call did not connect: Time OUT"
                                    << qint64(CallSession::ConnectTimeoutMs);
+        QTest::newRow("closed during the call")
+            << "dropping" << "the job did not complete: Lost Connection" << qint64(-1);
     }
     void connectionFailures()
     {
-        QFETCH(bool, silent);
+        QFETCH(QString, peer);
         QFETCH(QString, reason);
         QFETCH(qint64, waitedMs);
         VirtualTimeScope time;
         QTemporaryDir tmp;
         SilentPort dead;
-        TcpLine line(QStringLiteral("127.0.0.1"), silent ? dead.port : refusingPort());
+        MachineController machine;
+        LinkFaults drop;
+        drop.dropAfter = 10;
+        machine.setFaults(drop);
+        TcpMachine router(&machine);
+        router.listen(QHostAddress::LocalHost, 0);
+        const quint16 port = peer == "silent"     ? dead.port
+                             : peer == "refusing" ? refusingPort()
+                                                  : router.port();
+        TcpLine line(QStringLiteral("127.0.0.1"), port);
         CollectJob job(line, tmp.path());
         job.setLine(&line);
         CollectJob::Request r;
@@ -112,10 +128,41 @@ private slots:
         const CollectJob::Result result = job.run(r);
         QCOMPARE(result.status, CollectJob::Status::Failed);
         QCOMPARE(result.reason, reason);
-        QCOMPARE(time.rt.nowMs(), waitedMs);
-        QVERIFY(!job.connected());
+        if (waitedMs >= 0) {
+            QCOMPARE(time.rt.nowMs(), waitedMs);
+            QVERIFY(!job.connected());
+        }
         QCOMPARE(line.state(), TcpLine::State::Closed);
         QVERIFY(!QFile::exists(r.file));
+    }
+
+    // A connection the machine opened is held silent until a call takes it: what the machine
+    // sends before is dropped, never taken as an answer; once the call has it, bytes count.
+    void heldConnectionDropsWhatCameBeforeTheCall()
+    {
+        VirtualTimeScope time;
+        QTcpServer station;
+        QVERIFY(station.listen(QHostAddress::LocalHost, 0));
+        IoWatch::watch(&station);
+        QTcpSocket machine;
+        IoWatch::watch(&machine);
+        machine.connectToHost(QHostAddress::LocalHost, station.serverPort());
+        QVERIFY(time.rt.runUntil([&] { return station.hasPendingConnections(); }, 1000));
+        TcpLine line(station.nextPendingConnection());
+        QCOMPARE(line.state(), TcpLine::State::Connected);
+        machine.write("3351234567\r\nstale answer");
+        machine.flush();
+        time.rt.runFor(10);
+        line.connectLine();
+        QCOMPARE(line.inBufferCount(), 0);
+        machine.write("<SOH>");
+        machine.flush();
+        time.rt.runFor(10);
+        QCOMPARE(line.readAll(), QByteArray("<SOH>"));
+        machine.close();
+        time.rt.runFor(10);
+        QCOMPARE(line.state(), TcpLine::State::Dropped);
+        QVERIFY(!line.carrierDetect());
     }
 };
 
