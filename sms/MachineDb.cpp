@@ -17,7 +17,7 @@ QStringList tables()
 QStringList fields(const QString &table)
 {
     if (table == Distributori)
-        return {"GSM", "Description", "Sale point", "Operator"};
+        return {"GSM", "Description", "Sale point", "Operator", "Address", "Identity"};
     if (table == PuntiVendita)
         return {"Name", "Address", "City", "Telephone"};
     if (table == Operatori)
@@ -123,6 +123,7 @@ bool SqlMachineDb::open()
         db.rollback();
         return false;
     }
+    addMachineAddresses();
     createLookUpIndexes();
     db.commit();
     m_error = missingParts();
@@ -144,6 +145,7 @@ void SqlMachineDb::createLookUpIndexes()
         const QString &table;
         const char *field;
     } keys[] = {{MachineTables::Distributori, "GSM"},
+                {MachineTables::Distributori, "Identity"},
                 {MachineTables::PuntiVendita, "Name"},
                 {MachineTables::Operatori, "Name"}};
     QSqlDatabase db = database();
@@ -155,6 +157,21 @@ void SqlMachineDb::createLookUpIndexes()
         q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
                    .arg(quoted(QStringLiteral("%1_%2").arg(k.table, field)), quoted(k.table),
                         quoted(field)));
+    }
+}
+
+void SqlMachineDb::addMachineAddresses()
+{
+    // Files from before machines on IP: every machine is dialled, so the new fields stay empty.
+    QSqlDatabase db = database();
+    const QSqlRecord rec = db.record(MachineTables::Distributori);
+    if (rec.isEmpty())
+        return;
+    for (const char *name : {"Address", "Identity"}) {
+        const QString field = QString::fromLatin1(name);
+        if (!rec.contains(field))
+            QSqlQuery(db).exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 TEXT")
+                                   .arg(quoted(MachineTables::Distributori), quoted(field)));
     }
 }
 

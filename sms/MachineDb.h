@@ -75,6 +75,7 @@ private:
     bool createTables();
     QString missingParts();
     void createLookUpIndexes();
+    void addMachineAddresses();
 
     DatabaseTarget m_target;
     QString m_path;

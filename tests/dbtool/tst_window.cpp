@@ -211,7 +211,7 @@ private slots:
         QTest::newRow("header refused")
             << QByteArray("Name\nx\n") << MsgResult::Ok
             << QStringList{"|in.csv: unknown column \"Name\"; the columns are GSM, Description, "
-                           "Sale point, Operator.|Exclamation|Ok"}
+                           "Sale point, Operator, Address, Identity.|Exclamation|Ok"}
             << 2;
     }
     void importFromTheWindow()
