@@ -7,6 +7,8 @@
 #include "MachineFiles.h"
 #include "ModemPreparation.h"
 #include "OutputFile.h"
+#include "Runtime.h"
+#include "Timer.h"
 #include "SerialPort.h"
 #include "SingleInstance.h"
 
@@ -177,8 +179,16 @@ int Collector::run(const CollectOptions &o, int portCount)
 
     CollectJob job(m_port, o.home);
     connect(&job, &CollectJob::line, this, [this](const QString &l) { m_log.line(l); });
-    connect(&job, &CollectJob::progress, this,
-            [this](int value, int maximum) { m_log.progress(value, maximum); });
+    // The console's own step and times, redrawn as they change (the times once a second).
+    const CallSession &session = job.session();
+    auto redraw = [this, &session] {
+        const CallProgress &report = session.report();
+        if (report.started())
+            m_log.progress(report.percent(), report.text(Runtime::current().nowMs()));
+    };
+    connect(&session, &CallSession::changed, this, redraw);
+    ::Timer clock(QStringLiteral("progress"), 1000, m_log.terminal());
+    connect(&clock, &::Timer::tick, this, redraw);
     connect(&job, &CollectJob::batch, this,
             [this](int n, int value, int maximum) { m_log.batch(n, value, maximum); });
     m_job = &job;

@@ -10,6 +10,7 @@
 #include "Runtime.h"
 #include "SerialPort.h"
 #include "TrayIcon.h"
+#include "Clock.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -81,12 +82,61 @@ void CallSession::newCall()
     connect(&m_link->dialogue, &ResetDialogue::finished, this, &CallSession::dialogueFinished);
     // After the engine's own handler: the batch has just been built.
     connect(&m_link->engine.Timer, &::Timer::tick, this, [this] {
-        emit batchBuilt(m_link->engine.batchCount() + 1);
+        const TransferEngine &e = m_link->engine;
+        if (e.batchCount() == 0)
+            // The plan counts from the hand-over, one build interval before the first batch.
+            m_report.plan(Runtime::current().nowMs() - e.Timer.interval(), e.plannedRequests(),
+                          e.designedMs(), TransferEngine::requestMs(call().mode));
+        m_report.setBatch(e.batchCount() + 1, int(e.plannedBatches().size()));
+        notify();
+        emit batchBuilt(e.batchCount() + 1);
     });
+    connect(&m_link->engine, &TransferEngine::finishing, this, [this](TransferMode mode) {
+        m_report.transferDone();
+        setStep(mode == TransferMode::ReadAudit ? CallProgress::Step::Converting
+                                                : CallProgress::Step::Saving);
+    });
+    connect(&m_link->engine, &TransferEngine::ended, this, [this] {
+        if (m_report.step() != CallProgress::Step::Erasing)
+            endReport();
+    });
+    connect(&m_link->dialogue, &ResetDialogue::finished, this, [this] { endReport(); });
+}
+
+void CallSession::setStep(CallProgress::Step step)
+{
+    m_report.setStep(step);
+    notify();
+}
+
+void CallSession::endReport()
+{
+    m_report.end(Runtime::current().nowMs());
+    notify();
+}
+
+QString CallSession::machineName() const
+{
+    if (Label4.trimmed().isEmpty())
+        return Label1;
+    return QStringLiteral("%1 (%2)").arg(Label4.trimmed(), Label1);
+}
+
+QString CallSession::proposedName(const QString &extension) const
+{
+    return MachineLink::proposedName(
+        Label1, m_s.clock ? m_s.clock->now() : QDateTime::currentDateTime(), extension);
+}
+
+void CallSession::fileSaved(const QString &path)
+{
+    m_report.saved(path);
+    notify();
 }
 
 void CallSession::beginCommand()
 {
+    m_report.begin(Runtime::current().nowMs());
     // A command that dials starts a new call with a fresh link; one that finds the call up
     // goes on in it.
     if (!callUp())
@@ -184,6 +234,8 @@ void CallSession::setProgressMaximum(int max)
 void CallSession::setProgressValue(int value)
 {
     progress = value;
+    if (m_report.step() == CallProgress::Step::Batch)
+        m_report.answered(m_link->engine.answeredRequests());
     emit progressChanged(progress, progressMax);
     notify();
 }
@@ -247,6 +299,7 @@ void CallSession::CntrEnable()
 void CallSession::Login(bool &loggedOn)
 {
     m_dialOutcome = DialOutcome::None;
+    m_report.setStep(CallProgress::Step::Dialling);
     setCallState(CallState::Dialling, QStringLiteral("Wait for logon..."));
     CntrDisable();
     SerialPort &port = *m_s.port;
@@ -256,6 +309,7 @@ void CallSession::Login(bool &loggedOn)
     const int verdict = m_dial.exchange("ATD" + Label1.toLatin1(), DialTimeoutMs, rules, CR);
     m_dialOutcome = verdict < 0 ? DialOutcome::TimedOut : DialOutcome(verdict);
     if (m_dialOutcome == DialOutcome::Connected) {
+        m_report.setStep(CallProgress::Step::Connected);
         setCallState(CallState::Connected, QStringLiteral("Connect...!"));
         loggedOn = true;
         Timer1.stop();
@@ -283,6 +337,7 @@ void CallSession::Logoff(const QString &reason)
     enableButtons({Disconnect, Data, ResetAlarm, All, Select, Audit, TelemetryRead, TelemetryWrite},
                   false);
     windowEnabled = false;
+    m_report.setStep(CallProgress::Step::HangingUp);
     setCallState(CallState::HangingUp, QStringLiteral("Wait for logoff..."));
     if (reason.isEmpty()) {
         port.setRThreshold(0);
@@ -298,6 +353,7 @@ void CallSession::Logoff(const QString &reason)
     m_hangup.exchange("+++", EscapeTimeoutMs, {OK_CRLF}, QByteArray());
     m_hangup.exchange("ATH", EscapeTimeoutMs, {OK_CRLF}, CR);
     m_callState = CallState::Idle; // the status line keeps saying "Wait for logoff..."
+    m_report.end(Runtime::current().nowMs());
     CntrEnable();
     emit callStateChanged(false);
 }
@@ -473,6 +529,7 @@ void CallSession::Command6_Click()
 bool CallSession::readPointers()
 {
     SerialPort &port = *m_s.port;
+    setStep(CallProgress::Step::PointerRead);
     int badAnswers = 0; // time-outs and check mismatches
     int noFrame = 0;    // answers without SOH
     for (;;) {
@@ -498,6 +555,7 @@ bool CallSession::readPointers()
             }
         }
         if (!timedOut && failure == MemoryMap::PointerReply::Ok) {
+            setStep(CallProgress::Step::MemoryMap);
             const QStringList lines = MemoryMap::build(pointers);
             for (int i = 0; i < MemoryMap::Lines; ++i)
                 call().MapLines[i] = lines.at(i);
@@ -568,8 +626,9 @@ void CallSession::convertAudit()
 {
     makeProgramFolderCurrent();
     const QString chosen =
-        m_s.dialogs->saveFile(QStringLiteral("Save As"), QStringLiteral("Audit Eva_Dts(*.txt)"),
-                              m_s.appFolder, QStringLiteral("*.txt"));
+        m_s.dialogs->saveFile(QStringLiteral("Save the audit"),
+                              QStringLiteral("Audit Eva_Dts(*.txt)"), m_s.appFolder,
+                              proposedName(QStringLiteral("txt")));
     const QFileInfo info(chosen);
     if (chosen.isEmpty() || info.fileName() == QLatin1String("*.txt"))
         return;
@@ -578,6 +637,9 @@ void CallSession::convertAudit()
         audit::RunAuditConversion(m_s.appFolder, call().AuditImage, call().AuditImageLength, path);
     m_audit.done = true;
     m_audit.path = path;
+    if (r.outcome != audit::ConversionResult::Outcome::FileError)
+        m_report.saved(path);
+    notify();
     if (r.outcome == audit::ConversionResult::Outcome::FileError) {
         m_audit.message = r.fileError;
         m_s.dialogs->message(r.fileError, MsgButtons::Ok, MsgIcon::Critical,
@@ -590,7 +652,11 @@ void CallSession::convertAudit()
         return;
     }
     m_audit.converted = true;
-    if (m_s.dialogs->ask(MsgId::EraseAudit, QStringLiteral("ERASE Erasable DATA ? "), MsgButtons::YesNo,
-                             MsgIcon::Question, QStringLiteral("ERASE")) == MsgResult::Yes)
+    // The title names the machine: what is erased cannot be read again.
+    if (m_s.dialogs->ask(MsgId::EraseAudit, QStringLiteral("ERASE Erasable DATA ? "),
+                         MsgButtons::YesNo, MsgIcon::Question,
+                         QStringLiteral("ERASE %1").arg(machineName())) == MsgResult::Yes) {
+        setStep(CallProgress::Step::Erasing);
         m_link->dialogue.startErase();
+    }
 }

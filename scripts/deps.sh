@@ -3,8 +3,9 @@
 # Extra package names given as arguments are installed too.
 set -euo pipefail
 # help2man writes the manual pages; the validators check the menu entries and AppStream file.
+# Xvfb, xdotool and the xcb headers let a test drive the station on a real X server.
 pkgs=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6sql6-sqlite libgl-dev
-      help2man desktop-file-utils appstream "$@")
+      help2man desktop-file-utils appstream xvfb xdotool libxcb1-dev "$@")
 missing=()
 for p in "${pkgs[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

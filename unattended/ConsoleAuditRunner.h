@@ -19,6 +19,8 @@ public:
 
     void run(const QString &number, const QString &txtPath, const QString &imgPath,
              std::function<void(const AuditJobOutcome &)> done) override;
+    // The job the attempts run in, for whoever shows their progress.
+    CollectJob &job() { return *m_job; }
 
 private:
     std::unique_ptr<CollectJob> m_job;

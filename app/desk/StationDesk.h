@@ -3,6 +3,7 @@
 #include "CallDesk.h"
 #include "CollectDesk.h"
 #include "ConsoleAuditRunner.h"
+#include "DeskWindows.h"
 #include "FrmProgor.h"
 #include "FrmStGSM.h"
 #include "Scheduler.h"
@@ -28,6 +29,10 @@ public:
     FrmProgor &scheduleWindow() { return m_scheduleWindow; }
     CallDesk &calls() { return m_calls; }
     CollectDesk &collect() { return m_collect; }
+    DeskWindows &windows() { return m_windows; }
+    // Each window opens where it was last left (settings not owned; the program's, not the
+    // tests').
+    void keepPlaces(QSettings *settings) { m_windows.keepPlaces(settings); }
 
 private:
     // In this order: each desk hooks into the ones before it and lets go in its destructor.
@@ -38,4 +43,7 @@ private:
     CallDesk m_calls;
     ConsoleAuditRunner m_runner;
     CollectDesk m_collect;
+    DeskWindows m_windows;
+
+    void showUnattendedWork();
 };

@@ -299,7 +299,8 @@ private slots:
         QTest::addColumn<bool>("brokenScript");
         QTest::addColumn<MsgResult>("erase");
         QTest::addColumn<QString>("box");
-        const QString question = "ERASE|ERASE Erasable DATA ? |Question|YesNo";
+        const QString question =
+            "ERASE Corridor A (3351234567)|ERASE Erasable DATA ? |Question|YesNo";
         QTest::newRow("converted, erase Yes") << false << MsgResult::Yes << question;
         QTest::newRow("converted, erase No") << false << MsgResult::No << question;
         QTest::newRow("a script line fails: no erase offered")
