@@ -127,8 +127,8 @@ void MachineLink::badFrame()
     box.clear();
     if (state.BadFrameCount < BadFramesToClose)
         return;
-    m_dialogs.message(QStringLiteral(" ERROR RX ! The CONNECTION are going to Close "),
-                      MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("ERROR"));
+    m_dialogs.message(tr(" ERROR RX ! The CONNECTION are going to Close "),
+                      MsgButtons::Ok, MsgIcon::Critical, tr("ERROR"));
     state.BadFrameCount = 0;
     m_port.setRThreshold(0);
     engine.stopTimers();
@@ -204,9 +204,9 @@ void MachineLink::saveMachineData()
                                 : [] { return quint8(QRandomGenerator::global()->bounded(255)); };
     switch (state.mode) {
     case TransferMode::ReadConfig: {
-        const QString path = askSaveName(QStringLiteral("Save the configuration"),
+        const QString path = askSaveName(tr("Save the configuration"),
                                          QStringLiteral("*.prm"),
-                                         QStringLiteral("Configurazione(*.prm)"));
+                                         tr("Configurazione(*.prm)"));
         if (path.isEmpty())
             break;
         const MachineFiles::Result saved =
@@ -231,9 +231,9 @@ void MachineLink::saveMachineData()
             m_console->auditDownloaded();
         break;
     case TransferMode::ReadTelemetry: {
-        const QString path = askSaveName(QStringLiteral("Save the telemetry"),
+        const QString path = askSaveName(tr("Save the telemetry"),
                                          QStringLiteral("*.tlm"),
-                                         QStringLiteral("Configurazione(*.tlm)"));
+                                         tr("Configurazione(*.tlm)"));
         if (path.isEmpty())
             break;
         if (m_console)

@@ -19,6 +19,7 @@ public:
 
     void run(const QString &number, const QString &txtPath, const QString &imgPath,
              std::function<void(const AuditJobOutcome &)> done) override;
+    void abort() override;
     // The job the attempts run in, for whoever shows their progress.
     CollectJob &job() { return *m_job; }
 
