@@ -58,12 +58,15 @@ for lang in "${languages[@]}"; do
     "$station" "${args[@]}" > "$log" 2>&1 &
     pid=$!
     pids+=($pid)
+    # The windows' titles in that language.
+    main="GSM STATUS" console="Call"
+    [ "$lang" = it ] && main="STATO GSM" console="Chiamata"
     wait_line "status: signal" 60
-    shoot "GSM STATUS" "$out/main-$lang.png"
+    shoot "$main" "$out/main-$lang.png"
     wait_line "SMS window:" 60
     shoot "SMS" "$out/alarms-$lang.png"
     wait_line "console: transfer 200 of" 120
-    shoot "Call" "$out/console-audit-$lang.png"
+    shoot "$console" "$out/console-audit-$lang.png"
     kill "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
 done
