@@ -130,6 +130,9 @@ void FrmSms::insertItem(int position, const SmsListing::Message &m)
                                       QString::fromLatin1(m.date), QString::fromLatin1(m.time),
                                       QString::fromLatin1(m.text)});
     ListView1->insertTopLevelItem(qBound(0, position - 1, queued()), item);
+    // Numbers differ in their last digits: each column as wide as what it holds.
+    for (int c = 0; c < ListView1->columnCount(); ++c)
+        ListView1->resizeColumnToContents(c);
 }
 
 void FrmSms::showWindow()
