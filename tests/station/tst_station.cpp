@@ -1,0 +1,685 @@
+#include "FrmPin.h"
+#include "FrmSet.h"
+#include "FrmStGSM.h"
+#include "GsmModem.h"
+#include "PinFile.h"
+#include "SignalBar.h"
+#include "StationFixture.h"
+#include "TrayIcon.h"
+
+#include <functional>
+#include <QAction>
+#include <QCheckBox>
+#include <QFile>
+#include <QHash>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+// A started station on virtual time with a GSM modem on port 1 answering without latency, and a
+// log of every command line the modem understood with the moment it arrived.
+struct StationRig : StationFixture
+{
+    explicit StationRig(const GsmModemConfig &cfg = GsmModemConfig()) : gsm(cfg)
+    {
+        gsm.setLatency(0);
+        port.plug(1, &gsm);
+        QObject::connect(&gsm, &ModemSim::commandReceived, [this](const QByteArray &line) {
+            log << Sent{now(), line};
+        });
+        station.setCallConsole(&console);
+        station.setSendWindow(&send);
+    }
+
+    bool start() { return station.load(); }
+    bool runUntil(const std::function<bool()> &done, qint64 limitMs = 60'000)
+    {
+        return time.rt.runUntil(done, limitMs);
+    }
+    bool startAndPoll() { return start() && runUntilPolling(); }
+    // Runs until network polling has started (the ready sequence is over).
+    bool runUntilPolling(qint64 limitMs = 120'000)
+    {
+        return time.rt.runUntil([this] { return station.Timer2.isEnabled(); }, limitMs);
+    }
+
+    QList<QByteArray> commands() const
+    {
+        QList<QByteArray> out;
+        for (const auto &s : log)
+            out << s.line;
+        return out;
+    }
+    // The moment the n-th (from 0) occurrence of line reached the modem; -1 when it did not.
+    qint64 sentAt(const QByteArray &line, int n = 0) const
+    {
+        for (const auto &s : log)
+            if (s.line == line && n-- == 0)
+                return s.at;
+        return -1;
+    }
+    int count(const QByteArray &line) const
+    {
+        int c = 0;
+        for (const auto &s : log)
+            c += s.line == line;
+        return c;
+    }
+    // The station's writes split into command lines (CR and LF removed).
+    QList<QByteArray> written() const
+    {
+        QList<QByteArray> out = port.written().split('\r');
+        for (auto &l : out)
+            l.replace("\n", "");
+        out.removeAll(QByteArray());
+        return out;
+    }
+
+    struct Sent
+    {
+        qint64 at;
+        QByteArray line;
+    };
+    GsmModem gsm;
+    FakeWindow console, send;
+    FrmStGSM station{services};
+    QList<Sent> log;
+};
+
+// The commands of a "Set GSM" run with the given service centre ("" = none sent).
+inline QList<QByteArray> setGsmCommands(const QByteArray &centre, bool bandWasOff = false)
+{
+    QList<QByteArray> c = {"AT",     "AT+ICF=3,4",  "AT+IFC=0,0", "AT+CBST=7,0,1",
+                           "ATS0=0", "AT+CNMI=0,0", "AT+CSMP=1",  "AT+CMGF=1"};
+    if (!centre.isEmpty())
+        c << "AT+CSCA=\"" + centre + '"';
+    c << "AT$SCRT"
+      << "AT+CSAS"
+      << "ATX0"
+      << "ATE0"
+      << "AT#AUTOBND";
+    if (bandWasOff)
+        c << "AT#AUTOBND=1";
+    c << "AT&W";
+    return c;
+}
+
+inline const QList<QByteArray> ReadyCommands = {"AT+COPS=3,0", "AT+COPS=0", "AT+CGMI", "AT+CGMM",
+                                                "AT+CGSN"};
+
+namespace {
+#ifdef Q_OS_WIN
+const QString Name = "gsmdb.exe";
+#else
+const QString Name = "gsmdb";
+#endif
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+// A "Pin.set" line with the PIN at its four positions and a fixed filler.
+QByteArray pinLine(const QByteArray &pin)
+{
+    QByteArray line(80, '5');
+    line[25] = pin[0];
+    line[3] = pin[1];
+    line[30] = pin[2];
+    line[7] = pin[3];
+    return line;
+}
+
+void writePinFile(const QString &dir, const QByteArray &line)
+{
+    QFile f(QDir(dir).filePath("Pin.set"));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(line + "\r\n");
+}
+
+GsmModemConfig sim(SimCardState state, const QByteArray &pin = "1234")
+{
+    GsmModemConfig cfg;
+    cfg.sim = state;
+    cfg.pin = pin;
+    return cfg;
+}
+
+QByteArray readPinFile(const QString &dir)
+{
+    QFile f(QDir(dir).filePath("Pin.set"));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+} // namespace
+
+// The station booting: the tray, the data folder, the database tool; finding the modem (ports,
+// speeds, the configuration written, giving up, setting it up again from the menu); unlocking
+// the SIM (stored PIN, typed PIN, PUK, the phone lock and a failing SIM).
+class StationTest : public QObject
+{
+    Q_OBJECT
+
+    static QStringList opens(int port)
+    {
+        const QString p = QString::number(port);
+        return {p + ":19200,N,8,1", p + ":9600,N,8,1", p + ":115200,N,8,1", p + ":19200,N,8,1"};
+    }
+
+private slots:
+    void startsInTheTrayWithSupervisionOn()
+    {
+        StationFixture f;
+        FrmStGSM w(f.services);
+        QVERIFY(w.load());
+        QVERIFY(f.tray.isVisible() && !w.isVisible() && w.state().StationActive);
+        QCOMPARE(f.tray.toolTip(), QString("Wait connecting"));
+        QCOMPARE(w.state().AppFolder, f.programFolder());
+        QCOMPARE(QDir::currentPath(), f.workFolder());
+        QVERIFY(w.Timer1.isEnabled() && !w.Timer2.isEnabled() && w.Timer5.isEnabled());
+        QVERIFY(w.mnuData->isEnabled() && !w.mnuCall->isEnabled() && !w.mnuSet->isEnabled());
+        FrmStGSM second(f.services); // another station is running: this one ends at once
+        QVERIFY(!second.load());
+        QVERIFY(!second.Timer1.isEnabled() && !second.Timer5.isEnabled());
+    }
+
+    void dataFolderMigration_data()
+    {
+        QTest::addColumn<bool>("telmodex");
+        QTest::addColumn<bool>("dirIzara");
+        QTest::addColumn<QByteArray>("expectedDb"); // content of DirIzara/Dati.mdb afterwards
+        QTest::newRow("no Telmodex: nothing copied or deleted")
+            << false << true << QByteArray("old");
+        QTest::newRow("Telmodex copied over DirIzara and removed")
+            << true << true << QByteArray("new");
+        QTest::newRow("Telmodex without DirIzara: copy fails silently, folder still removed")
+            << true << false << QByteArray();
+    }
+    void dataFolderMigration()
+    {
+        QFETCH(bool, telmodex);
+        QFETCH(bool, dirIzara);
+        QFETCH(QByteArray, expectedDb);
+        StationFixture f;
+        QDir work(f.workFolder());
+        if (dirIzara && work.mkdir("DirIzara"))
+            writeFile(work.filePath("DirIzara/Dati.mdb"), "old");
+        if (telmodex && work.mkpath("Telmodex/sub")) {
+            writeFile(work.filePath("Telmodex/Dati.mdb"), "new");
+            writeFile(work.filePath("Telmodex/sub/other.txt"), "x");
+        }
+        FrmStGSM w(f.services);
+        QVERIFY(w.load());
+        QVERIFY(!work.exists("Telmodex"));
+        QFile db(work.filePath("DirIzara/Dati.mdb"));
+        QCOMPARE(db.open(QIODevice::ReadOnly) ? db.readAll() : QByteArray(), expectedDb);
+    }
+
+    // The editor is looked for in the current folder (the program folder's parent), beside the
+    // station's executable, then on the search path; it opens the station's own database.
+    void databaseToolIsFoundWhereItLies_data()
+    {
+        QTest::addColumn<QStringList>("placed");
+        QTest::addColumn<bool>("startable");
+        QTest::addColumn<QString>("started"); // the place of the program started, "" for none
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("current folder first")
+            << QStringList{"work", "bin", "path"} << true << "work"
+            << "";
+        QTest::newRow("beside the station") << QStringList{"bin", "path"} << true << "bin"
+                                            << "";
+        QTest::newRow("search path") << QStringList{"path"} << true << "path"
+                                     << "";
+#ifndef Q_OS_WIN
+        QTest::newRow("not executable: passed over")
+            << QStringList{"plain", "path"} << true << "path"
+            << "";
+#endif
+        QTest::newRow("nowhere: nothing started")
+            << QStringList{} << true << ""
+            << QString("%1 is neither in %work% nor in %bin% nor on the search path").arg(Name);
+        QTest::newRow("failure to start") << QStringList{"bin"} << false << "bin"
+                                          << "%bin%/" + Name + " could not be started";
+    }
+    void databaseToolIsFoundWhereItLies()
+    {
+        QFETCH(QStringList, placed);
+        QFETCH(bool, startable);
+        QFETCH(QString, started);
+        QFETCH(QString, failure);
+        StationFixture f;
+        QDir tmp(f.workFolder());
+        const QHash<QString, QString> dirs{
+            {"work", f.workFolder()}, {"bin", tmp.filePath("bin")}, {"path", tmp.filePath("path")}};
+        for (const QString &d : dirs)
+            QVERIFY(QDir().mkpath(d));
+        for (const QString &where : placed) {
+            const bool executable = where != "plain";
+            const QString path = QDir(dirs.value(executable ? where : "work")).filePath(Name);
+            writeFile(path, "#!/bin/sh\n");
+            if (executable)
+                QVERIFY(QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner));
+        }
+        f.services.executableFolder = dirs.value("bin");
+        const QByteArray oldPath = qgetenv("PATH");
+        qputenv("PATH", QDir::toNativeSeparators(dirs.value("path")).toLocal8Bit());
+        FrmStGSM w(f.services);
+        QVERIFY(w.load());
+        QSignalSpy failed(&w, &FrmStGSM::startFailed);
+        f.launcher.setSucceed(startable);
+        w.mnuData->trigger();
+        qputenv("PATH", oldPath);
+
+        QCOMPARE(f.launcher.started().size(), started.isEmpty() ? 0 : 1);
+        if (!started.isEmpty()) {
+            const RecordingLauncher::Started &s = f.launcher.started().first();
+            QCOMPARE(s.program, QDir(dirs.value(started)).filePath(Name));
+            QCOMPARE(s.args, QStringList({"--home", f.programFolder(), "--maximized"}));
+            QCOMPARE(s.workDir, f.workFolder());
+        }
+        for (const QString &d : {QString("work"), QString("bin")})
+            failure.replace('%' + d + '%', QDir::toNativeSeparators(dirs.value(d)));
+        QCOMPARE(failed.count(), failure.isEmpty() ? 0 : 1);
+        if (!failure.isEmpty())
+            QCOMPARE(failed.first().first().toString(), failure);
+        QCOMPARE(f.dialogs.shown().size(), 0); // the operator is never told
+    }
+
+    void trayDoubleClickOpensTheWindowOnlyWhenStatusIsEnabled()
+    {
+        StationFixture f;
+        FrmStGSM w(f.services);
+        QVERIFY(w.load());
+        emit f.tray.doubleClicked();
+        QVERIFY(!w.isVisible());
+        w.mnuOPEN->setEnabled(true);
+        emit f.tray.doubleClicked();
+        QVERIFY(w.isVisible() && !(w.windowState() & Qt::WindowMinimized));
+        QVERIFY(!w.close()); // the title bar cannot close it
+        QVERIFY(!(w.windowFlags() & Qt::WindowCloseButtonHint));
+        w.setWindowState(Qt::WindowMinimized);
+        QVERIFY(!w.isVisible()); // minimised means hidden in the tray
+    }
+
+    void theModemIsFoundAndConfigured_data()
+    {
+        QTest::addColumn<int>("baud"); // the only speed the modem hears
+        QTest::addColumn<QByteArray>("atz");
+        QTest::addColumn<QList<QByteArray>>("search"); // what comes before the found ATZ
+        QTest::addColumn<QStringList>("opened");
+        QTest::newRow("fixed at 19200: found at once")
+            << 19200 << QByteArray() << QList<QByteArray>{}
+            << QStringList{"1:19200,N,8,1", "1:19200,N,8,1"};
+        QTest::newRow("ERROR to ATZ still counts as found")
+            << 19200 << QByteArray("\r\nERROR\r\n") << QList<QByteArray>{}
+            << QStringList{"1:19200,N,8,1", "1:19200,N,8,1"};
+        // A and B go unheard at 19200 and 9600; C answers and is set to 19200; D finds it.
+        QTest::newRow("only at 115200: configured, then found at 19200")
+            << 115200 << QByteArray()
+            << QList<QByteArray>{"ATZ",          "ATZ",           "ATZ",    "ATE0", "AT+ICF=3,3",
+                                 "AT+IFC=2,2",   "AT+CBST=7,0,1", "ATS0=0", "ATX0", "AT+CBST=7,0,1",
+                                 "AT+IPR=19200", "AT#AUTOBND",    "AT&W"}
+            << (opens(1) << "1:19200,N,8,1"
+                         << "1:19200,N,8,1");
+    }
+    void theModemIsFoundAndConfigured()
+    {
+        QFETCH(int, baud);
+        QFETCH(QByteArray, atz);
+        QFETCH(QList<QByteArray>, search);
+        QFETCH(QStringList, opened);
+        GsmModemConfig cfg;
+        cfg.bauds = {baud};
+        StationRig r(cfg);
+        if (!atz.isNull())
+            r.gsm.setOverride("ATZ", atz);
+        QVERIFY(r.startAndPoll());
+        search << "ATZ"
+               << "AT+CPIN?"
+               << "AT+CSCA?" << setGsmCommands("+393359609600") << "AT+CPIN?" << ReadyCommands;
+        QCOMPARE(r.written(), search);
+        QCOMPARE(r.port.openAttempts(), opened);
+        QCOMPARE(r.gsm.bauds(), QSet<int>{19200});
+        QVERIFY(r.station.mnuSet->isEnabled() && r.station.mnuOPEN->isEnabled());
+        QVERIFY(!r.station.setupWindow()); // loaded hidden for "Set GSM", then unloaded
+        QVERIFY(r.dialogs.shown().isEmpty() && r.station.state().StationActive);
+        QCOMPARE(r.sentAt("ATZ"), baud == 19200 ? 500 : 1500); // heard at C
+    }
+
+    void aSimThatAnswersErrorMakesThePortWorthless()
+    {
+        GsmModemConfig cfg;
+        cfg.sim = SimCardState::Failing;
+        StationRig r(cfg);
+        r.dialogs.answerNext(MsgResult::Cancel);
+        QVERIFY(r.start());
+        QVERIFY(r.runUntil([&] { return !r.dialogs.shown().isEmpty(); }));
+        QCOMPARE(r.written(), QList<QByteArray>({"ATZ", "AT+CPIN?"}));
+        QCOMPARE(r.port.openAttempts().mid(1, 1), QStringList({"2:19200,N,8,1"}));
+    }
+
+    void withoutAModemTheOperatorRetriesOrGivesUp()
+    {
+        StationRig r;
+        r.port.unplug(1);
+        r.dialogs.answerNext(MsgResult::Retry);
+        r.dialogs.answerNext(MsgResult::Cancel);
+        QSignalSpy ended(&r.station, &FrmStGSM::ended);
+        QVERIFY(r.start());
+
+        // Four 500 ms time-outs per port; the question comes after port 13; Retry searches
+        // again from port 1; Cancel gives up.
+        QVERIFY(r.runUntil([&] { return r.dialogs.shown().size() == 2; }));
+        QStringList round;
+        for (int p = 1; p <= 13; ++p)
+            round << opens(p);
+        QCOMPARE(r.port.openAttempts(), round + round);
+        QCOMPARE(r.dialogs.shown().at(0).at, qint64(500 + 13 * 2000));
+        QCOMPARE(r.dialogs.shown().at(1).at, qint64(500 + 26 * 2000));
+        QCOMPARE(r.dialogs.boxes(), QStringList({"ERROR|NO GSM FOUND!|Critical|RetryCancel",
+                                                 "ERROR|NO GSM FOUND!|Critical|RetryCancel"}));
+
+        QCOMPARE(r.tray.icon() * 10 + r.tray.state(), 30);
+        QCOMPARE(r.tray.toolTip(), QString("Direct connect"));
+        QVERIFY(r.station.mnuConn->isEnabled() && !r.station.Timer1.isEnabled());
+        QVERIFY(!r.station.state().StationActive);
+
+        r.time.rt.runFor(999);
+        QCOMPARE(ended.count(), 0);
+        r.time.rt.runFor(1);
+        QCOMPARE(ended.count(), 1);
+        QCOMPARE(r.launcher.programs(),
+                 QStringList({QDir(r.workFolder()).filePath("WINCORVANI.EXE")}));
+        QCOMPARE(r.written(), QList<QByteArray>());
+    }
+
+    void automaticBandSelection_data()
+    {
+        QTest::addColumn<QByteArray>("answer"); // to "AT#AUTOBND"
+        QTest::addColumn<bool>("switched");
+        QTest::newRow("already automatic: no change, no message")
+            << QByteArray("\r\n#AUTOBND: 1\r\n\r\nOK\r\n") << false;
+        QTest::newRow("off: switched on, restart asked for")
+            << QByteArray("\r\n#AUTOBND: 0\r\n\r\nOK\r\n") << true;
+        QTest::newRow("silence counts as off, after the 2 s time-out") << QByteArray() << true;
+    }
+    void automaticBandSelection()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(bool, switched);
+        StationRig r;
+        r.gsm.setOverride("AT#AUTOBND", answer);
+        QVERIFY(r.startAndPoll());
+        QCOMPARE(r.count("AT#AUTOBND=1"), switched ? 1 : 0);
+        QCOMPARE(r.gsm.profileWrites(), 1);
+        QCOMPARE(r.dialogs.boxes(),
+                 switched ? QStringList{"|Modified AUTO BAND.Close Program and Turn OFF/ON MODEM|"
+                                        "Information|Ok"}
+                          : QStringList());
+        if (answer.isEmpty())
+            QCOMPARE(r.sentAt("AT#AUTOBND=1") - r.sentAt("AT#AUTOBND"), qint64(2000));
+    }
+
+    void settingsWindowFromTheMenu_data()
+    {
+        QTest::addColumn<bool>("centreReadable");
+        QTest::newRow("service centre read and sent back") << true;
+        QTest::newRow("ERROR to the query: field disabled, nothing sent") << false;
+    }
+    void settingsWindowFromTheMenu()
+    {
+        QFETCH(bool, centreReadable);
+        StationRig r;
+        QVERIFY(r.startAndPoll());
+        r.time.rt.runFor(1500);
+        if (!centreReadable)
+            r.gsm.setOverride("AT+CSCA?", "\r\nERROR\r\n");
+        r.log.clear();
+        r.station.mnuSet->trigger();
+        FrmSet *set = r.station.setupWindow();
+        QVERIFY(set->isVisible() && !r.station.state().StationActive);
+        QCOMPARE(set->Text2->isEnabled(), centreReadable);
+        QCOMPARE(set->Text2->text(), centreReadable ? QString("+393359609600") : QString());
+        set->Command1->click();
+        QCOMPARE(r.commands(), QList<QByteArray>{"AT+CSCA?"} +
+                                   setGsmCommands(centreReadable ? "+393359609600" : ""));
+        QVERIFY(!r.station.setupWindow() && r.station.state().StationActive);
+        QVERIFY(r.station.Timer1.isEnabled()); // supervision again, then polling
+        QVERIFY(r.runUntilPolling());
+    }
+
+    // A window takes the port while a polling query waits: the round asks nothing more and
+    // polling rests.
+    void aPortTakenDuringARoundEndsIt()
+    {
+        StationRig r;
+        QVERIFY(r.startAndPoll());
+        connect(&r.gsm, &ModemSim::commandReceived, [&](const QByteArray &line) {
+            if (line == "AT+CSQ")
+                r.station.state().StationActive = false;
+        });
+        const int asked = r.count("AT+CREG?");
+        r.time.rt.runFor(60'000);
+        QCOMPARE(r.count("AT+CREG?"), asked);
+        QVERIFY(!r.station.Timer2.isEnabled());
+    }
+
+    void closingTheSettingsWindowResumesPolling()
+    {
+        StationRig r;
+        QVERIFY(r.startAndPoll());
+        r.time.rt.runFor(1500);
+        r.station.mnuSet->trigger();
+        r.station.Timer2.stop(); // as the next tick would, finding the port borrowed
+        r.station.setupWindow()->close();
+        QVERIFY(r.station.state().StationActive && r.station.Timer2.isEnabled());
+    }
+
+    void pinFileLayout_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QByteArray>("argument");
+        QTest::newRow("PIN at positions 26, 4, 31, 8") << pinLine("1234") << QByteArray("\"1234\"");
+        QTest::newRow("line of 30 characters loses the third digit")
+            << QByteArray("000100020000000000000000010000") << QByteArray("\"112\"");
+        QTest::newRow("line of 20 characters keeps digits 2 and 4 only")
+            << QByteArray("00070008000000000000") << QByteArray("\"78\"");
+        QTest::newRow("empty line gives two quotes") << QByteArray() << QByteArray("\"\"");
+    }
+    void pinFileLayout()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QByteArray, argument);
+        QCOMPARE(PinFile::pinArgument(line), argument);
+    }
+
+    void aSimWithoutPinStartsPollingOneSecondAfterTheIdentity()
+    {
+        StationRig r;
+        QVERIFY(r.start());
+        QVERIFY(r.runUntil([&] { return r.sentAt("AT+CGATT?") >= 0; }));
+        QCOMPARE(r.sentAt("AT+CGATT?") - r.sentAt("AT+CGSN"), qint64(1000));
+        QCOMPARE(r.sentAt("AT+COPS=3,0") - r.sentAt("AT+CPIN?", 1), qint64(1000));
+        QCOMPARE(r.station.Label1[0]->text() + '|' + r.station.Label1[1]->text() + '|' +
+                     r.station.Label1[2]->text() + '|' + r.station.state().Manufacturer,
+                 QString("Generic_GSM_Modem|GSM900-1800|356938035643809|Generic_GSM_Modem"));
+        QVERIFY(!r.station.Timer1.isEnabled());
+    }
+
+    void aStoredPinUnlocksWithoutAnyWindow()
+    {
+        StationRig r(sim(SimCardState::WantsPin, "2580"));
+        writePinFile(r.workFolder(), pinLine("2580"));
+        QVERIFY(r.start());
+        QVERIFY(r.runUntil([&] { return r.sentAt("AT+CGATT?") >= 0; }));
+        QVERIFY(r.port.written().contains("AT+CPIN=\"2580\"\r\n"));
+        // One second's pause before the PIN, then polling 20 s after the identity.
+        QCOMPARE(r.sentAt("AT+CPIN=\"2580\"") - r.sentAt("AT+CPIN?", 1), qint64(1000));
+        QCOMPARE(r.sentAt("AT+CGATT?") - r.sentAt("AT+CGSN"), qint64(20000));
+        QVERIFY(!r.station.pinWindow() && r.dialogs.shown().isEmpty());
+    }
+
+    void aRefusedStoredPinOpensThePinWindow_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::newRow("wrong PIN") << pinLine("1111");
+        QTest::newRow("line too short for the PIN") << QByteArray("0001000200000000000000000");
+    }
+    void aRefusedStoredPinOpensThePinWindow()
+    {
+        QFETCH(QByteArray, line);
+        StationRig r(sim(SimCardState::WantsPin));
+        writePinFile(r.workFolder(), line);
+        QVERIFY(r.start());
+        QVERIFY(r.runUntil([&] { return r.station.pinWindow(); }));
+        QCOMPARE(r.dialogs.boxes(), QStringList({"PIN|Error PIN|Critical|Ok"}));
+        FrmPin *pin = r.station.pinWindow();
+        QVERIFY(pin->isVisible() && pin->Text1->isEnabled() && !pin->Text2->isEnabled());
+        QVERIFY(!r.station.Timer1.isEnabled());
+        QCOMPARE(readPinFile(r.workFolder()), line + "\r\n"); // a refused PIN is not deleted
+    }
+
+    void aTypedPinIsStoredAndSentBySupervision()
+    {
+        StationRig r(sim(SimCardState::WantsPin, "9090"));
+        QVERIFY(r.start());
+        QVERIFY(r.runUntil([&] { return r.station.pinWindow(); }));
+        QCOMPARE(r.dialogs.shown().size(), 0); // no stored PIN: the window, no message
+        FrmPin *pin = r.station.pinWindow();
+        pin->Text1->setText("909");
+        QVERIFY(readPinFile(r.workFolder()).isEmpty());
+        pin->Text1->setText("9090");
+        const QByteArray first = readPinFile(r.workFolder());
+        QCOMPARE(PinFile::pinArgument(first.left(80)), QByteArray("\"9090\""));
+        QCOMPARE(first.size(), 82);
+        QVERIFY(std::all_of(first.begin(), first.end() - 2,
+                            [](char c) { return c >= '0' && c <= '9'; }));
+        pin->Text1->setText("909");
+        pin->Text1->setText("9090");
+        QVERIFY(readPinFile(r.workFolder()) != first); // new filler each time
+        pin->Command1->click();
+        QVERIFY(r.runUntilPolling());
+        QVERIFY(r.log.last().line != "AT+CPIN=\"9090\"");
+        QCOMPARE(r.count("AT+CPIN=\"9090\""), 1);
+        QCOMPARE(r.gsm.simState(), SimCardState::Ready);
+    }
+
+    void thePukPathRetriesAWrongPuk()
+    {
+        StationRig r(sim(SimCardState::WantsPuk));
+        QVERIFY(r.start());
+        QVERIFY(r.runUntil([&] { return r.station.pinWindow(); }));
+        QCOMPARE(r.dialogs.boxes(), QStringList({"PUK|Error PUK|Critical|Ok"}));
+        FrmPin *pin = r.station.pinWindow();
+        QVERIFY(pin->Text1->isEnabled() && pin->Text2->isEnabled());
+
+        pin->Text2->setText("00000000");
+        pin->Command1->click(); // no new PIN yet: nothing is sent
+        QCOMPARE(r.count("AT+CPIN=\"00000000\",\"\""), 0);
+        pin->Text1->setText("4321");
+        pin->Command1->click();
+        QCOMPARE(r.dialogs.boxes().last(), QString("PUK|Error Puk|Critical|Ok"));
+        QVERIFY(pin->Text1->text().isEmpty() && pin->Text2->text().isEmpty() && pin->isVisible());
+
+        pin->Text2->setText("12345678");
+        pin->Text1->setText("4321");
+        pin->Command1->click();
+        QVERIFY(r.port.written().contains("AT+CPIN=\"12345678\",\"4321\"\r"));
+        QVERIFY(!r.station.pinWindow());
+        QVERIFY(r.runUntilPolling());
+        // The new PIN is stored too, so the next start unlocks without the window.
+        QCOMPARE(PinFile::pinArgument(readPinFile(r.workFolder()).left(80)),
+                 QByteArray("\"4321\""));
+    }
+
+    void pin2IsOfferedFromTheSettingsWindow()
+    {
+        StationRig r;
+        QVERIFY(r.startAndPoll());
+        r.station.mnuSet->trigger();
+        FrmSet *set = r.station.setupWindow();
+        set->Check1->click();
+        QVERIFY(!r.station.setupWindow()); // the settings window gives way
+        FrmPin *pin = r.station.pinWindow();
+        QVERIFY(pin && pin->isVisible() && pin->Text3->isEnabled() && !pin->Text1->isEnabled());
+        QVERIFY(pin->Check1->isEnabled() && pin->Check1->isChecked());
+        pin->Text3->setText("5555");
+        const QByteArray before = r.port.written();
+        pin->Command1->click(); // nothing to send in PIN2 mode: the window stays
+        QCOMPARE(r.port.written(), before);
+        QVERIFY(r.station.pinWindow());
+        pin->Check1->click();
+        QVERIFY(!pin->Text3->isEnabled());
+    }
+
+    void closingThePinWindowWithoutOkEndsTheProgram()
+    {
+        StationRig r(sim(SimCardState::WantsPin));
+        QSignalSpy ended(&r.station, &FrmStGSM::ended);
+        QVERIFY(r.start());
+        QVERIFY(r.runUntil([&] { return r.station.pinWindow(); }));
+        r.station.pinWindow()->close();
+        QCOMPARE(ended.count(), 1);
+        QVERIFY(!r.port.isOpen());
+        QCOMPARE(r.launcher.started().size(), 0); // ended at once, not through "Exit"
+    }
+
+    void phoneLockStopsSupervision_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::newRow("modem spelling PH-SIM PIN")
+            << QByteArray("\r\n+CPIN: PH-SIM PIN\r\n\r\nOK\r\n");
+        QTest::newRow("spelling PH_SIM PIN") << QByteArray("\r\n+CPIN: PH_SIM PIN\r\n\r\nOK\r\n");
+    }
+    void phoneLockStopsSupervision()
+    {
+        QFETCH(QByteArray, answer);
+        StationRig r;
+        r.gsm.setOverride("AT+CPIN?", answer);
+        writePinFile(r.workFolder(), pinLine("1234"));
+        QVERIFY(r.start());
+        QVERIFY(r.runUntil([&] { return !r.dialogs.shown().isEmpty(); }));
+        QCOMPARE(r.dialogs.boxes(),
+                 QStringList({"|Waiting for Phone to SIM card(antitheft)|Critical|Ok"}));
+        r.time.rt.runFor(60'000);
+        QVERIFY(!r.station.Timer1.isEnabled() && !r.station.Timer2.isEnabled());
+        QVERIFY(!r.port.written().contains("AT+CPIN=")); // the SIM PIN never goes to a phone lock
+    }
+
+    void theSixthSimErrorIsReportedOnce()
+    {
+        StationRig r;
+        QVERIFY(r.startAndPoll());
+        // The SIM fails after start-up; a registration error hands back to supervision.
+        r.gsm.config().sim = SimCardState::Failing;
+        r.gsm.setOverride("AT+CREG?", "\r\nERROR\r\n");
+        r.time.rt.runFor(120'000);
+        QCOMPARE(r.station.state().SimErrorCount, qint16(6));
+        QCOMPARE(r.tray.toolTip() + '|' + r.station.Label1[3]->text(),
+                 QString("ERROR! GSM no Connected|ERROR! No Connected"));
+        QVERIFY(r.tray.icon() + r.station.ProgressBar1->level() == 0 &&
+                !r.station.mnuCall->isEnabled());
+        QCOMPARE(r.dialogs.boxes(),
+                 QStringList({"|SIM not Present or SIM Defect or SIM Busy |None|Ok"}));
+        QVERIFY(!r.station.Timer1.isEnabled());
+        QCOMPARE(r.count("AT+CPIN?") - 2, 6); // two from start-up, six errors, three seconds apart
+        QCOMPARE(r.sentAt("AT+CPIN?", 3) - r.sentAt("AT+CPIN?", 2), qint64(3000));
+
+        // A later READY does not reset the count: later errors retry and show nothing.
+        r.gsm.config().sim = SimCardState::Ready;
+        r.gsm.clearOverride("AT+CREG?");
+        r.station.Timer1.start();
+        QVERIFY(r.runUntilPolling());
+        r.gsm.config().sim = SimCardState::Failing;
+        r.gsm.setOverride("AT+CREG?", "\r\nERROR\r\n");
+        r.time.rt.runFor(15'000);
+        QVERIFY(r.station.state().SimErrorCount > 6 && r.station.Timer1.isEnabled());
+        QCOMPARE(r.dialogs.shown().size(), 1);
+    }
+};
+
+QTEST_MAIN(StationTest)
+#include "tst_station.moc"
