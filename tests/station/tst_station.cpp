@@ -1,11 +1,25 @@
+#include "AuditArchive.h"
+#include "Clock.h"
+#include "FrmCall.h"
 #include "FrmPin.h"
+#include "FrmSend.h"
 #include "FrmSet.h"
+#include "FrmSms.h"
 #include "FrmStGSM.h"
 #include "GsmModem.h"
+#include "LoopbackPort.h"
+#include "MachineController.h"
+#include "MachineDb.h"
+#include "ModemPreparation.h"
 #include "PinFile.h"
+#include "PollingRound.h"
+#include "Runtime.h"
 #include "SignalBar.h"
+#include "SmsStore.h"
+#include "StationDesk.h"
 #include "StationFixture.h"
 #include "TrayIcon.h"
+#include "UnattendedCollector.h"
 
 #include <functional>
 #include <QAction>
@@ -16,7 +30,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTreeWidget>
 
 // A started station on virtual time with a GSM modem on port 1 answering without latency, and a
 // log of every command line the modem understood with the moment it arrived.
@@ -156,9 +172,141 @@ QByteArray readPinFile(const QString &dir)
 }
 } // namespace
 
-// The station booting: the tray, the data folder, the database tool; finding the modem (ports,
-// speeds, the configuration written, giving up, setting it up again from the menu); unlocking
-// the SIM (stored PIN, typed PIN, PUK, the phone lock and a failing SIM).
+Q_DECLARE_METATYPE(ModemPreparation::Outcome)
+
+namespace {
+using Outcome = ModemPreparation::Outcome;
+
+// Preparation against the simulated modem plugged into one of the port numbers, on virtual time.
+struct PrepRig
+{
+    explicit PrepRig(const GsmModemConfig &cfg, int modemPort = 1) : modem(cfg)
+    {
+        if (modemPort > 0)
+            port.plug(modemPort, &modem);
+        QObject::connect(&prep, &ModemPreparation::note,
+                         [this](const QString &line) { notes << line; });
+    }
+    Outcome run(int ports) { return prep.run(ports, tmp.path()); }
+    bool storePin(const QByteArray &pin)
+    {
+        FakeClock clock{QDateTime(QDate(2026, 12, 5), QTime(9, 0))};
+        return PinFile::write(tmp.path(), pin, clock);
+    }
+    int sent(const QByteArray &line) const { return int(modem.commands().count(line)); }
+
+    VirtualTimeScope time;
+    QTemporaryDir tmp;
+    LoopbackPort port;
+    GsmModem modem;
+    ModemPreparation prep{port};
+    QStringList notes;
+};
+} // namespace
+
+// The station as the program wires it (StationDesk), against a simulated modem, machine and SMS
+// store on virtual time: the windows that borrow the modem keep clear of each other and of the
+// unattended collection, the SMS desk keeps in step inside the polling ticks, and "Exit" ends
+// whatever the station is waiting for.
+
+namespace {
+const QString Corridor = QStringLiteral("3351234567");
+
+struct Rig : StationFixture
+{
+    Rig()
+    {
+        gsm.setLatency(0);
+        port.plug(1, &gsm);
+        gsm.addMachine(Corridor.toLatin1(), &machine);
+        store.install(gsm);
+        // Every chunk on its way to the station passes through here first.
+        gsm.setOutput([this](const QByteArray &bytes) {
+            if (!answers.isEmpty())
+                answers.last() += bytes;
+            port.deliver(&gsm, bytes);
+        });
+        QObject::connect(&gsm, &ModemSim::commandReceived, [this](const QByteArray &line) {
+            log << line;
+            answers << QByteArray();
+        });
+    }
+    // Starts, with an unattended entry for Corridor at 09:03 on Saturdays (today) when asked,
+    // and runs until the modem is registered.
+    bool start(bool collectAt0903 = false)
+    {
+        SqlMachineDb db(programFile("Dati.mdb"));
+        bool ready = db.open() && db.append(MachineTables::Distributori,
+                                            {{"Description", "Corridor A"}, {"GSM", Corridor}});
+        if (collectAt0903) {
+            Schedule schedule(programFile("PROGOR.DAT"));
+            schedule[0].setNumber(Corridor);
+            schedule[0].setHour(9);
+            schedule[0].setMinute(3);
+            schedule[0].setWeekday(6, true);
+            schedule[0].setWeekly(true);
+            schedule[0].setUnattended(true);
+            ready = ready && schedule.save() &&
+                    write("decod.asm", "CA2,CASH,3,6,8\r\nDA1,BLOCK\r\n") &&
+                    write("address.asm", "CASH,0\r\nBLOCK,10\r\n");
+        }
+        return ready && desk.station().load() &&
+               time.rt.runUntil([this] { return desk.station().mnuCall->isEnabled(); }, 120'000);
+    }
+    QString programFile(const QString &name) const { return QDir(programFolder()).filePath(name); }
+    bool write(const QString &name, const QByteArray &bytes) const
+    {
+        QFile f(programFile(name));
+        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+    }
+    // How often line reached the modem after the first `from` lines of the log.
+    int sentAfter(const QByteArray &line, qsizetype from) const
+    {
+        return int(log.mid(from).count(line));
+    }
+    // What the modem sent back between the first `command` and the next command.
+    QByteArray answerTo(const QByteArray &command) const
+    {
+        const qsizetype i = log.indexOf(command);
+        return i < 0 ? "<not sent>" : answers[i];
+    }
+    // The incoming queue, one "index|number|date|time|text" per row.
+    QStringList rows() const
+    {
+        QStringList out;
+        for (int i = 0; i < viewer.queued(); ++i) {
+            const QTreeWidgetItem *it = viewer.ListView1->topLevelItem(i);
+            out << QStringList{it->text(0), it->text(1), it->text(2), it->text(3), it->text(4)}
+                       .join('|');
+        }
+        return out;
+    }
+    // The filed events, "Number|Data|SMS" each.
+    QStringList events() const
+    {
+        SqlMachineDb db(programFile("Dati.mdb"));
+        db.open();
+        QStringList out;
+        for (const DbRecord &e : db.records(MachineTables::Eventi))
+            out << QStringList{e.value("Number"), e.value("Data"), e.value("SMS")}.join('|');
+        return out;
+    }
+    GsmModem gsm;
+    SmsStore store;
+    MachineController machine{MachineProfile::forNumber(Corridor.toLatin1())};
+    StationDesk desk{services, nullptr};
+    FrmCall &console = desk.calls().window();
+    FrmSend &sendWindow = desk.sms().sendWindow();
+    WindowOpener &send = sendWindow.opener();
+    FrmSms &viewer = desk.sms().smsWindow();
+    FrmStGSM &station = desk.station();
+    QList<QByteArray> log;     // every command line the modem understood
+    QList<QByteArray> answers; // what the modem answered to each
+};
+} // namespace
+
+// The station booting (tray, data folder, database tool), finding and preparing the modem,
+// unlocking the SIM, network polling rows, and the station as the program wires it.
 class StationTest : public QObject
 {
     Q_OBJECT
@@ -678,6 +826,369 @@ private slots:
         r.time.rt.runFor(15'000);
         QVERIFY(r.station.state().SimErrorCount > 6 && r.station.Timer1.isEnabled());
         QCOMPARE(r.dialogs.shown().size(), 1);
+    }
+
+    // Preparing the modem, and a network-polling round as rows.
+    void outcomes_data()
+    {
+        QTest::addColumn<int>("sim");
+        QTest::addColumn<QByteArray>("storedPin"); // empty: no Pin.set
+        QTest::addColumn<int>("registration");
+        QTest::addColumn<QString>("modem"); // "port of ports at baud"; "" none
+        QTest::addColumn<Outcome>("outcome");
+        QTest::addColumn<QString>("note"); // a line that must have come out
+        const int ready = int(SimCardState::Ready);
+        const int pin = int(SimCardState::WantsPin);
+        const auto row = [](const char *tag, int sim, const QByteArray &storedPin, int registration,
+                            Outcome outcome, const char *note,
+                            const char *modem = "1 of 1 at 19200") {
+            QTest::newRow(tag) << sim << storedPin << registration << QString(modem) << outcome
+                               << QString(note);
+        };
+        row("SIM ready, home network", ready, "", 1, Outcome::Ready,
+            "network: Connect Home network");
+        row("roaming counts as registered", ready, "", 5, Outcome::Ready,
+            "network: Connect Roaming network");
+        row("ports in order; a modem at 115200 is brought to 19200", ready, "", 1, Outcome::Ready,
+            "modem found on port 3", "3 of 4 at 115200");
+        row("no modem on either port", ready, "", 1, Outcome::NoModem, "ERROR: NO GSM FOUND!", "");
+        row("PIN from Pin.set", pin, "1234", 1, Outcome::Ready, "SIM unlocked with the stored PIN");
+        row("PIN wanted, no Pin.set", pin, "", 1, Outcome::SimNotReady, "modem found on port 1");
+        row("wrong PIN in Pin.set", pin, "4321", 1, Outcome::SimNotReady, "PIN: Error PIN");
+        row("PUK wanted", int(SimCardState::WantsPuk), "1234", 1, Outcome::SimNotReady,
+            "PUK: Error PUK");
+        row("phone lock", int(SimCardState::PhoneLock), "", 1, Outcome::SimNotReady,
+            "Waiting for Phone to SIM card(antitheft)");
+        row("a SIM that answers ERROR is no modem", int(SimCardState::Failing), "", 1,
+            Outcome::NoModem, "ERROR: NO GSM FOUND!");
+        row("searching for the operator", ready, "", 2, Outcome::NotRegistered, "SIM ready");
+        row("registration denied", ready, "", 3, Outcome::NotRegistered, "SIM ready");
+    }
+    void outcomes()
+    {
+        QFETCH(int, sim);
+        QFETCH(QByteArray, storedPin);
+        QFETCH(int, registration);
+        QFETCH(QString, modem);
+        QFETCH(Outcome, outcome);
+        QFETCH(QString, note);
+        GsmModemConfig cfg;
+        cfg.sim = SimCardState(sim);
+        cfg.registration = registration;
+        const QStringList where = modem.split(' '); // port, "of", ports, "at", baud
+        cfg.bauds = {modem.isEmpty() ? 19200 : where[4].toInt()};
+        PrepRig rig(cfg, modem.isEmpty() ? 0 : where[0].toInt());
+        if (!storedPin.isEmpty())
+            QVERIFY(rig.storePin(storedPin));
+        QCOMPARE(rig.run(modem.isEmpty() ? 2 : where[2].toInt()), outcome);
+        QVERIFY2(rig.notes.contains(note), qPrintable(rig.notes.join(u'\n')));
+        QCOMPARE(rig.prep.reason().isEmpty(), outcome == Outcome::Ready);
+        QCOMPARE(rig.port.isOpen(), outcome != Outcome::NoModem);
+        if (outcome == Outcome::Ready) {
+            QCOMPARE(rig.modem.simState(), SimCardState::Ready);
+            QCOMPARE(rig.sent("AT+COPS=0"), 1);
+            QCOMPARE(rig.port.commPort(), where[0].toInt());
+            QCOMPARE(rig.port.settings(), QStringLiteral("19200,N,8,1"));
+            QCOMPARE(rig.sent("AT+IPR=19200"), int(where[4] != "19200"));
+        }
+        if (modem.isEmpty()) { // four speeds on each port, and nothing else to tell
+            QCOMPARE(rig.port.openAttempts().size(), 8);
+            QCOMPARE(rig.notes, QStringList{note});
+        }
+        // The stored PIN goes out once at most: a refused one is never tried again.
+        QVERIFY(rig.sent("AT+CPIN=\"" + storedPin + '"') <= 1);
+    }
+
+    void notRegisteredGivesUpAfterTheWait()
+    {
+        GsmModemConfig cfg;
+        cfg.registration = 2;
+        PrepRig rig(cfg);
+        const qint64 start = rig.time.rt.nowMs();
+        QCOMPARE(rig.run(1), Outcome::NotRegistered);
+        QCOMPARE(rig.prep.reason(),
+                 QStringLiteral("not registered on the network after 60 s (Searching operator)"));
+        const qint64 waited = rig.time.rt.nowMs() - start;
+        QVERIFY2(waited >= 60000 && waited < 75000, qPrintable(QString::number(waited)));
+        QVERIFY(rig.sent("AT+CREG?") >= 20);
+    }
+
+    // A network-polling round as rows: the four answers, and what the station shows after them.
+    void rounds_data()
+    {
+        QTest::addColumn<QByteArrayList>("answers"); // "T" time-out, "E" ERROR
+        QTest::addColumn<QString>("shown"); // GPRS bar|signal|tip|tray state|operator|asked, lost
+        // Every row answers like this but for the query it names.
+        const auto row = [](const char *tag, const QList<std::pair<int, QByteArray>> &changed,
+                            const QString &shown) {
+            QByteArrayList answers = {"+CGATT: 1", "+CSQ: 17,0", "+CREG: 0,1",
+                                      "+COPS: 0,2,\"22201\""};
+            for (const auto &[query, answer] : changed)
+                answers[query] = answer;
+            QTest::newRow(tag) << answers << shown;
+        };
+        enum { Gprs, Csq, Creg, Cops };
+        row("all answered", {}, "1|17|Connect Home network|1| TIM|4");
+        row("0 not registered", {{Creg, "+CREG: 0,0"}}, "1|17|NO connect|0| TIM|4");
+        row("2 searching", {{Creg, "+CREG: 0,2"}}, "1|17|Searching operator|0| TIM|4");
+        row("3 denied", {{Creg, "+CREG: 0,3"}}, "1|17|Operator registration denied|0| TIM|4");
+        row("4 unknown", {{Creg, "+CREG: 0,4"}}, "1|17|Unknown|0| TIM|4");
+        row("5 roaming works like home", {{Creg, "+CREG: 0,5"}},
+            "1|17|Connect Roaming network|1| TIM|4");
+        row("7 any other: empty tip", {{Creg, "+CREG: 0,7"}}, "1|17||0| TIM|4");
+        row("no status: registration unchanged", {{Creg, ""}}, "1|17|-|-| TIM|4");
+        row("signal 99,99 unknown gives 3", {{Csq, "+CSQ: 99,99"}},
+            "1|3|Connect Home network|1| TIM|4");
+        row("signal without a comma: unchanged", {{Csq, "+CSQ: 17"}},
+            "1|-|Connect Home network|1| TIM|4");
+        row("detached hides the GPRS bar", {{Gprs, "+CGATT: 0"}},
+            "0|17|Connect Home network|1| TIM|4");
+        row("numeric 22210 is OMNITEL", {{Cops, "+COPS: 0,2,\"22210\""}},
+            "1|17|Connect Home network|1| OMNITEL|4");
+        row("numeric 22288 is WIND", {{Cops, "+COPS: 0,2,\"22288\""}},
+            "1|17|Connect Home network|1| WIND|4");
+        row("numeric 22298 is BLUE", {{Cops, "+COPS: 0,2,\"22298\""}},
+            "1|17|Connect Home network|1| BLUE|4");
+        row("other Italian code", {{Cops, "+COPS: 0,2,\"22250\""}},
+            "1|17|Connect Home network|1| Operator n\u00B050|4");
+        row("name without 222 is unidentified", {{Cops, "+COPS: 0,0,\"GSM OPERATOR\""}},
+            "1|17|Connect Home network|1| Unidentified|4");
+        row("no quoted operator: unchanged", {{Cops, "+COPS: 0"}},
+            "1|17|Connect Home network|1|-|4");
+        row("two time-outs are tolerated; no GPRS answer hides its bar", {{Gprs, "T"}, {Csq, "T"}},
+            "0|-|Connect Home network|1| TIM|4");
+        row("three time-outs lose the modem", {{Gprs, "T"}, {Csq, "T"}, {Cops, "T"}},
+            "0|-|Connect Home network|1|-|4, lost");
+        row("ERROR to the registration query ends the round", {{Creg, "E"}}, "1|17|-|-|-|3, lost");
+        row("ERROR to the operator query", {{Cops, "E"}}, "1|17|Connect Home network|1|-|4, lost");
+    }
+    void rounds()
+    {
+        QFETCH(QByteArrayList, answers);
+        QFETCH(QString, shown);
+        using Answer = PollingRound::Answer;
+        PollingRound round;
+        StatusChange seen;
+        int asked = 0;
+        for (QByteArray command; !(command = round.next()).isEmpty(); ++asked) {
+            QVERIFY(asked < 4);
+            const QByteArray a = answers[asked];
+            QCOMPARE(round.errorLoses(), asked >= 2);
+            const StatusChange c = round.take(a == "T"   ? Answer::TimedOut
+                                              : a == "E" ? Answer::Error
+                                                         : Answer::Ok,
+                                              "\r\n" + a + "\r\n\r\nOK\r\n");
+            seen.gprsShown = c.gprsShown ? c.gprsShown : seen.gprsShown;
+            seen.signal = c.signal ? c.signal : seen.signal;
+            seen.registration = c.registration ? c.registration : seen.registration;
+            seen.operatorText = c.operatorText ? c.operatorText : seen.operatorText;
+        }
+        const auto text = [](const auto &v, const auto &f) { return v ? f(*v) : QString("-"); };
+        const QStringList fields = {
+            text(seen.gprsShown, [](bool b) { return QString::number(b); }),
+            text(seen.signal, [](int s) { return QString::number(s); }),
+            text(seen.registration, [](const Registration &r) { return r.toolTip; }),
+            text(seen.registration,
+                 [](const Registration &r) { return QString::number(r.trayState); }),
+            text(seen.operatorText, [](const QString &s) { return s; }),
+            QString::number(asked) + (round.lost() ? ", lost" : "")};
+        QCOMPARE(fields.join('|'), shown);
+    }
+
+    // Each window holds the modem while it is open: opening one closes the other, and the
+    // station's polling stays off the port until the last one has closed.
+    void consoleAndSendWindowCloseEachOther_data()
+    {
+        QTest::addColumn<bool>("consoleFirst");
+        QTest::newRow("console open, then \"Send SMS\"") << true;
+        QTest::newRow("send window open, then \"Call\"") << false;
+    }
+    void consoleAndSendWindowCloseEachOther()
+    {
+        QFETCH(bool, consoleFirst);
+        Rig r;
+        QVERIFY(r.start());
+        QAction *call = r.desk.station().mnuCall, *sms = r.desk.station().mnuSSMS;
+        WindowOpener &first = consoleFirst ? static_cast<WindowOpener &>(r.console) : r.send;
+        WindowOpener &second = consoleFirst ? r.send : static_cast<WindowOpener &>(r.console);
+
+        (consoleFirst ? call : sms)->trigger();
+        QVERIFY(first.isLoaded());
+        (consoleFirst ? sms : call)->trigger();
+        QVERIFY(second.isLoaded());
+        QVERIFY(!first.isLoaded());
+        QCOMPARE(QDir::currentPath(), r.programFolder()); // "Call" works in the program folder
+        const qsizetype opened = r.log.size();
+        r.time.rt.runFor(30'000);
+        QCOMPARE(r.sentAfter("AT+CSQ", opened), 0);
+
+        second.unload();
+        const qsizetype closed = r.log.size();
+        QVERIFY(r.time.rt.runUntil([&] { return r.sentAfter("AT+CSQ", closed) > 0; }, 15'000));
+    }
+
+    // The collection falls due while the operator works in the console: it waits until the
+    // console is closed, then dials at once and files the audit.
+    void anOpenConsoleDefersTheCollection()
+    {
+        Rig r;
+        QVERIFY(r.start(true));
+        UnattendedCollector *collector = r.desk.collect().collector();
+        QVERIFY(collector);
+        r.desk.station().mnuCall->trigger();
+        r.time.rt.runFor(20 * 60'000);
+        QCOMPARE(collector->waiting(), QStringList{Corridor});
+        QCOMPARE(r.sentAfter("ATD" + Corridor.toLatin1(), 0), 0);
+
+        QSignalSpy finished(collector, &UnattendedCollector::attemptFinished);
+        QDateTime started;
+        QObject::connect(collector, &UnattendedCollector::attemptStarted,
+                         [&] { started = r.clock.now(); });
+        r.console.close();
+        QVERIFY(
+            r.time.rt.runUntil([&] { return r.log.contains("ATD" + Corridor.toLatin1()); }, 5000));
+        QVERIFY(r.time.rt.runUntil([&] { return finished.size() == 1; }, 30 * 60'000));
+        QCOMPARE(finished[0][1].value<AuditJobOutcome>().result, AuditJobOutcome::Completed);
+        QCOMPARE(r.sentAfter("ATD" + Corridor.toLatin1(), 0), 1);
+        // Named for when it was read, not for when it fell due.
+        QCOMPARE(QDir(r.workFolder() + "/Audit/" + Corridor).entryList({"*.txt"}),
+                 QStringList{AuditArchive::stamp(started) + ".txt"});
+    }
+
+    void anUnreadableScheduleIsReportedAtStartUp()
+    {
+        Rig r;
+        const QString path = r.programFile("PROGOR.DAT");
+        QVERIFY(QDir().mkpath(path)); // a folder where the file should be
+        QVERIFY(r.start());
+        QCOMPARE(r.dialogs.boxes().size(), 1);
+        QVERIFY2(r.dialogs.boxes().first().startsWith(
+                     "Error|The schedule " + QDir::toNativeSeparators(path) + " cannot be read ("),
+                 qPrintable(r.dialogs.boxes().first()));
+        QVERIFY(r.dialogs.boxes().first().endsWith(
+            ").\r\nThe station starts without scheduled calls.|Exclamation|Ok"));
+    }
+
+    // A Telit modem lists without time stamps, so each message is read singly. Texts ending in
+    // "OK", answers in 4-byte chunks: every answer still belongs to its own command.
+    void telitReadsDeletesAndQueriesStayInStep()
+    {
+        Rig r;
+        r.gsm.config().manufacturer = "Telit_Mobile_Terminals";
+        r.gsm.config().operatorName.clear(); // known by its code only: " OMNITEL"
+        r.gsm.config().rssi = 23;
+        r.store.setForm(SmsStore::Form::Telit);
+        r.store.receive("+391", "POWER OK", QDateTime(QDate(2005, 3, 21), QTime(10, 15)));
+        r.store.receive("+392", "DOOR OPEN", QDateTime(QDate(2005, 3, 22), QTime(11, 16)));
+        r.gsm.setChunking(4, 5);
+        QVERIFY(r.start());
+        QVERIFY(r.time.rt.runUntil(
+            [&] { return r.log.contains("AT+COPS?") && r.station.Timer2.isEnabled(); }, 30'000));
+
+        QCOMPARE(r.log.mid(r.log.indexOf("AT+CMGL=\"ALL\"")),
+                 QList<QByteArray>({"AT+CMGL=\"ALL\"", "AT+CMGR=1", "AT+CMGD=1", "AT+CMGR=2",
+                                    "AT+CMGD=2", "AT+CGATT?", "AT+CSQ", "AT+CREG?", "AT+COPS?"}));
+        QCOMPARE(r.answerTo("AT+CMGR=1"),
+                 QByteArray("\r\n+CMGR: \"REC READ\",\"+391\",,\"05/03/21,10:15:00+04\"\r\n"
+                            "POWER OK\r\n\r\nOK\r\n"));
+        QCOMPARE(r.answerTo("AT+CMGD=1") + r.answerTo("AT+CMGD=2"), "\r\nOK\r\n\r\nOK\r\n");
+        QCOMPARE(r.rows(), QStringList({"1|+391|21/03/05|10:15|POWER OK",
+                                        "2|+392|22/03/05|11:16|DOOR OPEN"}));
+        QCOMPARE(r.store.count(), 0);
+
+        QCOMPARE(r.station.ProgressBar1->level() * 100 + r.station.ProgressBar2->level(), 2323);
+        QVERIFY(r.station.ProgressBar2->isVisibleTo(&r.station));
+        QVERIFY(r.station.mnuCall->isEnabled() && r.station.mnuSSMS->isEnabled());
+        QCOMPARE(r.tray.icon() * 10 + r.tray.state(), 11);
+        QCOMPARE(r.station.Label1[3]->text(), QString(" OMNITEL"));
+        QCOMPARE(r.tray.toolTip(), QString("Connect Home network"));
+
+        r.time.rt.runFor(40'000); // Timer6 comes round with nothing queued: no console
+        QVERIFY(!r.console.isLoaded());
+        r.viewer.Command1_Click();
+        r.viewer.Command1_Click();
+        QCOMPARE(r.events(),
+                 QStringList({"+391|21/03/05 10:15|POWER OK", "+392|22/03/05 11:16|DOOR OPEN"}));
+    }
+
+    // "Exit" ends the program whatever it is waiting for: the wait gives up at once, nothing
+    // more reaches the modem, and the exit sequence ends the program one second later.
+    void exitEndsEveryWaitAtOnce_data()
+    {
+        QTest::addColumn<QString>("during");
+        QTest::newRow("modem search: port 1 silent, the modem on port 2") << "discovery";
+        QTest::newRow("the 15 s wait for the SMS listing") << "listing";
+        QTest::newRow("the 30 s wait for a sent SMS's result") << "send";
+    }
+    void exitEndsEveryWaitAtOnce()
+    {
+        QFETCH(QString, during);
+        Rig r;
+        FakeWindow console;
+        r.station.setCallConsole(&console);
+        QList<qint64> ended;
+        connect(&r.station, &FrmStGSM::ended, [&] { ended << r.now(); });
+        qint64 exitAt = -1;
+        qint64 waitEndedAt = -1;
+        bool lingered = true; // the station, the port or the tray outlived "Exit" at once
+        auto exitIn = [&](qint64 ms) {
+            r.time.rt.post(ms, [&] {
+                exitAt = r.now();
+                console.loaded = true;
+                r.station.mnuExit->trigger();
+                lingered =
+                    r.station.state().StationActive || r.port.isOpen() || !r.tray.isVisible();
+            });
+        };
+        if (during == "discovery") {
+            r.modem.setSilent(true);
+            r.port.plug(1, &r.modem);
+            r.port.plug(2, &r.gsm);
+            connect(&r.station.Timer1, &Timer::tick, [&] { waitEndedAt = r.now(); });
+            QVERIFY(r.station.load());
+            exitIn(1200); // while port 1 is tried at 9600 baud
+        } else {
+            QVERIFY(r.start());
+            QVERIFY(r.time.rt.runUntil([&] { return r.log.contains("AT+COPS?"); }, 30'000));
+        }
+        if (during == "listing") {
+            r.gsm.setOverride("AT+CMGL=\"ALL\"", QByteArray());
+            connect(&r.station.Timer2, &Timer::tick, [&] { waitEndedAt = r.now(); });
+            connect(&r.gsm, &ModemSim::commandReceived, [&](const QByteArray &line) {
+                if (line == "AT+CMGL=\"ALL\"" && exitAt < 0)
+                    exitIn(3000);
+            });
+        }
+        if (during == "send") {
+            r.store.failSends(SmsStore::SendFault::NoFinalOk);
+            r.time.rt.post(100, [&] {
+                r.send.show();
+                r.sendWindow.setNumber("+39333");
+                r.sendWindow.setText("ALARM");
+                exitIn(2000);
+                r.sendWindow.Command1_Click();
+                waitEndedAt = r.now();
+            });
+        }
+        QVERIFY(r.time.rt.runUntil([&] { return exitAt >= 0; }, 60'000));
+        const QByteArray written = r.port.written();
+        const int opened = r.port.openAttempts().size();
+        const int boxes = r.dialogs.shown().size();
+        r.time.rt.runFor(30'000);
+
+        QCOMPARE(waitEndedAt, exitAt);
+        QCOMPARE(r.port.written(), written);
+        QCOMPARE(r.port.openAttempts().size(), opened);
+        QVERIFY(!r.port.isOpen());
+        QCOMPARE(r.dialogs.shown().size(), boxes);
+        if (during == "discovery")
+            QCOMPARE(r.gsm.commands(), QList<QByteArray>());
+        QCOMPARE(ended, QList<qint64>{exitAt + 1000});
+        QCOMPARE(r.launcher.programs(),
+                 QStringList({QDir(r.workFolder()).filePath("WINCORVANI.EXE")}));
+        QVERIFY(!r.tray.isVisible() && !lingered && !r.station.Timer1.isEnabled());
+        QCOMPARE(console.unloaded, 1);
+        QCOMPARE(QDir::currentPath(), r.workFolder());
     }
 };
 

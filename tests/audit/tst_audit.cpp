@@ -1,17 +1,100 @@
-// Record writers, script lines and random inputs. Each writer row converts script lines over
-// data bytes and expects every line written. A flag-clear or other-type variant mostly points p0
-// at the data's last byte, a zero.
+// Record writers, script lines, random inputs and the conversion run end to end on temporary
+// files (the station's run and the built evadts-convert program). Each writer row converts
+// script lines over data bytes and expects every line written. A flag-clear or other-type
+// variant mostly points p0 at the data's last byte, a zero.
 #include "AddressTable.h"
-#include "AuditTestSupport.h"
+#include "AuditImage.h"
+#include "ConversionRun.h"
 #include "Dispatcher.h"
 
+#include <QDir>
+#include <QProcess>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QtTest>
+
+namespace audit::test {
+
+// Data bytes of an audit image: zeros, with values placed little-endian at data offsets.
+class Data
+{
+public:
+    explicit Data(int size = 64) : m_bytes(size, '\0') {}
+
+    Data &b(int at, std::initializer_list<int> values) { return put(at, values, 1); }
+    Data &w(int at, std::initializer_list<int> values) { return put(at, values, 2); }
+    Data &t(int at, std::initializer_list<int> values) { return put(at, values, 3); }
+    Data &b(int at, int value) { return put(at, {value}, 1); }
+    Data &w(int at, int value) { return put(at, {value}, 2); }
+    Data &t(int at, int value) { return put(at, {value}, 3); }
+    Data &s(int at, const QByteArray &text)
+    {
+        m_bytes.replace(at, text.size(), text);
+        return *this;
+    }
+    operator QByteArray() const { return m_bytes; }
+
+private:
+    // Consecutive values of a width, from at on.
+    Data &put(int at, std::initializer_list<int> values, int width)
+    {
+        for (int value : values)
+            for (int i = 0; i < width; ++i)
+                m_bytes[at++] = char((value >> (8 * i)) & 0xFF);
+        return *this;
+    }
+    QByteArray m_bytes;
+};
+
+// A string literal with its embedded zero bytes.
+template <int N> QByteArray raw(const char (&text)[N])
+{
+    return QByteArray(text, N - 1);
+}
+
+// Conversion tables: data bytes, a script and an address table give exactly these record
+// lines and these failed script lines.
+inline void addConversionColumns()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<QByteArrayList>("expected");
+    QTest::addColumn<QList<int>>("failed");
+    QTest::addColumn<QByteArray>("addresses");
+}
+
+inline void row(const char *name, const QByteArray &data, const QByteArray &script,
+                const QByteArrayList &expected, const QList<int> &failed = {},
+                const QByteArray &addresses = {})
+{
+    QTest::newRow(name) << data << script << expected << failed << addresses;
+}
+
+// Converts the row's script over its framed data, as the station does.
+inline void checkConversionRow()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(QByteArray, script);
+    QFETCH(QByteArrayList, expected);
+    QFETCH(QList<int>, failed);
+    QFETCH(QByteArray, addresses);
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    const ConversionResult result =
+        Convert({script, addresses}, AuditImage(*FrameAuditData(data)), out);
+    QByteArray lines;
+    for (const QByteArray &line : expected)
+        lines += line + "\r\n";
+    QCOMPARE(out.data().split('\n'), lines.split('\n')); // a difference names its line
+    QCOMPARE(result.failedLines, failed);
+}
+
+} // namespace audit::test
 
 using namespace audit;
 using namespace audit::test;
 
-class Writers : public QObject
+class AuditTest : public QObject
 {
     Q_OBJECT
 
@@ -29,9 +112,17 @@ private slots:
     // Random scripts, address tables and images: nothing may crash or read outside the image
     // (run under the sanitizers to see the latter), and every run must be reproducible.
     void randomInputs();
+    void initTestCase();
+    void runs_data();
+    void runs();
+    void convertsOnTheCommandLine_data();
+    void convertsOnTheCommandLine();
+
+private:
+    QTemporaryDir m_dir; // the command line's files
 };
 
-void Writers::cash_data()
+void AuditTest::cash_data()
 {
     addConversionColumns();
     // Device number and model with trailing blanks; revision bytes 0x1C and 0xA5 in BCD.
@@ -150,7 +241,7 @@ QByteArrayList bare(int count)
 
 } // namespace
 
-void Writers::idsAndEvents_data()
+void AuditTest::idsAndEvents_data()
 {
     addConversionColumns();
     row("EA1 over an all-zero ring", Data(128), "EA1,0,10", bare(15));
@@ -240,7 +331,7 @@ QByteArray typed(Data data)
 
 } // namespace
 
-void Writers::products_data()
+void AuditTest::products_data()
 {
     addConversionColumns();
     const Data pa1 = Data().b(0, 1).b(12, 3).w(50, 100).w(56, 250).b(60, {2, 1, 0x04});
@@ -344,7 +435,7 @@ namespace {
 constexpr int Fails = 99999; // no parameter can hold it
 }
 
-void Writers::resolvesParameters_data()
+void AuditTest::resolvesParameters_data()
 {
     QTest::addColumn<QByteArray>("field");
     QTest::addColumn<QByteArray>("addresses");
@@ -389,7 +480,7 @@ void Writers::resolvesParameters_data()
     row("value out of range fails", "A", "A,70000", Fails);
 }
 
-void Writers::resolvesParameters()
+void AuditTest::resolvesParameters()
 {
     QFETCH(QByteArray, field);
     QFETCH(QByteArray, addresses);
@@ -398,7 +489,7 @@ void Writers::resolvesParameters()
     QCOMPARE(value ? int(*value) : Fails, expected);
 }
 
-void Writers::decodesLines_data()
+void AuditTest::decodesLines_data()
 {
     addConversionColumns();
     const QByteArray example = QByteArray::fromHex("34120010000005000200");
@@ -493,7 +584,7 @@ protected:
 
 } // namespace
 
-void Writers::randomInputs()
+void AuditTest::randomInputs()
 {
     const QByteArrayList recordIds = {"CA", "DA", "EA", "ID", "PA", "SA", "TA", "VA"};
     for (int run = 0; run < 1500; ++run) {
@@ -516,5 +607,165 @@ void Writers::randomInputs()
     }
 }
 
-QTEST_GUILESS_MAIN(Writers)
-#include "tst_Writers.moc"
+namespace {
+
+constexpr auto Converted = ConversionResult::Outcome::Converted;
+constexpr auto FileError = ConversionResult::Outcome::FileError;
+
+// The example data with a device block whose characters use the upper half of the code page.
+// The block runs on into the sum word 707 (C3 02) and past the end of the image.
+const QByteArray ImageData = QByteArray::fromHex("34120010000005000200") + raw("\xE9t\xE9\0 ");
+const QByteArray Records = raw("CA2*4660*16*5*2\r\nDA1*\xE9t\xE9\0 \xC3\x02\0\0\0\0\0\0\0\0*"
+                               "\0\0\0\0\0\0\0\0\0\0\0\0*0000\r\n");
+
+// Writes every file with contents into the folder.
+bool writeFiles(const QTemporaryDir &folder,
+                std::initializer_list<std::pair<const char *, QByteArray>> files)
+{
+    for (const auto &[name, contents] : files) {
+        QFile file(folder.filePath(QString::fromLatin1(name)));
+        if (!contents.isEmpty() &&
+            !(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size()))
+            return false;
+    }
+    return true;
+}
+
+int openFileCount()
+{
+    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
+}
+
+} // namespace
+
+void AuditTest::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QByteArray badLength = *FrameAuditData(ImageData);
+    badLength[0] = char(badLength[0] + 1);
+    QVERIFY(writeFiles(m_dir, {{"decod.asm", "CA2,CASH,3,6,8\r\nDA1,BLOCK\r\n"},
+                               {"failing-lf.asm", "CA2,CASH,3,6,8\n\nCA8,1\nDA1,BLOCK"},
+                               {"address.asm", "CASH,0\r\nBLOCK,10\r\n"},
+                               {"image.bin", *FrameAuditData(ImageData)},
+                               {"raw.bin", ImageData},
+                               {"bad-length.bin", badLength},
+                               {"short.bin", "\x03"}}));
+}
+
+void AuditTest::runs_data()
+{
+    QTest::addColumn<QByteArray>("script");    // empty: no "decod.asm" in the folder
+    QTest::addColumn<QByteArray>("addresses"); // empty: no "address.asm"
+    QTest::addColumn<qint32>("length");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<ConversionResult::Outcome>("outcome");
+    QTest::addColumn<QList<int>>("failed");
+    QTest::addColumn<QByteArray>("records");
+
+    const QByteArray script = "CA2,CASH,3,6,8\r\nCA8,0,3\r\n";
+    const QByteArray cash = "CASH,0\r\n";
+    const QByteArray records = "CA2*4660*16*5*2\r\nCA8*4660*16\r\n";
+    const qint32 whole = 14; // the framed example's size
+    const QString out = QStringLiteral("out.txt");
+    QTest::newRow("every line converted")
+        << script << cash << whole << out << Converted << QList<int>() << records;
+    QTest::newRow("failed lines are listed, the others written")
+        << QByteArray("CA2,CASH,3,6,8\r\n\r\nCA8,0\r\nCA8,0,3\r\n") << cash << whole << out
+        << ConversionResult::Outcome::LinesFailed << QList<int>{2, 3} << records;
+    QTest::newRow("length 0 passed in skips addressed lines, a negative address passes")
+        << QByteArray("CA8,0,0\r\nVA2_,-1\r\n") << cash << 0 << out << Converted << QList<int>()
+        << QByteArray("VA2****13312\r\n");
+    QTest::newRow("no decod.asm") << QByteArray() << cash << whole << out << FileError
+                                  << QList<int>() << QByteArray();
+    QTest::newRow("output folder missing") << script << cash << whole << "missing/out.txt"
+                                           << FileError << QList<int>() << QByteArray();
+}
+
+void AuditTest::runs()
+{
+    QFETCH(QByteArray, script);
+    QFETCH(QByteArray, addresses);
+    QFETCH(qint32, length);
+    QFETCH(QString, output);
+    QFETCH(ConversionResult::Outcome, outcome);
+    QFETCH(QList<int>, failed);
+    QFETCH(QByteArray, records);
+    QTemporaryDir folder;
+    QVERIFY(writeFiles(folder, {{"decod.asm", script}, {"address.asm", addresses}}));
+    const QString outPath = folder.filePath(output);
+
+    const int filesBefore = openFileCount();
+    const ConversionResult result = RunAuditConversion(
+        folder.path(), *FrameAuditData(QByteArray::fromHex("34120010000005000200")), length,
+        outPath);
+    QCOMPARE(openFileCount(), filesBefore); // every path closes what it opened
+
+    QCOMPARE(result.outcome, outcome);
+    QCOMPARE(result.failedLines, failed);
+    QCOMPARE(result.fileError.isEmpty(), outcome != FileError);
+    QFile written(outPath);
+    QCOMPARE(written.exists(), outcome != FileError);
+    if (written.open(QIODevice::ReadOnly))
+        QCOMPARE(written.readAll(), records);
+}
+
+void AuditTest::convertsOnTheCommandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // file names resolve in the test folder
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("records"); // on standard output, or in "out.txt" when given
+    QTest::addColumn<QString>("error");      // text standard error must hold
+
+    const QStringList scripts = {"--script", "decod.asm", "--address", "address.asm"};
+    const QStringList image = {"--image", "image.bin"};
+    QTest::newRow("records on standard output") << scripts + image << 0 << Records << "";
+    QTest::newRow("records into --output")
+        << scripts + image + QStringList{"--output", "out.txt"} << 0 << Records << "";
+    QTest::newRow("--data frames bare bytes")
+        << scripts + QStringList{"--data", "raw.bin"} << 0 << Records << "";
+    QTest::newRow("LF script without a final ending: failed lines exit 1 and are listed")
+        << QStringList{"--script", "failing-lf.asm", "--address", "address.asm"} + image << 1
+        << Records << "failed script lines: 2 3\n";
+    QTest::newRow("length word disagreeing with the size")
+        << scripts + QStringList{"--image", "bad-length.bin"} << 2 << QByteArray()
+        << "the length word says 20 bytes but the image has 19";
+    QTest::newRow("image shorter than its frame")
+        << scripts + QStringList{"--image", "short.bin"} << 2 << QByteArray()
+        << "shorter than the length and sum words";
+    QTest::newRow("missing script file")
+        << QStringList{"--script", "none.asm", "--address", "address.asm"} + image << 2
+        << QByteArray() << "cannot read";
+    QTest::newRow("no --address") << QStringList{"--script", "decod.asm"} + image << 2
+                                  << QByteArray() << "--script and --address are required";
+}
+
+void AuditTest::convertsOnTheCommandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, records);
+    QFETCH(QString, error);
+    QFile::remove(m_dir.filePath(QStringLiteral("out.txt")));
+
+    QProcess process;
+    process.setWorkingDirectory(m_dir.path());
+    process.start(QStringLiteral(EVADTS_CONVERT), arguments);
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), exitCode);
+    const QString standardError = QString::fromLocal8Bit(process.readAllStandardError());
+    QVERIFY2(standardError.contains(error), qPrintable(standardError));
+    QCOMPARE(standardError.isEmpty(), error.isEmpty());
+
+    QByteArray written = process.readAllStandardOutput();
+    if (arguments.contains(QStringLiteral("--output"))) {
+        QCOMPARE(written, QByteArray());
+        QFile out(m_dir.filePath(QStringLiteral("out.txt")));
+        QVERIFY(out.open(QIODevice::ReadOnly));
+        written = out.readAll();
+    }
+    QCOMPARE(written, records);
+}
+
+QTEST_GUILESS_MAIN(AuditTest)
+#include "tst_audit.moc"
