@@ -174,15 +174,6 @@ class SmsTest : public QObject
     QString newFile() { return dir.filePath(QString("list%1.mdb").arg(++files)); }
 
 private slots:
-    void aMissingFileIsCreatedWithTheFourEmptyTables()
-    {
-        SqlMachineDb db(dir.filePath("Dati.mdb"));
-        QVERIFY2(db.open(), qPrintable(db.error()));
-        QVERIFY(QFile::exists(dir.filePath("Dati.mdb")));
-        for (const QString &table : MachineTables::tables())
-            QCOMPARE(db.records(table), QList<DbRecord>());
-    }
-
     void lookUpIsTheFirstExactMatch_data()
     {
         QTest::addColumn<QString>("value");
