@@ -574,12 +574,15 @@ private slots:
     void settingsWindowFromTheMenu_data()
     {
         QTest::addColumn<bool>("centreReadable");
-        QTest::newRow("service centre read and sent back") << true;
-        QTest::newRow("ERROR to the query: field disabled, nothing sent") << false;
+        QTest::addColumn<bool>("ok"); // else closed from the title bar
+        QTest::newRow("service centre read and sent back") << true << true;
+        QTest::newRow("ERROR to the query: field disabled, nothing sent") << false << true;
+        QTest::newRow("closed without OK: nothing sent, polling at once") << true << false;
     }
     void settingsWindowFromTheMenu()
     {
         QFETCH(bool, centreReadable);
+        QFETCH(bool, ok);
         StationRig r;
         QVERIFY(r.startAndPoll());
         r.time.rt.runFor(1500);
@@ -587,15 +590,20 @@ private slots:
             r.gsm.setOverride("AT+CSCA?", "\r\nERROR\r\n");
         r.log.clear();
         r.station.mnuSet->trigger();
+        r.station.Timer2.stop(); // as the next tick would, finding the port borrowed
         FrmSet *set = r.station.setupWindow();
         QVERIFY(set->isVisible() && !r.station.state().StationActive);
         QCOMPARE(set->Text2->isEnabled(), centreReadable);
         QCOMPARE(set->Text2->text(), centreReadable ? QString("+393359609600") : QString());
-        set->Command1->click();
-        QCOMPARE(r.commands(), QList<QByteArray>{"AT+CSCA?"} +
-                                   setGsmCommands(centreReadable ? "+393359609600" : ""));
+        ok ? set->Command1->click() : void(set->close());
+        QCOMPARE(r.commands(),
+                 QList<QByteArray>{"AT+CSCA?"} +
+                     (ok ? setGsmCommands(centreReadable ? "+393359609600" : "")
+                         : QList<QByteArray>()));
         QVERIFY(!r.station.setupWindow() && r.station.state().StationActive);
-        QVERIFY(r.station.Timer1.isEnabled()); // supervision again, then polling
+        // After "Set GSM" supervision comes first, then polling.
+        QCOMPARE(r.station.Timer1.isEnabled(), ok);
+        QCOMPARE(r.station.Timer2.isEnabled(), !ok);
         QVERIFY(r.runUntilPolling());
     }
 
@@ -613,17 +621,6 @@ private slots:
         r.time.rt.runFor(60'000);
         QCOMPARE(r.count("AT+CREG?"), asked);
         QVERIFY(!r.station.Timer2.isEnabled());
-    }
-
-    void closingTheSettingsWindowResumesPolling()
-    {
-        StationRig r;
-        QVERIFY(r.startAndPoll());
-        r.time.rt.runFor(1500);
-        r.station.mnuSet->trigger();
-        r.station.Timer2.stop(); // as the next tick would, finding the port borrowed
-        r.station.setupWindow()->close();
-        QVERIFY(r.station.state().StationActive && r.station.Timer2.isEnabled());
     }
 
     void pinFileLayout_data()
@@ -828,7 +825,7 @@ private slots:
         QCOMPARE(r.dialogs.shown().size(), 1);
     }
 
-    // Preparing the modem, and a network-polling round as rows.
+    // Preparing the modem for a command-line collection.
     void outcomes_data()
     {
         QTest::addColumn<int>("sim");
