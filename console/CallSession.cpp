@@ -178,7 +178,20 @@ void CallSession::beginCommand()
         return;
     if (m_chooseLine && !m_connecting)
         m_chooseLine(Label1);
+    // An IP call leaves the modem to the station: it polls on during the call, and gets the
+    // port back from the console when the call ends.
+    lendPortForCall(!m_line);
     newCall();
+}
+
+void CallSession::lendPortForCall(bool consoleNeedsPort)
+{
+    if (!m_s.lender || !m_loaded)
+        return;
+    if (consoleNeedsPort && !std::exchange(m_borrowed, true))
+        m_s.lender->lend();
+    else if (!consoleNeedsPort && std::exchange(m_borrowed, false))
+        m_s.lender->giveBack();
 }
 
 bool CallSession::busy() const
@@ -212,8 +225,8 @@ void CallSession::makeProgramFolderCurrent()
 
 void CallSession::load()
 {
-    if (m_s.lender && !std::exchange(m_borrowed, true))
-        m_s.lender->lend();
+    m_loaded = true;
+    lendPortForCall(true);
     newCall();
     makeProgramFolderCurrent();
     enabled.fill(false);
@@ -228,8 +241,8 @@ void CallSession::unload()
         Command4_Click();
         CntrEnable();
     }
-    if (m_s.lender && std::exchange(m_borrowed, false))
-        m_s.lender->giveBack();
+    lendPortForCall(false);
+    m_loaded = false;
 }
 
 void CallSession::select(const QString &number, const QString &description)
@@ -464,6 +477,8 @@ void CallSession::Logoff(const QString &reason)
         hangUpModem(reason);
     }
     m_callState = CallState::Idle; // the status line keeps saying "Wait for logoff..."
+    if (m_line)
+        lendPortForCall(true); // the open console holds the modem again
     m_report.end(Runtime::current().nowMs());
     CntrEnable();
     emit callStateChanged(false);

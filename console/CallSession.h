@@ -224,7 +224,10 @@ private:
     CallState m_callState = CallState::Idle;
     DialOutcome m_dialOutcome = DialOutcome::None;
     ResetButton m_resetButton = ResetButton::Initial;
-    bool m_borrowed = false; // the station's port, from load to unload
+    // The station's port: the console holds it from load to unload, except during an IP call.
+    void lendPortForCall(bool consoleNeedsPort);
+    bool m_borrowed = false;
+    bool m_loaded = false;
     bool m_connecting = false;
     std::function<void()> m_afterConnect;
     QMetaObject::Connection m_lineWatch;
