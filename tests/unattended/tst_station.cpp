@@ -259,8 +259,7 @@ private slots:
         QSignalSpy started(&r.collector, &UnattendedCollector::attemptStarted);
         if (holder == 0) {
             r.window.show();
-            s.state().StationActive = true;
-            s.Timer2.start();
+            s.lender().giveBack();
         }
         if (holder == 1)
             s.state().StationActive = false;
