@@ -136,6 +136,29 @@ struct Rig : StationFixture
     QList<Sent> log;
     QList<bool> menus; // any of "Call", "Send SMS", "Setup" enabled as an attempt began
 };
+
+// The collector alone, for runners of a test's own.
+struct Bare
+{
+    Bare(const QString &work, AuditJobRunner &runner) : collector(servicesIn(work), lender, polling, runner)
+    {
+        state.StationActive = true;
+        polling.start();
+    }
+    Services servicesIn(const QString &work)
+    {
+        Services s;
+        s.clock = &clock;
+        s.appFolder = work + "/prog";
+        return s;
+    }
+    VirtualTimeScope time;
+    StationState state;
+    ::Timer polling{QStringLiteral("Timer2"), 100, true};
+    PortLender lender{state, polling};
+    FakeClock clock{QDateTime(QDate(2026, 12, 5), QTime(9, 0))};
+    UnattendedCollector collector;
+};
 } // namespace
 
 class StationCollectTest : public QObject
@@ -154,9 +177,9 @@ private slots:
         QTest::newRow("busy three times: given up with a tray message")
             << QStringList{"busy", "busy", "busy", "ok"} << QStringList{"Busy", "Busy", "Busy"}
             << QStringList();
-        QTest::newRow("no answer, failed dial, failed transfer: three attempts")
-            << QStringList{"no-answer", "no-carrier", "silent"}
-            << QStringList{"No answer", "Dial failed", "Transfer failed"} << QStringList();
+        QTest::newRow("failed transfer, no answer, failed dial: three attempts")
+            << QStringList{"silent", "no-answer", "no-carrier"}
+            << QStringList{"Transfer failed", "No answer", "Dial failed"} << QStringList();
         QTest::newRow("busy, then completed at 09:05")
             << QStringList{"busy", "ok"} << QStringList{"Busy", "Completed"}
             << QStringList{"3351234567/20261205-0905.img", "3351234567/20261205-0905.txt"};
@@ -323,6 +346,43 @@ private slots:
         QVERIFY2(expected.match(log).hasMatch(), qPrintable(log));
     }
 
+    // What a runner of another kind may say: a message in several lines is one field of one log
+    // line; Completed without the records is a filing error.
+    void anotherRunnersWord_data()
+    {
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QByteArray>("logged");
+        QTest::newRow("lines") << int(AuditJobOutcome::ConversionFailed)
+                               << "ATD7\r\r\nNO CARRIER\r\n"
+                               << QByteArray(",Conversion failed,0,ATD7 NO CARRIER (attempt 1 of 3)");
+        QTest::newRow("no records") << int(AuditJobOutcome::Completed) << ""
+                                    << QByteArray(",File error,0,20261205-0900.img was not written "
+                                                  "(attempt 1 of 3)");
+    }
+    void anotherRunnersWord()
+    {
+        QFETCH(int, result);
+        QFETCH(QString, message);
+        QFETCH(QByteArray, logged);
+        struct Says : AuditJobRunner
+        {
+            void run(const QString &, const QString &, const QString &,
+                     std::function<void(const AuditJobOutcome &)> done) override
+            {
+                done(outcome);
+            }
+            AuditJobOutcome outcome;
+        } runner;
+        runner.outcome = {AuditJobOutcome::Result(result), message};
+        QTemporaryDir work;
+        Bare bare(work.path(), runner);
+        bare.collector.due(QStringLiteral("7"), true);
+        bare.time.rt.runFor(1000);
+        const QByteArray log = readAll(work.filePath("Audit/collect.csv"));
+        QVERIFY2(log.endsWith(logged + "\r\n"), log);
+    }
+
     void archiveNames_data()
     {
         QTest::addColumn<QString>("number");
@@ -433,19 +493,9 @@ static int crashingChild(const QString &work)
                 std::raise(SIGKILL);
         }
     } runner;
-    VirtualTimeScope time;
-    StationState state;
-    state.StationActive = true;
-    ::Timer polling(QStringLiteral("Timer2"), 100, true);
-    PortLender lender(state, polling);
-    FakeClock clock{QDateTime(QDate(2026, 12, 5), QTime(9, 0))};
-    Services s;
-    s.clock = &clock;
-    s.appFolder = work + "/prog";
-    UnattendedCollector collector(s, lender, polling, runner);
-    polling.start();
-    collector.due(Corridor, true);
-    time.rt.runFor(60'000);
+    Bare bare(work, runner);
+    bare.collector.due(Corridor, true);
+    bare.time.rt.runFor(60'000);
     return 0; // not killed: the parent sees a normal exit and fails
 }
 
