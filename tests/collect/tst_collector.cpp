@@ -156,7 +156,6 @@ private slots:
             return r.write(r.file("good.tlm"),
                            MachineFiles::interleave(QByteArray(700, '\0'), [] { return 3; }));
         };
-        QTest::newRow("telemetry read") << plain << tlm << 0 << "done" << true;
         QTest::newRow("SIM PIN without Pin.set")
             << wantsPin << tlm << 1 << "failed: the SIM wants its PIN and there is no %T/Pin.set"
             << true;

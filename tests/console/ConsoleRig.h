@@ -79,14 +79,14 @@ struct ConsoleRig : MachineRig
 
     QString file(const QString &name) const { return QDir(programFolder()).filePath(name); }
     qint64 now() const { return time.rt.nowMs(); }
-    Services servicesIn(const QString &folder)
+    Services services()
     {
         Services s;
         s.port = &port;
         s.dialogs = &dialogs;
         s.tray = &tray;
         s.clock = &clock;
-        s.appFolder = folder;
+        s.appFolder = programFolder();
         s.lender = &lender;
         return s;
     }
@@ -111,6 +111,5 @@ struct ConsoleRig : MachineRig
     ::Timer timer5{QStringLiteral("Timer5"), 30000, true};
     StationState stationState;
     PortLender lender{stationState, timer2};
-    Services services = servicesIn(programFolder());
-    CallSession session{services, timer2, timer5};
+    CallSession session{services(), timer2, timer5};
 };

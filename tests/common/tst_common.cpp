@@ -1,12 +1,30 @@
 #include "AtExchange.h"
+#include "LoopbackPort.h"
 #include "Runtime.h"
+#include "SingleInstance.h"
 #include "StationFixture.h"
 #include "Timer.h"
 
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
-// The exchange rules, checked against the simulated modem on virtual time.
-class AtExchangeTest : public QObject
+namespace {
+// A device that answers every write with the same bytes, 10 ms later.
+class Mirror : public LineDevice
+{
+public:
+    void fromStation(const QByteArray &b, const QString &) override
+    {
+        Runtime::current().post(10, [this, b] { toStation(b); });
+    }
+};
+} // namespace
+
+// Virtual time must reproduce what the real event loop does with the station's timers: order,
+// re-arming, ticks nested inside another tick's wait, and a loud failure instead of a hang. The
+// ports and the AT exchange rules on it, against the simulated modem.
+class CommonTest : public QObject
 {
     Q_OBJECT
 
@@ -24,6 +42,170 @@ class AtExchangeTest : public QObject
     };
 
 private slots:
+    void ticksComeInTimeOrder()
+    {
+        VirtualTimeScope vt;
+        QStringList log;
+        Timer a(QStringLiteral("A"), 300, true);
+        Timer b(QStringLiteral("B"), 500, true);
+        for (Timer *t : {&a, &b})
+            connect(t, &Timer::tick, [&log, t, &vt] {
+                log << QStringLiteral("%1@%2").arg(t->name()).arg(vt.rt.nowMs());
+            });
+        vt.rt.runFor(1000);
+        QCOMPARE(log, QStringList({"A@300", "B@500", "A@600", "A@900", "B@1000"}));
+        QCOMPARE(vt.rt.nowMs(), qint64(1000));
+    }
+
+    void switchingOnARunningTimerKeepsItsPeriod()
+    {
+        VirtualTimeScope vt;
+        Timer t(QStringLiteral("T"), 1000, true);
+        QSignalSpy spy(&t, &Timer::tick);
+        vt.rt.runFor(600);
+        t.setEnabled(true);
+        vt.rt.runFor(400);
+        QCOMPARE(spy.count(), 1);
+        vt.rt.runFor(500);
+        t.setInterval(1000); // a new interval restarts the period
+        vt.rt.runFor(999);
+        QCOMPARE(spy.count(), 1);
+        vt.rt.runFor(1);
+        QCOMPARE(spy.count(), 2);
+    }
+
+    void nestedYieldsRunOtherTimersButNotTheSameTick()
+    {
+        VirtualTimeScope vt;
+        Timer outer(QStringLiteral("outer"), 100, true);
+        Timer other(QStringLiteral("other"), 300, true);
+        Timer wait(QStringLiteral("wait"), 1000, false);
+        connect(&wait, &Timer::tick, [&] { wait.setEnabled(false); });
+        QStringList log;
+        connect(&other, &Timer::tick,
+                [&] { log << QStringLiteral("other@%1").arg(vt.rt.nowMs()); });
+        connect(&outer, &Timer::tick, [&] {
+            log << QStringLiteral("outer@%1").arg(vt.rt.nowMs());
+            outer.setEnabled(false);
+            wait.setEnabled(true);
+            while (wait.isEnabled())
+                Runtime::current().yield();
+            log << QStringLiteral("outer done@%1").arg(vt.rt.nowMs());
+        });
+        vt.rt.runFor(1200);
+        QCOMPARE(log, QStringList({"outer@100", "other@300", "other@600", "other@900",
+                                   "outer done@1100", "other@1200"}));
+    }
+
+    void aTickStillRunningSwallowsItsNextPeriod()
+    {
+        VirtualTimeScope vt;
+        Timer t(QStringLiteral("T"), 100, true);
+        Timer wait(QStringLiteral("wait"), 250, false);
+        connect(&wait, &Timer::tick, [&] { wait.setEnabled(false); });
+        int entered = 0, maxDepth = 0, depth = 0;
+        connect(&t, &Timer::tick, [&] {
+            ++entered;
+            maxDepth = qMax(maxDepth, ++depth);
+            if (entered == 1) {
+                wait.setEnabled(true);
+                while (wait.isEnabled())
+                    Runtime::current().yield();
+            }
+            --depth;
+        });
+        vt.rt.runFor(400);
+        QCOMPARE(maxDepth, 1);
+        QCOMPARE(entered, 2); // ticks at 200 and 300 fell inside the first; 400 runs
+    }
+
+    // After the end a yield neither runs what is due nor stalls: the wait around it unwinds.
+    void afterTheEndAYieldReturnsAtOnce()
+    {
+        VirtualTimeScope vt;
+        QString why;
+        vt.rt.setStallHandler([&why](const QString &m) { why = m; });
+        bool ran = false;
+        vt.rt.post(100, [&] { ran = true; });
+        vt.rt.endProgram();
+        Runtime::current().yield();
+        QVERIFY(!ran);
+        QCOMPARE(vt.rt.nowMs(), qint64(0));
+        QCOMPARE(why, QString());
+        vt.rt.runFor(100); // timers and deliveries still run outside a wait (the exit sequence)
+        QVERIFY(ran);
+    }
+
+    void aDestroyedTimerNeverTicks()
+    {
+        VirtualTimeScope vt;
+        int ticks = 0;
+        {
+            Timer t(QStringLiteral("T"), 100, true);
+            connect(&t, &Timer::tick, [&] { ++ticks; });
+        }
+        vt.rt.runFor(1000);
+        QCOMPARE(ticks, 0);
+    }
+
+    void settingsStrings_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<int>("baud");
+        QTest::newRow("station speed") << "19200,N,8,1" << true << 19200;
+        QTest::newRow("discovery speed") << "115200,N,8,1" << true << 115200;
+        QTest::newRow("lower-case parity") << "9600,e,7,2" << true << 9600;
+        QTest::newRow("missing field") << "19200,N,8" << false << 0;
+        QTest::newRow("unknown parity") << "19200,X,8,1" << false << 0;
+        QTest::newRow("speed not a number") << "fast,N,8,1" << false << 0;
+        QTest::newRow("three stop bits") << "19200,N,8,3" << false << 0;
+    }
+    void settingsStrings()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, valid);
+        QFETCH(int, baud);
+        PortSettings ps;
+        QCOMPARE(PortSettings::parse(text, &ps), valid);
+        if (valid)
+            QCOMPARE(ps.baud, baud);
+        LoopbackPort port;
+        const QString before = port.settings();
+        QCOMPARE(port.setSettings(text), valid);
+        QCOMPARE(port.settings(), valid ? text : before);
+    }
+
+    // Once the program ends no port opens and nothing is written, whichever code asks.
+    void afterTheEndThePortRefuses()
+    {
+        VirtualTimeScope vt;
+        LoopbackPort port;
+        Mirror dev;
+        port.plug(1, &dev);
+        QVERIFY(port.open());
+        port.write("AT\r");
+        vt.rt.endProgram();
+        port.write("AT&W\r");
+        QCOMPARE(port.written(), QByteArray("AT\r"));
+        port.close();
+        QVERIFY(!port.open());
+        QVERIFY(!port.isOpen());
+        QCOMPARE(port.openAttempts().size(), 1);
+    }
+
+    void singleInstanceMarkerIsExclusiveAndReleased()
+    {
+        QTemporaryDir dir;
+        auto first = std::make_unique<SingleInstance>("KVX4417", dir.path());
+        QVERIFY(first->acquire());
+        SingleInstance second("KVX4417", dir.path());
+        QVERIFY(!second.acquire());
+        first.reset();
+        SingleInstance third("KVX4417", dir.path());
+        QVERIFY(third.acquire());
+    }
+
     // A silent modem ends the exchange after exactly its time-out, or the time-out re-armed.
     void aSilentModemEndsTheExchangeAtItsTimeOut_data()
     {
@@ -182,5 +364,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(AtExchangeTest)
-#include "tst_atexchange.moc"
+QTEST_MAIN(CommonTest)
+#include "tst_common.moc"

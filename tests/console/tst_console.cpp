@@ -1,0 +1,421 @@
+// The call console: its session on the simulated modem, its window, and the memory-map reads.
+#include "ConsoleRig.h"
+#include "FrmCall.h"
+#include "MachineDb.h"
+#include "MachineListModel.h"
+#include "MemoryMap.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QTest>
+#include <QTreeView>
+
+namespace {
+struct Machine
+{
+    const char *description;
+    const char *gsm;
+};
+
+// The console window over a database holding the given machines, on virtual time.
+using Rows = QList<Machine>;
+struct WindowRig : ConsoleRig
+{
+    explicit WindowRig(const QList<Machine> &rows)
+    {
+        SqlMachineDb seed(dbPath());
+        if (seed.open())
+            for (const Machine &m : rows)
+                seed.append(MachineTables::Distributori,
+                            {{"Description", m.description},
+                             {"GSM", m.gsm},
+                             {"Sale point", QStringLiteral("Station hall")}});
+        session.select(QString(), QString()); // the rig's own selection is not the window's
+        session.enabled.fill(false);
+        window.setCallQueue([this] { return queue.isEmpty() ? QString() : queue.takeFirst(); });
+        window.setFillList([this] {
+            if (db.isOpen() || db.open())
+                machines.fill(db);
+        });
+    }
+    QString dbPath() const { return file(QStringLiteral("Dati.mdb")); }
+    QList<bool> commandStates() const
+    {
+        QList<bool> out;
+        for (QPushButton *b : {window.Command2, window.Command7, window.Command8, window.Command6,
+                               window.Command9, window.Command10, window.Command12})
+            out << b->isEnabled();
+        return out;
+    }
+
+    SqlMachineDb db{dbPath()};
+    MachineListModel machines;
+    FrmCall window{session, machines};
+    QStringList queue;
+};
+const QList<bool> AllOff(7, false);
+const QList<bool> AllOn(7, true);
+
+QByteArray reply(int frameNo, const QByteArray &dataHex, const QByteArray &check = {})
+{
+    unsigned sum = 0;
+    for (int i = 0; i + 1 < dataHex.size(); i += 2)
+        sum += dataHex.mid(i, 2).toUInt(nullptr, 16);
+    const QByteArray c = check.isEmpty()
+                             ? QByteArray::number(sum & 0xFF, 16).toUpper().rightJustified(2, '0')
+                             : check;
+    return '\x01' + QByteArray::number(frameNo).rightJustified(2, '0') + dataHex + c + '\x04';
+}
+} // namespace
+
+class ConsoleTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    // What the modem answers to the dial: a failure shows its text or "Time OUT" and hangs up
+    // at once; CONNECT counts only once its line is complete.
+    void dialAnswers_data()
+    {
+        QTest::addColumn<int>("answer");               // -1: 10 KB of noise; -2: the chunks
+        QTest::addColumn<QList<QByteArray>>("chunks"); // 100 ms apart
+        QTest::addColumn<QString>("box");              // "": the call is up
+        QTest::addColumn<int>("waitMs");               // from the dial to the box or the call
+        const QList<QByteArray> none;
+        QTest::newRow("busy shows the modem's text")
+            << int(DialAnswer::Busy) << none << "|\r\nBUSY\r\n|Critical|Ok" << 5000;
+        QTest::newRow("no carrier")
+            << int(DialAnswer::NoCarrier) << none << "|\r\nNO CARRIER\r\n|Critical|Ok" << 6000;
+        QTest::newRow("no answer at all: Time OUT after 60 s")
+            << int(DialAnswer::Silent) << none << "|Time OUT|Critical|Ok" << 60000;
+        QTest::newRow("10 KB of noise: Time OUT") << -1 << none << "|Time OUT|Critical|Ok" << 60000;
+        QTest::newRow("CONNECT split before its CR LF")
+            << -2 << QList<QByteArray>{"CONNECT 9600", "\r\n"} << "" << 200;
+        QTest::newRow("CONNECT together with NO CARRIER fails")
+            << -2 << QList<QByteArray>{"\r\nCONNECT 9600\r\n\r\nNO CARRIER\r\n"}
+            << "|\r\nCONNECT 9600\r\n\r\nNO CARRIER\r\n|Critical|Ok" << 100;
+        QTest::newRow("CR LF before CONNECT counts")
+            << -2 << QList<QByteArray>{"\r\n", "CONNECT 9600"} << "" << 200;
+    }
+    void dialAnswers()
+    {
+        QFETCH(int, answer);
+        QFETCH(QList<QByteArray>, chunks);
+        QFETCH(QString, box);
+        QFETCH(int, waitMs);
+        ConsoleRig rig;
+        if (answer >= 0)
+            rig.modem.setDialAnswer(ConsoleRig::Number, DialAnswer(answer));
+        else
+            rig.modem.setOverride("ATD" + ConsoleRig::Number, QByteArray()); // answer by hand
+        QRandomGenerator rng(10240);
+        for (int i = 0; answer == -1 && i < 40; ++i) {
+            QByteArray noise(256, '\0');
+            for (char &c : noise)
+                c = char(rng.bounded(256));
+            chunks << noise;
+        }
+        const int apart = answer == -1 ? 500 : 100;
+        for (int i = 0; i < chunks.size(); ++i)
+            rig.time.rt.post(apart * (i + 1), [&, i] { rig.port.deliver(&rig.modem, chunks.at(i)); });
+        qint64 upAt = -1;
+        QObject::connect(&rig.session, &CallSession::callStateChanged, [&](bool on) {
+            if (on)
+                upAt = rig.now();
+        });
+        rig.session.Command2_Click();
+        const bool up = box.isEmpty();
+        QCOMPARE(rig.session.callUp(), up);
+        QCOMPARE(rig.session.link().engine.Timer13.isEnabled(), up);
+        QCOMPARE(rig.dialogs.boxes(), up ? QStringList() : QStringList{box});
+        if (up) {
+            QCOMPARE(upAt, qint64(waitMs));
+            return;
+        }
+        QVERIFY(qAbs(rig.dialogs.shown().first().at - waitMs) < 200);
+        // The short hang-up: no 10 s wait.
+        QVERIFY(rig.port.written().startsWith("ATD3351234567\r"));
+        QVERIFY(rig.port.written().endsWith("+++ATH\r"));
+        QVERIFY(rig.now() < waitMs + 4000);
+        QVERIFY(!rig.session.LoggedOn && !rig.session.callUp() && !rig.session.call().LinkActive);
+        QCOMPARE(rig.session.Label2, QStringLiteral("Wait for logoff..."));
+        QVERIFY(rig.session.enabled[CallSession::Data]);
+        QVERIFY(!rig.session.enabled[CallSession::Disconnect]);
+        QVERIFY(rig.session.listVisible);
+        QCOMPARE(rig.tray.icon(), 1);
+    }
+
+    void commandWhileConnectedDoesNotDialAgain()
+    {
+        ConsoleRig rig;
+        rig.session.Command10_Click();
+        QVERIFY(rig.settle());
+        rig.session.Command10_Click();
+        QVERIFY(rig.settle());
+        QCOMPARE(rig.commands(), QStringList{"ATD3351234567"});
+        QCOMPARE(rig.machine.requests().size(), 78);
+    }
+
+    // "Disconnect" waits 10 s before the escape; closing the window hangs up and polls again.
+    void hangUps_data()
+    {
+        QTest::addColumn<bool>("unload");
+        QTest::newRow("Disconnect") << false;
+        QTest::newRow("closing during a call") << true;
+    }
+    void hangUps()
+    {
+        QFETCH(bool, unload);
+        ConsoleRig rig;
+        bool on = false;
+        rig.session.Login(on);
+        QVERIFY(on);
+        rig.stationState.StationActive = false;
+        const qint64 start = rig.now();
+        if (unload)
+            rig.session.unload();
+        else
+            rig.session.Command4_Click();
+        QCOMPARE(rig.port.written(), QByteArray("ATD3351234567\r+++ATH\r"));
+        QVERIFY(!rig.modem.callUp());
+        if (!unload) {
+            QVERIFY(rig.now() - start >= 10000);
+            QVERIFY(rig.session.enabled[CallSession::Disconnect]);
+            QVERIFY(rig.session.windowEnabled);
+            return;
+        }
+        QVERIFY(rig.stationState.StationActive);
+        QVERIFY(rig.timer2.isEnabled());
+        QCOMPARE(rig.timer2.interval(), 100);
+    }
+
+    // Nothing is dialled without a machine, or for a cancelled choice, a pattern kept as the
+    // name included.
+    void noDial_data()
+    {
+        QTest::addColumn<int>("command");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("no machine selected: Data, Audit, Reset Alarm") << 0 << "";
+        QTest::newRow("All: *.prm typed as a name") << 7 << "*.prm";
+        QTest::newRow("All: cancelled") << 7 << "";
+        QTest::newRow("Telemetry write: *.tlm") << 12 << "*.tlm";
+    }
+    void noDial()
+    {
+        QFETCH(int, command);
+        QFETCH(QString, name);
+        ConsoleRig rig;
+        rig.dialogs.chooseFileNext(name.isEmpty() ? QString() : rig.file(name));
+        if (command == 0) {
+            rig.session.select(QString(), QStringLiteral("no number"));
+            rig.session.Command2_Click();
+            rig.session.Command9_Click();
+            rig.session.Command6_Click();
+        }
+        if (command == 7)
+            rig.session.Command7_Click();
+        if (command == 12)
+            rig.session.Command12_Click();
+        QVERIFY(rig.dialogs.boxes().isEmpty() && (command > 0 || rig.dialogs.shown().isEmpty()));
+        QCOMPARE(rig.session.call().FileCancelled, command > 0);
+        QVERIFY(rig.commands().isEmpty());
+    }
+
+    void resetAlarmTwiceCancels()
+    {
+        ConsoleRig rig;
+        rig.session.Command6_Click();
+        QCOMPARE(rig.session.Command6Caption, QStringLiteral("Abrogate"));
+        QVERIFY(!rig.session.enabled[CallSession::Data]);
+        QVERIFY(rig.session.enabled[CallSession::ResetAlarm]);
+        rig.time.rt.runFor(300);
+        rig.session.Command6_Click();
+        QCOMPARE(rig.session.Command6Caption, QStringLiteral("Reset Alarm"));
+        for (int b = CallSession::Data; b <= CallSession::TelemetryWrite; ++b)
+            QVERIFY(rig.session.enabled[b]);
+        QVERIFY(!rig.session.link().dialogue.running());
+    }
+
+    // No to "Waiting Response?" ends the reset after its acknowledgement; a machine silent for
+    // 60 s is asked about, and Yes asks for its status.
+    void resetQuestions_data()
+    {
+        QTest::addColumn<QString>("faults");
+        QTest::addColumn<MsgResult>("answer");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<int>("polls"); // status reads after the answer
+        const QString silent = "|Impossible to receive response.Continue?|None|YesNo";
+        QTest::newRow("No after the acknowledgement")
+            << "" << MsgResult::No << "|Command RESET Sent. Waiting Response?|None|YesNo" << 0;
+        QTest::newRow("silent for 60 s, Yes") << "silence-after=0" << MsgResult::Yes << silent << 1;
+        QTest::newRow("silent for 60 s, No") << "silence-after=0" << MsgResult::No << silent << 0;
+    }
+    void resetQuestions()
+    {
+        QFETCH(QString, faults);
+        QFETCH(MsgResult, answer);
+        QFETCH(QString, box);
+        QFETCH(int, polls);
+        ConsoleRig rig;
+        LinkFaults f;
+        QVERIFY(LinkFaults::parse(faults, &f, nullptr));
+        rig.machine.setFaults(f);
+        rig.dialogs.answerNext(answer);
+        rig.session.Command6_Click();
+        QVERIFY(rig.time.rt.runUntil([&] { return !rig.dialogs.shown().isEmpty(); }, 300000));
+        const qint64 asked = rig.dialogs.shown().first().at - rig.machine.requests().first().atMs;
+        rig.time.rt.runFor(1500);
+        QCOMPARE(rig.dialogs.boxes(), QStringList{box});
+        int statusReads = 0;
+        for (const auto &r : rig.machine.requests())
+            statusReads += r.address == MachineController::StatusRegister;
+        QCOMPARE(statusReads, polls);
+        QCOMPARE(rig.machine.requests().size(), 1 + polls);
+        QCOMPARE(rig.session.link().dialogue.running(), answer == MsgResult::Yes);
+        if (!faults.isEmpty())
+            QVERIFY(asked >= 60000 && asked < 61000);
+        rig.session.link().dialogue.stop();
+    }
+
+    void selection_data()
+    {
+        QTest::addColumn<int>("machines");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("label1");
+        QTest::newRow("a machine with a number enables the commands") << 2 << 0 << "3351234567";
+        QTest::newRow("a machine without a number enables nothing") << 2 << 1 << "";
+        QTest::newRow("an empty table enables nothing") << 0 << 0 << "";
+    }
+    void selection()
+    {
+        QFETCH(int, machines);
+        QFETCH(int, row);
+        QFETCH(QString, label1);
+        WindowRig rig(Rows{{"Corridor A", "3351234567"}, {"Store room", ""}}.mid(0, machines));
+        rig.window.show();
+        rig.window.activated();
+        QCOMPARE(rig.machines.rowCount(), machines);
+        rig.window.rowClicked(row);
+        QCOMPARE(rig.window.Label1->text(), label1);
+        QCOMPARE(rig.commandStates(), label1.isEmpty() ? AllOff : AllOn);
+        QStringList opened;
+        rig.window.setOpenSchedule([&](const QString &n) { opened << n; });
+        QCOMPARE(rig.window.CommandSchedule->isEnabled(), !label1.isEmpty());
+        rig.window.CommandSchedule->click();
+        QCOMPARE(opened, label1.isEmpty() ? QStringList() : QStringList{label1});
+    }
+
+    void queuedCallsPreselect()
+    {
+        WindowRig rig(Rows{
+            {"Corridor A", "3351234567"}, {"Corridor B", "3351234568"}, {"Hall", "3351234569"}});
+        rig.queue = {"3351234569  ", "3351234567"};
+        rig.window.show();
+        rig.window.activated();
+        QCOMPARE(rig.window.ListView1->currentIndex().row(), 2); // the last row
+        QCOMPARE(rig.window.Label1->text(), QStringLiteral("3351234569"));
+        QCOMPARE(rig.window.Label4->text(), QStringLiteral("Hall"));
+        QCOMPARE(rig.commandStates(), AllOff); // nothing enabled, nothing dialled
+        rig.window.activated();
+        QCOMPARE(rig.window.ListView1->currentIndex().row(), 0);
+        QCOMPARE(rig.window.Label1->text(), QStringLiteral("3351234567"));
+        QVERIFY(rig.queue.isEmpty());
+        QVERIFY(rig.port.written().isEmpty());
+    }
+
+    void closingGivesThePortBackAndRefillsNextTime()
+    {
+        WindowRig rig(Rows{{"Corridor A", "3351234567"}});
+        rig.window.show();
+        rig.window.activated();
+        rig.stationState.StationActive = false;
+        rig.window.close();
+        QVERIFY(!rig.window.isLoaded());
+        QVERIFY(rig.stationState.StationActive);
+        QCOMPARE(rig.timer2.interval(), 100);
+        QVERIFY(rig.timer2.isEnabled());
+        rig.db.append(MachineTables::Distributori, {{"Description", "New"}, {"GSM", "1"}});
+        rig.window.show();
+        rig.window.activated();
+        QCOMPARE(rig.machines.rowCount(), 2);
+    }
+
+    void pointerWords_data()
+    {
+        QTest::addColumn<int>("word");
+        QTest::addColumn<QString>("address");
+        QTest::newRow("0x0CB4 lies 400 above 0B24") << 0x0CB4 << "0B24";
+        QTest::newRow("0x0190 gives 0000") << 0x0190 << "0000";
+        QTest::newRow("0x0000 wraps to FE70") << 0x0000 << "FE70";
+        QTest::newRow("0xFFFF") << 0xFFFF << "FE6F";
+    }
+    void pointerWords()
+    {
+        QFETCH(int, word);
+        QFETCH(QString, address);
+        QCOMPARE(MemoryMap::pointerAddress(quint16(word)), address);
+        QCOMPARE(MemoryMap::swapWordBytes(QStringLiteral("B40C")), QStringLiteral("0CB4"));
+    }
+
+    void replies_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QStringList>("addresses");
+        // Words 0x0CB4, 0x0190, 0x0000, then five of 0x1000.
+        const QByteArray words = "B40C"
+                                 "9001"
+                                 "0000" +
+                                 QByteArray("0010").repeated(5);
+        const QStringList expected =
+            QStringList{"0B24", "0000", "FE70"} + QStringList(5, QStringLiteral("0E70"));
+        QTest::newRow("clean reply gives eight pointers")
+            << reply(0, words) << int(MemoryMap::PointerReply::Ok) << expected;
+        QTest::newRow("wrong check digits")
+            << reply(0, words, "00") << int(MemoryMap::PointerReply::BadCheck) << QStringList();
+        QTest::newRow("lower-case check digits")
+            << reply(0, QByteArray("AB").repeated(16), "b0")
+            << int(MemoryMap::PointerReply::BadCheck) << QStringList();
+        QTest::newRow("block 1's answer is no reply to block 0")
+            << reply(1, words) << int(MemoryMap::PointerReply::BadCheck) << QStringList();
+        QTest::newRow("15 data bytes with a right sum")
+            << reply(0, words.left(30)) << int(MemoryMap::PointerReply::BadCheck) << QStringList();
+        QTest::newRow("17 data bytes with a right sum")
+            << reply(0, words + "00") << int(MemoryMap::PointerReply::BadCheck) << QStringList();
+    }
+    void replies()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(int, status);
+        QFETCH(QStringList, addresses);
+        const MemoryMap::PointerReply r = MemoryMap::checkPointerReply(text, 0);
+        QCOMPARE(int(r.status), status);
+        if (status == MemoryMap::PointerReply::Ok)
+            QCOMPARE(r.addresses, addresses);
+    }
+
+    // A late repeat of the other block's answer is skipped whole; anything else ends the wait.
+    void replyStart_data()
+    {
+        QTest::addColumn<QByteArray>("received");
+        QTest::addColumn<int>("start");
+        const QByteArray b0 = reply(0, QByteArray("11").repeated(16));
+        const QByteArray b1 = reply(1, QByteArray("11").repeated(16));
+        QTest::newRow("nothing complete yet") << b1.left(20) << -1;
+        QTest::newRow("the answer itself") << b1 << 0;
+        QTest::newRow("block 0's repeat before it") << b0 + b1 << int(b0.size());
+        QTest::newRow("block 0's repeat alone: wait on") << b0 << -1;
+        QTest::newRow("a frame without SOH ends the wait") << QByteArray("01FF\x04") << 0;
+        QTest::newRow("junk before the answer stays in it") << "zz" + b1 << 0;
+    }
+    void replyStart()
+    {
+        QFETCH(QByteArray, received);
+        QFETCH(int, start);
+        QCOMPARE(int(MemoryMap::replyStart(received, 1)), start);
+    }
+};
+
+QTEST_MAIN(ConsoleTest)
+#include "tst_console.moc"
