@@ -1,7 +1,11 @@
 #include "FleetCollector.h"
 
+#include "CallLines.h"
 #include "Clock.h"
+#include "CollectJob.h"
+#include "ConsoleAuditRunner.h"
 #include "Runtime.h"
+#include "TcpLine.h"
 
 #include <QDir>
 #include <QFile>
@@ -67,6 +71,42 @@ FleetCollector::FleetCollector(CollectQueue &queue, const Clock &clock, const Op
 }
 
 FleetCollector::~FleetCollector() = default;
+
+namespace {
+class IpAuditRunner : public AuditJobRunner
+{
+public:
+    IpAuditRunner(std::unique_ptr<TcpLine> line, const QString &programFolder)
+        : m_line(std::move(line)), m_runner(*m_line, programFolder)
+    {
+        m_runner.job().setLine(m_line.get());
+    }
+    void run(const QString &number, const QString &txtPath, const QString &imgPath,
+             std::function<void(const AuditJobOutcome &)> done) override
+    {
+        m_runner.run(number, txtPath, imgPath, std::move(done));
+    }
+    void abort() override { m_runner.abort(); }
+
+private:
+    std::unique_ptr<TcpLine> m_line;
+    ConsoleAuditRunner m_runner;
+};
+} // namespace
+
+std::unique_ptr<AuditJobRunner> FleetCollector::ipRunner(std::unique_ptr<TcpLine> line,
+                                                         const QString &programFolder)
+{
+    return std::make_unique<IpAuditRunner>(std::move(line), programFolder);
+}
+
+void FleetCollector::callOverIp(CallLines &lines, const QString &programFolder)
+{
+    setIpRunnerFactory([&lines, programFolder](const QString &gsm) {
+        std::unique_ptr<TcpLine> line = lines.lineFor(gsm);
+        return line ? ipRunner(std::move(line), programFolder) : nullptr;
+    });
+}
 
 void FleetCollector::addModemLine(AuditJobRunner *runner)
 {

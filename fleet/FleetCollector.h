@@ -10,7 +10,9 @@
 #include <list>
 #include <memory>
 
+class CallLines;
 class Clock;
+class TcpLine;
 
 // A collector of the fleet: claims due requests from the shared queue for the lines it owns
 // (each modem line runs one call; IP calls run up to a number of sessions at once), runs each as
@@ -37,6 +39,12 @@ public:
     using IpRunnerFactory = std::function<std::unique_ptr<AuditJobRunner>(const QString &gsm)>;
     // The database connection is lost or back: reconnects, true once usable.
     using Reconnect = std::function<bool()>;
+
+    // The runner of an IP call: the console's job runner on a TCP line of its own.
+    static std::unique_ptr<AuditJobRunner> ipRunner(std::unique_ptr<TcpLine> line,
+                                                    const QString &programFolder);
+    // Calls over IP to the machines whose address CallLines knows.
+    void callOverIp(CallLines &lines, const QString &programFolder);
 
     FleetCollector(CollectQueue &queue, const Clock &clock, const Options &options,
                    QObject *parent = nullptr);

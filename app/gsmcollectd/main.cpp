@@ -1,6 +1,7 @@
 // The fleet's collector service: claims collections from the shared queue and runs them on its
 // own lines (see --help).
 
+#include "CallLines.h"
 #include "Clock.h"
 #include "CollectQueue.h"
 #include "ConsoleAuditRunner.h"
@@ -167,6 +168,10 @@ int main(int argc, char *argv[])
     QObject::connect(&collector, &FleetCollector::line, say);
     QObject::connect(&collector, &FleetCollector::stopped, &app, [] { QCoreApplication::exit(0); });
     watchTerm(collector);
+    // Machines with an address are called over TCP, up to --sessions at once.
+    CallLines ipLines(target.kind == DatabaseTarget::Kind::Sqlite ? target.path : url);
+    if (nSessions > 0)
+        collector.callOverIp(ipLines, folder);
 
     // Each modem is made ready once; one that cannot be is left out, with the reason.
     std::vector<std::unique_ptr<ModemLine>> lines;
