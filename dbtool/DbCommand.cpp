@@ -91,9 +91,9 @@ QString helpText()
         "                   installed, gsmstation/station in the user's data folder)\n"
         "  --maximized      open the window maximised\n"
         "  --import TABLE   add or update records from FILE.csv (at most 256 MiB; UTF-8 or\n"
-        "                   Latin-1, a header row naming the fields); a row whose key (GSM\n"
-        "                   number, name) is on file updates that record; one invalid row\n"
-        "                   rolls the import back\n"
+        "                   Latin-1, a header row naming the fields; other columns are\n"
+        "                   ignored); a row whose key (GSM number, name) is on file updates\n"
+        "                   that record; one invalid row rolls the import back\n"
         "  --skip-invalid   import the valid rows and skip the invalid ones\n"
         "  --export TABLE   write every record of the table to FILE.csv (UTF-8); \"-\" is\n"
         "                   standard output\n"
@@ -160,6 +160,8 @@ int importJob(const Options &o, const QString &path, QTextStream &err)
         err << "gsmdb: " << o.file << ": " << plan.fileError << Qt::endl;
         return 2;
     }
+    for (const QString &w : plan.warnings)
+        err << "gsmdb: " << o.file << ": " << w << Qt::endl;
     for (const TableIo::RowProblem &p : plan.problems)
         err << o.file << ':' << p.line << ": " << p.reason << Qt::endl;
     if (!plan.problems.isEmpty() && !o.skipInvalid) {

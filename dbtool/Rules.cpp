@@ -1,5 +1,7 @@
 #include "Rules.h"
 
+#include <QRegularExpression>
+
 namespace Rules {
 
 namespace {
@@ -61,13 +63,32 @@ QString keyField(const QString &table)
     return {};
 }
 
-DbRecord normalised(const DbRecord &record)
+DbRecord normalised(const DbRecord &record, const QString &table)
 {
     DbRecord out;
     for (auto it = record.cbegin(); it != record.cend(); ++it)
         out.insert(it.key(), it.value().trimmed());
+    for (const FieldRule &rule : rulesOf(table))
+        if (rule.kind == Phone && isPhoneNumber(phoneDigits(out.value(rule.field))))
+            out.insert(rule.field, phoneDigits(out.value(rule.field)));
     return out;
 }
+
+QString phoneDigits(const QString &text)
+{
+    QString out = text;
+    out.remove(QRegularExpression(QStringLiteral("[ .\\-\u00A0]")));
+    return out;
+}
+
+namespace {
+// What a spreadsheet writes for a long number in a cell formatted as a number: "3,93471E+11".
+bool isExponentForm(const QString &text)
+{
+    static const QRegularExpression form(QStringLiteral("^\\+?[0-9][0-9.,]*[eE][+-]?[0-9]+$"));
+    return form.match(text).hasMatch();
+}
+} // namespace
 
 QString problem(const QString &table, const DbRecord &record, const DbRecord *before,
                 OnFile &onFile)
@@ -80,14 +101,21 @@ QString problem(const QString &table, const DbRecord &record, const DbRecord *be
                 return QStringLiteral("\"%1\" is required.").arg(field);
             continue;
         }
+        if (rule.kind == Phone && isExponentForm(value))
+            return QStringLiteral("\"%1\" is \"%2\", a number in exponent form: the spreadsheet "
+                                  "column was formatted as a number. Format it as text and type "
+                                  "the numbers again.")
+                .arg(field, value);
         if (rule.kind == Phone && !isPhoneNumber(value))
             return QStringLiteral("\"%1\" must be 3 to 15 digits with an optional leading \"+\", "
                                   "not \"%2\".")
                 .arg(field, value);
-        if (rule.kind == Name &&
-            (value.contains(QLatin1Char('\'')) || value.contains(QLatin1Char('"')) ||
-             value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r'))))
-            return QStringLiteral("\"%1\" must not hold a quote or a line break.").arg(field);
+        // Quotes are bound like any character; a break or a control character in a name would
+        // split the lines of the files and lists the station writes it into.
+        for (const QChar c : value)
+            if (rule.kind == Name && c.category() == QChar::Other_Control)
+                return QStringLiteral("\"%1\" must not hold a line break or a control character.")
+                    .arg(field);
     }
     // Against the file: only what is new or changed.
     const auto check = [&](const char *name) {
