@@ -14,8 +14,10 @@ class EventsModel : public QSqlQueryModel
 {
     Q_OBJECT
 public:
+    enum class State { Any, Pending, Acknowledged };
     struct Filter
     {
+        State state = State::Any; // alarms still waiting for "OK", or those acknowledged
         QString machine; // the machine's description or GSM number
         QString salePoint;
         QString operatorName;
@@ -34,6 +36,9 @@ public:
     // Column -1 goes back to newest first.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
     int sortColumn() const { return m_sortColumn; }
+
+    // A pending alarm reads "waiting" where the time of its acknowledgement will stand.
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
 
     int matchingRows() const;
     int totalRows() const;

@@ -22,7 +22,9 @@ QStringList fields(const QString &table)
     if (table == Operatori)
         return {"Name", "Celular"};
     if (table == Eventi)
-        return {"Number", "Data", "SMS", "Vending machine", "Sale point", "Operator"};
+        return {"Number",   "Data",     "SMS",          "Vending machine",
+                "Sale point", "Operator", "Acknowledged", "Station",
+                "Pending"};
     return {};
 }
 } // namespace MachineTables
@@ -87,6 +89,7 @@ bool SqlMachineDb::open()
         db.rollback();
         return false;
     }
+    addLateFields();
     createLookUpIndexes();
     db.commit();
     m_error = missingParts();
@@ -119,6 +122,29 @@ void SqlMachineDb::createLookUpIndexes()
         q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
                    .arg(quoted(QStringLiteral("%1_%2").arg(k.table, field)), quoted(k.table),
                         quoted(field)));
+    }
+}
+
+void SqlMachineDb::addLateFields()
+{
+    // Fields that came after the first files: an older file gains them empty, which its old
+    // events read as acknowledged. A read-only file stays as it is and is reported incomplete.
+    const struct
+    {
+        const QString &table;
+        const char *field;
+    } late[] = {{MachineTables::Eventi, "Acknowledged"},
+                {MachineTables::Eventi, "Station"},
+                {MachineTables::Eventi, "Pending"}};
+    QSqlDatabase db = database();
+    for (const auto &l : late) {
+        const QString field = QString::fromLatin1(l.field);
+        const QSqlRecord rec = db.record(l.table);
+        if (rec.isEmpty() || rec.contains(field))
+            continue;
+        QSqlQuery q(db);
+        q.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 TEXT")
+                   .arg(quoted(l.table), quoted(field)));
     }
 }
 

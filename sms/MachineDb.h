@@ -66,6 +66,7 @@ public:
 
 private:
     bool createTables();
+    void addLateFields();
     QString missingParts();
     void createLookUpIndexes();
 

@@ -392,11 +392,13 @@ void TableTab::importCsv()
         return;
     }
     reload();
-    m_dialogs.message(QStringLiteral("%1: %2 added, %3 updated.")
-                          .arg(file)
-                          .arg(plan.additions())
-                          .arg(plan.updates()),
-                      MsgButtons::Ok, MsgIcon::Information);
+    QString done = QStringLiteral("%1: %2 added, %3 updated.")
+                       .arg(file)
+                       .arg(plan.additions())
+                       .arg(plan.updates());
+    for (const QString &w : plan.warnings)
+        done += QLatin1Char('\n') + w.left(1).toUpper() + w.mid(1) + QLatin1Char('.');
+    m_dialogs.message(done, MsgButtons::Ok, MsgIcon::Information);
 }
 
 void TableTab::exportCsv()
@@ -455,6 +457,19 @@ EventsTab::EventsTab(SqlMachineDb &db, Dialogs &dialogs, QWidget *parent)
         connect(check, &QCheckBox::toggled, this, &EventsTab::applyFilter);
         connect(edit, &QDateEdit::dateChanged, this, &EventsTab::applyFilter);
     };
+    stateFilter = new QComboBox(this);
+    stateFilter->addItem(QStringLiteral("All events"), int(EventsModel::State::Any));
+    stateFilter->addItem(QStringLiteral("Waiting for OK"), int(EventsModel::State::Pending));
+    stateFilter->addItem(QStringLiteral("Acknowledged"), int(EventsModel::State::Acknowledged));
+    connect(stateFilter, &QComboBox::currentIndexChanged, this, &EventsTab::applyFilter);
+    // The mark shows as "waiting" in "Acknowledged"; every new query shows all columns again.
+    const auto hideMark = [this] {
+        view->setColumnHidden(
+            int(MachineTables::fields(MachineTables::Eventi).indexOf(QStringLiteral("Pending"))),
+            true);
+    };
+    hideMark();
+    connect(model, &QAbstractItemModel::modelReset, this, hideMark);
     date("From", fromCheck, fromDate);
     date("To", toCheck, toDate);
     exportButton = new QPushButton(QStringLiteral("Export..."), this);
@@ -465,7 +480,8 @@ EventsTab::EventsTab(SqlMachineDb &db, Dialogs &dialogs, QWidget *parent)
          {static_cast<QWidget *>(machineFilter), static_cast<QWidget *>(salePointFilter),
           static_cast<QWidget *>(operatorFilter)})
         filters->addWidget(w, 1);
-    for (QWidget *w : {static_cast<QWidget *>(fromCheck), static_cast<QWidget *>(fromDate),
+    for (QWidget *w : {static_cast<QWidget *>(stateFilter), static_cast<QWidget *>(fromCheck),
+                       static_cast<QWidget *>(fromDate),
                        static_cast<QWidget *>(toCheck), static_cast<QWidget *>(toDate)})
         filters->addWidget(w);
     auto *bar = new QHBoxLayout;
@@ -483,6 +499,7 @@ EventsTab::EventsTab(SqlMachineDb &db, Dialogs &dialogs, QWidget *parent)
 void EventsTab::applyFilter()
 {
     EventsModel::Filter f;
+    f.state = EventsModel::State(stateFilter->currentData().toInt());
     f.machine = machineFilter->text().trimmed();
     f.salePoint = salePointFilter->text().trimmed();
     f.operatorName = operatorFilter->text().trimmed();
