@@ -5,13 +5,10 @@
 #include "EventsModel.h"
 #include "FrmSms.h"
 #include "GsmModem.h"
-#include "MachineDb.h"
 #include "StationDesk.h"
 #include "StationFixture.h"
 
-#include <QAction>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QTest>
 #include <QTreeWidget>
@@ -25,20 +22,21 @@ struct Rig : StationFixture
         gsm.setLatency(0);
         port.plug(1, &gsm);
     }
-    bool start()
+    // A station on the program folder, the one before it gone as if killed.
+    FrmSms &restart()
     {
+        desk.reset();
         desk.emplace(services, &gsm);
-        return desk->station().load() &&
-               time.rt.runUntil([this] { return desk->station().mnuCall->isEnabled(); }, 120'000);
+        return desk->sms().smsWindow();
     }
-    FrmSms &window() { return desk->sms().smsWindow(); }
-    // The queue as shown: "number|date|time|text" per row.
+    // "number|date time|text" per queued row.
     QStringList queue()
     {
+        const QTreeWidget *list = desk->sms().smsWindow().ListView1;
         QStringList out;
-        for (int i = 0; i < window().queued(); ++i) {
-            const QTreeWidgetItem *it = window().ListView1->topLevelItem(i);
-            out << QStringList{it->text(1), it->text(2), it->text(3), it->text(4)}.join('|');
+        for (int i = 0; i < list->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem *it = list->topLevelItem(i);
+            out << it->text(1) + '|' + it->text(2) + ' ' + it->text(3) + '|' + it->text(4);
         }
         return out;
     }
@@ -48,26 +46,17 @@ struct Rig : StationFixture
         SqlMachineDb db(QDir(programFolder()).filePath("Dati.mdb"));
         db.open();
         QStringList out;
-        for (const DbRecord &e : db.records(MachineTables::Eventi))
-            out << QStringList{e.value("Number"),       e.value("Data"),    e.value("SMS"),
-                               e.value("Acknowledged"), e.value("Station"), e.value("Pending")}
-                       .join('|');
+        for (const DbRecord &e : db.records(MachineTables::Eventi)) {
+            QStringList f;
+            for (const char *name : {"Number", "Data", "SMS", "Acknowledged", "Station", "Pending"})
+                f << e.value(name);
+            out << f.join('|');
+        }
         return out;
     }
     GsmModem gsm;
     std::optional<StationDesk> desk;
 };
-
-// "number|date|time|text" as filed: "number|date time|text|||1".
-QStringList filedPending(const QStringList &queue)
-{
-    QStringList out;
-    for (const QString &row : queue) {
-        const QStringList f = row.split('|');
-        out << QStringList{f[0], f[1] + ' ' + f[2], f[3], "", "", "1"}.join('|');
-    }
-    return out;
-}
 } // namespace
 
 class AlarmsTest : public QObject
@@ -75,9 +64,8 @@ class AlarmsTest : public QObject
     Q_OBJECT
 
 private slots:
-    // Received, the station stopped before "OK", started again: the alarms are shown again and
-    // filed once each; acknowledged one by one or all at once, they carry time and station and
-    // do not come back at the next start.
+    // Received, then the station stopped before "OK" and started again: shown again, filed once
+    // each; acknowledged with time and station, they do not come back.
     void alarmsWaitAcrossARestart_data()
     {
         QTest::addColumn<bool>("all");
@@ -88,89 +76,59 @@ private slots:
     {
         QFETCH(bool, all);
         Rig r;
-        QVERIFY(r.start());
-        QVERIFY(r.time.rt.runUntil([&] { return r.window().queued() >= 2; }, 120'000));
+        FrmSms &first = r.restart();
+        QVERIFY(r.desk->station().load());
+        QVERIFY(r.time.rt.runUntil([&] { return first.queued() >= 2; }, 180'000));
         const QStringList queue = r.queue(); // newest first, one alarm per poll
-        QStringList filed = queue;
-        std::reverse(filed.begin(), filed.end());
-        QCOMPARE(r.events(), filedPending(filed));
+        QStringList filed;
+        for (const QString &q : queue)
+            filed.prepend(q + "|||1");
+        QCOMPARE(r.events(), filed);
 
-        r.desk.reset();
-        r.desk.emplace(r.services, &r.gsm);
-        QVERIFY(r.window().isVisible());
+        FrmSms &again = r.restart();
+        QVERIFY(again.isVisible());
         QCOMPARE(r.queue(), queue);
-        QCOMPARE(r.events(), filedPending(filed));
-
+        QCOMPARE(r.events(), filed);
         r.clock.set(QDateTime(QDate(2026, 12, 5), QTime(9, 30, 5)));
-        if (all) {
-            r.dialogs.answerNext(MsgResult::Yes);
-            r.window().Command3->click();
-            QCOMPARE(r.dialogs.boxes(),
-                     QStringList{QString("SMS|Acknowledge the %1 messages in the queue?|"
-                                         "Question|YesNo")
-                                     .arg(queue.size())});
-        } else {
-            for (int i = 0; i < queue.size(); ++i)
-                r.window().Command1->click();
-        }
-        QVERIFY(!r.window().isLoaded());
-        QStringList acknowledged;
-        for (QString e : filedPending(filed))
-            acknowledged << e.replace(QRegularExpression("\\|\\|\\|1$"),
-                                      "|05/12/26 09:30:05|" + AlarmQueue::stationName() + '|');
-        QCOMPARE(r.events(), acknowledged);
-
-        r.desk.reset();
-        r.desk.emplace(r.services, &r.gsm);
-        QVERIFY(!r.window().isLoaded());
+        r.dialogs.answerNext(MsgResult::Yes);
+        for (int i = 0; i < (all ? 1 : queue.size()); ++i)
+            (all ? again.Command3 : again.Command1)->click();
+        QVERIFY(!again.isLoaded());
+        for (QString &e : filed)
+            e.replace("|||1", "|05/12/26 09:30:05|" + AlarmQueue::stationName() + '|');
+        QCOMPARE(r.events(), filed);
+        QVERIFY(!r.restart().isLoaded());
     }
 
-    // An older file gains the columns when it is opened; its events read as acknowledged, and
-    // an alarm listed again before the modem deleted it is filed once.
+    // An older file gains the columns at open and its events read as acknowledged; an alarm
+    // listed again before the modem deleted it is filed once.
     void anOldDatabaseIsUpgradedAtOpen()
     {
         QTemporaryDir dir;
-        const QString file = dir.filePath("Dati.mdb");
         {
-            QSqlDatabase raw = QSqlDatabase::addDatabase("QSQLITE", "raw");
-            raw.setDatabaseName(file);
-            QVERIFY(raw.open());
-            for (const char *sql :
-                 {"CREATE TABLE Distributori (GSM TEXT, Description TEXT, \"Sale point\" TEXT, "
-                  "Operator TEXT)",
-                  "CREATE TABLE PuntiVendita (Name TEXT, Address TEXT, City TEXT, Telephone TEXT)",
-                  "CREATE TABLE Operatori (Name TEXT, Celular TEXT)",
-                  "CREATE TABLE Eventi (Number TEXT, Data TEXT, SMS TEXT, \"Vending machine\" "
-                  "TEXT, \"Sale point\" TEXT, Operator TEXT)",
-                  "INSERT INTO Eventi (Number, Data, SMS) VALUES ('+39111', '01/02/26 10:00:00', "
-                  "'DOOR')"})
-                QVERIFY2(QSqlQuery(raw).exec(sql), sql);
+            SqlMachineDb db(dir.filePath("Dati.mdb"));
+            QVERIFY(db.open());
+            QSqlQuery q(db.database());
+            QVERIFY(q.exec("INSERT INTO Eventi (Number, SMS) VALUES ('+39111', 'DOOR')"));
+            for (const char *f : {"Acknowledged", "Station", "Pending"})
+                QVERIFY(q.exec(QString("ALTER TABLE Eventi DROP COLUMN %1").arg(f)));
         }
-        QSqlDatabase::removeDatabase("raw");
-        SqlMachineDb db(file);
+        SqlMachineDb db(dir.filePath("Dati.mdb"));
         QVERIFY2(db.open(), qPrintable(db.error()));
-        QVERIFY(AlarmQueue::waiting(db).isEmpty());
-
         const IncomingSms::Shown alarm{"+39222", "02/02/26", "11:00:00", "ALARM 15"};
-        const qint64 id = AlarmQueue::file(db, alarm);
-        QVERIFY(id > 0);
-        QCOMPARE(AlarmQueue::file(db, alarm), id);
-        QCOMPARE(AlarmQueue::waiting(db).size(), 1);
-
+        QCOMPARE(AlarmQueue::file(db, alarm), AlarmQueue::file(db, alarm));
         EventsModel events(db);
-        const auto shown = [&](EventsModel::State state) {
-            EventsModel::Filter f;
-            f.state = state;
-            events.setEventFilter(f);
-            QStringList out;
+        QStringList shown;
+        for (auto state : {EventsModel::State::Any, EventsModel::State::Pending,
+                           EventsModel::State::Acknowledged}) {
+            events.setEventFilter({state});
             for (int row = 0; row < events.rowCount(); ++row)
-                out << events.index(row, 2).data().toString() + '|' +
-                           events.index(row, 6).data().toString();
-            return out;
-        };
-        QCOMPARE(shown(EventsModel::State::Any), QStringList({"ALARM 15|waiting", "DOOR|"}));
-        QCOMPARE(shown(EventsModel::State::Pending), QStringList{"ALARM 15|waiting"});
-        QCOMPARE(shown(EventsModel::State::Acknowledged), QStringList{"DOOR|"});
+                shown << events.index(row, 2).data().toString() + '|' +
+                             events.index(row, 6).data().toString();
+            shown << "-";
+        }
+        QCOMPARE(shown, QStringList({"ALARM 15|waiting", "DOOR|", "-", "ALARM 15|waiting", "-",
+                                     "DOOR|", "-"}));
     }
 };
 

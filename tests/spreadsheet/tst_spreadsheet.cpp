@@ -2,7 +2,6 @@
 // expect to go in goes in, and what cannot is refused with a reason that says what to do.
 #include "DbCommand.h"
 #include "DbTableModel.h"
-#include "MachineDb.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -15,18 +14,13 @@ const QString Caffe = QStringLiteral("Caff\u00E8 dell'Angolo");
 struct Home
 {
     QString path(const QString &name) const { return dir.filePath(name); }
-    bool write(const QString &name, const QByteArray &bytes) const
-    {
-        QFile f(path(name));
-        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-    }
-    // Runs gsmdb's job on this folder's database: its exit status, and its lines with the
-    // folder's path as "%".
-    int gsmdb(const QString &job, const QString &table, const QString &file,
+    // gsmdb --import or --export TABLE FILE on this folder: its exit status, and its lines with
+    // the folder as "%".
+    int gsmdb(QString DbCommand::Options::*job, const QString &table, const QString &file,
               QStringList *lines = nullptr) const
     {
         DbCommand::Options o;
-        (job == "import" ? o.importName : o.exportName) = table;
+        o.*job = table;
         o.file = path(file);
         QString text;
         QTextStream err(&text);
@@ -35,18 +29,24 @@ struct Home
             *lines = text.replace(dir.path(), "%").split('\n', Qt::SkipEmptyParts);
         return status;
     }
-    // One field of every record of a table, in record order.
-    QStringList column(const QString &table, const QString &field) const
+    // "a|b|..." of the fields of every record, in record order.
+    QStringList rows(const QString &table, const QStringList &fields) const
     {
         SqlMachineDb db(DbCommand::databasePath(dir.path()));
         db.open();
         QStringList out;
-        for (const DbRecord &r : db.records(table))
-            out << r.value(field);
+        for (const DbRecord &r : db.records(table)) {
+            QStringList f;
+            for (const QString &name : fields)
+                f << r.value(name);
+            out << f.join('|');
+        }
         return out;
     }
     QTemporaryDir dir;
 };
+constexpr auto Import = &DbCommand::Options::importName;
+constexpr auto Export = &DbCommand::Options::exportName;
 } // namespace
 
 class SpreadsheetTest : public QObject
@@ -57,81 +57,73 @@ private slots:
     void machinesFromASpreadsheet_data()
     {
         QTest::addColumn<QByteArray>("csv");
-        QTest::addColumn<int>("status");
         QTest::addColumn<QStringList>("lines"); // gsmdb's, "%" the folder
-        QTest::addColumn<QStringList>("gsm");   // stored afterwards
-        const QString columns = "; the columns are GSM, Description, Sale point, Operator";
+        QTest::addColumn<QStringList>("stored");
+        const QString added = "machines: %1 added, 0 updated from %/in.csv (UTF-8)";
+        const QString none = "machines: 1 of 1 rows are invalid; nothing was imported";
         QTest::newRow("extra column ignored with one warning")
-            << QByteArray("GSM,Description,Notes\r\n+39333,A,ring twice\r\n+39444,B,\r\n") << 0
-            << QStringList{"gsmdb: %/in.csv: the column \"Notes\" is ignored" + columns,
-                           "machines: 2 added, 0 updated from %/in.csv (UTF-8)"}
-            << QStringList{"+39333", "+39444"};
+            << QByteArray("GSM,Description,Notes\r\n+39333,A,ring twice\r\n")
+            << QStringList{"gsmdb: %/in.csv: the column \"Notes\" is ignored; the columns are "
+                           "GSM, Description, Sale point, Operator",
+                           added.arg(1)}
+            << QStringList{"+39333|A"};
         QTest::newRow("blanks, dots and dashes dropped from numbers")
             << QByteArray("GSM;Description\r\n+39 347 111 0401;A\r\n0039.347-111.0402;B\r\n")
-            << 0 << QStringList{"machines: 2 added, 0 updated from %/in.csv (UTF-8)"}
-            << QStringList{"+393471110401", "00393471110402"};
-        const QString exponent = "%/in.csv:2: \"GSM\" is \"3,93471E+11\", a number in "
-                                 "exponent form: the spreadsheet column was formatted as a "
-                                 "number. Format it as text and type the numbers again.";
-        const QString none = "machines: 1 of 1 rows are invalid; nothing was imported";
+            << QStringList{added.arg(2)} << QStringList{"+393471110401|A", "00393471110402|B"};
         QTest::newRow("exponent form refused with the hint")
-            << QByteArray("GSM;Description\r\n3,93471E+11;A\r\n") << 1
-            << QStringList{exponent, none} << QStringList{};
-        QTest::newRow("apostrophes and double quotes taken")
-            << ("GSM,Description\r\n+39333,\"" + Caffe.toUtf8() + " \"\"Da Gino\"\"\"\r\n")
-            << 0 << QStringList{"machines: 1 added, 0 updated from %/in.csv (UTF-8)"}
-            << QStringList{"+39333"};
-        QTest::newRow("a control character refused")
-            << QByteArray("GSM,Description\r\n+39333,A\tB\r\n") << 1
-            << QStringList{"%/in.csv:2: \"Description\" must not hold a line break or a "
-                           "control character.",
+            << QByteArray("GSM;Description\r\n3,93471E+11;A\r\n")
+            << QStringList{"%/in.csv:2: \"GSM\" is \"3,93471E+11\", a number in exponent form: "
+                           "the spreadsheet column was formatted as a number. Format it as text "
+                           "and type the numbers again.",
                            none}
             << QStringList{};
+        QTest::newRow("apostrophes and double quotes taken")
+            << ("GSM,Description\r\n+39333,\"" + Caffe.toUtf8() + " \"\"Gino\"\"\"\r\n")
+            << QStringList{added.arg(1)} << QStringList{"+39333|" + Caffe + " \"Gino\""};
     }
     void machinesFromASpreadsheet()
     {
         QFETCH(QByteArray, csv);
-        QFETCH(int, status);
         QFETCH(QStringList, lines);
-        QFETCH(QStringList, gsm);
+        QFETCH(QStringList, stored);
         Home home;
-        QVERIFY(home.write("in.csv", csv));
+        QFile in(home.path("in.csv"));
+        QVERIFY(in.open(QIODevice::WriteOnly) && in.write(csv) == csv.size());
+        in.close();
         QStringList got;
-        QCOMPARE(home.gsmdb("import", "machines", "in.csv", &got), status);
+        QCOMPARE(home.gsmdb(Import, "machines", "in.csv", &got), stored.isEmpty() ? 1 : 0);
         QCOMPARE(got, lines);
-        QCOMPARE(home.column(MachineTables::Distributori, "GSM"), gsm);
+        QCOMPARE(home.rows(MachineTables::Distributori, {"GSM", "Description"}), stored);
     }
 
     // Names with an apostrophe and double quotes, typed in the form and in place, go out to CSV
     // and come back into another database unchanged, the machine still naming its sale point.
     void namesWithQuotesMakeTheRoundTrip()
     {
-        const QString stella = QStringLiteral("Bar \"Stella\"");
-        Home from;
+        const QStringList fields{"GSM", "Description", "Sale point"};
+        const QString machine = "+393331|Bar \"Stella\"|" + Caffe;
+        Home from, to;
         {
             SqlMachineDb db(DbCommand::databasePath(from.dir.path()));
             QVERIFY(db.open());
             DbTableModel points(db, MachineTables::PuntiVendita);
-            QVERIFY2(points.addRecord({{"Name", Caffe}, {"City", "Torino"}}),
-                     qPrintable(points.refusal()));
+            QVERIFY2(points.addRecord({{"Name", Caffe}}), qPrintable(points.refusal()));
             DbTableModel machines(db, MachineTables::Distributori);
             QVERIFY2(machines.addRecord({{"GSM", "+39 333 1"}, {"Description", "x"},
                                          {"Sale point", Caffe}}),
                      qPrintable(machines.refusal()));
-            QVERIFY2(machines.setData(machines.index(0, machines.columnOf("Description")), stella),
+            QVERIFY2(machines.setData(machines.index(0, machines.columnOf("Description")),
+                                      "Bar \"Stella\""),
                      qPrintable(machines.refusal()));
         }
-        QCOMPARE(from.gsmdb("export", "salepoints", "points.csv"), 0);
-        QCOMPARE(from.gsmdb("export", "machines", "machines.csv"), 0);
-        Home to;
-        for (const char *name : {"points.csv", "machines.csv"})
-            QVERIFY(QFile::copy(from.path(name), to.path(name)));
-        QCOMPARE(to.gsmdb("import", "salepoints", "points.csv"), 0);
-        QCOMPARE(to.gsmdb("import", "machines", "machines.csv"), 0);
-        QCOMPARE(to.column(MachineTables::PuntiVendita, "Name"), QStringList{Caffe});
-        QCOMPARE(to.column(MachineTables::Distributori, "Description"), QStringList{stella});
-        QCOMPARE(to.column(MachineTables::Distributori, "Sale point"), QStringList{Caffe});
-        QCOMPARE(to.column(MachineTables::Distributori, "GSM"), QStringList{"+393331"});
+        for (const char *table : {"salepoints", "machines"}) {
+            QCOMPARE(from.gsmdb(Export, table, "t.csv"), 0);
+            QVERIFY(QFile::copy(from.path("t.csv"), to.path(table)));
+            QVERIFY(QFile::remove(from.path("t.csv")));
+            QCOMPARE(to.gsmdb(Import, table, table), 0);
+        }
+        QCOMPARE(to.rows(MachineTables::PuntiVendita, {"Name"}), QStringList{Caffe});
+        QCOMPARE(to.rows(MachineTables::Distributori, fields), QStringList{machine});
     }
 };
 
