@@ -54,9 +54,9 @@ QString EventsModel::statement(const QString &what, QVariantList &binds, bool or
     if (m_filter.state != State::Any) {
         // Events filed before alarms waited have no mark: they read as acknowledged.
         where << QStringLiteral("COALESCE(%1, '') %2 '1'")
-                     .arg(m_db.quoted(QStringLiteral("Pending")),
-                          m_filter.state == State::Pending ? QStringLiteral("=")
-                                                           : QStringLiteral("<>"));
+                     .arg(m_db.quoted(QStringLiteral("Pending")), m_filter.state == State::Pending
+                                                                      ? QStringLiteral("=")
+                                                                      : QStringLiteral("<>"));
     }
     if (m_filter.from.isValid()) {
         where << QString::fromLatin1(DayKey) + QStringLiteral(" >= ?");

@@ -18,7 +18,7 @@ public:
     struct Filter
     {
         State state = State::Any; // alarms still waiting for "OK", or those acknowledged
-        QString machine; // the machine's description or GSM number
+        QString machine;          // the machine's description or GSM number
         QString salePoint;
         QString operatorName;
         QString search; // any field

@@ -242,11 +242,11 @@ void FrmSms::acknowledge(const QList<const QTreeWidgetItem *> &rows)
             ids << id;
             continue;
         }
-        DbRecord e = IncomingSms::event(row == ListView1->topLevelItem(0)
-                                            ? shown()
-                                            : IncomingSms::identify(m_db.get(), row->text(1),
-                                                                    row->text(2), row->text(3),
-                                                                    row->text(4)));
+        DbRecord e =
+            IncomingSms::event(row == ListView1->topLevelItem(0)
+                                   ? shown()
+                                   : IncomingSms::identify(m_db.get(), row->text(1), row->text(2),
+                                                           row->text(3), row->text(4)));
         e.insert(AlarmQueue::acknowledged(now, station));
         m_db->append(MachineTables::Eventi, e);
     }
@@ -257,9 +257,8 @@ void FrmSms::Command1_Click()
 {
     const int rows = queued();
     if (rows > 0) {
-        const std::unique_ptr<QTreeWidgetItem> top(ListView1->topLevelItem(0));
-        acknowledge({top.get()});
-        ListView1->takeTopLevelItem(0);
+        acknowledge({ListView1->topLevelItem(0)});
+        delete ListView1->takeTopLevelItem(0);
     }
     if (rows <= 1)
         unload();
@@ -270,10 +269,10 @@ void FrmSms::Command1_Click()
 void FrmSms::acknowledgeAll()
 {
     const int rows = queued();
-    if (rows > 1 && m_s.dialogs->message(QStringLiteral("Acknowledge the %1 messages in the queue?")
-                                             .arg(rows),
-                                         MsgButtons::YesNo, MsgIcon::Question,
-                                         QStringLiteral("SMS")) != MsgResult::Yes)
+    if (rows > 1 &&
+        m_s.dialogs->message(QStringLiteral("Acknowledge the %1 messages in the queue?").arg(rows),
+                             MsgButtons::YesNo, MsgIcon::Question,
+                             QStringLiteral("SMS")) != MsgResult::Yes)
         return;
     QList<const QTreeWidgetItem *> all;
     for (int i = 0; i < rows; ++i)

@@ -22,9 +22,8 @@ QStringList fields(const QString &table)
     if (table == Operatori)
         return {"Name", "Celular"};
     if (table == Eventi)
-        return {"Number",   "Data",     "SMS",          "Vending machine",
-                "Sale point", "Operator", "Acknowledged", "Station",
-                "Pending"};
+        return {"Number",   "Data",         "SMS",     "Vending machine", "Sale point",
+                "Operator", "Acknowledged", "Station", "Pending"};
     return {};
 }
 } // namespace MachineTables

@@ -481,8 +481,8 @@ EventsTab::EventsTab(SqlMachineDb &db, Dialogs &dialogs, QWidget *parent)
           static_cast<QWidget *>(operatorFilter)})
         filters->addWidget(w, 1);
     for (QWidget *w : {static_cast<QWidget *>(stateFilter), static_cast<QWidget *>(fromCheck),
-                       static_cast<QWidget *>(fromDate),
-                       static_cast<QWidget *>(toCheck), static_cast<QWidget *>(toDate)})
+                       static_cast<QWidget *>(fromDate), static_cast<QWidget *>(toCheck),
+                       static_cast<QWidget *>(toDate)})
         filters->addWidget(w);
     auto *bar = new QHBoxLayout;
     bar->addWidget(searchBox, 1);

@@ -302,8 +302,7 @@ private slots:
              "machines: 1 added, 0 updated from %dir%/bad.csv (UTF-8); 1 invalid rows skipped"},
             before + QStringList{"+39333|Water|~|~"});
         row("header refused", "--import operators %dir%/good.csv", 2,
-            {"gsmdb: %dir%/good.csv: the column \"Name\" is missing"},
-            before);
+            {"gsmdb: %dir%/good.csv: the column \"Name\" is missing"}, before);
         row("import file beyond the bound", "--import machines %dir%/big.csv", 2,
             {"gsmdb: %dir%/big.csv: an import file may hold at most 4096 bytes"}, before);
         row("endless device", "--import machines /dev/zero", 2,

@@ -210,8 +210,7 @@ private slots:
             << 2;
         QTest::newRow("header refused")
             << QByteArray("Name\nx\n") << MsgResult::Ok
-            << QStringList{"|in.csv: the column \"GSM\" is missing.|Exclamation|Ok"}
-            << 2;
+            << QStringList{"|in.csv: the column \"GSM\" is missing.|Exclamation|Ok"} << 2;
     }
     void importFromTheWindow()
     {

@@ -109,8 +109,8 @@ private slots:
             DbTableModel points(db, MachineTables::PuntiVendita);
             QVERIFY2(points.addRecord({{"Name", Caffe}}), qPrintable(points.refusal()));
             DbTableModel machines(db, MachineTables::Distributori);
-            QVERIFY2(machines.addRecord({{"GSM", "+39 333 1"}, {"Description", "x"},
-                                         {"Sale point", Caffe}}),
+            QVERIFY2(machines.addRecord(
+                         {{"GSM", "+39 333 1"}, {"Description", "x"}, {"Sale point", Caffe}}),
                      qPrintable(machines.refusal()));
             QVERIFY2(machines.setData(machines.index(0, machines.columnOf("Description")),
                                       "Bar \"Stella\""),
