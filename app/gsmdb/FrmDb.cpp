@@ -391,14 +391,16 @@ void TableTab::importCsv()
                           MsgButtons::Ok, MsgIcon::Critical);
         return;
     }
-    reload();
-    QString done = QStringLiteral("%1: %2 added, %3 updated.")
-                       .arg(file)
-                       .arg(plan.additions())
-                       .arg(plan.updates());
+    QString ignored;
     for (const QString &w : plan.warnings)
-        done += QLatin1Char('\n') + w.left(1).toUpper() + w.mid(1) + QLatin1Char('.');
-    m_dialogs.message(done, MsgButtons::Ok, MsgIcon::Information);
+        ignored += QLatin1Char('\n') + w.left(1).toUpper() + w.mid(1) + QLatin1Char('.');
+    reload();
+    m_dialogs.message(QStringLiteral("%1: %2 added, %3 updated.")
+                          .arg(file)
+                          .arg(plan.additions())
+                          .arg(plan.updates()) +
+                          ignored,
+                      MsgButtons::Ok, MsgIcon::Information);
 }
 
 void TableTab::exportCsv()
@@ -457,6 +459,10 @@ EventsTab::EventsTab(SqlMachineDb &db, Dialogs &dialogs, QWidget *parent)
         connect(check, &QCheckBox::toggled, this, &EventsTab::applyFilter);
         connect(edit, &QDateEdit::dateChanged, this, &EventsTab::applyFilter);
     };
+    date("From", fromCheck, fromDate);
+    date("To", toCheck, toDate);
+    exportButton = new QPushButton(QStringLiteral("Export..."), this);
+    countLabel = new QLabel(this);
     stateFilter = new QComboBox(this);
     stateFilter->addItem(QStringLiteral("All events"), int(EventsModel::State::Any));
     stateFilter->addItem(QStringLiteral("Waiting for OK"), int(EventsModel::State::Pending));
@@ -470,10 +476,6 @@ EventsTab::EventsTab(SqlMachineDb &db, Dialogs &dialogs, QWidget *parent)
     };
     hideMark();
     connect(model, &QAbstractItemModel::modelReset, this, hideMark);
-    date("From", fromCheck, fromDate);
-    date("To", toCheck, toDate);
-    exportButton = new QPushButton(QStringLiteral("Export..."), this);
-    countLabel = new QLabel(this);
 
     auto *filters = new QHBoxLayout;
     for (QWidget *w :
