@@ -1,7 +1,5 @@
 #include "Rules.h"
 
-#include <QRegularExpression>
-
 namespace Rules {
 
 namespace {
@@ -76,17 +74,32 @@ DbRecord normalised(const DbRecord &record, const QString &table)
 
 QString phoneDigits(const QString &text)
 {
-    QString out = text;
-    out.remove(QRegularExpression(QStringLiteral("[ .\\-\u00A0]")));
+    QString out;
+    for (const QChar c : text)
+        if (c != u' ' && c != u'.' && c != u'-' && c != QChar(0x00A0))
+            out += c;
     return out;
 }
 
 namespace {
+bool isDigits(QStringView text)
+{
+    for (const QChar c : text)
+        if (c < u'0' || c > u'9')
+            return false;
+    return !text.isEmpty();
+}
+
 // What a spreadsheet writes for a long number in a cell formatted as a number: "3,93471E+11".
 bool isExponentForm(const QString &text)
 {
-    static const QRegularExpression form(QStringLiteral("^\\+?[0-9][0-9.,]*[eE][+-]?[0-9]+$"));
-    return form.match(text).hasMatch();
+    const qsizetype e = text.indexOf(QLatin1Char('E'), 0, Qt::CaseInsensitive);
+    QString mantissa = text.left(e);
+    QStringView power = QStringView(text).mid(e + 1);
+    if (power.startsWith(u'+') || power.startsWith(u'-'))
+        power = power.mid(1);
+    mantissa.remove(u',').remove(u'.');
+    return e > 0 && isDigits(mantissa) && isDigits(power);
 }
 } // namespace
 
