@@ -7,6 +7,11 @@
 #include <QHash>
 #include <QTimer>
 #include <limits>
+#include <memory>
+#include <sys/mman.h>
+#include <ucontext.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 Runtime *g_installed = nullptr;
@@ -23,6 +28,123 @@ Runtime &Runtime::current()
 void Runtime::install(Runtime *rt)
 {
     g_installed = rt;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Strands
+
+struct Runtime::Strands
+{
+    struct Strand
+    {
+        ucontext_t ctx;
+        ucontext_t *back = nullptr; // where a wait returns to: whoever resumed the strand
+        std::function<void()> fn;
+        char *stack = nullptr;
+        bool done = false;
+    };
+    // Plenty for a call's deepest path; only the pages a strand touches take memory.
+    static constexpr size_t StackSize = 512 * 1024;
+
+    std::vector<std::unique_ptr<Strand>> all;
+    Strand *running = nullptr;
+    bool hooked = false;
+
+    static inline Strand *starting = nullptr;
+    static void entry()
+    {
+        Strand *s = starting;
+        s->fn();
+        s->fn = nullptr;
+        s->done = true;
+        setcontext(s->back);
+    }
+
+    void resume(Strand *s)
+    {
+        ucontext_t here;
+        Strand *outer = running;
+        s->back = &here;
+        running = s;
+        swapcontext(&here, &s->ctx);
+        running = outer;
+        if (s->done) {
+            munmap(s->stack, StackSize);
+            std::erase_if(all, [s](const auto &p) { return p.get() == s; });
+        }
+    }
+
+    ~Strands()
+    {
+        // Strands still waiting when the runtime goes: their stacks go with it.
+        for (auto &s : all)
+            munmap(s->stack, StackSize);
+    }
+};
+
+Runtime::~Runtime()
+{
+    delete m_strands;
+}
+
+Runtime::Strands *Runtime::strands()
+{
+    if (!m_strands)
+        m_strands = new Strands;
+    return m_strands;
+}
+
+void Runtime::spawn(std::function<void()> fn)
+{
+    Strands *st = strands();
+    if (!st->hooked) {
+        st->hooked = true;
+        strandsStarted();
+    }
+    auto strand = std::make_unique<Strands::Strand>();
+    void *mem = mmap(nullptr, Strands::StackSize, PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_STACK, -1, 0);
+    if (mem == MAP_FAILED)
+        qFatal("no memory for a strand's stack");
+    strand->stack = static_cast<char *>(mem);
+    // An overflow hits the guard page and stops the program instead of writing over memory.
+    mprotect(strand->stack, size_t(sysconf(_SC_PAGESIZE)), PROT_NONE);
+    strand->fn = std::move(fn);
+    getcontext(&strand->ctx);
+    strand->ctx.uc_stack.ss_sp = strand->stack;
+    strand->ctx.uc_stack.ss_size = Strands::StackSize;
+    strand->ctx.uc_link = nullptr;
+    makecontext(&strand->ctx, &Strands::entry, 0);
+    Strands::Strand *s = strand.get();
+    st->all.push_back(std::move(strand));
+    Strands::starting = s;
+    st->resume(s);
+}
+
+int Runtime::strandCount() const
+{
+    return m_strands ? int(m_strands->all.size()) : 0;
+}
+
+bool Runtime::suspendStrand()
+{
+    if (!m_strands || !m_strands->running)
+        return false;
+    Strands::Strand *s = m_strands->running;
+    swapcontext(&s->ctx, s->back);
+    return true;
+}
+
+void Runtime::resumeStrands()
+{
+    // Only the program's own stack hands out rounds; a strand never resumes the others.
+    if (!m_strands || m_strands->running || m_strands->all.empty())
+        return;
+    std::vector<Strands::Strand *> waiting;
+    for (auto &s : m_strands->all)
+        waiting.push_back(s.get());
+    for (Strands::Strand *s : waiting)
+        m_strands->resume(s);
 }
 
 void Runtime::endProgram()
@@ -64,11 +186,21 @@ qint64 RealRuntime::nowMs() const
 
 void RealRuntime::yield()
 {
-    if (isEnding())
+    if (isEnding() || suspendStrand())
         return;
     // Blocks in the event dispatcher until a timer, a socket notifier or a window event wakes it.
     if (QCoreApplication::instance())
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    resumeStrands();
+}
+
+void RealRuntime::strandsStarted()
+{
+    // The program's own event loop gives the strands their rounds: once per pass, before it
+    // sleeps, so waiting strands cost nothing while nothing happens.
+    if (auto *dispatcher = QAbstractEventDispatcher::instance())
+        QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, dispatcher,
+                         [this] { resumeStrands(); });
 }
 
 void RealRuntime::wake()
@@ -172,7 +304,7 @@ bool VirtualRuntime::runNext(qint64 notAfter)
 
 void VirtualRuntime::yield()
 {
-    if (isEnding())
+    if (isEnding() || suspendStrand())
         return;
     processQtEvents();
     if (m_now > m_horizon) {
@@ -183,14 +315,18 @@ void VirtualRuntime::yield()
         m_onStall(QStringLiteral("virtual time stalled at %1 ms: a wait yielded with no timer "
                                  "running and nothing to deliver, so it could never end")
                       .arg(m_now));
+    resumeStrands();
 }
 
 void VirtualRuntime::runFor(qint64 ms)
 {
     const qint64 target = m_now + ms;
     processQtEvents();
-    while (runNext(target))
+    resumeStrands();
+    while (runNext(target)) {
         processQtEvents();
+        resumeStrands();
+    }
     m_now = qMax(m_now, target);
 }
 
@@ -198,12 +334,14 @@ bool VirtualRuntime::runUntil(const std::function<bool()> &pred, qint64 limitMs)
 {
     const qint64 deadline = m_now + limitMs;
     processQtEvents();
+    resumeStrands();
     while (!pred()) {
         if (!runNext(deadline)) {
             m_now = qMax(m_now, deadline);
             return pred();
         }
         processQtEvents();
+        resumeStrands();
     }
     return true;
 }

@@ -16,7 +16,7 @@ class Timer;
 class Runtime
 {
 public:
-    virtual ~Runtime() = default;
+    virtual ~Runtime();
 
     // Milliseconds since the runtime started.
     virtual qint64 nowMs() const = 0;
@@ -36,6 +36,14 @@ public:
     void endProgram();
     bool isEnding() const { return m_ending; }
 
+    // Runs fn as a strand: a call of its own on its own stack, whose waits give way to the rest
+    // of the program instead of nesting on the caller's stack. Strands side by side (one per
+    // call of a collector) then finish in any order, on the one thread. fn starts at once and
+    // runs up to its first wait; spawn returns there.
+    void spawn(std::function<void()> fn);
+    // Strands started and not yet ended.
+    int strandCount() const;
+
     static Runtime &current();
     // Installs rt as the current runtime (not owned); nullptr restores the real one.
     static void install(Runtime *rt);
@@ -43,9 +51,24 @@ public:
 protected:
     // Wakes a yield that is blocked waiting for events (endProgram called from elsewhere).
     virtual void wake() {}
+    // A yield inside a strand: back to whoever resumed it, until the next round. False in the
+    // program's own stack, where the caller waits for events itself.
+    bool suspendStrand();
+    // One round for every waiting strand, once events have run.
+    void resumeStrands();
+    // The first strand starts: a runtime whose rounds come from elsewhere hooks in here.
+    virtual void strandsStarted() {}
 
 private:
+    struct Strands;
+    Strands *strands();
     bool m_ending = false;
+    Strands *m_strands = nullptr;
+
+public:
+    Runtime() = default;
+    Runtime(const Runtime &) = delete;
+    Runtime &operator=(const Runtime &) = delete;
 };
 
 class QTimer;
@@ -63,6 +86,7 @@ public:
 
 protected:
     void wake() override;
+    void strandsStarted() override;
 
 private:
     struct Impl;

@@ -43,13 +43,13 @@ QString resetCaption(CallSession::ResetButton b)
 {
     switch (b) {
     case CallSession::ResetButton::Initial:
-        return QStringLiteral("   Reset   Alarm");
+        return CallSession::tr("   Reset   Alarm");
     case CallSession::ResetButton::Abrogate:
-        return QStringLiteral("Abrogate");
+        return CallSession::tr("Abrogate");
     case CallSession::ResetButton::Reset:
         break;
     }
-    return QStringLiteral("Reset Alarm");
+    return CallSession::tr("Reset Alarm");
 }
 } // namespace
 
@@ -247,7 +247,7 @@ void CallSession::CntrEnable()
 void CallSession::Login(bool &loggedOn)
 {
     m_dialOutcome = DialOutcome::None;
-    setCallState(CallState::Dialling, QStringLiteral("Wait for logon..."));
+    setCallState(CallState::Dialling, tr("Wait for logon..."));
     CntrDisable();
     SerialPort &port = *m_s.port;
     port.setRThreshold(0);
@@ -256,7 +256,7 @@ void CallSession::Login(bool &loggedOn)
     const int verdict = m_dial.exchange("ATD" + Label1.toLatin1(), DialTimeoutMs, rules, CR);
     m_dialOutcome = verdict < 0 ? DialOutcome::TimedOut : DialOutcome(verdict);
     if (m_dialOutcome == DialOutcome::Connected) {
-        setCallState(CallState::Connected, QStringLiteral("Connect...!"));
+        setCallState(CallState::Connected, tr("Connect...!"));
         loggedOn = true;
         Timer1.stop();
         m_link->engine.Timer13.start();
@@ -268,7 +268,7 @@ void CallSession::Login(bool &loggedOn)
     }
     Timer1.stop();
     const QString answer =
-        verdict < 0 ? QStringLiteral("Time OUT") : QString::fromLatin1(m_dial.buffer());
+        verdict < 0 ? tr("Time OUT") : QString::fromLatin1(m_dial.buffer());
     m_s.dialogs->message(answer, MsgButtons::Ok, MsgIcon::Critical);
     Logoff(answer);
     CntrEnable();
@@ -283,7 +283,7 @@ void CallSession::Logoff(const QString &reason)
     enableButtons({Disconnect, Data, ResetAlarm, All, Select, Audit, TelemetryRead, TelemetryWrite},
                   false);
     windowEnabled = false;
-    setCallState(CallState::HangingUp, QStringLiteral("Wait for logoff..."));
+    setCallState(CallState::HangingUp, tr("Wait for logoff..."));
     if (reason.isEmpty()) {
         port.setRThreshold(0);
         m_hangup.pause(HangUpWaitMs);
@@ -510,7 +510,7 @@ bool CallSession::readPointers()
         if (badAnswers >= 3 || noFrame >= 3)
             break;
     }
-    m_s.dialogs->message(QStringLiteral("Error Comunication Failed"), MsgButtons::Ok,
+    m_s.dialogs->message(tr("Error Comunication Failed"), MsgButtons::Ok,
                          MsgIcon::Critical);
     Command4_Click();
     return false;
@@ -521,7 +521,7 @@ bool CallSession::readPointers()
 bool CallSession::LoadConfigFile()
 {
     const QString chosen = m_s.dialogs->openFile(
-        QStringLiteral("Open"), QStringLiteral("Configuration(*.prm);;Configuration(*.cfx)"),
+        tr("Open"), tr("Configuration(*.prm);;Configuration(*.cfx)"),
         m_s.appFolder);
     const QString name = QFileInfo(chosen).fileName();
     if (chosen.isEmpty() || name == QLatin1String("*.prm") || name == QLatin1String("*.cfx")) {
@@ -538,8 +538,8 @@ bool CallSession::LoadConfigFile()
 
 bool CallSession::LoadTelemetryFile()
 {
-    const QString chosen = m_s.dialogs->openFile(QStringLiteral("Open"),
-                                                 QStringLiteral("Telemetry(*.tlm)"), m_s.appFolder);
+    const QString chosen = m_s.dialogs->openFile(tr("Open"),
+                                                 tr("Telemetry(*.tlm)"), m_s.appFolder);
     if (chosen.isEmpty() || QFileInfo(chosen).fileName() == QLatin1String("*.tlm")) {
         call().FileCancelled = true;
         return false;
@@ -568,7 +568,7 @@ void CallSession::convertAudit()
 {
     makeProgramFolderCurrent();
     const QString chosen =
-        m_s.dialogs->saveFile(QStringLiteral("Save As"), QStringLiteral("Audit Eva_Dts(*.txt)"),
+        m_s.dialogs->saveFile(tr("Save As"), tr("Audit Eva_Dts(*.txt)"),
                               m_s.appFolder, QStringLiteral("*.txt"));
     const QFileInfo info(chosen);
     if (chosen.isEmpty() || info.fileName() == QLatin1String("*.txt"))
@@ -581,16 +581,16 @@ void CallSession::convertAudit()
     if (r.outcome == audit::ConversionResult::Outcome::FileError) {
         m_audit.message = r.fileError;
         m_s.dialogs->message(r.fileError, MsgButtons::Ok, MsgIcon::Critical,
-                             QStringLiteral("ERROR"));
+                             tr("ERROR"));
         return;
     }
     if (!r.succeeded()) {
-        m_s.dialogs->message(QStringLiteral("  Conversion not Resolution "), MsgButtons::Ok,
+        m_s.dialogs->message(tr("  Conversion not Resolution "), MsgButtons::Ok,
                              MsgIcon::Critical);
         return;
     }
     m_audit.converted = true;
-    if (m_s.dialogs->ask(MsgId::EraseAudit, QStringLiteral("ERASE Erasable DATA ? "), MsgButtons::YesNo,
-                             MsgIcon::Question, QStringLiteral("ERASE")) == MsgResult::Yes)
+    if (m_s.dialogs->ask(MsgId::EraseAudit, tr("ERASE Erasable DATA ? "), MsgButtons::YesNo,
+                             MsgIcon::Question, tr("ERASE")) == MsgResult::Yes)
         m_link->dialogue.startErase();
 }

@@ -109,7 +109,7 @@ public:
     QString Label4;  // description
     QString Label2;  // call status
     QString Label10; // command status line
-    QString Command6Caption = QStringLiteral("   Reset   Alarm");
+    QString Command6Caption = CallSession::tr("   Reset   Alarm");
     std::array<bool, ButtonCount> enabled{};
     bool listVisible = true;
     bool windowEnabled = true;

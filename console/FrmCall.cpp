@@ -38,7 +38,7 @@ FrmCall::FrmCall(CallSession &session, MachineListModel &machines, QWidget *pare
 
 void FrmCall::build()
 {
-    setWindowTitle(QStringLiteral("Call"));
+    setWindowTitle(tr("Call"));
     setObjectName(QStringLiteral("FrmCall"));
 
     ListView1 = new QTreeView(this);
@@ -66,15 +66,15 @@ void FrmCall::build()
         b->setObjectName(QLatin1String(name));
         return b;
     };
-    Command4 = makeButton("Command4", QStringLiteral("Disconnect"));
-    Command6 = makeButton("Command6", QStringLiteral("   Reset   Alarm"));
-    Command9 = makeButton("Command9", QStringLiteral("Audit"));
-    Command2 = makeButton("Command2", QStringLiteral("Data"));
-    Command10 = makeButton("Command10", QStringLiteral("Telemetry"));
-    Command7 = makeButton("Command7", QStringLiteral("All"));
-    Command8 = makeButton("Command8", QStringLiteral("Select"));
-    Command12 = makeButton("Command12", QStringLiteral("Telemetry"));
-    CommandSchedule = makeButton("CommandSchedule", QStringLiteral("Schedule"));
+    Command4 = makeButton("Command4", tr("Disconnect"));
+    Command6 = makeButton("Command6", tr("   Reset   Alarm"));
+    Command9 = makeButton("Command9", tr("Audit"));
+    Command2 = makeButton("Command2", tr("Data"));
+    Command10 = makeButton("Command10", tr("Telemetry"));
+    Command7 = makeButton("Command7", tr("All"));
+    Command8 = makeButton("Command8", tr("Select"));
+    Command12 = makeButton("Command12", tr("Telemetry"));
+    CommandSchedule = makeButton("CommandSchedule", tr("Schedule"));
     Label1 = boxed(this);
     Label10 = boxed(this);
 
@@ -86,12 +86,12 @@ void FrmCall::build()
                        static_cast<QWidget *>(Text2)})
         w->hide();
 
-    Frame1 = new QGroupBox(QStringLiteral("READ"), this);
+    Frame1 = new QGroupBox(tr("READ"), this);
     auto *read = new QHBoxLayout(Frame1);
     read->addWidget(Command9);
     read->addWidget(Command2);
     read->addWidget(Command10);
-    Frame2 = new QGroupBox(QStringLiteral("WRITE"), this);
+    Frame2 = new QGroupBox(tr("WRITE"), this);
     auto *write = new QHBoxLayout(Frame2);
     write->addWidget(Command7);
     write->addWidget(Command8);

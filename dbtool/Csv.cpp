@@ -1,5 +1,6 @@
 #include "Csv.h"
 
+#include <QCoreApplication>
 #include <QStringDecoder>
 
 namespace Csv {
@@ -86,20 +87,24 @@ Document parseText(const QString &text, QChar sep)
                     f += c;
                 }
                 if (!closed) {
-                    rec.error = QStringLiteral("the quotes of field %1 are not closed").arg(number);
+                    rec.error =
+                        QCoreApplication::translate("Csv", "the quotes of field %1 are not closed")
+                            .arg(number);
                     rec.fields << f;
                     break;
                 }
                 if (i < n && text[i] != sep && !isBreak(text[i]) && rec.error.isEmpty())
-                    rec.error =
-                        QStringLiteral("text after the closing quote of field %1").arg(number);
+                    rec.error = QCoreApplication::translate(
+                                    "Csv", "text after the closing quote of field %1")
+                                    .arg(number);
             }
             // Unquoted text, or what follows a closing quote up to the separator.
             const qsizetype start = i;
             while (i < n && text[i] != sep && !isBreak(text[i])) {
                 if (text[i] == quote && rec.error.isEmpty())
-                    rec.error =
-                        QStringLiteral("a quote inside field %1, which is not quoted").arg(number);
+                    rec.error = QCoreApplication::translate(
+                                    "Csv", "a quote inside field %1, which is not quoted")
+                                    .arg(number);
                 ++i;
             }
             f += QStringView(text).mid(start, i - start);

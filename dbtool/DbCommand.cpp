@@ -1,5 +1,6 @@
 #include "DbCommand.h"
 
+#include "Language.h"
 #include "MachineDb.h"
 #include "OutputFile.h"
 #include "TableIo.h"
@@ -23,6 +24,7 @@ Options parse(const QStringList &args)
     QCommandLineParser cli;
     const QCommandLineOption home(QStringLiteral("home"), {}, QStringLiteral("DIR"));
     const QCommandLineOption maximized(QStringLiteral("maximized"));
+    const QCommandLineOption language(QStringLiteral("language"), {}, QStringLiteral("LANG"));
     const QCommandLineOption import(QStringLiteral("import"), {}, QStringLiteral("TABLE"));
     const QCommandLineOption exportOpt(QStringLiteral("export"), {}, QStringLiteral("TABLE"));
     const QCommandLineOption skip(QStringLiteral("skip-invalid"));
@@ -34,6 +36,7 @@ Options parse(const QStringList &args)
     const QCommandLineOption geometry(QStringLiteral("qwindowgeometry"), {},
                                       QStringLiteral("GEOMETRY"));
     cli.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    cli.addOption(language);
     cli.addOptions(
         {home, maximized, import, exportOpt, skip, help, version, platform, style, geometry});
     if (!cli.parse(args)) {
@@ -46,6 +49,7 @@ Options parse(const QStringList &args)
     o.version = cli.isSet(version);
     o.home = cli.value(home);
     o.maximized = cli.isSet(maximized);
+    o.language = cli.value(language);
     o.importName = cli.value(import);
     o.exportName = cli.value(exportOpt);
     o.skipInvalid = cli.isSet(skip);
@@ -68,6 +72,9 @@ Options parse(const QStringList &args)
         o.usageError = QStringLiteral("unexpected argument \"%1\"").arg(files.first());
     else if (o.skipInvalid && !cli.isSet(import))
         o.usageError = QStringLiteral("--skip-invalid goes with --import");
+    else if (Language l; !o.language.isEmpty() && !Languages::parse(o.language, &l))
+        o.usageError =
+            QStringLiteral("--language takes en, it or source, not \"%1\"").arg(o.language);
     else if (o.isJob() && o.maximized)
         o.usageError = QStringLiteral("--maximized goes with the window, not with a job");
     if (o.isJob() && files.size() == 1)
@@ -90,6 +97,8 @@ QString helpText()
         "  --home DIR       program folder (default: the executable's folder; when\n"
         "                   installed, gsmstation/station in the user's data folder)\n"
         "  --maximized      open the window maximised\n"
+        "  --language LANG  the window's language: en, it or source (the texts as written);\n"
+        "                   default: the system's\n"
         "  --import TABLE   add or update records from FILE.csv (at most 256 MiB; UTF-8 or\n"
         "                   Latin-1, a header row naming the fields; other columns are\n"
         "                   ignored); a row whose key (GSM number, name) is on file updates\n"

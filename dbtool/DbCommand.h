@@ -14,6 +14,7 @@ struct Options
 {
     QString home; // program folder; "" = the executable's folder
     bool maximized = false;
+    QString language; // en, it, source; "" = the system's
     QString importName; // machines, salepoints, operators
     QString exportName; // the same, or events
     QString file;

@@ -1,5 +1,6 @@
 #include "DbTableModel.h"
 
+#include "FieldNames.h"
 #include "LikePattern.h"
 #include "Rules.h"
 
@@ -127,7 +128,7 @@ bool DbTableModel::setData(const QModelIndex &index, const QVariant &value, int 
     if (!QSqlTableModel::setData(index, stored, role)) {
         const QString error = lastError().text();
         revertRow(index.row());
-        return refuse(QStringLiteral("The change was not saved: %1").arg(error));
+        return refuse(tr("The change was not saved: %1").arg(error));
     }
     return true;
 }
@@ -150,7 +151,7 @@ bool DbTableModel::addRecord(const DbRecord &record)
     if (!ok) {
         const QString error = lastError().text();
         revertAll();
-        return refuse(QStringLiteral("The record was not saved: %1").arg(error));
+        return refuse(tr("The record was not saved: %1").arg(error));
     }
     return true;
 }
@@ -283,7 +284,7 @@ bool DbTableModel::deleteRows(QList<int> rows)
     if (!ok) {
         const QString error = lastError().text();
         db.rollback();
-        return refuse(QStringLiteral("Nothing was deleted: %1").arg(error));
+        return refuse(tr("Nothing was deleted: %1").arg(error));
     }
     select();
     emit changedOnFile();
@@ -299,4 +300,12 @@ int DbTableModel::machinesNaming(const QString &field, const QString &name) cons
     if (!q.exec() || !q.next())
         return 0;
     return q.value(0).toInt();
+}
+
+QVariant DbTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    const QVariant name = QSqlTableModel::headerData(section, orientation, role);
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return name;
+    return FieldNames::shown(name.toString());
 }

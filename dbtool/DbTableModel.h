@@ -39,6 +39,8 @@ public:
     QString refusal() const { return m_refusal; }
 
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
 
 signals:
     void refused(const QString &reason);

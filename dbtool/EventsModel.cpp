@@ -1,5 +1,6 @@
 #include "EventsModel.h"
 
+#include "FieldNames.h"
 #include "LikePattern.h"
 #include "TableIo.h"
 
@@ -149,4 +150,12 @@ bool EventsModel::exportCsv(QIODevice &out, int *rows, QString *error) const
         return false;
     }
     return TableIo::writeRows(q, fields, out, rows, error);
+}
+
+QVariant EventsModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    const QVariant name = QSqlQueryModel::headerData(section, orientation, role);
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return name;
+    return FieldNames::shown(name.toString());
 }

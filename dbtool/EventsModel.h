@@ -35,6 +35,8 @@ public:
 
     // Column -1 goes back to newest first.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
     int sortColumn() const { return m_sortColumn; }
 
     // A pending alarm reads "waiting" where the time of its acknowledgement will stand.

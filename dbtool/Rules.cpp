@@ -1,5 +1,7 @@
 #include "Rules.h"
 
+#include <QCoreApplication>
+
 namespace Rules {
 
 namespace {
@@ -111,7 +113,7 @@ QString problem(const QString &table, const DbRecord &record, const DbRecord *be
         const QString value = record.value(field);
         if (value.isEmpty()) {
             if (rule.required)
-                return QStringLiteral("\"%1\" is required.").arg(field);
+                return QCoreApplication::translate("Rules", "\"%1\" is required.").arg(field);
             continue;
         }
         if (rule.kind == Phone && isExponentForm(value))
@@ -120,8 +122,9 @@ QString problem(const QString &table, const DbRecord &record, const DbRecord *be
                                   "the numbers again.")
                 .arg(field, value);
         if (rule.kind == Phone && !isPhoneNumber(value))
-            return QStringLiteral("\"%1\" must be 3 to 15 digits with an optional leading \"+\", "
-                                  "not \"%2\".")
+            return QCoreApplication::translate(
+                       "Rules", "\"%1\" must be 3 to 15 digits with an optional leading \"+\", "
+                                "not \"%2\".")
                 .arg(field, value);
         // Quotes are bound like any character; a break or a control character in a name would
         // split the lines of the files and lists the station writes it into.
@@ -141,21 +144,25 @@ QString problem(const QString &table, const DbRecord &record, const DbRecord *be
         const QString gsm = record.value(QStringLiteral("GSM"));
         if (check("GSM")) {
             if (const auto owner = onFile.machineWithGsm(gsm))
-                return QStringLiteral("The GSM number %1 is already machine \"%2\".")
+                return QCoreApplication::translate("Rules",
+                                                   "The GSM number %1 is already machine \"%2\".")
                     .arg(gsm, *owner);
         }
         const QString point = record.value(QStringLiteral("Sale point"));
         if (check("Sale point") && !onFile.hasSalePoint(point))
-            return QStringLiteral("Sale point \"%1\" is not on file.").arg(point);
+            return QCoreApplication::translate("Rules", "Sale point \"%1\" is not on file.")
+                .arg(point);
         const QString op = record.value(QStringLiteral("Operator"));
         if (check("Operator") && !onFile.hasOperator(op))
-            return QStringLiteral("Operator \"%1\" is not on file.").arg(op);
+            return QCoreApplication::translate("Rules", "Operator \"%1\" is not on file.").arg(op);
     } else if (table == MachineTables::PuntiVendita) {
         if (check("Name") && onFile.hasSalePoint(name))
-            return QStringLiteral("Sale point \"%1\" is already on file.").arg(name);
+            return QCoreApplication::translate("Rules", "Sale point \"%1\" is already on file.")
+                .arg(name);
     } else if (table == MachineTables::Operatori) {
         if (check("Name") && onFile.hasOperator(name))
-            return QStringLiteral("Operator \"%1\" is already on file.").arg(name);
+            return QCoreApplication::translate("Rules", "Operator \"%1\" is already on file.")
+                .arg(name);
     }
     return {};
 }

@@ -2,6 +2,7 @@
 
 #include "Rules.h"
 
+#include <QCoreApplication>
 #include <QHash>
 #include <QIODevice>
 #include <QSet>
@@ -162,15 +163,17 @@ ImportPlan plan(SqlMachineDb &db, const QString &table, const QByteArray &csv)
     const Csv::Document doc = Csv::parse(csv);
     p.encoding = doc.encoding;
     if (doc.records.isEmpty()) {
-        p.fileError = QStringLiteral("the file is empty; its first row must name the columns (%1)")
+        p.fileError = QCoreApplication::translate(
+                          "TableIo", "the file is empty; its first row must name the columns (%1)")
                           .arg(columnsOf(table));
         return p;
     }
     const Csv::Record &header = doc.records.first();
     if (!header.error.isEmpty()) {
-        p.fileError = QStringLiteral("line %1: the header row cannot be read: %2")
-                          .arg(header.line)
-                          .arg(header.error);
+        p.fileError =
+            QCoreApplication::translate("TableIo", "line %1: the header row cannot be read: %2")
+                .arg(header.line)
+                .arg(header.error);
         return p;
     }
     const QStringList fields = MachineTables::fields(table);
@@ -190,7 +193,8 @@ ImportPlan plan(SqlMachineDb &db, const QString &table, const QByteArray &csv)
             continue;
         }
         if (p.columns.contains(field)) {
-            p.fileError = QStringLiteral("the column \"%1\" appears twice").arg(field);
+            p.fileError = QCoreApplication::translate("TableIo", "the column \"%1\" appears twice")
+                              .arg(field);
             return p;
         }
         p.columns << field;
@@ -198,7 +202,8 @@ ImportPlan plan(SqlMachineDb &db, const QString &table, const QByteArray &csv)
     }
     const QString key = Rules::keyField(table);
     if (!p.columns.contains(key)) {
-        p.fileError = QStringLiteral("the column \"%1\" is missing").arg(key);
+        p.fileError =
+            QCoreApplication::translate("TableIo", "the column \"%1\" is missing").arg(key);
         return p;
     }
 
@@ -225,7 +230,9 @@ ImportPlan plan(SqlMachineDb &db, const QString &table, const QByteArray &csv)
         const QString k = values.value(key);
         if (const auto it = seen.constFind(k); it != seen.cend() && !k.isEmpty()) {
             p.problems << RowProblem{
-                rec.line, QStringLiteral("%1 \"%2\" is also on line %3.").arg(key, k).arg(*it)};
+                rec.line, QCoreApplication::translate("TableIo", "%1 \"%2\" is also on line %3.")
+                              .arg(key, k)
+                              .arg(*it)};
             continue;
         }
         const OnRecord *existing = k.isEmpty() ? nullptr : onFile.find(k);
@@ -258,7 +265,7 @@ bool apply(SqlMachineDb &db, const ImportPlan &plan, bool skipInvalid, QString *
     if (!plan.fileError.isEmpty())
         return fail(plan.fileError);
     if (!plan.problems.isEmpty() && !skipInvalid)
-        return fail(QStringLiteral("%1 of %2 rows are invalid")
+        return fail(QCoreApplication::translate("TableIo", "%1 of %2 rows are invalid")
                         .arg(plan.problems.size())
                         .arg(plan.rowsRead));
     QSqlDatabase conn = db.database();

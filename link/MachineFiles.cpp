@@ -3,6 +3,7 @@
 #include "Clock.h"
 #include "OutputFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -24,31 +25,37 @@ constexpr int ConfigBytes0To3At = 68;
 constexpr int ConfigDataAt = HeaderSize;
 constexpr int FirstReadAddress = 16; // 4-6, 8 and 12-15 are the machine's own
 
-const QString ErrorTitle = QStringLiteral("ERROR");
+QString errorTitle()
+{
+    return QCoreApplication::translate("MachineFiles", "ERROR");
+}
 
 Result notValid()
 {
-    return {Status::NotValid, QStringLiteral("Error File : Isn't a valid File"), ErrorTitle,
-            MsgIcon::Critical};
+    return {Status::NotValid,
+            QCoreApplication::translate("MachineFiles", "Error File : Isn't a valid File"),
+            errorTitle(), MsgIcon::Critical};
 }
 
 Result badTelemetryChecksum()
 {
-    return {Status::BadChecksum, QStringLiteral(" Attention : Error File!!  "), ErrorTitle,
-            MsgIcon::Critical};
+    return {Status::BadChecksum,
+            QCoreApplication::translate("MachineFiles", " Attention : Error File!!  "),
+            errorTitle(), MsgIcon::Critical};
 }
 
 Result badConfigChecksum()
 {
-    return {Status::BadChecksum, QStringLiteral(" Attention : Error File!!  "), QString(),
+    return {Status::BadChecksum,
+            QCoreApplication::translate("MachineFiles", " Attention : Error File!!  "), QString(),
             MsgIcon::Exclamation};
 }
 
 Result snapshotMissing(const QString &machine)
 {
     return {Status::SnapshotMissing,
-            QStringLiteral(" File ") + machine + QStringLiteral(" Not Found "), QString(),
-            MsgIcon::Critical};
+            QCoreApplication::translate("MachineFiles", " File %1 Not Found ").arg(machine),
+            QString(), MsgIcon::Critical};
 }
 
 // The operator knows file trouble by the station's run-time error numbers.
@@ -62,8 +69,9 @@ enum RuntimeError {
 
 Result ioError(int number)
 {
-    return {Status::IoError, QStringLiteral("Error Number :") + QString::number(number), ErrorTitle,
-            MsgIcon::Critical};
+    return {Status::IoError,
+            QCoreApplication::translate("MachineFiles", "Error Number :%1").arg(number),
+            errorTitle(), MsgIcon::Critical};
 }
 
 int openErrorNumber(QFileDevice::FileError e)

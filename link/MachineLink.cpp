@@ -126,8 +126,8 @@ void MachineLink::badFrame()
     box.clear();
     if (state.BadFrameCount < BadFramesToClose)
         return;
-    m_dialogs.message(QStringLiteral(" ERROR RX ! The CONNECTION are going to Close "),
-                      MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("ERROR"));
+    m_dialogs.message(tr(" ERROR RX ! The CONNECTION are going to Close "),
+                      MsgButtons::Ok, MsgIcon::Critical, tr("ERROR"));
     state.BadFrameCount = 0;
     m_port.setRThreshold(0);
     engine.stopTimers();
@@ -170,7 +170,7 @@ void showRefusal(Dialogs &dialogs, const MachineFiles::Result &r)
 QString MachineLink::askSaveName(const QString &pattern, const QString &filter)
 {
     const QString chosen =
-        m_dialogs.saveFile(QStringLiteral("Save As"), filter, m_appFolder, pattern);
+        m_dialogs.saveFile(tr("Save As"), filter, m_appFolder, pattern);
     const QFileInfo info(chosen);
     if (chosen.isEmpty() || info.fileName() == pattern)
         return {};
@@ -193,7 +193,7 @@ void MachineLink::saveMachineData()
     switch (state.mode) {
     case TransferMode::ReadConfig: {
         const QString path =
-            askSaveName(QStringLiteral("*.prm"), QStringLiteral("Configurazione(*.prm)"));
+            askSaveName(QStringLiteral("*.prm"), tr("Configurazione(*.prm)"));
         if (path.isEmpty())
             break;
         showRefusal(m_dialogs, MachineFiles::saveConfigFile(path, state.ConfigImage, filler));
@@ -215,7 +215,7 @@ void MachineLink::saveMachineData()
         break;
     case TransferMode::ReadTelemetry: {
         const QString path =
-            askSaveName(QStringLiteral("*.tlm"), QStringLiteral("Configurazione(*.tlm)"));
+            askSaveName(QStringLiteral("*.tlm"), tr("Configurazione(*.tlm)"));
         if (path.isEmpty())
             break;
         if (m_console)

@@ -117,7 +117,7 @@ void ResetDialogue::tick()
     case ResetStep::SendReset:
         m_box.clear();
         if (m_console)
-            m_console->setStatusLine(QStringLiteral("Send Command RESET...Waiting Response"));
+            m_console->setStatusLine(tr("Send Command RESET...Waiting Response"));
         send(ResetStep::SendReset);
         m.ResetState = ResetStep::AwaitAck;
         m.AwaitResetAck = true;
@@ -136,11 +136,11 @@ void ResetDialogue::tick()
         if (!good) {
             m.ResetState = ResetStep::SendReset;
             if (++m.ResetRetryCount >= MaxFailures)
-                giveUp(QStringLiteral("Impossible to send Cmd Reset.Try later!"));
+                giveUp(tr("Impossible to send Cmd Reset.Try later!"));
             return;
         }
         if (m.ResetAfterWrite) {
-            m_dialogs.message(QStringLiteral("Command RESET Sent "), MsgButtons::Ok,
+            m_dialogs.message(tr("Command RESET Sent "), MsgButtons::Ok,
                               MsgIcon::Information);
             stop();
             if (m_console) {
@@ -153,10 +153,10 @@ void ResetDialogue::tick()
             return;
         }
         const MsgResult r =
-            m_dialogs.ask(MsgId::WaitForReset, QStringLiteral("Command RESET Sent. Waiting Response?"),
+            m_dialogs.ask(MsgId::WaitForReset, tr("Command RESET Sent. Waiting Response?"),
                           MsgButtons::YesNo);
         if (m_console)
-            m_console->setStatusLine(QStringLiteral("Waiting for Response RESET Done "));
+            m_console->setStatusLine(tr("Waiting for Response RESET Done "));
         if (r == MsgResult::Yes) {
             m.ResetState = ResetStep::AskStatus;
         } else {
@@ -187,7 +187,7 @@ void ResetDialogue::tick()
         if (!good) {
             m.ResetState = ResetStep::AskStatus;
             if (++m.ResetRetryCount >= MaxFailures)
-                giveUp(QStringLiteral("Impossible to receive response on state of Reset"));
+                giveUp(tr("Impossible to receive response on state of Reset"));
             return;
         }
         if (status & ResetBusy) {
@@ -196,8 +196,8 @@ void ResetDialogue::tick()
             return;
         }
         if (m_console)
-            m_console->setStatusLine(QStringLiteral("RESET DONE"));
-        m_dialogs.message(QStringLiteral("  RESET DONE "), MsgButtons::Ok, MsgIcon::Information);
+            m_console->setStatusLine(tr("RESET DONE"));
+        m_dialogs.message(tr("  RESET DONE "), MsgButtons::Ok, MsgIcon::Information);
         stop();
         cancelThroughConsole();
         m.LinkActive = false;
@@ -210,7 +210,7 @@ void ResetDialogue::tick()
         Timer12.stop();
         // Shown for a moment, then cleared.
         if (m_console)
-            m_console->setStatusLine(QStringLiteral("Command Sent"));
+            m_console->setStatusLine(tr("Command Sent"));
         m_clearStatus.start();
         emit finished(true);
         break;
@@ -220,7 +220,7 @@ void ResetDialogue::tick()
 void ResetDialogue::answerTimeout()
 {
     const MsgResult r = m_dialogs.message(
-        QStringLiteral("Impossible to receive response.Continue?"), MsgButtons::YesNo);
+        tr("Impossible to receive response.Continue?"), MsgButtons::YesNo);
     if (r == MsgResult::Yes) {
         Timer12.start();
         m.ResetState = m.ResetAfterWrite ? ResetStep::SendReset : ResetStep::AskStatus;

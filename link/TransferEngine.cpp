@@ -293,8 +293,8 @@ void TransferEngine::endTransfer()
     if (m_onEnd)
         m_onEnd();
     if (mode == TransferMode::WriteTelemetry)
-        m_dialogs.message(QStringLiteral("Write Telemetry OK"), MsgButtons::Ok,
-                          MsgIcon::Information, QStringLiteral("Info Telemetry"));
+        m_dialogs.message(tr("Write Telemetry OK"), MsgButtons::Ok,
+                          MsgIcon::Information, tr("Info Telemetry"));
     if (m_console) {
         m_console->setStatusLine({});
         m_console->setProgressValue(0);
@@ -307,8 +307,8 @@ void TransferEngine::endTransfer()
 void TransferEngine::txError()
 {
     const MsgResult r =
-        m_dialogs.message(QStringLiteral("ERROR TX ! REBROADCAST ? "), MsgButtons::RetryCancel,
-                          MsgIcon::Critical, QStringLiteral("ERROR"));
+        m_dialogs.message(tr("ERROR TX ! REBROADCAST ? "), MsgButtons::RetryCancel,
+                          MsgIcon::Critical, tr("ERROR"));
     if (r == MsgResult::Retry) {
         m.TransferStart = true;
         m.BlockCursor = 0;
@@ -327,8 +327,8 @@ void TransferEngine::rxTimeout()
     Timer10.stop();
     Timer8.stop();
     const MsgResult r =
-        m_dialogs.message(QStringLiteral(" TIME OUT RX ! REBROADCAST ? "), MsgButtons::RetryCancel,
-                          MsgIcon::Critical, QStringLiteral("ERROR"));
+        m_dialogs.message(tr(" TIME OUT RX ! REBROADCAST ? "), MsgButtons::RetryCancel,
+                          MsgIcon::Critical, tr("ERROR"));
     if (r != MsgResult::Retry) {
         stopTimers();
         hangUp();
@@ -339,8 +339,8 @@ void TransferEngine::rxTimeout()
     if (++m.RxTimeoutCount >= 5) {
         m.RxTimeoutCount = 0;
         stopTimers();
-        m_dialogs.message(QStringLiteral("COMUNICATION ERROR"), MsgButtons::Ok, MsgIcon::Critical,
-                          QStringLiteral("ERROR"));
+        m_dialogs.message(tr("COMUNICATION ERROR"), MsgButtons::Ok, MsgIcon::Critical,
+                          tr("ERROR"));
         hangUp();
     }
 }
@@ -350,6 +350,6 @@ void TransferEngine::carrierWatch()
     if (m_port.carrierDetect())
         return;
     Timer13.stop();
-    m_dialogs.message(QStringLiteral("Lost Connection"), MsgButtons::Ok, MsgIcon::Critical);
+    m_dialogs.message(tr("Lost Connection"), MsgButtons::Ok, MsgIcon::Critical);
     hangUp();
 }

@@ -44,8 +44,9 @@ private:
 FrmProgor::FrmProgor(const Services &services, Schedule &schedule, QWidget *parent)
     : QWidget(parent), m_s(services), m_schedule(schedule)
 {
-    setWindowTitle(QStringLiteral("Scheduler"));
-    const QLocale names(QLocale::English); // whatever the system's language
+    setWindowTitle(tr("Scheduler"));
+    // Days and months in the windows' language, whatever the system's.
+    const QLocale names(tr("en", "the locale of the day and month names"));
     const auto named = [](QWidget *w, const QString &name) {
         w->setObjectName(name);
         return w;
@@ -54,12 +55,12 @@ FrmProgor::FrmProgor(const Services &services, Schedule &schedule, QWidget *pare
     numerotelefono = new QLineEdit(this);
     named(numerotelefono, QStringLiteral("numerotelefono"));
     numerotelefono->setReadOnly(true);
-    Option1[0] = new QRadioButton(QStringLiteral("Weekly"), this);
-    Option1[1] = new QRadioButton(QStringLiteral("Monthly"), this);
+    Option1[0] = new QRadioButton(tr("Weekly"), this);
+    Option1[1] = new QRadioButton(tr("Monthly"), this);
     for (int i = 0; i < 2; ++i)
         named(Option1[i], QStringLiteral("Option1(%1)").arg(i));
 
-    Frame1 = new QGroupBox(QStringLiteral("Weekly"), this);
+    Frame1 = new QGroupBox(tr("Weekly"), this);
     named(Frame1, QStringLiteral("Frame1"));
     auto *weekGrid = new QGridLayout(Frame1);
     for (int i = 0; i < 7; ++i) {
@@ -68,7 +69,7 @@ FrmProgor::FrmProgor(const Services &services, Schedule &schedule, QWidget *pare
         weekGrid->addWidget(Check1[i], i % 4, i / 4);
     }
 
-    Frame2 = new QGroupBox(QStringLiteral("Monthly"), this);
+    Frame2 = new QGroupBox(tr("Monthly"), this);
     named(Frame2, QStringLiteral("Frame2"));
     auto *monthGrid = new QGridLayout(Frame2);
     for (int i = 0; i < 12; ++i) {
@@ -76,14 +77,14 @@ FrmProgor::FrmProgor(const Services &services, Schedule &schedule, QWidget *pare
         named(Check2[i], QStringLiteral("Check2(%1)").arg(i));
         monthGrid->addWidget(Check2[i], i % 6, i / 6);
     }
-    Label1 = new QLabel(QStringLiteral("Every"), Frame2);
+    Label1 = new QLabel(tr("Every"), Frame2);
     named(Label1, QStringLiteral("Label1"));
     Combo1 = new QComboBox(Frame2);
     named(Combo1, QStringLiteral("Combo1"));
-    Combo1->addItems({QStringLiteral("No one"), QStringLiteral("First"), QStringLiteral("Last")});
+    Combo1->addItems({tr("No one"), tr("First"), tr("Last")});
     Combo2 = new QComboBox(Frame2);
     named(Combo2, QStringLiteral("Combo2"));
-    Combo2->addItem(QStringLiteral("No one"));
+    Combo2->addItem(tr("No one"));
     for (int day = 1; day <= 7; ++day)
         Combo2->addItem(names.dayName(day));
     auto *every = new QHBoxLayout;
@@ -92,10 +93,10 @@ FrmProgor::FrmProgor(const Services &services, Schedule &schedule, QWidget *pare
     every->addWidget(Combo2);
     monthGrid->addLayout(every, 6, 0, 1, 2);
 
-    Frame3 = new QGroupBox(QStringLiteral("Hour/minute"), this);
+    Frame3 = new QGroupBox(tr("Hour/minute"), this);
     named(Frame3, QStringLiteral("Frame3"));
     auto *timeRow = new QHBoxLayout(Frame3);
-    const char *timeCaptions[2] = {"Hour", "Minute"};
+    const char *timeCaptions[2] = {QT_TR_NOOP("Hour"), QT_TR_NOOP("Minute")};
     const int maxima[2] = {23, 59};
     const QRegularExpression patterns[2] = {QRegularExpression(QStringLiteral("[01]?[0-9]|2[0-3]")),
                                             QRegularExpression(QStringLiteral("[0-5]?[0-9]"))};
@@ -108,16 +109,16 @@ FrmProgor::FrmProgor(const Services &services, Schedule &schedule, QWidget *pare
         Text1[i]->setValidator(new QRegularExpressionValidator(patterns[i], Text1[i]));
         VScroll1[i] = new SpinButtons(0, maxima[i], Frame3);
         named(VScroll1[i], QStringLiteral("VScroll1(%1)").arg(i));
-        timeRow->addWidget(new QLabel(QString::fromLatin1(timeCaptions[i]), Frame3));
+        timeRow->addWidget(new QLabel(tr(timeCaptions[i]), Frame3));
         timeRow->addWidget(Text1[i]);
         timeRow->addWidget(VScroll1[i]);
         timeRow->addSpacing(12);
     }
 
-    Check3 = new QCheckBox(QStringLiteral("Collect audit unattended"), this);
+    Check3 = new QCheckBox(tr("Collect audit unattended"), this);
     named(Check3, QStringLiteral("Check3"));
-    Command1[0] = new QPushButton(QStringLiteral("Save and Exit"), this);
-    Command1[1] = new QPushButton(QStringLiteral("Exit"), this);
+    Command1[0] = new QPushButton(tr("Save and Exit"), this);
+    Command1[1] = new QPushButton(tr("Exit"), this);
     for (int i = 0; i < 2; ++i)
         named(Command1[i], QStringLiteral("Command1(%1)").arg(i));
 
@@ -226,17 +227,17 @@ bool FrmProgor::showFor(const QString &number)
         return false;
     QString why;
     if (!m_schedule.load(&why))
-        m_s.dialogs->message(QStringLiteral("The schedule %1 cannot be read (%2).\r\nThe entries "
+        m_s.dialogs->message(tr("The schedule %1 cannot be read (%2).\r\nThe entries "
                                             "in memory are shown and saved in its place.")
                                  .arg(QDir::toNativeSeparators(m_schedule.path()), why),
-                             MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("Error"));
+                             MsgButtons::Ok, MsgIcon::Exclamation, tr("Error"));
     const int place = m_schedule.place(number);
     if (place < 0) {
-        m_s.dialogs->message(QStringLiteral("The schedule is full: all %1 entries belong to other "
+        m_s.dialogs->message(tr("The schedule is full: all %1 entries belong to other "
                                             "numbers, so %2 cannot be scheduled.")
                                  .arg(Schedule::Size)
                                  .arg(number),
-                             MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("Scheduler"));
+                             MsgButtons::Ok, MsgIcon::Exclamation, tr("Scheduler"));
         return false;
     }
     m_record = place;
@@ -281,11 +282,11 @@ void FrmProgor::Command1_Click(int index)
     if (index == 0) {
         QString why;
         if (!m_schedule.save(&why)) {
-            m_s.dialogs->message(QStringLiteral("The schedule cannot be written to %1 (%2).\r\n"
+            m_s.dialogs->message(tr("The schedule cannot be written to %1 (%2).\r\n"
                                                 "The entries stay in memory until the station "
                                                 "ends.")
                                      .arg(QDir::toNativeSeparators(m_schedule.path()), why),
-                                 MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("Error"));
+                                 MsgButtons::Ok, MsgIcon::Exclamation, tr("Error"));
             return;
         }
     }

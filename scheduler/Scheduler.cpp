@@ -3,6 +3,7 @@
 #include "Clock.h"
 #include "Dialogs.h"
 
+#include <QCoreApplication>
 #include <QDir>
 
 Scheduler::Scheduler(const Services &services)
@@ -16,8 +17,11 @@ void Scheduler::loadAtStartUp()
 {
     QString why;
     if (!m_schedule.load(&why))
-        m_s.dialogs->message(QStringLiteral("The schedule %1 cannot be read (%2).\r\nThe "
-                                            "station starts without scheduled calls.")
+        m_s.dialogs->message(QCoreApplication::translate("Scheduler",
+                                                         "The schedule %1 cannot be read (%2).\r\n"
+                                                         "The station starts without scheduled "
+                                                         "calls.")
                                  .arg(QDir::toNativeSeparators(m_schedule.path()), why),
-                             MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("Error"));
+                             MsgButtons::Ok, MsgIcon::Exclamation,
+                             QCoreApplication::translate("Scheduler", "Error"));
 }

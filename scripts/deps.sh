@@ -2,8 +2,11 @@
 # Installs the Debian/Ubuntu packages the station needs to build and test, when any is missing.
 # Extra package names given as arguments are installed too.
 set -euo pipefail
-# help2man writes the manual pages; the validators check the menu entries and AppStream file.
-pkgs=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6sql6-sqlite libgl-dev
+pkgs=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
+      libqt6sql6-sqlite
+      libqt6sql6-psql
+      postgresql
+      qt6-l10n-tools
       help2man desktop-file-utils appstream "$@")
 missing=()
 for p in "${pkgs[@]}"; do

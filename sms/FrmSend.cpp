@@ -39,7 +39,7 @@ FrmSend::FrmSend(const Services &services, AtExchange &at, QWidget *mainWindow,
       m_mainWindow(mainWindow), m_logFolder(logFolder), m_opener(new Opener(*this))
 {
     using TextBox::px;
-    setWindowTitle(QStringLiteral("Send sms"));
+    setWindowTitle(tr("Send sms"));
     Text1 = new QLineEdit(this);
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setGeometry(px(120), px(120), px(2400), px(315));
@@ -53,7 +53,7 @@ FrmSend::FrmSend(const Services &services, AtExchange &at, QWidget *mainWindow,
     TextSms->setObjectName(QStringLiteral("TextSms"));
     TextSms->setFont(TextBox::terminalFont());
     TextSms->setGeometry(px(120), px(555), px(4680), px(1800));
-    Command1 = new QPushButton(QStringLiteral("Send"), this);
+    Command1 = new QPushButton(tr("Send"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setGeometry(px(3600), px(2475), px(1200), px(375));
     setFixedSize(px(4920), px(2970));
@@ -173,9 +173,9 @@ void FrmSend::Command1_Click()
     const QString number = Text1->text();
     if (number.contains(QLatin1Char('"')) || number.contains(QLatin1Char('\r')) ||
         number.contains(QLatin1Char('\n'))) {
-        m_s.dialogs->message(QStringLiteral("The number must not hold double quotes or line "
+        m_s.dialogs->message(tr("The number must not hold double quotes or line "
                                             "breaks."),
-                             MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("Error"));
+                             MsgButtons::Ok, MsgIcon::Exclamation, tr("Error"));
         return;
     }
     const QByteArray wireNumber = number.toLatin1();
@@ -185,8 +185,8 @@ void FrmSend::Command1_Click()
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     while (!sendParts(wireNumber, body)) {
         QGuiApplication::restoreOverrideCursor();
-        if (m_s.dialogs->message(QStringLiteral("Fail to send SMS! Retry?"), MsgButtons::YesNo,
-                                 MsgIcon::Question, QStringLiteral("Error")) != MsgResult::Yes) {
+        if (m_s.dialogs->message(tr("Fail to send SMS! Retry?"), MsgButtons::YesNo,
+                                 MsgIcon::Question, tr("Error")) != MsgResult::Yes) {
             m_sending = false;
             Command1->setEnabled(true);
             return;
@@ -203,7 +203,7 @@ void FrmSend::Command1_Click()
     QGuiApplication::restoreOverrideCursor();
     if (!logged)
         m_s.dialogs->message(
-            QStringLiteral("The SMS was sent but could not be written to %1 (%2).").arg(log, why),
-            MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("Error"));
+            tr("The SMS was sent but could not be written to %1 (%2).").arg(log, why),
+            MsgButtons::Ok, MsgIcon::Exclamation, tr("Error"));
     unload();
 }

@@ -32,13 +32,15 @@ FrmSms::FrmSms(const Services &services, const QString &databasePath, FrmSend &s
                QWidget *parent)
     : QWidget(parent), m_s(services), m_databasePath(databasePath), m_send(send)
 {
-    setWindowTitle(QStringLiteral("SMS"));
+    setWindowTitle(tr("SMS"));
     // No close from the title bar: the last "OK" closes the window.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint |
                    Qt::CustomizeWindowHint);
-    const char *headings[5] = {"GSM", "Distributor", "Sale Point", "Operator", "Date"};
+    const char *headings[5] = {QT_TR_NOOP("GSM"), QT_TR_NOOP("Distributor"),
+                               QT_TR_NOOP("Sale Point"), QT_TR_NOOP("Operator"),
+                               QT_TR_NOOP("Date")};
     for (int i = 0; i < 5; ++i) {
-        LabelM[i] = new QLabel(QString::fromLatin1(headings[i]), this);
+        LabelM[i] = new QLabel(tr(headings[i]), this);
         LabelM[i]->setObjectName(QStringLiteral("LabelM(%1)").arg(i));
     }
     for (int i = 0; i < 3; ++i) {
@@ -60,9 +62,9 @@ FrmSms::FrmSms(const Services &services, const QString &databasePath, FrmSend &s
     TextSms = new QPlainTextEdit(this);
     TextSms->setObjectName(QStringLiteral("TextSms"));
     TextSms->setFont(TextBox::terminalFont());
-    Command1 = new QPushButton(QStringLiteral("OK"), this);
+    Command1 = new QPushButton(tr("OK"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
-    Command2 = new QPushButton(QStringLiteral("Send"), this);
+    Command2 = new QPushButton(tr("Send"), this);
     Command2->setObjectName(QStringLiteral("Command2"));
     Command3 = new QPushButton(QStringLiteral("Acknowledge all"), this);
     Command3->setObjectName(QStringLiteral("Command3"));
@@ -84,18 +86,19 @@ void FrmSms::load()
 {
     m_loaded = true;
     ListView1->clear();
-    const char *columns[5] = {"N\u00B0", "Tel", "Data", "Ora", "SMS"};
+    const char *columns[5] = {QT_TR_NOOP("N\u00B0"), QT_TR_NOOP("Tel"), QT_TR_NOOP("Data"),
+                              QT_TR_NOOP("Ora"), QT_TR_NOOP("SMS")};
     const int widths[5] = {400, 1000, 1000, 1000, 1000};
     QStringList labels;
     for (const char *c : columns)
-        labels << QString::fromUtf8(c);
+        labels << tr(c);
     ListView1->setHeaderLabels(labels);
     for (int i = 0; i < 5; ++i)
         ListView1->header()->resizeSection(i, px(widths[i]));
     m_db = std::make_unique<SqlMachineDb>(m_databasePath);
     if (!m_db->open())
         m_s.dialogs->message(m_db->failureMessage(), MsgButtons::Ok, MsgIcon::Exclamation,
-                             QStringLiteral("Error"));
+                             tr("Error"));
 }
 
 void FrmSms::unload()

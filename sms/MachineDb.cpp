@@ -1,5 +1,6 @@
 #include "MachineDb.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -183,9 +184,10 @@ QString SqlMachineDb::missingParts()
 
 QString SqlMachineDb::failureMessage() const
 {
-    return QStringLiteral("The machine database %1 cannot be used: %2.\r\n"
-                          "Machines, sale points and operators will not be found and events "
-                          "will not be filed until it is repaired.")
+    return QCoreApplication::translate("MachineDb",
+                                       "The machine database %1 cannot be used: %2.\r\n"
+                                       "Machines, sale points and operators will not be found "
+                                       "and events will not be filed until it is repaired.")
         .arg(QFileInfo(m_path).absoluteFilePath(), m_error);
 }
 

@@ -93,12 +93,12 @@ QString MachineListModel::text(int r, Column column) const
 
 QVariant MachineListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    static const char *const captions[ColumnCount] = {"Vending machine", "Gsm number",
-                                                      "Sale point"};
+    static const char *const captions[ColumnCount] = {
+        QT_TR_NOOP("Vending machine"), QT_TR_NOOP("Gsm number"), QT_TR_NOOP("Sale point")};
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
         section >= ColumnCount)
         return QAbstractTableModel::headerData(section, orientation, role);
-    return QString::fromLatin1(captions[section]);
+    return tr(captions[section]);
 }
 
 Qt::ItemFlags MachineListModel::flags(const QModelIndex &index) const

@@ -7,6 +7,7 @@
 #include "SmsListing.h"
 #include "SmsLog.h"
 
+#include <QCoreApplication>
 #include <QDir>
 
 SmsReception::SmsReception(const Services &services, AtExchange &at, SmsInbox &viewer,
@@ -57,10 +58,13 @@ bool SmsReception::log(const QByteArray &listing)
         return true;
     }
     if (!m_logFailing)
-        m_s.dialogs->message(QStringLiteral("The received SMS cannot be written to %1 (%2).\r\n"
-                                            "They stay in the modem until the log can be written.")
+        m_s.dialogs->message(QCoreApplication::translate(
+                                 "SmsReception",
+                                 "The received SMS cannot be written to %1 (%2).\r\n"
+                                 "They stay in the modem until the log can be written.")
                                  .arg(QDir::toNativeSeparators(path), why),
-                             MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("Error"));
+                             MsgButtons::Ok, MsgIcon::Exclamation,
+                             QCoreApplication::translate("SmsReception", "Error"));
     m_logFailing = true;
     return false;
 }

@@ -33,8 +33,8 @@ bool Discovery::ComOK()
         int next = port.commPort() + 1;
         if (next == 14) {
             const MsgResult r = w.services().dialogs->message(
-                QStringLiteral("NO GSM FOUND!"), MsgButtons::RetryCancel, MsgIcon::Critical,
-                QStringLiteral("ERROR"));
+                QCoreApplication::translate("Discovery", "NO GSM FOUND!"), MsgButtons::RetryCancel,
+                MsgIcon::Critical, QCoreApplication::translate("Discovery", "ERROR"));
             if (r != MsgResult::Retry) {
                 giveUp();
                 return false;
@@ -60,7 +60,7 @@ void Discovery::giveUp()
     w.Timer1.setEnabled(false);
     w.tray().setIcon(3);
     w.tray().setState(0);
-    w.tray().setToolTip(QStringLiteral("Direct connect"));
+    w.tray().setToolTip(QCoreApplication::translate("Discovery", "Direct connect"));
     w.state().StationActive = false;
     w.Timer4.setEnabled(true);
 }
@@ -68,6 +68,7 @@ void Discovery::giveUp()
 void Discovery::GSMSet()
 {
     if (ModemSteps::fixSpeed(w.at()))
-        w.services().dialogs->message(QString::fromLatin1(ModemChangedMessage), MsgButtons::Ok,
-                                      MsgIcon::Information);
+        w.services().dialogs->message(
+            QCoreApplication::translate("ModemCommands", ModemChangedMessage), MsgButtons::Ok,
+            MsgIcon::Information);
 }

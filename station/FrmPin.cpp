@@ -16,10 +16,10 @@
 
 FrmPin::FrmPin(FrmStGSM &main) : QWidget(nullptr, Qt::Window), m_main(main)
 {
-    setWindowTitle(QStringLiteral("Security Code"));
-    const char *captions[3] = {"Pin", "Puk", "Pin 2"};
+    setWindowTitle(tr("Security Code"));
+    const char *captions[3] = {QT_TR_NOOP("Pin"), QT_TR_NOOP("Puk"), QT_TR_NOOP("Pin 2")};
     for (int i = 0; i < 3; ++i)
-        LabelT[i] = new QLabel(QString::fromLatin1(captions[i]), this);
+        LabelT[i] = new QLabel(tr(captions[i]), this);
     Text1 = new QLineEdit(this);
     Text1->setMaxLength(4);
     Text1->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
@@ -32,7 +32,7 @@ FrmPin::FrmPin(FrmStGSM &main) : QWidget(nullptr, Qt::Window), m_main(main)
     }
     Check1 = new QCheckBox(this);
     Check1->setEnabled(false);
-    Command1 = new QPushButton(QStringLiteral("OK"), this);
+    Command1 = new QPushButton(tr("OK"), this);
     auto *grid = new QGridLayout(this);
     QLineEdit *fields[3] = {Text1, Text2, Text3};
     for (int i = 0; i < 3; ++i) {
@@ -97,8 +97,8 @@ void FrmPin::Command1_Click()
     at.send("AT+CPIN=\"" + Text2->text().toLatin1() + "\",\"" + Text1->text().toLatin1() + "\"\r");
     at.Tout(5000);
     if (at.collect({ERROR_CRLF, OK_CRLF}) == 0) {
-        m_main.services().dialogs->message(QStringLiteral("Error Puk"), MsgButtons::Ok,
-                                           MsgIcon::Critical, QStringLiteral("PUK"));
+        m_main.services().dialogs->message(tr("Error Puk"), MsgButtons::Ok,
+                                           MsgIcon::Critical, tr("PUK"));
         Text1->clear();
         Text2->clear();
         return;

@@ -18,12 +18,12 @@
 FrmSet::FrmSet(FrmStGSM &main)
     : QWidget(nullptr, Qt::Window), m_main(main), m_at(*main.services().port, Timer1)
 {
-    setWindowTitle(QStringLiteral("Setup"));
-    Label2 = new QLabel(QStringLiteral("Service Center"), this);
+    setWindowTitle(tr("Setup"));
+    Label2 = new QLabel(tr("Service Center"), this);
     Text2 = new QLineEdit(this);
     Text2->setMaxLength(18);
-    Command1 = new QPushButton(QStringLiteral("Set GSM"), this);
-    Check1 = new QCheckBox(QStringLiteral("Enable   PIN2"), this);
+    Command1 = new QPushButton(tr("Set GSM"), this);
+    Check1 = new QCheckBox(tr("Enable   PIN2"), this);
     auto *grid = new QGridLayout(this);
     grid->addWidget(Label2, 0, 0);
     grid->addWidget(Text2, 0, 1);
@@ -67,7 +67,8 @@ void FrmSet::Command1_Click()
     QApplication::restoreOverrideCursor();
     Command1->setEnabled(true);
     if (changed)
-        m_main.services().dialogs->message(QString::fromLatin1(ModemChangedMessage), MsgButtons::Ok,
+        m_main.services().dialogs->message(
+            QCoreApplication::translate("ModemCommands", ModemChangedMessage), MsgButtons::Ok,
                                            MsgIcon::Information);
     unload();
 }

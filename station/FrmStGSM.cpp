@@ -32,7 +32,7 @@ FrmStGSM::FrmStGSM(const Services &services, QWidget *parent)
 {
     m_s.lender = &m_lender;
     m_s.station = &m_state;
-    setWindowTitle(QStringLiteral("GSM STATUS"));
+    setWindowTitle(tr("GSM STATUS"));
     // No close from the title bar: only "Exit" ends the station.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint |
                    Qt::CustomizeWindowHint);
@@ -60,11 +60,13 @@ FrmStGSM::~FrmStGSM()
 void FrmStGSM::buildControls()
 {
     auto *grid = new QGridLayout(this);
-    const char *captions[9] = {"Signal Quality GSM", "Manufaturer", "Model", "Serial number",
-                               "Operator",           "KO",          "OK",    "Signal Quality GPRS",
-                               "GPRS not Available"};
+    const char *captions[9] = {
+        QT_TR_NOOP("Signal Quality GSM"),  QT_TR_NOOP("Manufaturer"), QT_TR_NOOP("Model"),
+        QT_TR_NOOP("Serial number"),       QT_TR_NOOP("Operator"),    QT_TR_NOOP("KO"),
+        QT_TR_NOOP("OK"),                  QT_TR_NOOP("Signal Quality GPRS"),
+        QT_TR_NOOP("GPRS not Available")};
     for (int i = 0; i < 9; ++i) {
-        LabelM[i] = new QLabel(QString::fromLatin1(captions[i]), this);
+        LabelM[i] = new QLabel(tr(captions[i]), this);
         LabelM[i]->setObjectName(QStringLiteral("LabelM(%1)").arg(i));
     }
     for (int i = 0; i < 4; ++i) {
@@ -108,20 +110,20 @@ void FrmStGSM::buildMenu()
 {
     MnuPopup = new QMenu(QStringLiteral("Popup"), this);
     auto add = [this](const char *name, const char *caption, bool enabled) {
-        QAction *a = MnuPopup->addAction(QString::fromLatin1(caption));
+        QAction *a = MnuPopup->addAction(tr(caption));
         a->setObjectName(QString::fromLatin1(name));
         a->setEnabled(enabled);
         return a;
     };
-    mnuData = add("mnuData", "DataBase", true);
+    mnuData = add("mnuData", QT_TR_NOOP("DataBase"), true);
     mnuConn = add("mnuConn", "WinCorvani", false);
     MnuPopup->addSeparator();
-    mnuCall = add("mnuCall", "Call", false);
-    mnuSSMS = add("mnuSSMS", "Send SMS", false);
-    mnuOPEN = add("mnuOPEN", "Status", false);
-    mnuSet = add("mnuSet", "Setup", false);
+    mnuCall = add("mnuCall", QT_TR_NOOP("Call"), false);
+    mnuSSMS = add("mnuSSMS", QT_TR_NOOP("Send SMS"), false);
+    mnuOPEN = add("mnuOPEN", QT_TR_NOOP("Status"), false);
+    mnuSet = add("mnuSet", QT_TR_NOOP("Setup"), false);
     MnuPopup->addSeparator();
-    mnuExit = add("mnuExit", "Exit", true);
+    mnuExit = add("mnuExit", QT_TR_NOOP("Exit"), true);
 
     connect(mnuData, &QAction::triggered, this, &FrmStGSM::startDatabaseTool);
     connect(mnuCall, &QAction::triggered, this, [this] {
@@ -180,7 +182,7 @@ bool FrmStGSM::load()
         Timer5.stop();
         return false;
     }
-    tray().setToolTip(QStringLiteral("Wait connecting"));
+    tray().setToolTip(tr("Wait connecting"));
     tray().setIcon(2);
     tray().show();
     pub.StationActive = true;
@@ -387,8 +389,8 @@ QString FrmStGSM::databaseTool(QString *why) const
     }
     const QString found = QStandardPaths::findExecutable(QStringLiteral("gsmdb"));
     if (found.isEmpty() && why)
-        *why = QStringLiteral("%1 is neither in %2 nor on the search path")
-                   .arg(name, places.join(QStringLiteral(" nor in ")));
+        *why = tr("%1 is neither in %2 nor on the search path")
+                   .arg(name, places.join(tr(" nor in ")));
     return found;
 }
 
@@ -403,7 +405,7 @@ void FrmStGSM::startDatabaseTool()
     const QStringList args{QStringLiteral("--home"), m_state.AppFolder,
                            QStringLiteral("--maximized")};
     if (!m_s.launcher->start(found, args, QDir::currentPath()))
-        emit startFailed(QStringLiteral("%1 could not be started").arg(found));
+        emit startFailed(tr("%1 could not be started").arg(found));
 }
 
 FrmSet *FrmStGSM::setupWindow() const

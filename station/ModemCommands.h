@@ -15,5 +15,5 @@ void sendEach(AtExchange &at, const QList<QByteArray> &commands, int timeoutMs);
 bool checkAutoBand(AtExchange &at);
 
 
-inline const QByteArray ModemChangedMessage =
-    QByteArrayLiteral("Modified AUTO BAND.Close Program and Turn OFF/ON MODEM");
+inline const char *const ModemChangedMessage =
+    QT_TRANSLATE_NOOP("ModemCommands", "Modified AUTO BAND.Close Program and Turn OFF/ON MODEM");

@@ -2,37 +2,14 @@
 
 #include "FrmStGSM.h"
 #include "ModemCommands.h"
-#include "ModemSteps.h"
 #include "SignalBar.h"
 #include "TrayIcon.h"
 
 #include <QLabel>
 
-StatusChange statusChange(const QByteArray &command, const QByteArray &buf)
+PollingRound::Answer NetworkPolling::ask(const QByteArray &command, bool errorLoses)
 {
-    StatusChange c;
-    const int colon = buf.indexOf(':');
-    if (command == "AT+CGATT?") {
-        c.gprsShown = leadingNumber(buf.mid(colon + 1, 2)) != 0;
-    } else if (command == "AT+CSQ") {
-        // 99, which means "unknown", keeps its five low bits: 3.
-        const int comma = buf.indexOf(',');
-        if (colon >= 0 && comma > colon + 1)
-            c.signal = leadingNumber(buf.mid(colon + 1, comma - colon - 1)) & 31;
-    } else if (command == "AT+CREG?") {
-        if (const int status = ModemSteps::registrationStatus(buf); status >= 0)
-            c.registration = registrationFor(status);
-    } else if (command == "AT+COPS?") {
-        const int p = buf.indexOf('"') + 1;
-        const int q = p > 0 ? buf.indexOf('"', p) : -1;
-        if (q - p >= 1)
-            c.operatorText = operatorName(buf);
-    }
-    return c;
-}
-
-NetworkPolling::Answer NetworkPolling::ask(const QByteArray &command, bool errorLoses)
-{
+    using Answer = PollingRound::Answer;
     // Each query reads the port before it looks at the clock (see ExchangeRules).
     const QList<QByteArray> markers =
         errorLoses ? QList<QByteArray>{ERROR_CRLF, OK_} : QList<QByteArray>{OK_CRLF};
@@ -49,31 +26,16 @@ void NetworkPolling::tick()
     w.Timer2.setEnabled(false);
     w.CONTROLLASMS();
 
-    // "ERROR" to the registration or the operator query loses the modem.
-    static const std::pair<QByteArray, bool> queries[] = {
-        {"AT+CGATT?", false}, {"AT+CSQ", false}, {"AT+CREG?", true}, {"AT+COPS?", true}};
-    int timeouts = 0;
-    for (const auto &[command, errorLoses] : queries) {
+    PollingRound round;
+    for (QByteArray command; !(command = round.next()).isEmpty();) {
         if (!w.ComOK())
             return; // another window holds the port: polling rests
-        switch (ask(command, errorLoses)) {
-        case Answer::Error:
-            lost();
-            return;
-        case Answer::TimedOut:
-            ++timeouts;
-            if (command == "AT+CGATT?")
-                w.ProgressBar2->setVisible(false);
-            break;
-        case Answer::Ok:
-            show(statusChange(command, w.at().buffer()));
-            break;
-        }
+        show(round.take(ask(command, round.errorLoses()), w.at().buffer()));
     }
-    if (timeouts < 3)
-        w.Timer2.setEnabled(true);
-    else
+    if (round.lost())
         lost();
+    else
+        w.Timer2.setEnabled(true);
 }
 
 void NetworkPolling::show(const StatusChange &c)
@@ -101,8 +63,8 @@ void NetworkPolling::lost()
     w.enableCallAndSend(false);
     w.tray().setIcon(0);
     w.tray().setState(0);
-    w.tray().setToolTip(QStringLiteral("ERROR! GSM no Connected"));
-    w.Label1[3]->setText(QStringLiteral("ERROR! No Connected"));
+    w.tray().setToolTip(QCoreApplication::translate("NetworkPolling", "ERROR! GSM no Connected"));
+    w.Label1[3]->setText(QCoreApplication::translate("NetworkPolling", "ERROR! No Connected"));
     w.ProgressBar1->setLevel(0);
     w.Timer1.setEnabled(true);
 }

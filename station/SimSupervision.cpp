@@ -37,18 +37,21 @@ void SimSupervision::tick()
     case Sim::Error:
         w.Timer1.setEnabled(true);
         if (++pub.SimErrorCount == 6) {
-            dialogs(w).message(QStringLiteral("SIM not Present or SIM Defect or SIM Busy "));
+            dialogs(w).message(QCoreApplication::translate(
+                "SimSupervision", "SIM not Present or SIM Defect or SIM Busy "));
             w.Timer1.setEnabled(false);
             w.Timer2.setEnabled(false);
         }
         return;
     case Sim::Puk:
-        dialogs(w).message(QStringLiteral("Error PUK"), MsgButtons::Ok, MsgIcon::Critical,
-                           QStringLiteral("PUK"));
+        dialogs(w).message(QCoreApplication::translate("SimSupervision", "Error PUK"),
+                           MsgButtons::Ok, MsgIcon::Critical,
+                           QCoreApplication::translate("SimSupervision", "PUK"));
         w.showPinWindow()->Vpuk();
         return;
     case Sim::PhoneLock:
-        dialogs(w).message(QStringLiteral("Waiting for Phone to SIM card(antitheft)"),
+        dialogs(w).message(QCoreApplication::translate("SimSupervision",
+                                                       "Waiting for Phone to SIM card(antitheft)"),
                            MsgButtons::Ok, MsgIcon::Critical);
         w.Timer1.setEnabled(false);
         w.Timer2.setEnabled(false);
@@ -71,8 +74,9 @@ SimSupervision::Next SimSupervision::unlockWithStoredPin()
         return Next::Done;
     case ModemSteps::StoredPin::Refused:
         // A refused PIN stays in the file; the operator types the right one.
-        dialogs(w).message(QStringLiteral("Error PIN"), MsgButtons::Ok, MsgIcon::Critical,
-                           QStringLiteral("PIN"));
+        dialogs(w).message(QCoreApplication::translate("SimSupervision", "Error PIN"),
+                           MsgButtons::Ok, MsgIcon::Critical,
+                           QCoreApplication::translate("SimSupervision", "PIN"));
         w.showPinWindow()->Vpin();
         return Next::Done;
     case ModemSteps::StoredPin::Accepted:

@@ -44,7 +44,11 @@ public:
     virtual ~AuditJobRunner() = default;
     virtual void run(const QString &number, const QString &txtPath, const QString &imgPath,
                      std::function<void(const AuditJobOutcome &)> done) = 0;
+    // Ends a run under way at the next chance; the call is hung up and done still comes.
+    virtual void abort() {}
 };
 
 // The log's word for a result ("Completed", "Busy", "No answer", ...).
 QString resultText(AuditJobOutcome::Result result);
+// The same word in the windows' language.
+QString resultShown(AuditJobOutcome::Result result);

@@ -12,6 +12,11 @@ ConsoleAuditRunner::ConsoleAuditRunner(SerialPort &port, const QString &programF
 
 ConsoleAuditRunner::~ConsoleAuditRunner() = default;
 
+void ConsoleAuditRunner::abort()
+{
+    m_job->abort();
+}
+
 void ConsoleAuditRunner::run(const QString &number, const QString &txtPath, const QString &imgPath,
                              std::function<void(const AuditJobOutcome &)> done)
 {

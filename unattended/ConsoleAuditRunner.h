@@ -19,6 +19,7 @@ public:
 
     void run(const QString &number, const QString &txtPath, const QString &imgPath,
              std::function<void(const AuditJobOutcome &)> done) override;
+    void abort() override;
 
 private:
     std::unique_ptr<CollectJob> m_job;

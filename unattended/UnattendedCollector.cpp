@@ -7,6 +7,7 @@
 #include "Timer.h"
 #include "TrayIcon.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QPointer>
@@ -15,21 +16,26 @@ QString resultText(AuditJobOutcome::Result result)
 {
     switch (result) {
     case AuditJobOutcome::Completed:
-        return QStringLiteral("Completed");
+        return QString::fromLatin1(QT_TRANSLATE_NOOP("AuditJob", "Completed"));
     case AuditJobOutcome::Busy:
-        return QStringLiteral("Busy");
+        return QString::fromLatin1(QT_TRANSLATE_NOOP("AuditJob", "Busy"));
     case AuditJobOutcome::NoAnswer:
-        return QStringLiteral("No answer");
+        return QString::fromLatin1(QT_TRANSLATE_NOOP("AuditJob", "No answer"));
     case AuditJobOutcome::DialFailed:
-        return QStringLiteral("Dial failed");
+        return QString::fromLatin1(QT_TRANSLATE_NOOP("AuditJob", "Dial failed"));
     case AuditJobOutcome::TransferFailed:
-        return QStringLiteral("Transfer failed");
+        return QString::fromLatin1(QT_TRANSLATE_NOOP("AuditJob", "Transfer failed"));
     case AuditJobOutcome::ConversionFailed:
-        return QStringLiteral("Conversion failed");
+        return QString::fromLatin1(QT_TRANSLATE_NOOP("AuditJob", "Conversion failed"));
     case AuditJobOutcome::FileError:
-        return QStringLiteral("File error");
+        return QString::fromLatin1(QT_TRANSLATE_NOOP("AuditJob", "File error"));
     }
     return QString();
+}
+
+QString resultShown(AuditJobOutcome::Result result)
+{
+    return QCoreApplication::translate("AuditJob", resultText(result).toLatin1().constData());
 }
 
 namespace {
@@ -140,8 +146,8 @@ void UnattendedCollector::begin(int index)
         const AuditJobOutcome outcome{AuditJobOutcome::FileError, why};
         m_log.append({m_startedAt, number, m_machine, resultText(outcome.result), 0, why});
         if (m_s.tray)
-            m_s.tray->showMessage(QStringLiteral("Audit not collected"),
-                                  QStringLiteral("%1: %2.").arg(number, why));
+            m_s.tray->showMessage(tr("Audit not collected"),
+                                  tr("%1: %2.").arg(number, why));
         emit attemptFinished(number, outcome, 1, false);
         return;
     }
@@ -221,9 +227,9 @@ void UnattendedCollector::finish(quint64 job, AuditJobOutcome outcome)
                                 ? entry.number
                                 : QStringLiteral("%1 (%2)").arg(m_machine, entry.number);
         m_s.tray->showMessage(
-            QStringLiteral("Audit not collected"),
-            QStringLiteral("%1: %2, attempt %3 of %4. See %5.")
-                .arg(who, resultText(outcome.result), QString::number(entry.attempts),
+            tr("Audit not collected"),
+            tr("%1: %2, attempt %3 of %4. See %5.")
+                .arg(who, resultShown(outcome.result), QString::number(entry.attempts),
                      QString::number(MaxAttempts), m_archive.relative(m_log.path())));
     }
     givePortBack();

@@ -3,6 +3,7 @@
 #include "DbCommand.h"
 #include "DbTableModel.h"
 #include "Dialogs.h"
+#include "FieldNames.h"
 #include "OutputFile.h"
 #include "TableIo.h"
 
@@ -23,11 +24,13 @@
 #include <QSqlQuery>
 #include <QTabWidget>
 #include <QTableView>
-#include <QTranslator>
 #include <QVBoxLayout>
 
 namespace {
-const QString CsvFilter = QStringLiteral("CSV files (*.csv);;All files (*)");
+QString csvFilter()
+{
+    return QCoreApplication::translate("FrmDb", "CSV files (*.csv);;All files (*)");
+}
 
 struct Nouns
 {
@@ -37,39 +40,26 @@ struct Nouns
 Nouns nounsOf(const QString &table)
 {
     if (table == MachineTables::Distributori)
-        return {"machine", "machines"};
+        return {QT_TRANSLATE_NOOP("FrmDb", "machine"), QT_TRANSLATE_NOOP("FrmDb", "machines")};
     if (table == MachineTables::PuntiVendita)
-        return {"sale point", "sale points"};
+        return {QT_TRANSLATE_NOOP("FrmDb", "sale point"),
+                QT_TRANSLATE_NOOP("FrmDb", "sale points")};
     if (table == MachineTables::Operatori)
-        return {"operator", "operators"};
-    return {"event", "events"};
+        return {QT_TRANSLATE_NOOP("FrmDb", "operator"), QT_TRANSLATE_NOOP("FrmDb", "operators")};
+    return {QT_TRANSLATE_NOOP("FrmDb", "event"), QT_TRANSLATE_NOOP("FrmDb", "events")};
 }
 
-// Qt puts the count in for "%n" and leaves the word's English ending to a translator.
-class EnglishPlurals : public QTranslator
-{
-public:
-    bool isEmpty() const override { return false; }
-    QString translate(const char *, const char *source, const char *, int n) const override
-    {
-        QString text = QString::fromLatin1(source);
-        if (n < 0 || !text.contains(QLatin1String("(s)")))
-            return {};
-        return text.replace(QLatin1String("(s)"), n == 1 ? QString() : QStringLiteral("s"));
-    }
-};
-
-// "1 machine", "2 machines" and so on for the records of a table.
+// "1 machine", "2 machines" and so on for the records of a table. Without a translation the
+// English ending is put on here.
 QString counted(const QString &table, int n)
 {
-    static EnglishPlurals plurals;
-    static const bool installed = QCoreApplication::installTranslator(&plurals);
-    Q_UNUSED(installed);
-    const char *text = table == MachineTables::Distributori   ? "%n machine(s)"
-                       : table == MachineTables::PuntiVendita ? "%n sale point(s)"
-                       : table == MachineTables::Operatori    ? "%n operator(s)"
-                                                              : "%n event(s)";
-    return QCoreApplication::translate("FrmDb", text, nullptr, n);
+    const char *text =
+        table == MachineTables::Distributori   ? QT_TRANSLATE_N_NOOP("FrmDb", "%n machine(s)")
+        : table == MachineTables::PuntiVendita ? QT_TRANSLATE_N_NOOP("FrmDb", "%n sale point(s)")
+        : table == MachineTables::Operatori    ? QT_TRANSLATE_N_NOOP("FrmDb", "%n operator(s)")
+                                               : QT_TRANSLATE_N_NOOP("FrmDb", "%n event(s)");
+    QString out = QCoreApplication::translate("FrmDb", text, nullptr, n);
+    return out.replace(QLatin1String("(s)"), n == 1 ? QString() : QStringLiteral("s"));
 }
 
 QString nameTableOf(const QString &field)
@@ -102,9 +92,12 @@ QString listed(const QList<TableIo::RowProblem> &problems)
     constexpr int Shown = 10;
     QStringList lines;
     for (qsizetype i = 0; i < problems.size() && i < Shown; ++i)
-        lines << QStringLiteral("line %1: %2").arg(problems[i].line).arg(problems[i].reason);
+        lines << QCoreApplication::translate("FrmDb", "line %1: %2")
+                     .arg(problems[i].line)
+                     .arg(problems[i].reason);
     if (problems.size() > Shown)
-        lines << QStringLiteral("... and %1 more").arg(problems.size() - Shown);
+        lines
+            << QCoreApplication::translate("FrmDb", "... and %1 more").arg(problems.size() - Shown);
     return lines.join(QLatin1Char('\n'));
 }
 } // namespace
@@ -143,7 +136,7 @@ RecordDialog::RecordDialog(SqlMachineDb &db, const QString &table, const QString
         }
         editor->setObjectName(field);
         m_editors.insert(field, editor);
-        form->addRow(field, editor);
+        form->addRow(FieldNames::shown(field), editor);
     }
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &RecordDialog::accept);
@@ -221,13 +214,13 @@ TableTab::TableTab(SqlMachineDb &db, Dialogs &dialogs, const QString &table, QWi
                                            new NameDelegate(db, nameTableOf(field), view));
 
     searchBox = new QLineEdit(this);
-    searchBox->setPlaceholderText(QStringLiteral("Search"));
+    searchBox->setPlaceholderText(tr("Search"));
     searchBox->setClearButtonEnabled(true);
-    addButton = new QPushButton(QStringLiteral("Add..."), this);
-    deleteButton = new QPushButton(QStringLiteral("Delete"), this);
+    addButton = new QPushButton(tr("Add..."), this);
+    deleteButton = new QPushButton(tr("Delete"), this);
     deleteButton->setEnabled(false);
-    importButton = new QPushButton(QStringLiteral("Import..."), this);
-    exportButton = new QPushButton(QStringLiteral("Export..."), this);
+    importButton = new QPushButton(tr("Import..."), this);
+    exportButton = new QPushButton(tr("Export..."), this);
     countLabel = new QLabel(this);
 
     auto *bar = new QHBoxLayout;
@@ -262,7 +255,7 @@ TableTab::TableTab(SqlMachineDb &db, Dialogs &dialogs, const QString &table, QWi
 QString TableTab::noun(int count) const
 {
     const Nouns n = nounsOf(m_table);
-    return QString::fromLatin1(count == 1 ? n.one : n.many);
+    return QCoreApplication::translate("FrmDb", count == 1 ? n.one : n.many);
 }
 
 void TableTab::refreshCount()
@@ -272,7 +265,7 @@ void TableTab::refreshCount()
         countLabel->setText(counted(m_table, total));
     else
         countLabel->setText(
-            QStringLiteral("%1 of %2").arg(model->matchingRows()).arg(counted(m_table, total)));
+            tr("%1 of %2").arg(model->matchingRows()).arg(counted(m_table, total)));
 }
 
 void TableTab::reload()
@@ -290,7 +283,7 @@ void TableTab::reload()
 void TableTab::add()
 {
     auto *dialog = new RecordDialog(
-        m_db, m_table, QStringLiteral("New %1").arg(noun(1)),
+        m_db, m_table, tr("New %1").arg(noun(1)),
         [this](const DbRecord &r) {
             if (!model->addRecord(r))
                 return false;
@@ -314,13 +307,13 @@ void TableTab::deleteSelected()
     if (rows.size() == 1) {
         const DbRecord r = model->recordAt(rows.first());
         if (m_table == MachineTables::Distributori)
-            text = QStringLiteral("Delete machine \"%1\" (%2)?")
+            text = tr("Delete machine \"%1\" (%2)?")
                        .arg(r.value(QStringLiteral("Description")), r.value(QStringLiteral("GSM")));
         else
             text =
-                QStringLiteral("Delete %1 \"%2\"?").arg(noun(1), r.value(QStringLiteral("Name")));
+                tr("Delete %1 \"%2\"?").arg(noun(1), r.value(QStringLiteral("Name")));
     } else {
-        text = QStringLiteral("Delete %1?").arg(counted(m_table, int(rows.size())));
+        text = tr("Delete %1?").arg(counted(m_table, int(rows.size())));
     }
     const QString referring = m_table == MachineTables::PuntiVendita ? QStringLiteral("Sale point")
                               : m_table == MachineTables::Operatori  ? QStringLiteral("Operator")
@@ -330,13 +323,13 @@ void TableTab::deleteSelected()
         for (int row : rows)
             naming += model->machinesNaming(referring,
                                             model->recordAt(row).value(QStringLiteral("Name")));
+        const QString sentence = rows.size() == 1
+                                     ? (naming == 1 ? tr("\n%1 names it and keeps the name.")
+                                                    : tr("\n%1 name it and keep the name."))
+                                     : (naming == 1 ? tr("\n%1 names them and keeps the names.")
+                                                    : tr("\n%1 name them and keep the names."));
         if (naming > 0)
-            text += QStringLiteral("\n%1 %2 %3 and %4 the %5.")
-                        .arg(counted(MachineTables::Distributori, naming))
-                        .arg(naming == 1 ? QStringLiteral("names") : QStringLiteral("name"))
-                        .arg(rows.size() == 1 ? QStringLiteral("it") : QStringLiteral("them"))
-                        .arg(naming == 1 ? QStringLiteral("keeps") : QStringLiteral("keep"))
-                        .arg(rows.size() == 1 ? QStringLiteral("name") : QStringLiteral("names"));
+            text += sentence.arg(counted(MachineTables::Distributori, naming));
     }
     if (m_dialogs.message(text, MsgButtons::YesNo, MsgIcon::Question) != MsgResult::Yes)
         return;
@@ -346,7 +339,7 @@ void TableTab::deleteSelected()
 
 void TableTab::importCsv()
 {
-    const QString path = m_dialogs.openFile(QStringLiteral("Import %1").arg(noun(2)), CsvFilter,
+    const QString path = m_dialogs.openFile(tr("Import %1").arg(noun(2)), csvFilter(),
                                             QFileInfo(m_db.path()).absolutePath());
     if (path.isEmpty())
         return;
@@ -354,7 +347,7 @@ void TableTab::importCsv()
     QByteArray csv;
     if (const QString why = DbCommand::readImportFile(path, DbCommand::DefaultImportLimit, &csv);
         !why.isEmpty()) {
-        m_dialogs.message(QStringLiteral("%1: %2").arg(file, why), MsgButtons::Ok,
+        m_dialogs.message(tr("%1: %2").arg(file, why), MsgButtons::Ok,
                           MsgIcon::Critical);
         return;
     }
@@ -362,22 +355,22 @@ void TableTab::importCsv()
     const TableIo::ImportPlan plan = TableIo::plan(m_db, m_table, csv);
     QApplication::restoreOverrideCursor();
     if (!plan.fileError.isEmpty()) {
-        m_dialogs.message(QStringLiteral("%1: %2.").arg(file, plan.fileError), MsgButtons::Ok,
+        m_dialogs.message(tr("%1: %2.").arg(file, plan.fileError), MsgButtons::Ok,
                           MsgIcon::Exclamation);
         return;
     }
     if (!plan.problems.isEmpty()) {
-        const QString head = QStringLiteral("%1 of %2 rows of %3 are invalid:\n%4\n\n")
+        const QString head = tr("%1 of %2 rows of %3 are invalid:\n%4\n\n")
                                  .arg(plan.problems.size())
                                  .arg(plan.rowsRead)
                                  .arg(file, listed(plan.problems));
         if (plan.valid.isEmpty()) {
-            m_dialogs.message(head + QStringLiteral("Nothing was imported."), MsgButtons::Ok,
+            m_dialogs.message(head + tr("Nothing was imported."), MsgButtons::Ok,
                               MsgIcon::Exclamation);
             return;
         }
-        if (m_dialogs.message(head + QStringLiteral("Import the %1 valid rows and skip the "
-                                                    "invalid ones?")
+        if (m_dialogs.message(head + tr("Import the %1 valid rows and skip the "
+                                        "invalid ones?")
                                          .arg(plan.valid.size()),
                               MsgButtons::YesNo, MsgIcon::Exclamation) != MsgResult::Yes)
             return;
@@ -387,7 +380,7 @@ void TableTab::importCsv()
     const bool ok = TableIo::apply(m_db, plan, true, &error);
     QApplication::restoreOverrideCursor();
     if (!ok) {
-        m_dialogs.message(QStringLiteral("%1: nothing was imported: %2").arg(file, error),
+        m_dialogs.message(tr("%1: nothing was imported: %2").arg(file, error),
                           MsgButtons::Ok, MsgIcon::Critical);
         return;
     }
@@ -395,7 +388,7 @@ void TableTab::importCsv()
     for (const QString &w : plan.warnings)
         ignored += QLatin1Char('\n') + w.left(1).toUpper() + w.mid(1) + QLatin1Char('.');
     reload();
-    m_dialogs.message(QStringLiteral("%1: %2 added, %3 updated.")
+    m_dialogs.message(tr("%1: %2 added, %3 updated.")
                           .arg(file)
                           .arg(plan.additions())
                           .arg(plan.updates()) +
@@ -405,7 +398,7 @@ void TableTab::importCsv()
 
 void TableTab::exportCsv()
 {
-    const QString path = m_dialogs.saveFile(QStringLiteral("Export %1").arg(noun(2)), CsvFilter,
+    const QString path = m_dialogs.saveFile(tr("Export %1").arg(noun(2)), csvFilter(),
                                             QFileInfo(m_db.path()).absolutePath(),
                                             QStringLiteral("%1.csv").arg(TableIo::nameOf(m_table)));
     if (path.isEmpty())
@@ -415,12 +408,12 @@ void TableTab::exportCsv()
     QString error;
     if (!out.open() || !TableIo::exportTable(m_db, m_table, out.device(), &rows, &error) ||
         !out.commit()) {
-        m_dialogs.message(QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(),
+        m_dialogs.message(tr("%1: %2").arg(QFileInfo(path).fileName(),
                                                        error.isEmpty() ? out.errorString() : error),
                           MsgButtons::Ok, MsgIcon::Critical);
         return;
     }
-    m_dialogs.message(QStringLiteral("%1 written to %2.")
+    m_dialogs.message(tr("%1 written to %2.")
                           .arg(counted(m_table, rows), QFileInfo(path).fileName()),
                       MsgButtons::Ok, MsgIcon::Information);
 }
@@ -440,17 +433,17 @@ EventsTab::EventsTab(SqlMachineDb &db, Dialogs &dialogs, QWidget *parent)
 
     const auto line = [this](const char *placeholder) {
         auto *edit = new QLineEdit(this);
-        edit->setPlaceholderText(QString::fromLatin1(placeholder));
+        edit->setPlaceholderText(tr(placeholder));
         edit->setClearButtonEnabled(true);
         connect(edit, &QLineEdit::textChanged, this, &EventsTab::applyFilter);
         return edit;
     };
-    machineFilter = line("Machine or GSM number");
-    salePointFilter = line("Sale point");
-    operatorFilter = line("Operator");
-    searchBox = line("Search");
+    machineFilter = line(QT_TR_NOOP("Machine or GSM number"));
+    salePointFilter = line(QT_TR_NOOP("Sale point"));
+    operatorFilter = line(QT_TR_NOOP("Operator"));
+    searchBox = line(QT_TR_NOOP("Search"));
     const auto date = [this](const char *caption, QCheckBox *&check, QDateEdit *&edit) {
-        check = new QCheckBox(QString::fromLatin1(caption), this);
+        check = new QCheckBox(tr(caption), this);
         edit = new QDateEdit(QDate::currentDate(), this);
         edit->setDisplayFormat(QStringLiteral("dd/MM/yy"));
         edit->setCalendarPopup(true);
@@ -459,9 +452,9 @@ EventsTab::EventsTab(SqlMachineDb &db, Dialogs &dialogs, QWidget *parent)
         connect(check, &QCheckBox::toggled, this, &EventsTab::applyFilter);
         connect(edit, &QDateEdit::dateChanged, this, &EventsTab::applyFilter);
     };
-    date("From", fromCheck, fromDate);
-    date("To", toCheck, toDate);
-    exportButton = new QPushButton(QStringLiteral("Export..."), this);
+    date(QT_TR_NOOP("From"), fromCheck, fromDate);
+    date(QT_TR_NOOP("To"), toCheck, toDate);
+    exportButton = new QPushButton(tr("Export..."), this);
     countLabel = new QLabel(this);
     stateFilter = new QComboBox(this);
     stateFilter->addItem(QStringLiteral("All events"), int(EventsModel::State::Any));
@@ -518,14 +511,14 @@ void EventsTab::refreshCount()
     if (model->eventFilter() == EventsModel::Filter())
         countLabel->setText(counted(MachineTables::Eventi, total));
     else
-        countLabel->setText(QStringLiteral("%1 of %2")
+        countLabel->setText(tr("%1 of %2")
                                 .arg(model->matchingRows())
                                 .arg(counted(MachineTables::Eventi, total)));
 }
 
 void EventsTab::exportCsv()
 {
-    const QString path = m_dialogs.saveFile(QStringLiteral("Export events"), CsvFilter, QString(),
+    const QString path = m_dialogs.saveFile(tr("Export events"), csvFilter(), QString(),
                                             QStringLiteral("events.csv"));
     if (path.isEmpty())
         return;
@@ -533,12 +526,12 @@ void EventsTab::exportCsv()
     int rows = 0;
     QString error;
     if (!out.open() || !model->exportCsv(out.device(), &rows, &error) || !out.commit()) {
-        m_dialogs.message(QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(),
+        m_dialogs.message(tr("%1: %2").arg(QFileInfo(path).fileName(),
                                                        error.isEmpty() ? out.errorString() : error),
                           MsgButtons::Ok, MsgIcon::Critical);
         return;
     }
-    m_dialogs.message(QStringLiteral("%1 written to %2.")
+    m_dialogs.message(tr("%1 written to %2.")
                           .arg(counted(MachineTables::Eventi, rows), QFileInfo(path).fileName()),
                       MsgButtons::Ok, MsgIcon::Information);
 }
@@ -547,17 +540,17 @@ void EventsTab::exportCsv()
 
 FrmDb::FrmDb(SqlMachineDb &db, Dialogs &dialogs, QWidget *parent) : QWidget(parent)
 {
-    setWindowTitle(QStringLiteral("Machine database - %1")
+    setWindowTitle(tr("Machine database - %1")
                        .arg(QDir::toNativeSeparators(QFileInfo(db.path()).absoluteFilePath())));
     tabs = new QTabWidget(this);
     machines = new TableTab(db, dialogs, MachineTables::Distributori, this);
     salePoints = new TableTab(db, dialogs, MachineTables::PuntiVendita, this);
     operators = new TableTab(db, dialogs, MachineTables::Operatori, this);
     events = new EventsTab(db, dialogs, this);
-    tabs->addTab(machines, QStringLiteral("Machines"));
-    tabs->addTab(salePoints, QStringLiteral("Sale points"));
-    tabs->addTab(operators, QStringLiteral("Operators"));
-    tabs->addTab(events, QStringLiteral("Events"));
+    tabs->addTab(machines, tr("Machines"));
+    tabs->addTab(salePoints, tr("Sale points"));
+    tabs->addTab(operators, tr("Operators"));
+    tabs->addTab(events, tr("Events"));
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(tabs);
     // A renamed sale point or operator is renamed in its machines too.

@@ -1,6 +1,7 @@
 #include "DbCommand.h"
 #include "Dialogs.h"
 #include "FrmDb.h"
+#include "Language.h"
 #include "MachineDb.h"
 #include "ProgramFolder.h"
 #include "RealDialogs.h"
@@ -40,6 +41,10 @@ int main(int argc, char *argv[])
     QApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
     const QString home = ProgramFolder::choose(o.home, QCoreApplication::applicationDirPath());
     QDir().mkpath(home);
+    if (QString why; !Languages::apply(o.language, &why)) {
+        err << "gsmdb: " << why << Qt::endl;
+        return 2;
+    }
     RealDialogs realDialogs;
     Dialogs &dialogs = realDialogs;
     SqlMachineDb db(DbCommand::databasePath(home));

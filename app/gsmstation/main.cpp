@@ -6,6 +6,7 @@
 #include "FrmSms.h"
 #include "GsmModem.h"
 #include "HardwarePort.h"
+#include "Language.h"
 #include "Launcher.h"
 #include "LoopbackPort.h"
 #include "MachineController.h"
@@ -94,7 +95,16 @@ int main(int argc, char *argv[])
             "audit (demonstrations)."),
         QStringLiteral("SECONDS"));
     cli.addOptions({home, ports, simulate, verbose, quitAfter, demoCall});
+    QCommandLineOption language(
+        QStringLiteral("language"),
+        QStringLiteral("Language of the windows: en, it or source (default: the system's)."),
+        QStringLiteral("LANG"));
+    cli.addOption(language);
     cli.process(app);
+    if (QString why; !Languages::apply(cli.value(language), &why)) {
+        std::fprintf(stderr, "gsmstation: %s\n", qPrintable(why));
+        return 2;
+    }
 
     const bool offscreen = QGuiApplication::platformName() == QLatin1String("offscreen");
     const bool talk = cli.isSet(verbose);

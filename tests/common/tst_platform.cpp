@@ -1,9 +1,7 @@
-#include "Dialogs.h"
 #include "LoopbackPort.h"
 #include "Runtime.h"
 #include "SingleInstance.h"
 
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -52,26 +50,8 @@ private slots:
         QCOMPARE(port.settings(), valid ? text : before);
     }
 
-    void receiveEventFiresPerByteWhileThresholdIsSet()
-    {
-        VirtualTimeScope vt;
-        LoopbackPort port;
-        Mirror dev;
-        port.plug(1, &dev);
-        QVERIFY(port.open());
-        QSignalSpy spy(&port, &SerialPort::received);
-        port.write("ab");
-        vt.rt.runFor(10);
-        QCOMPARE(spy.count(), 0);
-        port.setRThreshold(1);
-        port.write("xyz");
-        vt.rt.runFor(10);
-        QCOMPARE(spy.count(), 3);
-    }
-
-    // Once the program ends no port opens, nothing is written and no box is shown, whichever
-    // code asks.
-    void afterTheEndThePortAndTheDialogsRefuse()
+    // Once the program ends no port opens and nothing is written, whichever code asks.
+    void afterTheEndThePortRefuses()
     {
         VirtualTimeScope vt;
         LoopbackPort port;
@@ -79,8 +59,6 @@ private slots:
         port.plug(1, &dev);
         QVERIFY(port.open());
         port.write("AT\r");
-        ScriptedDialogs dialogs;
-        dialogs.answerNext(MsgResult::Retry);
         vt.rt.endProgram();
         port.write("AT&W\r");
         QCOMPARE(port.written(), QByteArray("AT\r"));
@@ -88,10 +66,6 @@ private slots:
         QVERIFY(!port.open());
         QVERIFY(!port.isOpen());
         QCOMPARE(port.openAttempts().size(), 1);
-        Dialogs &asked = dialogs;
-        QCOMPARE(asked.message("NO GSM FOUND!", MsgButtons::RetryCancel), MsgResult::Cancel);
-        QCOMPARE(asked.openFile("Open", "*.prm", "."), QString());
-        QCOMPARE(dialogs.shown().size(), 0);
     }
 
     void singleInstanceMarkerIsExclusiveAndReleased()

@@ -88,28 +88,6 @@ private slots:
         QCOMPARE(entered, 2); // ticks at 200 and 300 fell inside the first; 400 runs
     }
 
-    void aWaitWithNothingDueFailsLoudly()
-    {
-        VirtualTimeScope vt;
-        QString why;
-        vt.rt.setStallHandler([&why](const QString &m) { why = m; });
-        Runtime::current().yield();
-        QVERIFY2(why.contains(QLatin1String("stalled")), qPrintable(why));
-    }
-
-    void aWaitThatTimersKeepAliveFailsAtTheHorizon()
-    {
-        VirtualTimeScope vt;
-        vt.rt.setHorizon(60'000);
-        QString why;
-        vt.rt.setStallHandler([&why](const QString &m) { why = m; });
-        Timer busy(QStringLiteral("busy"), 1000, true);
-        while (why.isEmpty())
-            Runtime::current().yield(); // waits for a condition nothing will ever set
-        QVERIFY2(why.contains(QLatin1String("never ended")), qPrintable(why));
-        QVERIFY(vt.rt.nowMs() > 60'000);
-    }
-
     // After the end a yield neither runs what is due nor stalls: the wait around it unwinds.
     void afterTheEndAYieldReturnsAtOnce()
     {
@@ -125,17 +103,6 @@ private slots:
         QCOMPARE(why, QString());
         vt.rt.runFor(100); // timers and deliveries still run outside a wait (the exit sequence)
         QVERIFY(ran);
-    }
-
-    void runUntilGivesUpAtItsLimit()
-    {
-        VirtualTimeScope vt;
-        bool flag = false;
-        vt.rt.post(5000, [&] { flag = true; });
-        QVERIFY(!vt.rt.runUntil([&] { return flag; }, 4000));
-        QCOMPARE(vt.rt.nowMs(), qint64(4000));
-        QVERIFY(vt.rt.runUntil([&] { return flag; }, 4000));
-        QCOMPARE(vt.rt.nowMs(), qint64(5000));
     }
 
     void aDestroyedTimerNeverTicks()

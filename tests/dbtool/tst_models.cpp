@@ -101,12 +101,6 @@ private slots:
                  problem);
     }
 
-    void normalisingTrimsEveryField()
-    {
-        QCOMPARE(Rules::normalised(rec("GSM= +39111 ;Description=\tCoffee 7 ")),
-                 rec("GSM=+39111;Description=Coffee 7"));
-    }
-
     void anEditIsSavedAtOnce()
     {
         DbFixture f(true);
@@ -166,23 +160,6 @@ private slots:
         QCOMPARE(at.data().toString(), old);
         QVERIFY(!m.isDirty());
         QCOMPARE(f.rows(table), before);
-    }
-
-    void addingChecksTheRecordFirst()
-    {
-        DbFixture f(true);
-        DbTableModel m(*f.db, "Distributori");
-        QSignalSpy refused(&m, &DbTableModel::refused);
-        QVERIFY(!m.addRecord({{"GSM", "+39111"}, {"Description", "Again"}}));
-        QCOMPARE(refused.count(), 1);
-        QCOMPARE(m.rowCount(), 2);
-        QVERIFY(
-            m.addRecord({{"GSM", " +39333"}, {"Description", "Water "}, {"Operator", "Verdi"}}));
-        QCOMPARE(refused.count(), 1);
-        QCOMPARE(m.rowCount(), 3);
-        QCOMPARE(m.recordAt(2).value("GSM"), QString("+39333"));
-        QCOMPARE(f.rows("Distributori").last(), QString("+39333|Water|~|Verdi"));
-        QCOMPARE(m.totalRows(), 3);
     }
 
     // The machines name sale points and operators: a new name follows into them.

@@ -129,7 +129,7 @@ private slots:
         QVERIFY(form->isVisible()); // to be put right
         QCOMPARE(r.f.rows("Distributori").size(), 2);
 
-        qobject_cast<QLineEdit *>(form->editor("GSM"))->setText("+39333");
+        qobject_cast<QLineEdit *>(form->editor("GSM"))->setText(" +39333 "); // stored trimmed
         ok->click();
         QCOMPARE(r.dialogs.boxes().size(), 1);
         QVERIFY(!form->isVisible());
@@ -232,20 +232,22 @@ private slots:
     {
         Rig r;
         r.f.add("Eventi", {{"Number", "+39111"}, {"Data", "01/02/26 10:00:00"}, {"SMS", "old"}});
-        r.f.add("Eventi", {{"Number", "+39111"}, {"Data", "02/02/26 10:00:00"}, {"SMS", "new"}});
+        r.f.add("Eventi",
+                {{"Number", "+39111"}, {"Data", "02/02/26 10:00:00"}, {"SMS", "new, \"hot\""}});
         r.f.add("Eventi", {{"Number", "+39222"}, {"Data", "03/02/26 10:00:00"}, {"SMS", "other"}});
         r.w.tabs->setCurrentWidget(r.w.events);
         EventsTab *t = r.w.events;
-        QCOMPARE(column(t->view, 2), QStringList({"other", "new", "old"}));
+        QCOMPARE(column(t->view, 2), QStringList({"other", "new, \"hot\"", "old"}));
         t->machineFilter->setText("39111");
         QCOMPARE(t->countLabel->text(), QString("2 of 3 events"));
         r.dialogs.chooseFileNext(r.f.file("ev.csv"));
         t->exportButton->click();
         QCOMPARE(r.dialogs.boxes(), QStringList{"|2 events written to ev.csv.|Information|Ok"});
-        QCOMPARE(r.f.read("ev.csv"), "\xEF\xBB\xBFNumber,Data,SMS,Vending machine,Sale point,"
-                                     "Operator,Acknowledged,Station,Pending\r\n"
-                                     "+39111,02/02/26 10:00:00,new,,,,,,\r\n"
-                                     "+39111,01/02/26 10:00:00,old,,,,,,\r\n");
+        QCOMPARE(r.f.read("ev.csv"),
+                 "\xEF\xBB\xBFNumber,Data,SMS,Vending machine,Sale point,"
+                 "Operator,Acknowledged,Station,Pending\r\n"
+                 "+39111,02/02/26 10:00:00,\"new, \"\"hot\"\"\",,,,,,\r\n"
+                 "+39111,01/02/26 10:00:00,old,,,,,,\r\n");
     }
 };
 

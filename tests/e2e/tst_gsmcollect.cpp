@@ -34,27 +34,20 @@ private slots:
         QTest::addColumn<QStringList>("job");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("line"); // a line of standard error
-        QTest::addColumn<bool>("dialled");
         QTest::newRow("telemetry read")
             << QStringList{"--number", "5550001", "--read-telemetry", "t.tlm"} << 0
-            << "gsmcollect: done" << true;
+            << "gsmcollect: done";
         QTest::newRow("alarm reset") << QStringList{"--number", "5550001", "--reset-alarms"} << 0
-                                     << "gsmcollect:   RESET DONE " << true;
+                                     << "gsmcollect:   RESET DONE ";
         QTest::newRow("busy number")
             << QStringList{"--number", "5550003", "--read-telemetry", "t.tlm"} << 1
-            << "gsmcollect: failed: the call did not connect: BUSY" << true;
-        QTest::newRow("usage error") << QStringList{"--number", "5550001"} << 2
-                                     << "gsmcollect: give exactly one job: --read-config, "
-                                        "--read-telemetry, --write-config, --write-changed, "
-                                        "--write-telemetry, --reset-alarms or --audit (see --help)"
-                                     << false;
+            << "gsmcollect: failed: the call did not connect: BUSY";
     }
     void jobs()
     {
         QFETCH(QStringList, job);
         QFETCH(int, status);
         QFETCH(QString, line);
-        QFETCH(bool, dialled);
         GsmSimProcess sim({"--machine", "5550001", "--busy", "5550003", "--dial-delay", "50",
                            "--escape-guard", "200", "--verbose"});
         QVERIFY(!sim.device().isEmpty());
@@ -67,21 +60,58 @@ private slots:
         const QString err = QString::fromLocal8Bit(collect.readAllStandardError());
         QCOMPARE(collect.exitStatus(), QProcess::NormalExit);
         QCOMPARE(collect.exitCode(), status);
-        const QStringList lines = err.split(u'\n', Qt::SkipEmptyParts);
-        QVERIFY2(lines.contains(QString(line).replace("%T", QDir(tmp.path()).absolutePath())),
-                 qPrintable(err));
+        QVERIFY2(err.split(u'\n', Qt::SkipEmptyParts).contains(line), qPrintable(err));
         QCOMPARE(collect.readAllStandardOutput(), QByteArray());
         if (job.contains("t.tlm") && status == 0)
             QCOMPARE(QFileInfo(QDir(tmp.path()).filePath("t.tlm")).size(), 1403);
 
-        // What the modem heard: a dial only when one was due, and the hang-up after it (after a
-        // failed dial the modem is in command mode and takes "+++" and "ATH" as one line).
+        // The hang-up after the dial (after a failed dial the modem is in command mode and
+        // takes "+++" and "ATH" as one line).
         const QByteArray heard = sim.output();
-        QCOMPARE(heard.contains("<- ATD"), dialled);
-        if (dialled)
-            QVERIFY2(heard.lastIndexOf("ATH") > heard.indexOf("<- ATD"), heard.constData());
-        if (dialled && status == 0)
+        QVERIFY2(heard.lastIndexOf("ATH") > heard.indexOf("<- ATD"), heard.constData());
+        if (status == 0)
             QVERIFY2(heard.contains("<- ATH\n"), heard.constData());
+    }
+
+    // Both programs refuse bad options with status 2 and one line, before any port is opened.
+    void usageErrors_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QByteArray>("message");
+        QTest::newRow("gsmcollect without a job")
+            << GSMCOLLECT << QStringList{"--number", "5550001"}
+            << QByteArray("gsmcollect: give exactly one job: --read-config, --read-telemetry, "
+                          "--write-config, --write-changed, --write-telemetry, --reset-alarms or "
+                          "--audit (see --help)\n");
+        QTest::newRow("gsmsim: unknown fault")
+            << GSMSIM << QStringList{"--machine", "5550001:noise=1"}
+            << QByteArray("gsmsim: --machine 5550001:noise=1: unknown fault \"noise\"\n");
+        QTest::newRow("gsmsim: probability above 1")
+            << GSMSIM << QStringList{"--machine", "5550001:lost=1.5"}
+            << QByteArray("gsmsim: --machine 5550001:lost=1.5: bad value for lost: \"1.5\"\n");
+        QTest::newRow("gsmsim: seed that is no number")
+            << GSMSIM << QStringList{"--machine", "5550001:seed=x"}
+            << QByteArray("gsmsim: --machine 5550001:seed=x: bad value for seed: \"x\"\n");
+        QTest::newRow("gsmsim: no number") << GSMSIM << QStringList{"--machine", ":lost=0.1"}
+                                           << QByteArray("gsmsim: --machine needs a number\n");
+        QTest::newRow("gsmsim: dial delay that is no number")
+            << GSMSIM << QStringList{"--dial-delay", "soon"}
+            << QByteArray("gsmsim: bad --dial-delay \"soon\"\n");
+    }
+    void usageErrors()
+    {
+        QFETCH(QString, program);
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, message);
+        QTemporaryDir tmp;
+        QProcess p;
+        p.setWorkingDirectory(tmp.path());
+        p.start(program, args);
+        QVERIFY(p.waitForFinished(10'000));
+        QCOMPARE(p.exitCode(), 2);
+        QCOMPARE(p.readAllStandardError(), message);
+        QCOMPARE(p.readAllStandardOutput(), QByteArray());
     }
 
     // Repeated and 17-byte answers on a real line: the audit ends done, its image holds the
@@ -92,8 +122,8 @@ private slots:
         QVERIFY(QDir(tmp.path()).mkdir("prog"));
         const QString expected = tmp.filePath("expected.img");
         QCOMPARE(QProcess::execute(GSMSIM, {"--machine", "5550001", "--audit-image", expected}), 0);
-        QCOMPARE(QProcess::execute(GSMSIM, {"--machine", "5550001", "--install-scripts",
-                                            tmp.filePath("prog")}),
+        QCOMPARE(QProcess::execute(
+                     GSMSIM, {"--machine", "5550001", "--install-scripts", tmp.filePath("prog")}),
                  0);
         GsmSimProcess sim({"--machine", "5550001:duplicate=0.3,oversize=0.05,seed=3",
                            "--dial-delay", "50", "--escape-guard", "200"});

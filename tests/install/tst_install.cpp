@@ -96,7 +96,12 @@ private slots:
         const QString usr = dest + QStringLiteral("/usr");
         const QString bin = usr + QStringLiteral("/bin");
         QCOMPARE(QDir(bin).entryList(QDir::Files, QDir::Name),
-                 QStringList({"evadts-convert", "gsmcollect", "gsmdb", "gsmsim", "gsmstation"}));
+                 QStringList({"evadts-convert", "gsmcollect", "gsmcollectd", "gsmdb", "gsmsim",
+                              "gsmstation"}));
+        // The collector's unit starts the installed program.
+        QFile unit(usr + "/lib/systemd/system/gsmcollectd.service");
+        QVERIFY(unit.open(QIODevice::ReadOnly));
+        QVERIFY(unit.readAll().contains("ExecStart=/usr/bin/gsmcollectd "));
         // Every menu entry starts an installed program and shows an installed icon.
         const QStringList entries =
             QDir(usr + "/share/applications").entryList({"*.desktop"}, QDir::Files);

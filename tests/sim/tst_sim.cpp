@@ -142,7 +142,8 @@ QList<QByteArray> auditOf(const MachineController &m, bool *converted)
     const audit::ConversionScripts scripts{DemoScripts::script(), DemoScripts::addresses()};
     QBuffer out;
     out.open(QIODevice::WriteOnly);
-    *converted = audit::Convert(scripts, audit::AuditImage(DemoAudit::imageFor(m)), out).succeeded();
+    *converted =
+        audit::Convert(scripts, audit::AuditImage(DemoAudit::imageFor(m)), out).succeeded();
     QList<QByteArray> lines = out.data().split('\n');
     if (lines.last().isEmpty())
         lines.removeLast();
@@ -199,7 +200,8 @@ private slots:
         QTest::newRow("erase write: twice 90 wraps to 20")
             << 2 << 0 << QByteArray() << EraseWrite << at(12, wire({"00", "20"}));
         QTest::newRow("status read: the status is its own check value")
-            << 2 << 12 << QByteArray::fromHex("40") << StatusRead << at(14, wire({"00", "40", "40"}));
+            << 2 << 12 << QByteArray::fromHex("40") << StatusRead
+            << at(14, wire({"00", "40", "40"}));
         QTest::newRow("3-byte read of memory type 0 (selector 10)")
             << 0 << 0x20 << QByteArray::fromHex("010207")
             << wire({"07", "12", "00", "20", "00", "32"}) << at(18, wire({"07", "010207", "0A"}));
@@ -210,7 +212,11 @@ private slots:
             << 1 << 0x0EF0 << sixteen << read05 + wire({"06", "00", "00", "0C", "00", "0C"})
             << at(45, answer05) + at(54, wire({"06", "00", "00"}));
         QTest::newRow("noise, then a new SOH abandons a half-received frame")
-            << 1 << 0x0EF0 << sixteen << "\r\n?\x01" "055F00" + read05 << at(45, answer05);
+            << 1 << 0x0EF0 << sixteen
+            << "\r\n?\x01"
+               "055F00" +
+                   read05
+            << at(45, answer05);
     }
     void answersFollowTheFrameLayoutAndTheLineSpeed()
     {
@@ -353,7 +359,7 @@ private slots:
         QCOMPARE(r.machine.carrier(), carrier);
         QCOMPARE(dropped.count(), carrier ? 0 : 1);
         QCOMPARE(r.machine.requests().size(), carrier ? 3 : 1); // a dropped line hears nothing
-        r.machine.lineOpened(Line); // the next call starts afresh
+        r.machine.lineOpened(Line);                             // the next call starts afresh
         QVERIFY(r.machine.carrier());
     }
 
@@ -385,45 +391,9 @@ private slots:
         QVERIFY(b.size() > a.size());
     }
 
-    // A failed parse leaves the faults as they were, good values before the bad one included.
-    void faultListsParse_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("result"); // the parsed fields in order, or the error
-        QTest::newRow("every fault with a value")
-            << "lost=0.05,lowercase=0.5,duplicate=0.1,late=0.2,late-ms=12000,junk=0.25,"
-               "oversize=0.125,silence-after=40,drop-after=41,seed=9"
-            << "0.05 0.5 0.1 0.2 12000 0.25 0.125 40 41 9";
-        QTest::newRow("named without a value: always") << "lowercase,oversize"
-                                                       << "0 1 0 0 3000 0 1 -1 -1 1";
-        QTest::newRow("probability above 1") << "lost=1.5"
-                                             << "bad value for lost: \"1.5\"";
-        QTest::newRow("unknown fault after a good one") << "lost=0.1,noise=0.1"
-                                                        << "unknown fault \"noise\"";
-        QTest::newRow("seed that is no number") << "seed=x"
-                                                << "bad value for seed: \"x\"";
-    }
-    void faultListsParse()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, result);
-        const bool fails = !result.front().isDigit();
-        LinkFaults f;
-        f.lost = fails ? 0.5 : 0;
-        QString why;
-        QCOMPARE(LinkFaults::parse(text, &f, &why), !fails);
-        const auto n = [](double v) { return QString::number(v); };
-        const QString fields =
-            QStringList{n(f.lost), n(f.lowercase), n(f.duplicate),    n(f.late),      n(f.lateMs),
-                        n(f.junk), n(f.oversize),  n(f.silenceAfter), n(f.dropAfter), n(f.seed)}
-                .join(' ');
-        QCOMPARE(fails ? why : fields, result);
-        QCOMPARE(fails ? fields : why, fails ? QStringLiteral("0.5 0 0 0 3000 0 0 -1 -1 1") : "");
-    }
-
     void dialResultsComeAfterTheirDelay_data()
     {
-        QTest::addColumn<int>("answer"); // DialAnswer, or -1: the machine on file, -2: nobody
+        QTest::addColumn<int>("answer");  // DialAnswer, or -1: the machine on file, -2: nobody
         QTest::addColumn<int>("delayMs"); // -1: the usual delay of that result
         QTest::addColumn<int>("registration");
         QTest::addColumn<QByteArray>("dialled");
@@ -435,9 +405,9 @@ private slots:
         QTest::newRow("number nobody has: NO CARRIER after 6 s")
             << -2 << -1 << 1 << QByteArray("+393470000000") << QByteArray("\r\nNO CARRIER\r\n")
             << qint64(6020);
-        QTest::newRow("busy after a delay of its own") << int(DialAnswer::Busy) << 1500 << 1
-                                                       << Number << QByteArray("\r\nBUSY\r\n")
-                                                       << qint64(1520);
+        QTest::newRow("busy after a delay of its own")
+            << int(DialAnswer::Busy) << 1500 << 1 << Number << QByteArray("\r\nBUSY\r\n")
+            << qint64(1520);
         QTest::newRow("nobody picks up: NO ANSWER before the station's 60 s")
             << int(DialAnswer::NoAnswer) << -1 << 1 << Number << QByteArray("\r\nNO ANSWER\r\n")
             << qint64(40020);
@@ -472,7 +442,7 @@ private slots:
         QCOMPARE(r.modem.dialling(), atMs < 0);
         QCOMPARE(changed.count(), up ? 1 : 0);
         QCOMPARE(r.collect(60'000), QByteArray()); // one result, nothing after it
-        if (atMs < 0) { // the station's short hang-up abandons the dial
+        if (atMs < 0) {                            // the station's short hang-up abandons the dial
             r.port.write("+++");
             QCOMPARE(r.collect(3000), QByteArray());
             r.port.write("ATH\r");
@@ -481,22 +451,8 @@ private slots:
         }
     }
 
-    void framesPassBetweenStationAndMachine()
-    {
-        CallRig r;
-        QVERIFY(r.connect());
-        const QList<QByteArray> commands = r.modem.commands();
-        const qint64 sent = r.time.rt.nowMs();
-        r.port.write(StatusRead);
-        // 8 characters at 9600 bit/s take 9 ms after the machine's 5 ms: the modem adds nothing.
-        QCOMPARE(r.waitFor(StatusAnswer), sent + 14);
-        r.port.write("AT\r"); // data, not a command, while the call is up
-        QCOMPARE(r.collect(5000), QByteArray());
-        QCOMPARE(r.modem.commands(), commands);
-        QCOMPARE(r.machine.requests().size(), 1);
-        QCOMPARE(r.machine.requests().first().raw, StatusRead);
-    }
-
+    // A frame passes without delay of the modem's own; an escape needs its guard times, and
+    // anything else is data for the machine.
     void theEscapeNeedsItsGuardTime_data()
     {
         QTest::addColumn<QStringList>("steps"); // "wait ms:bytes", from the last frame on
@@ -509,6 +465,7 @@ private slots:
         QTest::newRow("the three pluses in three writes")
             << QStringList{"1200:+", "100:+", "100:+"} << qint64(1020);
         QTest::newRow("four pluses") << QStringList{"1000:++++"} << qint64(-1);
+        QTest::newRow("a command while the call is up") << QStringList{"1000:AT\r"} << qint64(-1);
     }
     void theEscapeNeedsItsGuardTime()
     {
@@ -516,13 +473,17 @@ private slots:
         QFETCH(qint64, okAfterMs);
         CallRig r;
         QVERIFY(r.connect());
+        const QList<QByteArray> commands = r.modem.commands();
+        const qint64 sent = r.time.rt.nowMs();
         r.port.write(StatusRead);
+        // 8 characters at 9600 bit/s take 9 ms after the machine's 5 ms: the modem adds nothing.
+        QCOMPARE(r.waitFor(StatusAnswer), sent + 14);
         for (const QString &step : steps) {
             r.rx += r.collect(step.section(':', 0, 0).toInt());
             r.port.write(step.section(':', 1).toLatin1());
         }
         const qint64 last = r.time.rt.nowMs();
-        QCOMPARE(std::exchange(r.rx, {}), StatusAnswer);
+        QCOMPARE(std::exchange(r.rx, {}), QByteArray());
         if (okAfterMs < 0) {
             QCOMPARE(r.collect(5000), QByteArray());
             QVERIFY(r.modem.dataMode());
@@ -533,76 +494,65 @@ private slots:
             QVERIFY(!r.modem.dataMode() && r.modem.callUp() && r.port.carrierDetect());
             QCOMPARE(r.machine.requests().size(), 1); // no plus reached the machine
         }
+        QCOMPARE(r.modem.commands(), commands);
     }
 
-    void commandsAfterTheEscape_data()
+    // How a call goes on after the escape, or ends without one.
+    void theCallAfterwards_data()
     {
-        QTest::addColumn<QByteArray>("command");
-        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QString>("how"); // a command after the escape, or what ends the call
+        QTest::addColumn<QByteArray>("heard");
         QTest::addColumn<bool>("up");
         QTest::addColumn<bool>("online");
-        QTest::newRow("ATH hangs up")
-            << QByteArray("ATH") << QByteArray("\r\nOK\r\n") << false << false;
+        QTest::newRow("ATH hangs up") << "ATH" << QByteArray("\r\nOK\r\n") << false << false;
         QTest::newRow("ATO goes back online")
-            << QByteArray("ATO") << QByteArray("\r\nCONNECT 9600\r\n") << true << true;
+            << "ATO" << QByteArray("\r\nCONNECT 9600\r\n") << true << true;
         QTest::newRow("a second call is refused")
-            << "ATD" + Number << QByteArray("\r\nERROR\r\n") << true << false;
-    }
-    void commandsAfterTheEscape()
-    {
-        QFETCH(QByteArray, command);
-        QFETCH(QByteArray, reply);
-        QFETCH(bool, up);
-        QFETCH(bool, online);
-        CallRig r;
-        QVERIFY(r.connect());
-        r.time.rt.runFor(1000);
-        r.port.write("+++");
-        QVERIFY(r.waitFor("\r\nOK\r\n") > 0);
-        QSignalSpy changed(&r.modem, &GsmModem::callChanged);
-        r.port.write(command + "\r");
-        QCOMPARE(r.collect(1000), reply);
-        QCOMPARE(r.modem.callUp(), up);
-        QCOMPARE(r.port.carrierDetect(), up);
-        QCOMPARE(r.modem.dataMode(), online);
-        QCOMPARE(changed.count(), up ? 0 : 1);
-        r.port.write(StatusRead);
-        QCOMPARE(r.collect(1000), online ? StatusAnswer : QByteArray());
-    }
-
-    void theCallEnds_data()
-    {
-        QTest::addColumn<QString>("how");
-        QTest::addColumn<QByteArray>("heard");
+            << QString("ATD" + Number) << QByteArray("\r\nERROR\r\n") << true << false;
         QTest::newRow("machine drops the line after answering")
-            << "drop-after=1" << StatusAnswer + "\r\nNO CARRIER\r\n";
-        QTest::newRow("network loses the call") << "network" << QByteArray("\r\nNO CARRIER\r\n");
-        QTest::newRow("the station closes the port") << "close" << QByteArray();
+            << "drop-after=1" << StatusAnswer + "\r\nNO CARRIER\r\n"
+            << false << false;
+        QTest::newRow("network loses the call")
+            << "network" << QByteArray("\r\nNO CARRIER\r\n") << false << false;
+        QTest::newRow("the station closes the port") << "close" << QByteArray() << false << false;
     }
-    void theCallEnds()
+    void theCallAfterwards()
     {
         QFETCH(QString, how);
         QFETCH(QByteArray, heard);
+        QFETCH(bool, up);
+        QFETCH(bool, online);
         CallRig r;
         const bool dropping = how.startsWith("drop");
         if (dropping)
             r.machine.setFaults(faults(how));
         QVERIFY(r.connect());
         QSignalSpy changed(&r.modem, &GsmModem::callChanged);
-        if (how == "network")
+        if (how == "network") {
             r.modem.dropCall();
-        else if (how == "close") {
+        } else if (how == "close") {
             r.port.close();
             QVERIFY(r.port.open());
-        } else
+        } else if (dropping) {
             r.port.write(StatusRead);
+        } else {
+            r.time.rt.runFor(1000);
+            r.port.write("+++");
+            QVERIFY(r.waitFor("\r\nOK\r\n") > 0);
+            r.port.write(how.toLatin1() + "\r");
+        }
         QCOMPARE(r.collect(1000), heard);
-        QVERIFY(!r.port.carrierDetect() && !r.modem.callUp() && !r.modem.dataMode());
-        QCOMPARE(changed.count(), 1);
-        // Back in command mode: a frame goes nowhere, and there is no call to resume.
-        r.port.write(StatusRead + "ATO\r");
-        QCOMPARE(r.collect(1000), QByteArray("\r\nNO CARRIER\r\n"));
-        QCOMPARE(r.machine.requests().size(), dropping ? 1 : 0);
+        QCOMPARE(r.modem.callUp(), up);
+        QCOMPARE(r.port.carrierDetect(), up);
+        QCOMPARE(r.modem.dataMode(), online);
+        QCOMPARE(changed.count(), up ? 0 : 1);
+        r.port.write(StatusRead); // a frame reaches the machine only online
+        QCOMPARE(r.collect(1000), online ? StatusAnswer : QByteArray());
+        QCOMPARE(r.machine.requests().size(), int(online || dropping));
+        if (!up) { // there is no call to resume
+            r.port.write("ATO\r");
+            QCOMPARE(r.collect(1000), QByteArray("\r\nNO CARRIER\r\n"));
+        }
     }
 
     // What the records say must add up, whichever memory the numbers came from: paid is cash
@@ -739,11 +689,8 @@ private slots:
     // hides the names after it); the image framed as the station frames it.
     void theFilesAndTheImageHaveTheStationsForm()
     {
-        for (const QByteArray &text : {DemoScripts::script(), DemoScripts::addresses()}) {
-            QVERIFY(text.endsWith("\r\n") && !text.startsWith("\r\n"));
-            QVERIFY(!text.contains("\r\n\r\n"));
-            QCOMPARE(text.count('\n'), text.count("\r\n"));
-        }
+        for (const QByteArray &text : {DemoScripts::script(), DemoScripts::addresses()})
+            QVERIFY(!text.contains("\r\n\r\n") && text.count('\n') == text.count("\r\n"));
         VirtualTimeScope time;
         const MachineController m(MachineProfile::forNumber(Number));
         const QByteArray image = DemoAudit::imageFor(m);

@@ -31,13 +31,6 @@ struct StationRig : StationFixture
         return time.rt.runUntil(done, limitMs);
     }
     bool startAndPoll() { return start() && runUntilPolling(); }
-    // Runs until the first polling tick has asked for the operator and is over.
-    bool runFirstTick()
-    {
-        return time.rt.runUntil(
-            [this] { return count("AT+COPS?") == 1 && station.Timer2.isEnabled(); }, 30'000);
-    }
-
     // Runs until network polling has started (the ready sequence is over).
     bool runUntilPolling(qint64 limitMs = 120'000)
     {
@@ -107,4 +100,3 @@ inline QList<QByteArray> setGsmCommands(const QByteArray &centre, bool bandWasOf
 
 inline const QList<QByteArray> ReadyCommands = {"AT+COPS=3,0", "AT+COPS=0", "AT+CGMI", "AT+CGMM",
                                                 "AT+CGSN"};
-inline const QList<QByteArray> PollCommands = {"AT+CGATT?", "AT+CSQ", "AT+CREG?", "AT+COPS?"};

@@ -2,9 +2,12 @@
 #include "TrayIcon.h"
 
 #include <QAction>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 
-// Finding the modem: ports, speeds, the configuration written, and giving up.
+// Finding the modem: ports, speeds, the configuration written, and giving up; setting it up
+// again from the menu.
 class DiscoveryTest : public QObject
 {
     Q_OBJECT
@@ -133,6 +136,61 @@ private slots:
                           : QStringList());
         if (answer.isEmpty())
             QCOMPARE(r.sentAt("AT#AUTOBND=1") - r.sentAt("AT#AUTOBND"), qint64(2000));
+    }
+
+    void settingsWindowFromTheMenu_data()
+    {
+        QTest::addColumn<bool>("centreReadable");
+        QTest::newRow("service centre read and sent back") << true;
+        QTest::newRow("ERROR to the query: field disabled, nothing sent") << false;
+    }
+    void settingsWindowFromTheMenu()
+    {
+        QFETCH(bool, centreReadable);
+        StationRig r;
+        QVERIFY(r.startAndPoll());
+        r.time.rt.runFor(1500);
+        if (!centreReadable)
+            r.gsm.setOverride("AT+CSCA?", "\r\nERROR\r\n");
+        r.log.clear();
+        r.station.mnuSet->trigger();
+        FrmSet *set = r.station.setupWindow();
+        QVERIFY(set->isVisible() && !r.station.state().StationActive);
+        QCOMPARE(set->Text2->isEnabled(), centreReadable);
+        QCOMPARE(set->Text2->text(), centreReadable ? QString("+393359609600") : QString());
+        set->Command1->click();
+        QCOMPARE(r.commands(), QList<QByteArray>{"AT+CSCA?"} +
+                                   setGsmCommands(centreReadable ? "+393359609600" : ""));
+        QVERIFY(!r.station.setupWindow() && r.station.state().StationActive);
+        QVERIFY(r.station.Timer1.isEnabled()); // supervision again, then polling
+        QVERIFY(r.runUntilPolling());
+    }
+
+    // A window takes the port while a polling query waits: the round asks nothing more and
+    // polling rests.
+    void aPortTakenDuringARoundEndsIt()
+    {
+        StationRig r;
+        QVERIFY(r.startAndPoll());
+        connect(&r.gsm, &ModemSim::commandReceived, [&](const QByteArray &line) {
+            if (line == "AT+CSQ")
+                r.station.state().StationActive = false;
+        });
+        const int asked = r.count("AT+CREG?");
+        r.time.rt.runFor(60'000);
+        QCOMPARE(r.count("AT+CREG?"), asked);
+        QVERIFY(!r.station.Timer2.isEnabled());
+    }
+
+    void closingTheSettingsWindowResumesPolling()
+    {
+        StationRig r;
+        QVERIFY(r.startAndPoll());
+        r.time.rt.runFor(1500);
+        r.station.mnuSet->trigger();
+        r.station.Timer2.stop(); // as the next tick would, finding the port borrowed
+        r.station.setupWindow()->close();
+        QVERIFY(r.station.state().StationActive && r.station.Timer2.isEnabled());
     }
 };
 

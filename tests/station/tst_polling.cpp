@@ -1,181 +1,94 @@
-#include "SignalBar.h"
-#include "StationRig.h"
-#include "TrayIcon.h"
+#include "PollingRound.h"
 
-#include <QAction>
-#include <QCheckBox>
-#include <QLineEdit>
-#include <QPushButton>
+#include <QTest>
 
-// Network polling: what each answer shows, and when the station gives the modem up.
+// A network-polling round as rows: the four answers, and what the station shows after them.
 class PollingTest : public QObject
 {
     Q_OBJECT
 
 private slots:
-    // What each polling answer changes; "-" where the answer leaves the window as it is.
-    void statusRows_data()
+    void rounds_data()
     {
-        QTest::addColumn<QByteArray>("command");
-        QTest::addColumn<QByteArray>("answer");
-        QTest::addColumn<QString>("change"); // GPRS bar shown|signal|tip|tray state|operator
-        const auto row = [](const char *tag, const char *command, const char *answer,
-                            const QString &change) {
-            QTest::newRow(tag) << QByteArray(command) << "\r\n" + QByteArray(answer) + "\r\n\r\nOK\r\n"
-                               << change;
+        QTest::addColumn<QByteArrayList>("answers"); // "T" time-out, "E" ERROR
+        QTest::addColumn<QString>("shown"); // GPRS bar|signal|tip|tray state|operator|asked, lost
+        // Every row answers like this but for the query it names.
+        const auto row = [](const char *tag, const QList<std::pair<int, QByteArray>> &changed,
+                            const QString &shown) {
+            QByteArrayList answers = {"+CGATT: 1", "+CSQ: 17,0", "+CREG: 0,1",
+                                      "+COPS: 0,2,\"22201\""};
+            for (const auto &[query, answer] : changed)
+                answers[query] = answer;
+            QTest::newRow(tag) << answers << shown;
         };
-        row("0 not registered", "AT+CREG?", "+CREG: 0,0", "-|-|NO connect|0|-");
-        row("1 home network", "AT+CREG?", "+CREG: 0,1", "-|-|Connect Home network|1|-");
-        row("2 searching", "AT+CREG?", "+CREG: 0,2", "-|-|Searching operator|0|-");
-        row("3 denied", "AT+CREG?", "+CREG: 0,3", "-|-|Operator registration denied|0|-");
-        row("4 unknown", "AT+CREG?", "+CREG: 0,4", "-|-|Unknown|0|-");
-        row("5 roaming works like home", "AT+CREG?", "+CREG: 0,5", "-|-|Connect Roaming network|1|-");
-        row("7 any other: empty tip", "AT+CREG?", "+CREG: 0,7", "-|-||0|-");
-        row("no status: nothing changes", "AT+CREG?", "", "-|-|-|-|-");
-        row("signal 17", "AT+CSQ", "+CSQ: 17,0", "-|17|-|-|-");
-        row("signal 99,99 unknown gives 3", "AT+CSQ", "+CSQ: 99,99", "-|3|-|-|-");
-        row("signal without a comma: nothing", "AT+CSQ", "+CSQ: 17", "-|-|-|-|-");
-        row("attached shows the GPRS bar", "AT+CGATT?", "+CGATT: 1", "1|-|-|-|-");
-        row("detached hides the GPRS bar", "AT+CGATT?", "+CGATT: 0", "0|-|-|-|-");
-        row("numeric 22201 is TIM", "AT+COPS?", "+COPS: 0,2,\"22201\"", "-|-|-|-| TIM");
-        row("numeric 22210 is OMNITEL", "AT+COPS?", "+COPS: 0,2,\"22210\"", "-|-|-|-| OMNITEL");
-        row("numeric 22288 is WIND", "AT+COPS?", "+COPS: 0,2,\"22288\"", "-|-|-|-| WIND");
-        row("numeric 22298 is BLUE", "AT+COPS?", "+COPS: 0,2,\"22298\"", "-|-|-|-| BLUE");
-        row("other Italian code", "AT+COPS?", "+COPS: 0,2,\"22250\"", "-|-|-|-| Operator n\u00B050");
-        row("name without 222 is unidentified", "AT+COPS?", "+COPS: 0,0,\"GSM OPERATOR\"",
-            "-|-|-|-| Unidentified");
-        row("no quoted operator leaves the label", "AT+COPS?", "+COPS: 0", "-|-|-|-|-");
+        enum { Gprs, Csq, Creg, Cops };
+        row("all answered", {}, "1|17|Connect Home network|1| TIM|4");
+        row("0 not registered", {{Creg, "+CREG: 0,0"}}, "1|17|NO connect|0| TIM|4");
+        row("2 searching", {{Creg, "+CREG: 0,2"}}, "1|17|Searching operator|0| TIM|4");
+        row("3 denied", {{Creg, "+CREG: 0,3"}}, "1|17|Operator registration denied|0| TIM|4");
+        row("4 unknown", {{Creg, "+CREG: 0,4"}}, "1|17|Unknown|0| TIM|4");
+        row("5 roaming works like home", {{Creg, "+CREG: 0,5"}},
+            "1|17|Connect Roaming network|1| TIM|4");
+        row("7 any other: empty tip", {{Creg, "+CREG: 0,7"}}, "1|17||0| TIM|4");
+        row("no status: registration unchanged", {{Creg, ""}}, "1|17|-|-| TIM|4");
+        row("signal 99,99 unknown gives 3", {{Csq, "+CSQ: 99,99"}},
+            "1|3|Connect Home network|1| TIM|4");
+        row("signal without a comma: unchanged", {{Csq, "+CSQ: 17"}},
+            "1|-|Connect Home network|1| TIM|4");
+        row("detached hides the GPRS bar", {{Gprs, "+CGATT: 0"}},
+            "0|17|Connect Home network|1| TIM|4");
+        row("numeric 22210 is OMNITEL", {{Cops, "+COPS: 0,2,\"22210\""}},
+            "1|17|Connect Home network|1| OMNITEL|4");
+        row("numeric 22288 is WIND", {{Cops, "+COPS: 0,2,\"22288\""}},
+            "1|17|Connect Home network|1| WIND|4");
+        row("numeric 22298 is BLUE", {{Cops, "+COPS: 0,2,\"22298\""}},
+            "1|17|Connect Home network|1| BLUE|4");
+        row("other Italian code", {{Cops, "+COPS: 0,2,\"22250\""}},
+            "1|17|Connect Home network|1| Operator n\u00B050|4");
+        row("name without 222 is unidentified", {{Cops, "+COPS: 0,0,\"GSM OPERATOR\""}},
+            "1|17|Connect Home network|1| Unidentified|4");
+        row("no quoted operator: unchanged", {{Cops, "+COPS: 0"}},
+            "1|17|Connect Home network|1|-|4");
+        row("two time-outs are tolerated; no GPRS answer hides its bar", {{Gprs, "T"}, {Csq, "T"}},
+            "0|-|Connect Home network|1| TIM|4");
+        row("three time-outs lose the modem", {{Gprs, "T"}, {Csq, "T"}, {Cops, "T"}},
+            "0|-|Connect Home network|1|-|4, lost");
+        row("ERROR to the registration query ends the round", {{Creg, "E"}}, "1|17|-|-|-|3, lost");
+        row("ERROR to the operator query", {{Cops, "E"}}, "1|17|Connect Home network|1|-|4, lost");
     }
-    void statusRows()
+    void rounds()
     {
-        QFETCH(QByteArray, command);
-        QFETCH(QByteArray, answer);
-        QFETCH(QString, change);
-        const StatusChange c = statusChange(command, answer);
-        const auto shown = [](const auto &v, const auto &text) { return v ? text() : QString("-"); };
-        QCOMPARE(QStringList({shown(c.gprsShown, [&] { return QString::number(*c.gprsShown); }),
-                              shown(c.signal, [&] { return QString::number(*c.signal); }),
-                              shown(c.registration, [&] { return c.registration->toolTip; }),
-                              shown(c.registration,
-                                    [&] { return QString::number(c.registration->trayState); }),
-                              shown(c.operatorText, [&] { return *c.operatorText; })})
-                     .join('|'),
-                 change);
-    }
-
-    void lossOfConnection_data()
-    {
-        QTest::addColumn<QList<QByteArray>>("silent");
-        QTest::addColumn<QByteArray>("errorTo");
-        QTest::addColumn<bool>("lost");
-        QTest::newRow("two time-outs are tolerated")
-            << QList<QByteArray>{"AT+CGATT?", "AT+CSQ"} << QByteArray() << false;
-        QTest::newRow("three time-outs lose the modem")
-            << QList<QByteArray>{"AT+CGATT?", "AT+CSQ", "AT+COPS?"} << QByteArray() << true;
-        QTest::newRow("ERROR to the operator query")
-            << QList<QByteArray>{} << QByteArray("AT+COPS?") << true;
-    }
-    void lossOfConnection()
-    {
-        QFETCH(QList<QByteArray>, silent);
-        QFETCH(QByteArray, errorTo);
-        QFETCH(bool, lost);
-        StationRig r;
-        QVERIFY(r.startAndPoll());
-        for (const auto &c : silent)
-            r.gsm.setOverride(c, QByteArray());
-        if (!errorTo.isEmpty())
-            r.gsm.setOverride(errorTo, "\r\nERROR\r\n");
-        const qint64 tick = r.now() + 1000;
-        r.time.rt.runFor(1000 + 2000 * silent.size() + 100);
-        if (lost) {
-            QCOMPARE(r.tray.toolTip() + '|' + r.station.Label1[3]->text(),
-                     QString("ERROR! GSM no Connected|ERROR! No Connected"));
-            QCOMPARE(r.tray.icon() + r.station.ProgressBar1->level(), 0);
-            QVERIFY(!r.station.mnuCall->isEnabled() && !r.station.Timer2.isEnabled());
-            QVERIFY(r.station.Timer1.isEnabled());
-            // Supervision asks the SIM again after its 500 ms interval.
-            r.time.rt.runFor(500);
-            QCOMPARE(r.count("AT+CPIN?"), 3);
-        } else {
-            QVERIFY(r.station.Timer2.isEnabled() && !r.station.Timer1.isEnabled());
-            QVERIFY(!r.station.ProgressBar2->isVisibleTo(&r.station)); // GPRS unanswered
-            QCOMPARE(r.sentAt("AT+CGATT?"), tick);
+        QFETCH(QByteArrayList, answers);
+        QFETCH(QString, shown);
+        using Answer = PollingRound::Answer;
+        PollingRound round;
+        StatusChange seen;
+        int asked = 0;
+        for (QByteArray command; !(command = round.next()).isEmpty(); ++asked) {
+            QVERIFY(asked < 4);
+            const QByteArray a = answers[asked];
+            QCOMPARE(round.errorLoses(), asked >= 2);
+            const StatusChange c = round.take(a == "T"   ? Answer::TimedOut
+                                              : a == "E" ? Answer::Error
+                                                         : Answer::Ok,
+                                              "\r\n" + a + "\r\n\r\nOK\r\n");
+            seen.gprsShown = c.gprsShown ? c.gprsShown : seen.gprsShown;
+            seen.signal = c.signal ? c.signal : seen.signal;
+            seen.registration = c.registration ? c.registration : seen.registration;
+            seen.operatorText = c.operatorText ? c.operatorText : seen.operatorText;
         }
-    }
-
-    // The last chunk of an answer lands in the very round in which its time-out expires: the
-    // query reads it but does not judge it, so it neither counts as the answer nor is left in
-    // the port for the next query to take as its own.
-    void aChunkInTheTimeOutRoundIsReadButNotJudged()
-    {
-        StationRig r;
-        QVERIFY(r.startAndPoll());
-        r.gsm.setOverride("AT+CSQ", "\r\n+CSQ: 17,0\r\n\r\n");
-        r.gsm.setChunking(4, 5); // a leftover would come first in the next query's reads
-        bool csqWaiting = false;
-        connect(&r.gsm, &ModemSim::commandReceived,
-                [&](const QByteArray &line) { csqWaiting = line == "AT+CSQ"; });
-        // Runs after the station's own handler has switched the time-out off.
-        connect(&r.station.Timer3, &Timer::tick, [&] {
-            if (std::exchange(csqWaiting, false))
-                r.port.deliver(&r.gsm, "OK\r\n");
-        });
-        QVERIFY(r.runFirstTick());
-        QCOMPARE(r.sentAt("AT+CREG?") - r.sentAt("AT+CSQ"), qint64(2000));
-        QCOMPARE(r.station.ProgressBar1->level(), 0);
-        QCOMPARE(r.tray.toolTip() + '|' + r.station.Label1[3]->text(),
-                 QString("Connect Home network| Unidentified"));
-    }
-
-    void aBorrowedPortStopsPolling()
-    {
-        StationRig r;
-        QVERIFY(r.startAndPoll());
-        r.station.state().StationActive = false;
-        const int before = r.log.size();
-        r.time.rt.runFor(60'000);
-        QVERIFY(r.log.size() == before && !r.station.Timer2.isEnabled());
-    }
-
-    void settingsWindowFromTheMenu_data()
-    {
-        QTest::addColumn<bool>("centreReadable");
-        QTest::newRow("service centre read and sent back") << true;
-        QTest::newRow("ERROR to the query: field disabled, nothing sent") << false;
-    }
-    void settingsWindowFromTheMenu()
-    {
-        QFETCH(bool, centreReadable);
-        StationRig r;
-        QVERIFY(r.startAndPoll());
-        r.time.rt.runFor(1500);
-        if (!centreReadable)
-            r.gsm.setOverride("AT+CSCA?", "\r\nERROR\r\n");
-        r.log.clear();
-        r.station.mnuSet->trigger();
-        FrmSet *set = r.station.setupWindow();
-        QCOMPARE(set->Text2->isEnabled(), centreReadable);
-        QCOMPARE(set->Text2->text(), centreReadable ? QString("+393359609600") : QString());
-        set->Command1->click();
-        QCOMPARE(r.commands(), QList<QByteArray>{"AT+CSCA?"} +
-                                   setGsmCommands(centreReadable ? "+393359609600" : ""));
-        QVERIFY(!r.station.setupWindow() && r.station.state().StationActive);
-        QVERIFY(r.station.Timer1.isEnabled()); // supervision again, then polling
-        QVERIFY(r.runUntilPolling());
-    }
-
-    void closingTheSettingsWindowResumesPolling()
-    {
-        StationRig r;
-        QVERIFY(r.startAndPoll());
-        r.time.rt.runFor(1500);
-        r.station.mnuSet->trigger();
-        r.station.Timer2.stop(); // as the next tick would, finding the port borrowed
-        r.station.setupWindow()->close();
-        QVERIFY(r.station.state().StationActive && r.station.Timer2.isEnabled());
+        const auto text = [](const auto &v, const auto &f) { return v ? f(*v) : QString("-"); };
+        const QStringList fields = {
+            text(seen.gprsShown, [](bool b) { return QString::number(b); }),
+            text(seen.signal, [](int s) { return QString::number(s); }),
+            text(seen.registration, [](const Registration &r) { return r.toolTip; }),
+            text(seen.registration,
+                 [](const Registration &r) { return QString::number(r.trayState); }),
+            text(seen.operatorText, [](const QString &s) { return s; }),
+            QString::number(asked) + (round.lost() ? ", lost" : "")};
+        QCOMPARE(fields.join('|'), shown);
     }
 };
 
-QTEST_MAIN(PollingTest)
+QTEST_APPLESS_MAIN(PollingTest)
 #include "tst_polling.moc"

@@ -1,12 +1,9 @@
-#include "CallQueue.h"
-#include "FrmSet.h"
 #include "FrmStGSM.h"
 #include "StationFixture.h"
 
 #include <QAction>
 #include <QFile>
 #include <QHash>
-#include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -41,6 +38,9 @@ private slots:
         QCOMPARE(QDir::currentPath(), f.workFolder());
         QVERIFY(w.Timer1.isEnabled() && !w.Timer2.isEnabled() && w.Timer5.isEnabled());
         QVERIFY(w.mnuData->isEnabled() && !w.mnuCall->isEnabled() && !w.mnuSet->isEnabled());
+        FrmStGSM second(f.services); // another station is running: this one ends at once
+        QVERIFY(!second.load());
+        QVERIFY(!second.Timer1.isEnabled() && !second.Timer5.isEnabled());
     }
 
     void dataFolderMigration_data()
@@ -159,60 +159,6 @@ private slots:
         QVERIFY(!(w.windowFlags() & Qt::WindowCloseButtonHint));
         w.setWindowState(Qt::WindowMinimized);
         QVERIFY(!w.isVisible()); // minimised means hidden in the tray
-    }
-
-    void scheduledCallHandOver_data()
-    {
-        QTest::addColumn<QString>("queued");
-        QTest::newRow("queued machine opens the console") << "3351234567";
-        QTest::newRow("empty queue changes nothing") << "";
-    }
-    void scheduledCallHandOver()
-    {
-        QFETCH(QString, queued);
-        const bool opens = !queued.isEmpty();
-        StationFixture f;
-        FakeWindow console;
-        CallQueue queue;
-        if (opens)
-            queue.queue(queued);
-        FrmStGSM w(f.services);
-        w.setCallConsole(&console);
-        w.setCallQueue(&queue);
-        QVERIFY(w.load());
-        w.Timer1.stop(); // keep supervision out of this
-        w.Timer2.setInterval(10000);
-        w.Timer2.start();
-        w.Timer6.start();
-        QObject::disconnect(&w.Timer2, nullptr, nullptr, nullptr);
-        f.time.rt.runFor(40000);
-        QCOMPARE(console.shown, opens ? 1 : 0); // the console borrows the port as it loads
-        QVERIFY(!w.Timer6.isEnabled());
-        QCOMPARE(queue.first(), queued); // the console takes it, not the hand-over
-    }
-
-    void menuEntriesHandThePortOver()
-    {
-        StationFixture f;
-        FakeWindow console, send;
-        FrmStGSM w(f.services);
-        w.setCallConsole(&console);
-        w.setSendWindow(&send);
-        QVERIFY(w.load());
-        w.enableCallAndSend(true);
-        w.mnuSet->setEnabled(true);
-        // The console and the send window borrow the port themselves as they load.
-        for (auto [action, window] : {std::pair{w.mnuCall, &console}, {w.mnuSSMS, &send}}) {
-            QDir::setCurrent(f.workFolder());
-            action->trigger();
-            QCOMPARE(window->shown, 1);
-        }
-        w.mnuCall->trigger();
-        QCOMPARE(QDir::currentPath(), f.programFolder()); // "Call" works in the program folder
-        w.state().StationActive = true;
-        w.mnuSet->trigger();
-        QVERIFY(!w.state().StationActive);
-        QVERIFY(w.setupWindow() && w.setupWindow()->isVisible());
     }
 };
 

@@ -1,0 +1,181 @@
+#include "CollectQueue.h"
+#include "DatabaseTarget.h"
+#include "PgServer.h"
+
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+using Filed = CollectQueue::Filed;
+constexpr qint64 T0 = 1'800'000'000'000; // an evening in 2027, in ms
+constexpr qint64 Lease = 300'000;
+
+// Every case runs on the SQLite file of a single desk and on a PostgreSQL server of its own.
+class QueueTest : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<PgServer> m_pg;
+    QTemporaryDir m_dir;
+    int m_seq = 0;
+
+    // A fresh, prepared queue on the row's back-end, on connection `name`.
+    CollectQueue fresh(const QString &name = QStringLiteral("a"))
+    {
+        QFETCH_GLOBAL(bool, postgres);
+        const QString base = QStringLiteral("q%1").arg(++m_seq);
+        const QString url = postgres ? m_pg->newDatabase(base) : m_dir.filePath(base + ".db");
+        return attach(url, name);
+    }
+    CollectQueue attach(const QString &url, const QString &name)
+    {
+        DatabaseTarget t;
+        QString why;
+        [&] { QVERIFY2(DatabaseTarget::parse(url, &t, &why), qPrintable(why)); }();
+        QSqlDatabase::removeDatabase(name);
+        [&] { QVERIFY2(t.open(name, &why), qPrintable(why)); }();
+        CollectQueue q(name);
+        [&] { QVERIFY2(q.prepare(&why), qPrintable(why)); }();
+        m_url = url;
+        return q;
+    }
+    QString m_url;
+
+private slots:
+    void initTestCase()
+    {
+        m_pg = std::make_unique<PgServer>();
+        QVERIFY2(m_pg->ok(), qPrintable(m_pg->error()));
+    }
+    void initTestCase_data()
+    {
+        QTest::addColumn<bool>("postgres");
+        QTest::newRow("sqlite") << false;
+        QTest::newRow("postgres") << true;
+    }
+
+    void enqueueIsOncePerMachineAndJob()
+    {
+        CollectQueue q = fresh();
+        using E = CollectQueue::Enqueued;
+        QCOMPARE(q.enqueue("5550001", CollectQueue::AuditJob, true, T0, "night"), E::Added);
+        QCOMPARE(q.enqueue("5550001", CollectQueue::AuditJob, true, T0 + 5, "desk"), E::AlreadyPending);
+        QCOMPARE(q.enqueue("5550002", CollectQueue::AuditJob, true, T0, "night"), E::Added);
+        auto c = q.claim("c1", true, true, T0, Lease);
+        QVERIFY(c);
+        QCOMPARE(q.complete(*c, T0 + 90'000, "DXS*1", QByteArray("\0\2ab", 4)), Filed::Done);
+        // Done requests no longer block a new one.
+        QCOMPARE(q.enqueue(c->gsm, CollectQueue::AuditJob, true, T0, "night"), E::Added);
+        // Migration at open leaves the tables and their rows alone.
+        CollectQueue again = attach(m_url, QStringLiteral("b"));
+        QCOMPARE(again.requests().size(), 3);
+    }
+
+    void claimTakesOnlyWhatTheLinesServe()
+    {
+        CollectQueue q = fresh();
+        q.enqueue("gsm", CollectQueue::AuditJob, true, T0, "t");
+        q.enqueue("ip-late", CollectQueue::AuditJob, false, T0 + 60'000, "t");
+        q.enqueue("ip", CollectQueue::AuditJob, false, T0 + 1, "t");
+        auto a = q.claim("ip-only", false, true, T0 + 10, Lease);
+        QVERIFY(a);
+        QCOMPARE(a->gsm, QStringLiteral("ip"));
+        QVERIFY(!q.claim("ip-only", false, true, T0 + 10, Lease)); // the GSM one needs a modem
+        auto b = q.claim("modem", true, false, T0 + 10, Lease);
+        QVERIFY(b);
+        QCOMPARE(b->gsm, QStringLiteral("gsm"));
+        QCOMPARE(b->attemptNumber, 1);
+        QVERIFY(!q.claim("modem", true, true, T0 + 10, Lease)); // "ip-late" not due, the rest leased
+    }
+
+    void aTakenOverLeaseFilesNothing()
+    {
+        CollectQueue q = fresh();
+        q.enqueue("5550001", CollectQueue::AuditJob, false, T0, "t");
+        auto slow = q.claim("paused", false, true, T0, Lease);
+        QVERIFY(slow);
+        QVERIFY(!q.claim("other", false, true, T0 + Lease - 1, Lease)); // lease still holds
+        auto fast = q.claim("other", false, true, T0 + Lease + 1, Lease);
+        QVERIFY(fast);
+        QCOMPARE(fast->request, slow->request);
+        QCOMPARE(q.renew(*slow, T0 + 2 * Lease), Filed::TakenOver);
+        QCOMPARE(q.complete(*slow, T0 + Lease + 5, "late", "img"), Filed::TakenOver);
+        QCOMPARE(q.complete(*fast, T0 + Lease + 9, "DXS*ok", "img2"), Filed::Done);
+        QCOMPARE(q.complete(*fast, T0 + Lease + 10, "twice", "img3"), Filed::TakenOver);
+        const auto audits = q.audits();
+        QCOMPARE(audits.size(), 1);
+        QCOMPARE(audits[0].evaDts, QStringLiteral("DXS*ok"));
+        QCOMPARE(audits[0].image, QByteArray("img2"));
+        const auto attempts = q.attempts();
+        QCOMPARE(attempts.size(), 2);
+        QCOMPARE(attempts[0].collector, QStringLiteral("paused"));
+        QCOMPARE(attempts[0].outcome, CollectQueue::TakenOver);
+        QCOMPARE(attempts[1].outcome, QStringLiteral("Completed"));
+    }
+
+    void attemptsFollowTheRetryRules_data()
+    {
+        QTest::addColumn<QList<int>>("results"); // AuditJobOutcome::Result per attempt
+        QTest::addColumn<QString>("state");
+        using R = AuditJobOutcome;
+        QTest::newRow("busy three times gives up") << QList<int>{R::Busy, R::NoAnswer, R::Busy} << "failed";
+        QTest::newRow("a failed conversion is not retried") << QList<int>{R::ConversionFailed} << "failed";
+        QTest::newRow("a transfer failure, then done") << QList<int>{R::TransferFailed, R::Completed} << "done";
+    }
+    void attemptsFollowTheRetryRules()
+    {
+        QFETCH(QList<int>, results);
+        QFETCH(QString, state);
+        CollectQueue q = fresh();
+        q.enqueue("5550001", CollectQueue::AuditJob, true, T0, "t");
+        const qint64 delay = 300'000;
+        qint64 now = T0;
+        for (int r : results) {
+            QVERIFY(!q.claim("c", true, true, now - 1, Lease)); // never before the delay
+            auto c = q.claim("c", true, true, now, Lease);
+            QVERIFY(c);
+            if (r == AuditJobOutcome::Completed)
+                QCOMPARE(q.complete(*c, now + 10, "x", "y"), Filed::Done);
+            else
+                QCOMPARE(q.fail(*c, now + 10, AuditJobOutcome::Result(r), "said", delay), Filed::Done);
+            now += 10 + delay;
+        }
+        QCOMPARE(q.requests().at(0).state, state);
+        QVERIFY(!q.claim("c", true, true, now + 10 * delay, Lease));
+        QCOMPARE(q.attempts().size(), results.size());
+    }
+
+    void anAbandonedRequestIsDueAgainAndDoesNotCount()
+    {
+        CollectQueue q = fresh();
+        q.enqueue("5550001", CollectQueue::AuditJob, false, T0, "t");
+        auto c = q.claim("stopping", false, true, T0, Lease);
+        QCOMPARE(q.abandon(*c, T0 + 5, "SIGTERM"), Filed::Done);
+        auto d = q.claim("other", false, true, T0 + 6, Lease);
+        QVERIFY(d);
+        QCOMPARE(d->attemptNumber, 1);
+        QCOMPARE(q.attempts().at(0).outcome, CollectQueue::Abandoned);
+    }
+
+    void lockedRequestsAreSkippedNotWaitedFor()
+    {
+        QFETCH_GLOBAL(bool, postgres);
+        if (!postgres)
+            QSKIP("row locks are the server's");
+        CollectQueue q = fresh();
+        q.enqueue("first", CollectQueue::AuditJob, false, T0, "t");
+        q.enqueue("second", CollectQueue::AuditJob, false, T0 + 1, "t");
+        CollectQueue other = attach(m_url, QStringLiteral("b"));
+        QSqlDatabase b = QSqlDatabase::database(QStringLiteral("b"));
+        QVERIFY(b.transaction());
+        QSqlQuery lock(b);
+        QVERIFY(lock.exec("SELECT id FROM \"CollectRequests\" WHERE gsm = 'first' FOR UPDATE"));
+        auto c = q.claim("a", false, true, T0 + 10, Lease);
+        QVERIFY(c);
+        QCOMPARE(c->gsm, QStringLiteral("second"));
+        b.rollback();
+    }
+};
+
+QTEST_GUILESS_MAIN(QueueTest)
+#include "tst_queue.moc"
