@@ -108,7 +108,7 @@ QVariant EventsModel::data(const QModelIndex &index, int role) const
         int(MachineTables::fields(MachineTables::Eventi).indexOf(QStringLiteral("Pending")));
     if (role == Qt::DisplayRole && index.column() == acknowledged &&
         QSqlQueryModel::data(index.siblingAtColumn(pending)).toString() == QLatin1String("1"))
-        return QStringLiteral("waiting");
+        return tr("waiting");
     return QSqlQueryModel::data(index, role);
 }
 

@@ -117,9 +117,10 @@ QString problem(const QString &table, const DbRecord &record, const DbRecord *be
             continue;
         }
         if (rule.kind == Phone && isExponentForm(value))
-            return QStringLiteral("\"%1\" is \"%2\", a number in exponent form: the spreadsheet "
-                                  "column was formatted as a number. Format it as text and type "
-                                  "the numbers again.")
+            return QCoreApplication::translate(
+                       "Rules", "\"%1\" is \"%2\", a number in exponent form: the spreadsheet "
+                                "column was formatted as a number. Format it as text and type "
+                                "the numbers again.")
                 .arg(field, value);
         if (rule.kind == Phone && !isPhoneNumber(value))
             return QCoreApplication::translate(
@@ -130,7 +131,8 @@ QString problem(const QString &table, const DbRecord &record, const DbRecord *be
         // split the lines of the files and lists the station writes it into.
         for (const QChar c : value)
             if (rule.kind == Name && c.category() == QChar::Other_Control)
-                return QStringLiteral("\"%1\" must not hold a line break or a control character.")
+                return QCoreApplication::translate(
+                           "Rules", "\"%1\" must not hold a line break or a control character.")
                     .arg(field);
     }
     // Against the file: only what is new or changed.

@@ -187,8 +187,11 @@ ImportPlan plan(SqlMachineDb &db, const QString &table, const QByteArray &csv)
         // Spreadsheets carry notes and helper columns: the data is still good.
         if (field.isEmpty()) {
             p.warnings << (wanted.isEmpty()
-                               ? QStringLiteral("column %1 has no name and is ignored").arg(c + 1)
-                               : QStringLiteral("the column \"%1\" is ignored; the columns are %2")
+                               ? QCoreApplication::translate("TableIo",
+                                                             "column %1 has no name and is ignored")
+                                     .arg(c + 1)
+                               : QCoreApplication::translate(
+                                     "TableIo", "the column \"%1\" is ignored; the columns are %2")
                                      .arg(wanted, columnsOf(table)));
             continue;
         }

@@ -66,7 +66,7 @@ FrmSms::FrmSms(const Services &services, const QString &databasePath, FrmSend &s
     Command1->setObjectName(QStringLiteral("Command1"));
     Command2 = new QPushButton(tr("Send"), this);
     Command2->setObjectName(QStringLiteral("Command2"));
-    Command3 = new QPushButton(QStringLiteral("Acknowledge all"), this);
+    Command3 = new QPushButton(tr("Acknowledge all"), this);
     Command3->setObjectName(QStringLiteral("Command3"));
     ListView1 = new QTreeWidget(this);
     ListView1->setObjectName(QStringLiteral("ListView1"));
@@ -273,9 +273,8 @@ void FrmSms::acknowledgeAll()
 {
     const int rows = queued();
     if (rows > 1 &&
-        m_s.dialogs->message(QStringLiteral("Acknowledge the %1 messages in the queue?").arg(rows),
-                             MsgButtons::YesNo, MsgIcon::Question,
-                             QStringLiteral("SMS")) != MsgResult::Yes)
+        m_s.dialogs->message(tr("Acknowledge the %1 messages in the queue?").arg(rows),
+                             MsgButtons::YesNo, MsgIcon::Question, tr("SMS")) != MsgResult::Yes)
         return;
     QList<const QTreeWidgetItem *> all;
     for (int i = 0; i < rows; ++i)

@@ -457,9 +457,9 @@ EventsTab::EventsTab(SqlMachineDb &db, Dialogs &dialogs, QWidget *parent)
     exportButton = new QPushButton(tr("Export..."), this);
     countLabel = new QLabel(this);
     stateFilter = new QComboBox(this);
-    stateFilter->addItem(QStringLiteral("All events"), int(EventsModel::State::Any));
-    stateFilter->addItem(QStringLiteral("Waiting for OK"), int(EventsModel::State::Pending));
-    stateFilter->addItem(QStringLiteral("Acknowledged"), int(EventsModel::State::Acknowledged));
+    stateFilter->addItem(tr("All events"), int(EventsModel::State::Any));
+    stateFilter->addItem(tr("Waiting for OK"), int(EventsModel::State::Pending));
+    stateFilter->addItem(tr("Acknowledged"), int(EventsModel::State::Acknowledged));
     connect(stateFilter, &QComboBox::currentIndexChanged, this, &EventsTab::applyFilter);
     // The mark shows as "waiting" in "Acknowledged"; every new query shows all columns again.
     const auto hideMark = [this] {
