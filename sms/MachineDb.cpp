@@ -89,8 +89,8 @@ bool SqlMachineDb::open()
         db.rollback();
         return false;
     }
-    addLateFields();
     createLookUpIndexes();
+    addAlarmFields();
     db.commit();
     m_error = missingParts();
     return m_error.isEmpty();
@@ -122,29 +122,6 @@ void SqlMachineDb::createLookUpIndexes()
         q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
                    .arg(quoted(QStringLiteral("%1_%2").arg(k.table, field)), quoted(k.table),
                         quoted(field)));
-    }
-}
-
-void SqlMachineDb::addLateFields()
-{
-    // Fields that came after the first files: an older file gains them empty, which its old
-    // events read as acknowledged. A read-only file stays as it is and is reported incomplete.
-    const struct
-    {
-        const QString &table;
-        const char *field;
-    } late[] = {{MachineTables::Eventi, "Acknowledged"},
-                {MachineTables::Eventi, "Station"},
-                {MachineTables::Eventi, "Pending"}};
-    QSqlDatabase db = database();
-    for (const auto &l : late) {
-        const QString field = QString::fromLatin1(l.field);
-        const QSqlRecord rec = db.record(l.table);
-        if (rec.isEmpty() || rec.contains(field))
-            continue;
-        QSqlQuery q(db);
-        q.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 TEXT")
-                   .arg(quoted(l.table), quoted(field)));
     }
 }
 
@@ -180,6 +157,22 @@ QString SqlMachineDb::missingParts()
                 missing << QStringLiteral("field \"%1\" of %2").arg(f, table);
     }
     return missing.isEmpty() ? QString() : QStringLiteral("missing ") + missing.join(", ");
+}
+
+void SqlMachineDb::addAlarmFields()
+{
+    // Files from before alarms waited for "OK": their events gain the fields empty, which reads
+    // as acknowledged. A read-only file stays as it is and is reported incomplete.
+    QSqlDatabase db = database();
+    const QSqlRecord rec = db.record(MachineTables::Eventi);
+    if (rec.isEmpty())
+        return;
+    for (const char *name : {"Acknowledged", "Station", "Pending"}) {
+        const QString field = QString::fromLatin1(name);
+        if (!rec.contains(field))
+            QSqlQuery(db).exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 TEXT")
+                                   .arg(quoted(MachineTables::Eventi), quoted(field)));
+    }
 }
 
 QString SqlMachineDb::failureMessage() const

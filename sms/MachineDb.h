@@ -66,7 +66,7 @@ public:
 
 private:
     bool createTables();
-    void addLateFields();
+    void addAlarmFields();
     QString missingParts();
     void createLookUpIndexes();
 
