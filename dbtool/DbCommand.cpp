@@ -1,5 +1,7 @@
 #include "DbCommand.h"
 
+#include "DatabaseTarget.h"
+
 #include "Language.h"
 #include "MachineDb.h"
 #include "OutputFile.h"
@@ -18,6 +20,16 @@ QString databasePath(const QString &home)
     return QDir(home).absoluteFilePath(QStringLiteral("Dati.mdb"));
 }
 
+bool databaseTarget(const Options &o, const QString &home, DatabaseTarget *target, QString *why)
+{
+    QString url = o.database;
+    if (url.isEmpty())
+        url = DatabaseTarget::fromConfFile(QDir::currentPath());
+    if (url.isEmpty())
+        url = databasePath(home);
+    return DatabaseTarget::parse(url, target, why);
+}
+
 Options parse(const QStringList &args)
 {
     Options o;
@@ -28,6 +40,8 @@ Options parse(const QStringList &args)
     const QCommandLineOption import(QStringLiteral("import"), {}, QStringLiteral("TABLE"));
     const QCommandLineOption exportOpt(QStringLiteral("export"), {}, QStringLiteral("TABLE"));
     const QCommandLineOption skip(QStringLiteral("skip-invalid"));
+    const QCommandLineOption database(QStringLiteral("database"), {}, QStringLiteral("URL"));
+    const QCommandLineOption enqueue(QStringLiteral("enqueue"), {}, QStringLiteral("JOB"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringLiteral("version"));
     // What Qt itself takes from a window program's command line ("-platform offscreen").
@@ -37,6 +51,7 @@ Options parse(const QStringList &args)
                                       QStringLiteral("GEOMETRY"));
     cli.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     cli.addOption(language);
+    cli.addOptions({database, enqueue});
     cli.addOptions(
         {home, maximized, import, exportOpt, skip, help, version, platform, style, geometry});
     if (!cli.parse(args)) {
@@ -53,18 +68,30 @@ Options parse(const QStringList &args)
     o.importName = cli.value(import);
     o.exportName = cli.value(exportOpt);
     o.skipInvalid = cli.isSet(skip);
-    const QStringList files = cli.positionalArguments();
+    o.database = cli.value(database);
+    o.enqueueJob = cli.value(enqueue);
+    QStringList files = cli.positionalArguments();
+    if (cli.isSet(enqueue) && !files.isEmpty())
+        o.enqueueWhat = files.takeFirst();
     if (o.help || o.version)
         return o;
-    if (cli.isSet(import) && cli.isSet(exportOpt))
-        o.usageError = QStringLiteral("--import and --export cannot be given together");
+    if (int(cli.isSet(import)) + int(cli.isSet(exportOpt)) + int(cli.isSet(enqueue)) > 1)
+        o.usageError = QStringLiteral("--import, --export and --enqueue cannot be given together");
+    else if (cli.isSet(enqueue) && (o.enqueueJob != QLatin1String("audit") || o.enqueueWhat.isEmpty()))
+        o.usageError = QStringLiteral("--enqueue takes audit and all or NUMBER[,NUMBER...]");
+    else if (cli.isSet(enqueue) && !files.isEmpty())
+        o.usageError = QStringLiteral("unexpected argument \"%1\"").arg(files.first());
     else if (cli.isSet(import) && !TableIo::importable().contains(o.importName))
         o.usageError = QStringLiteral("--import takes one of: %1")
                            .arg(TableIo::importable().join(QStringLiteral(", ")));
-    else if (cli.isSet(exportOpt) && !TableIo::exportable().contains(o.exportName))
-        o.usageError = QStringLiteral("--export takes one of: %1")
+    else if (cli.isSet(exportOpt) && !TableIo::exportable().contains(o.exportName) &&
+             !o.isFleetJob())
+        o.usageError = QStringLiteral("--export takes one of: %1, attempts, audits")
                            .arg(TableIo::exportable().join(QStringLiteral(", ")));
-    else if (o.isJob() && files.size() != 1)
+    else if (o.exportName == QLatin1String("audits") && files.size() != 1)
+        o.usageError = QStringLiteral("--export audits needs one folder");
+    else if (o.isJob() && !cli.isSet(enqueue) && o.exportName != QLatin1String("audits") &&
+             files.size() != 1)
         o.usageError =
             QStringLiteral("--%1 needs one CSV file")
                 .arg(cli.isSet(import) ? QStringLiteral("import") : QStringLiteral("export"));
@@ -77,7 +104,7 @@ Options parse(const QStringList &args)
             QStringLiteral("--language takes en, it or source, not \"%1\"").arg(o.language);
     else if (o.isJob() && o.maximized)
         o.usageError = QStringLiteral("--maximized goes with the window, not with a job");
-    if (o.isJob() && files.size() == 1)
+    if (o.isJob() && !cli.isSet(enqueue) && files.size() == 1)
         o.file = files.first();
     return o;
 }
@@ -89,6 +116,9 @@ QString helpText()
         "  or:  gsmdb [--home DIR] --import machines|salepoints|operators FILE.csv "
         "[--skip-invalid]\n"
         "  or:  gsmdb [--home DIR] --export machines|salepoints|operators|events FILE.csv\n"
+        "  or:  gsmdb [--database URL] --enqueue audit all|NUMBER[,NUMBER...]\n"
+        "  or:  gsmdb [--database URL] --export attempts FILE.csv\n"
+        "  or:  gsmdb [--database URL] --export audits DIR\n"
         "\n"
         "Edits the machine database Dati.mdb of the program folder (created with its four\n"
         "tables when missing), or imports or exports one table as CSV without a window.\n"
@@ -96,6 +126,10 @@ QString helpText()
         "Options:\n"
         "  --home DIR       program folder (default: the executable's folder; when\n"
         "                   installed, gsmstation/station in the user's data folder)\n"
+        "  --database URL   the database: a PostgreSQL URI (postgresql://user@host:port/db,\n"
+        "                   postgresql:///db?host=/socket/dir) or a SQLite file; default: the\n"
+        "                   URL in ./Database.conf, else Dati.mdb in the program folder.\n"
+        "                   Passwords come from ~/.pgpass, PGPASSFILE or PGPASSWORD\n"
         "  --maximized      open the window maximised\n"
         "  --language LANG  the window's language: en, it or source (the texts as written);\n"
         "                   default: the system's\n"
@@ -105,7 +139,12 @@ QString helpText()
         "                   rolls the import back\n"
         "  --skip-invalid   import the valid rows and skip the invalid ones\n"
         "  --export TABLE   write every record of the table to FILE.csv (UTF-8); \"-\" is\n"
-        "                   standard output\n"
+        "                   standard output. \"attempts\" writes the collection attempts\n"
+        "                   (GSM, Request, Collector, Started, Ended, Outcome, Detail; UTC);\n"
+        "                   \"audits\" writes every stored audit as DIR/<GSM>/<yyyymmdd-hhmm>.txt\n"
+        "                   and .img\n"
+        "  --enqueue JOB    queue a collection now for every machine (all) or the numbers\n"
+        "                   given; a machine already waiting is left as it is\n"
         "  -h, --help       this text\n"
         "\n"
         "Exit status: 0 done, 1 some rows were invalid (listed with their line numbers),\n"
@@ -120,14 +159,15 @@ QString sizeText(qint64 bytes)
                             : QStringLiteral("%1 bytes").arg(bytes);
 }
 
-int exportJob(const Options &o, const QString &path, QTextStream &err)
+int exportJob(const Options &o, const DatabaseTarget &target, QTextStream &err)
 {
     const QString table = TableIo::tableNamed(o.exportName);
-    if (!QFileInfo::exists(path)) {
+    const QString path = target.display();
+    if (target.kind == DatabaseTarget::Kind::Sqlite && !QFileInfo::exists(path)) {
         err << "gsmdb: no machine database at " << path << Qt::endl;
         return 2;
     }
-    SqlMachineDb db(path);
+    SqlMachineDb db(target);
     if (!db.open()) {
         err << "gsmdb: the machine database " << path << " cannot be used: " << db.error()
             << Qt::endl;
@@ -149,16 +189,18 @@ int exportJob(const Options &o, const QString &path, QTextStream &err)
     return 0;
 }
 
-int importJob(const Options &o, const QString &path, QTextStream &err)
+int importJob(const Options &o, const DatabaseTarget &target, QTextStream &err)
 {
+    const QString path = target.display();
     const QString table = TableIo::tableNamed(o.importName);
     QByteArray csv;
     if (const QString why = readImportFile(o.file, o.importLimit, &csv); !why.isEmpty()) {
         err << "gsmdb: " << o.file << ": " << why << Qt::endl;
         return 2;
     }
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    SqlMachineDb db(path);
+    if (target.kind == DatabaseTarget::Kind::Sqlite)
+        QDir().mkpath(QFileInfo(path).absolutePath());
+    SqlMachineDb db(target);
     if (!db.open()) {
         err << "gsmdb: the machine database " << path << " cannot be used: " << db.error()
             << Qt::endl;
@@ -218,11 +260,16 @@ int run(const Options &o, const QString &defaultHome, QTextStream &err)
         err << "gsmdb: " << o.usageError << " (see --help)" << Qt::endl;
         return 2;
     }
-    const QString path = databasePath(o.home.isEmpty() ? defaultHome : o.home);
+    DatabaseTarget target;
+    QString why;
+    if (!databaseTarget(o, o.home.isEmpty() ? defaultHome : o.home, &target, &why)) {
+        err << "gsmdb: " << why << Qt::endl;
+        return 2;
+    }
     if (!o.importName.isEmpty())
-        return importJob(o, path, err);
+        return importJob(o, target, err);
     if (!o.exportName.isEmpty())
-        return exportJob(o, path, err);
+        return exportJob(o, target, err);
     return 0;
 }
 } // namespace DbCommand

@@ -37,13 +37,21 @@ DbRecord recordOf(const QSqlQuery &q)
     DbRecord r;
     const QSqlRecord rec = q.record();
     for (int i = 0; i < rec.count(); ++i)
-        r.insert(rec.fieldName(i), q.value(i).toString());
+        if (rec.fieldName(i) != QLatin1String("rowid")) // a shared database's record order
+            r.insert(rec.fieldName(i), q.value(i).toString());
     return r;
 }
 } // namespace
 
 SqlMachineDb::SqlMachineDb(const QString &path)
     : m_path(path), m_connection(QStringLiteral("machinedb-%1").arg(++g_connections))
+{
+    m_target.path = path;
+}
+
+SqlMachineDb::SqlMachineDb(const DatabaseTarget &target)
+    : m_target(target), m_path(target.display()),
+      m_connection(QStringLiteral("machinedb-%1").arg(++g_connections))
 {
 }
 
@@ -66,6 +74,28 @@ bool SqlMachineDb::open()
 {
     m_ok = false;
     m_error.clear();
+    if (isShared()) {
+        if (!QSqlDatabase::contains(m_connection) && !m_target.open(m_connection, &m_error))
+            return false;
+        QSqlDatabase db = database();
+        if (!db.isOpen() && !db.open()) {
+            m_error = db.lastError().text();
+            return false;
+        }
+        m_ok = true;
+        db.transaction();
+        // Desks starting together must not create the tables twice.
+        QSqlQuery(db).exec(QStringLiteral("SELECT pg_advisory_xact_lock(4242002)"));
+        if (!db.tables().contains(MachineTables::Distributori) && !createTables()) {
+            db.rollback();
+            m_ok = false;
+            return false;
+        }
+        createLookUpIndexes();
+        db.commit();
+        m_error = missingParts();
+        return m_error.isEmpty();
+    }
     const bool existed = QFileInfo::exists(m_path);
     QSqlDatabase db = QSqlDatabase::contains(m_connection)
                           ? QSqlDatabase::database(m_connection, false)
@@ -130,6 +160,8 @@ bool SqlMachineDb::createTables()
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     for (const QString &table : MachineTables::tables()) {
         QStringList columns;
+        if (isShared())
+            columns << QStringLiteral("rowid BIGSERIAL PRIMARY KEY");
         for (const QString &f : MachineTables::fields(table))
             columns << quoted(f) + QStringLiteral(" TEXT");
         QSqlQuery q(db);
@@ -177,11 +209,12 @@ void SqlMachineDb::addAlarmFields()
 
 QString SqlMachineDb::failureMessage() const
 {
+    const QString where = isShared() ? m_path : QFileInfo(m_path).absoluteFilePath();
     return QCoreApplication::translate("MachineDb",
                                        "The machine database %1 cannot be used: %2.\r\n"
                                        "Machines, sale points and operators will not be found "
                                        "and events will not be filed until it is repaired.")
-        .arg(QFileInfo(m_path).absoluteFilePath(), m_error);
+        .arg(where, m_error);
 }
 
 std::optional<DbRecord> SqlMachineDb::findFirst(const QString &table, const QString &field,

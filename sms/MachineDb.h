@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DatabaseTarget.h"
+
 #include <QHash>
 #include <QList>
 #include <QSqlDatabase>
@@ -35,11 +37,14 @@ QStringList fields(const QString &table);
 QStringList tables();
 } // namespace MachineTables
 
-// The file the station names "Dati.mdb", held in SQLite through QtSql.
+// The file the station names "Dati.mdb", held in SQLite through QtSql, or the same tables in a
+// PostgreSQL database that several desks share. PostgreSQL has no implicit row number, so its
+// tables carry a column "rowid" that keeps record order, as SQLite's does.
 class SqlMachineDb : public MachineDb
 {
 public:
     explicit SqlMachineDb(const QString &path);
+    explicit SqlMachineDb(const DatabaseTarget &target);
     ~SqlMachineDb() override;
     SqlMachineDb(const SqlMachineDb &) = delete;
     SqlMachineDb &operator=(const SqlMachineDb &) = delete;
@@ -50,6 +55,7 @@ public:
     bool isOpen() const { return m_ok; }
     QString error() const { return m_error; }
     QString path() const { return m_path; }
+    bool isShared() const { return m_target.kind == DatabaseTarget::Kind::Postgres; }
 
     std::optional<DbRecord> findFirst(const QString &table, const QString &field,
                                       const QString &value) override;
@@ -70,6 +76,7 @@ private:
     QString missingParts();
     void createLookUpIndexes();
 
+    DatabaseTarget m_target;
     QString m_path;
     QString m_connection;
     bool m_ok = false;

@@ -18,7 +18,7 @@ bool MachineListModel::fill(SqlMachineDb &db)
     const bool ok =
         db.isOpen() &&
         q.exec(
-            QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid").arg(MachineTables::Distributori));
+            QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid").arg(db.quoted(MachineTables::Distributori)));
     while (ok && q.next())
         m_rowids << q.value(0).toLongLong();
     m_pages.resize((m_rowids.size() + PageSize - 1) / PageSize);
@@ -58,7 +58,7 @@ const MachineListModel::Row &MachineListModel::row(int index) const
                       .arg(m_db->quoted(QStringLiteral("Description")),
                            m_db->quoted(QStringLiteral("GSM")),
                            m_db->quoted(QStringLiteral("Sale point")),
-                           MachineTables::Distributori));
+                           m_db->quoted(MachineTables::Distributori)));
         q.addBindValue(m_rowids[first]);
         q.addBindValue(m_rowids[first + count - 1]);
         // A record deleted since the fill keeps its row, empty.
@@ -114,7 +114,7 @@ int MachineListModel::lastRowWithGsm(const QString &number) const
     QSqlQuery q(m_db->database());
     q.setForwardOnly(true);
     q.prepare(QStringLiteral("SELECT rowid FROM %1 WHERE %2 = ? ORDER BY rowid DESC")
-                  .arg(MachineTables::Distributori, m_db->quoted(QStringLiteral("GSM"))));
+                  .arg(m_db->quoted(MachineTables::Distributori), m_db->quoted(QStringLiteral("GSM"))));
     q.addBindValue(number);
     if (!q.exec())
         return -1;

@@ -1,5 +1,7 @@
+#include "DatabaseTarget.h"
 #include "DbCommand.h"
 #include "Dialogs.h"
+#include "FleetCommand.h"
 #include "FrmDb.h"
 #include "Language.h"
 #include "MachineDb.h"
@@ -33,6 +35,8 @@ int main(int argc, char *argv[])
         const QString home = ProgramFolder::choose({}, QCoreApplication::applicationDirPath());
         if (o.home.isEmpty())
             QDir().mkpath(home);
+        if (o.usageError.isEmpty() && o.isFleetJob())
+            return FleetCommand::run(o, home, err);
         return DbCommand::run(o, home, err);
     }
 
@@ -47,7 +51,13 @@ int main(int argc, char *argv[])
     }
     RealDialogs realDialogs;
     Dialogs &dialogs = realDialogs;
-    SqlMachineDb db(DbCommand::databasePath(home));
+    DatabaseTarget target;
+    QString why;
+    if (!DbCommand::databaseTarget(o, home, &target, &why)) {
+        dialogs.message(why, MsgButtons::Ok, MsgIcon::Critical);
+        return 2;
+    }
+    SqlMachineDb db(target);
     if (!db.open()) {
         dialogs.message(QStringLiteral("The machine database %1 cannot be used: %2.")
                             .arg(QDir::toNativeSeparators(db.path()), db.error()),

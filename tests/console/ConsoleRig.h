@@ -7,9 +7,9 @@
 #include "LoopbackPort.h"
 #include "MachineController.h"
 #include "MachineLink.h"
-#include "StationState.h"
 #include "PortLender.h"
 #include "Runtime.h"
+#include "StationState.h"
 #include "TrayIcon.h"
 
 #include <QDir>
@@ -33,6 +33,15 @@ struct MachineRig
         port.open();
         modem.setEcho(false);
         modem.addMachine(Number, &machine);
+        // Answers can be tampered with on their way back through the call.
+        QObject::connect(&modem, &GsmModem::callChanged, [this](const QByteArray &, bool up) {
+            if (up && tamper)
+                machine.setOutput([this](const QByteArray &b) {
+                    const QByteArray t = tamper(b);
+                    if (!t.isEmpty())
+                        modem.sendData(t);
+                });
+        });
     }
     ~MachineRig() { QDir::setCurrent(QDir::tempPath()); }
 
@@ -56,6 +65,7 @@ struct MachineRig
     LoopbackPort port;
     GsmModem modem;
     MachineController machine;
+    std::function<QByteArray(const QByteArray &)> tamper;
 };
 
 // The call console's session on that line.
@@ -63,22 +73,13 @@ struct ConsoleRig : MachineRig
 {
     ConsoleRig()
     {
-        // Answers can be tampered with on their way back through the call.
-        QObject::connect(&modem, &GsmModem::callChanged, [this](const QByteArray &, bool up) {
-            if (up && tamper)
-                machine.setOutput([this](const QByteArray &b) {
-                    const QByteArray t = tamper(b);
-                    if (!t.isEmpty())
-                        modem.sendData(t);
-                });
-        });
         session.load();
         session.select(QString::fromLatin1(Number), QStringLiteral("Corridor A"));
     }
 
     QString file(const QString &name) const { return QDir(programFolder()).filePath(name); }
     qint64 now() const { return time.rt.nowMs(); }
-    Services servicesFor(const QString &folder)
+    Services servicesIn(const QString &folder)
     {
         Services s;
         s.port = &port;
@@ -102,10 +103,6 @@ struct ConsoleRig : MachineRig
             out << QString::fromLatin1(c);
         return out;
     }
-    bool writeFile(const QString &name, const QByteArray &bytes) const
-    {
-        return write(file(name), bytes);
-    }
 
     ScriptedDialogs dialogs;
     TrayIcon tray;
@@ -114,7 +111,6 @@ struct ConsoleRig : MachineRig
     ::Timer timer5{QStringLiteral("Timer5"), 30000, true};
     StationState stationState;
     PortLender lender{stationState, timer2};
-    Services services = servicesFor(programFolder());
+    Services services = servicesIn(programFolder());
     CallSession session{services, timer2, timer5};
-    std::function<QByteArray(const QByteArray &)> tamper;
 };

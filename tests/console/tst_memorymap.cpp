@@ -1,4 +1,3 @@
-#include "BlockMaps.h"
 #include "MemoryMap.h"
 
 #include <QTest>
@@ -20,14 +19,6 @@ class MemoryMapTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void pointerRequests()
-    {
-        QCOMPARE(MemoryMap::pointerRequest(0) + MemoryMap::pointerRequest(1),
-                 QByteArray("\x01"
-                            "000F00900BAA\x04\x01"
-                            "010F00A00BBA\x04"));
-    }
-
     void pointerWords_data()
     {
         QTest::addColumn<int>("word");
@@ -61,10 +52,6 @@ private slots:
             << reply(0, words) << int(MemoryMap::PointerReply::Ok) << expected;
         QTest::newRow("wrong check digits")
             << reply(0, words, "00") << int(MemoryMap::PointerReply::BadCheck) << QStringList();
-        QTest::newRow("characters before SOH shift the check out of place")
-            << "zz" + reply(0, words) << int(MemoryMap::PointerReply::BadCheck) << QStringList();
-        QTest::newRow("no SOH") << QByteArray("000F\x04") << int(MemoryMap::PointerReply::NoSoh)
-                                << QStringList();
         QTest::newRow("lower-case check digits")
             << reply(0, QByteArray("AB").repeated(16), "b0")
             << int(MemoryMap::PointerReply::BadCheck) << QStringList();
@@ -105,28 +92,6 @@ private slots:
         QFETCH(QByteArray, received);
         QFETCH(int, start);
         QCOMPARE(int(MemoryMap::replyStart(received, 1)), start);
-    }
-
-    void mapTable()
-    {
-        const QStringList p = {"0B24", "0B30", "0B31", "0B40", "0B50",
-                               "0B60", "0B70", "0B80", "0B88"};
-        const QStringList lines = MemoryMap::build(p);
-        QCOMPARE(lines.size(), 45);
-        QCOMPARE(lines.at(0), QStringLiteral("0,0008,6"));
-        QCOMPARE(lines.at(3), QStringLiteral("1,32B6,5098"));
-        QCOMPARE(lines.at(26), QStringLiteral("2,0B24,3"));
-        QCOMPARE(lines.at(29), QStringLiteral("2,0B40,16"));
-        QCOMPARE(lines.at(34), QStringLiteral("2,0B88,1"));
-        QCOMPARE(lines.at(44), QStringLiteral("2,0B60,6"));
-        int bytes = 0, frames = 0;
-        for (const QString &l : lines) {
-            const MapRecord r = BlockMaps::parseMapLine(l);
-            bytes += r.length;
-            frames += (r.length + 15) / 16;
-        }
-        QCOMPARE(bytes, 6631);
-        QCOMPARE(frames, 442);
     }
 };
 

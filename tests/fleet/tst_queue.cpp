@@ -1,5 +1,7 @@
 #include "CollectQueue.h"
 #include "DatabaseTarget.h"
+#include "FleetCommand.h"
+#include "MachineDb.h"
 #include "PgServer.h"
 
 #include <QSqlQuery>
@@ -8,7 +10,7 @@
 #include <memory>
 
 using Filed = CollectQueue::Filed;
-constexpr qint64 T0 = 1'800'000'000'000; // an evening in 2027, in ms
+constexpr qint64 T0 = 1'800'000'000'000; // 2027-01-15 08:00 UTC, in ms
 constexpr qint64 Lease = 300'000;
 
 // Every case runs on the SQLite file of a single desk and on a PostgreSQL server of its own.
@@ -20,12 +22,15 @@ class QueueTest : public QObject
     int m_seq = 0;
 
     // A fresh, prepared queue on the row's back-end, on connection `name`.
-    CollectQueue fresh(const QString &name = QStringLiteral("a"))
+    QString freshUrl()
     {
         QFETCH_GLOBAL(bool, postgres);
         const QString base = QStringLiteral("q%1").arg(++m_seq);
-        const QString url = postgres ? m_pg->newDatabase(base) : m_dir.filePath(base + ".db");
-        return attach(url, name);
+        return postgres ? m_pg->newDatabase(base) : m_dir.filePath(base + ".db");
+    }
+    CollectQueue fresh(const QString &name = QStringLiteral("a"))
+    {
+        return attach(freshUrl(), name);
     }
     CollectQueue attach(const QString &url, const QString &name)
     {
@@ -155,6 +160,61 @@ private slots:
         QVERIFY(d);
         QCOMPARE(d->attemptNumber, 1);
         QCOMPARE(q.attempts().at(0).outcome, CollectQueue::Abandoned);
+    }
+
+    void gsmdbQueuesAndExports()
+    {
+        // The station's tables first: the queue joins a machine database.
+        const QString url = freshUrl();
+        DatabaseTarget t;
+        QString why;
+        QVERIFY(DatabaseTarget::parse(url, &t, &why));
+        SqlMachineDb db(t);
+        QVERIFY2(db.open(), qPrintable(db.error()));
+        CollectQueue q = attach(url, QStringLiteral("a"));
+        for (const char *n : {"5550001", "5550002"})
+            QVERIFY(db.append(MachineTables::Distributori, {{"GSM", n}}));
+        auto gsmdb = [&](DbCommand::Options o, QString *said = nullptr) {
+            o.database = m_url;
+            QString text;
+            QTextStream err(&text);
+            const int status = FleetCommand::run(o, m_dir.path(), err);
+            if (said)
+                *said = text;
+            return status;
+        };
+        DbCommand::Options enqueue;
+        enqueue.enqueueJob = "audit";
+        enqueue.enqueueWhat = "5550002,5550009";
+        QString said;
+        QCOMPARE(gsmdb(enqueue, &said), 1); // an unknown number
+        QVERIFY2(said.contains("5550009: no such machine"), qPrintable(said));
+        enqueue.enqueueWhat = "all";
+        QCOMPARE(gsmdb(enqueue, &said), 0);
+        QVERIFY2(said.endsWith("audit: 1 queued, 1 already waiting\n"), qPrintable(said));
+
+        auto done = q.claim("c1", true, true, T0, Lease);
+        auto open = q.claim("c2", true, true, T0, Lease);
+        QCOMPARE(q.complete(*done, T0 + 60'000, "DXS*x", "img"), Filed::Done);
+        DbCommand::Options attempts;
+        attempts.exportName = "attempts";
+        attempts.file = m_dir.filePath("attempts.csv");
+        QCOMPARE(gsmdb(attempts), 0);
+        QFile csv(attempts.file);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = csv.readAll().split('\n');
+        QCOMPARE(lines[0].trimmed(), "GSM,Request,Collector,Started,Ended,Outcome,Detail");
+        QVERIFY2(lines[1].contains(",c1,2027-01-15T08:00:00Z,2027-01-15T08:01:00Z,Completed,"),
+                 lines[1].constData());
+        QVERIFY2(lines[2].contains(",c2,2027-01-15T08:00:00Z,,,"), lines[2].constData()); // open
+
+        DbCommand::Options audits;
+        audits.exportName = "audits";
+        audits.file = m_dir.filePath(QStringLiteral("audits%1").arg(m_seq));
+        QCOMPARE(gsmdb(audits), 0);
+        const QDir folder(audits.file + "/" + done->gsm);
+        QCOMPARE(folder.entryList(QDir::Files).size(), 2);
+        Q_UNUSED(open);
     }
 
     void lockedRequestsAreSkippedNotWaitedFor()

@@ -8,13 +8,11 @@
 #include "MachineLink.h"
 #include "Runtime.h"
 
-#include <QDir>
-#include <QTemporaryDir>
 #include <QTest>
 #include <functional>
 
 // The console as the link sees it: records what the link shows and does what the call console's
-// hang-up and "Reset Alarm" actions do to the link.
+// hang-up and reset do to the link.
 class RecordingConsole : public LinkConsole
 {
 public:
@@ -29,13 +27,8 @@ public:
     int progressValue() const override { return progress; }
     void showReceiveText(const QByteArray &) override {}
     void showFrameNumber(const QString &) override {}
-    void setStatusLine(const QString &text) override
-    {
-        status = text;
-        if (!text.isEmpty())
-            statusHistory << text;
-    }
-    void resetAlarmEnded() override { caption = QStringLiteral("Reset Alarm"); }
+    void setStatusLine(const QString &) override {}
+    void resetAlarmEnded() override {}
     void setCommandsEnabled(bool on) override { commandsEnabled = on; }
     QString machineNumber() const override { return QStringLiteral("3351234567"); }
     void auditDownloaded() override { ++audits; }
@@ -50,14 +43,12 @@ public:
         m_state.RxFrame.clear();
         m_link.engine.stopTimers();
         m_link.engine.Timer13.stop();
-        cancelReset();
+        m_link.dialogue.stop();
         commandsEnabled = true;
     }
+    // The reset that follows a configuration write.
     void resetAlarmClick() override
     {
-        if (cancelReset())
-            return;
-        caption = QStringLiteral("Abrogate");
         commandsEnabled = false;
         m_link.dialogue.startReset();
         m_scheduleTimer.stop();
@@ -65,35 +56,20 @@ public:
     }
 
     int progressMax = 0, progress = 0, hangUps = 0, audits = 0;
-    QString status, caption = QStringLiteral("Reset Alarm");
-    QStringList statusHistory;
     bool commandsEnabled = false;
 
 private:
-    // "Abrogate" stops a running reset dialogue.
-    bool cancelReset()
-    {
-        if (caption != QLatin1String("Abrogate"))
-            return false;
-        caption = QStringLiteral("Reset Alarm");
-        status.clear();
-        m_link.dialogue.stop();
-        commandsEnabled = true;
-        return true;
-    }
-
     MachineLink &m_link;
     LinkState &m_state;
     ::Timer &m_scheduleTimer;
 };
 
-// A connected call on virtual time: the link on port 1, a simulated controller at the far end,
-// scripted dialogs and a recording console. Answers can be tampered with on their way back.
-struct LinkRig
+// A connected call: the link on port 1, a simulated controller at the far end, scripted dialogs
+// and a recording console. Answers can be tampered with on their way back.
+struct Line
 {
-    explicit LinkRig(const MachineProfile &profile = MachineProfile()) : machine(profile)
+    explicit Line(const MachineProfile &profile = MachineProfile()) : machine(profile)
     {
-        QDir(tmp.path()).mkpath(QStringLiteral("prog"));
         port.plug(1, &machine);
         machine.setOutput([this](const QByteArray &bytes) {
             const QByteArray b = tamper ? tamper(bytes) : bytes;
@@ -103,34 +79,13 @@ struct LinkRig
         port.setCommPort(1);
         port.open();
         link.setConsole(&console);
-        link.setAppFolder(programFolder());
         link.setClock(&clock);
     }
-
-    QString programFolder() const
+    // The engine and the dialogue are done.
+    bool idle() const
     {
-        return QDir(tmp.path()).absoluteFilePath(QStringLiteral("prog"));
-    }
-    qint64 now() const { return time.rt.nowMs(); }
-    // Runs until the engine and the dialogue are idle; false if that takes longer than limitMs.
-    bool runToIdle(qint64 limitMs = 3600 * 1000)
-    {
-        return time.rt.runUntil(
-            [this] {
-                return !link.engine.Timer.isEnabled() && !link.engine.Timer8.isEnabled() &&
-                       !link.engine.Timer9.isEnabled() && !link.dialogue.Timer12.isEnabled();
-            },
-            limitMs);
-    }
-    void faults(const QString &list)
-    {
-        LinkFaults f;
-        QVERIFY(LinkFaults::parse(list, &f, nullptr));
-        machine.setFaults(f);
-    }
-    bool runUntilHangUp(qint64 limitMs = 3600 * 1000)
-    {
-        return time.rt.runUntil([this] { return console.hangUps > 0; }, limitMs);
+        return !link.engine.Timer.isEnabled() && !link.engine.Timer8.isEnabled() &&
+               !link.engine.Timer9.isEnabled() && !link.dialogue.Timer12.isEnabled();
     }
     // Requests the controller received that were well-formed.
     QList<MachineController::Request> validRequests() const
@@ -142,8 +97,6 @@ struct LinkRig
         return out;
     }
 
-    VirtualTimeScope time;
-    QTemporaryDir tmp;
     LoopbackPort port;
     ScriptedDialogs dialogs;
     FakeClock clock{QDateTime(QDate(2026, 12, 5), QTime(9, 0))};

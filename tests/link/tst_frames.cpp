@@ -2,7 +2,6 @@
 #include "FrameAssembler.h"
 #include "Frames.h"
 
-#include <QRandomGenerator>
 #include <QTest>
 
 namespace {
@@ -52,117 +51,67 @@ private slots:
         QCOMPARE(int(Frames::slotAddress(r)), address);
     }
 
-    void digits_data()
-    {
-        QTest::addColumn<char>("digit");
-        QTest::addColumn<int>("value");
-        QTest::newRow("0") << '0' << 0;
-        QTest::newRow("A") << 'A' << 10;
-        QTest::newRow("lower f") << 'f' << 15;
-        QTest::newRow("G is not a digit") << 'G' << 0;
-    }
-    void digits()
-    {
-        QFETCH(char, digit);
-        QFETCH(int, value);
-        quint8 v = 99;
-        Frames::CalAddr(digit, v);
-        QCOMPARE(int(v), value);
-    }
-
+    // Only a request that went out can be answered, and only with the count it asked for: a
+    // late repeat of a 16-byte answer must not fill a 4-byte read that reuses its number.
     void answers_data()
     {
         QTest::addColumn<int>("mode");
         QTest::addColumn<QByteArray>("slot");
+        QTest::addColumn<bool>("sent");
         QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<bool>("accepted");
-        QTest::addColumn<QByteArray>("data");
-
+        QTest::addColumn<QByteArray>("data"); // "-": dropped
+        auto row = [](const char *name, int mode, const QByteArray &slot, const QByteArray &text,
+                      const QByteArray &data, bool sent = true) {
+            QTest::newRow(name) << mode << slot << sent << text << data;
+        };
         const QByteArray read5 = Frames::request(5, 0x5F, 0x0EF0);
         const QByteArray data16 = QByteArray("0102030405060708090A0B0C0D0E0F10");
-        QTest::newRow("16-byte read answer accepted")
-            << 1 << read5 << assembled("05" + data16 + "88") << true << QByteArray::fromHex(data16);
-        QTest::newRow("read answer with wrong check dropped")
-            << 1 << read5 << assembled("05" + data16 + "89") << false << QByteArray();
-        QTest::newRow("lower-case check digits never match")
-            << 6 << Frames::request(5, 0x50, 3824) << assembled("05FAfa") << false << QByteArray();
-        QTest::newRow("the same answer in upper case is accepted")
-            << 6 << Frames::request(5, 0x50, 3824) << assembled("05FAFA") << true
-            << QByteArray(1, char(0xFA));
-        QTest::newRow("answer to an emptied slot dropped")
-            << 1 << QByteArray() << assembled("05" + data16 + "88") << false << QByteArray();
-        QTest::newRow("slot holding another frame number dropped")
-            << 5 << Frames::request(6, 0x5F, 0x0EF0) << assembled("05" + data16 + "88") << false
-            << QByteArray();
-        QTest::newRow("junk before SOH is cut off")
-            << 5 << read5 << QByteArray("xx") + assembled("05" + data16 + "88") << true
-            << QByteArray::fromHex(data16);
+        const QByteArray answer16 = assembled("05" + data16 + "88");
+        row("16-byte read answer accepted", 1, read5, answer16, QByteArray::fromHex(data16));
+        row("read answer with wrong check dropped", 1, read5, assembled("05" + data16 + "89"), "-");
+        const QByteArray tlm = Frames::request(5, 0x50, 3824);
+        row("lower-case check digits never match", 6, tlm, assembled("05FAfa"), "-");
+        row("the same answer in upper case is accepted", 6, tlm, assembled("05FAFA"), "\xFA");
+        row("answer to an emptied slot dropped", 1, {}, answer16, "-");
+        row("slot holding another frame number dropped", 5, Frames::request(6, 0x5F, 0x0EF0),
+            answer16, "-");
+        row("junk before SOH is cut off", 5, read5, "xx" + answer16, QByteArray::fromHex(data16));
         const QByteArray write = Frames::request(7, 0x80, 9, QByteArray(1, 0x07)); // checksum 90
-        QTest::newRow("write ack is twice the checksum (0x90 -> 20)")
-            << 2 << write << assembled("0720") << true << QByteArray();
-        QTest::newRow("write ack with the plain checksum dropped")
-            << 3 << write << assembled("0790") << false << QByteArray();
-        QTest::newRow("frame number alone is no answer")
-            << 2 << Frames::request(0, 0xC0, 0x0000, QByteArray(1, 0)) << assembled("00") << false
-            << QByteArray();
-        QTest::newRow("no SOH at all")
-            << 1 << read5 << QByteArray("05FF<EOT>") << false << QByteArray();
+        row("write ack is twice the checksum (0x90 -> 20)", 2, write, assembled("0720"), "");
+        row("write ack with the plain checksum dropped", 3, write, assembled("0790"), "-");
+        row("write ack to a request not yet sent", 3, write, assembled("0720"), "-", false);
+        row("frame number alone is no answer", 2, Frames::request(0, 0xC0, 0, QByteArray(1, 0)),
+            assembled("00"), "-");
+        row("no SOH at all", 1, read5, "05FF<EOT>", "-");
+        const QByteArray read4 = Frames::request(1, Frames::readCommand(1, 4), 0);
+        const QByteArray zeros = "610E" + QByteArray(28, '0');
+        row("16 data bytes for a read of 4", 5, read4, assembled("01" + zeros + "6F"), "-");
+        row("4 data bytes for a read of 4", 5, read4, assembled("01610E00006F"),
+            QByteArray::fromHex("610E0000"));
+        row("17 data bytes for a read of 16, memory type 0", 5,
+            Frames::request(1, Frames::readCommand(0, 16), 0), assembled("01" + zeros + "006F"),
+            "-");
+        row("3 data bytes for a configuration read of 4", 1, read4, assembled("01610E006F"), "-");
+        row("right answer to a request not yet sent", 6, read4, assembled("01610E00006F"), "-",
+            false);
     }
     void answers()
     {
         QFETCH(int, mode);
         QFETCH(QByteArray, slot);
+        QFETCH(bool, sent);
         QFETCH(QByteArray, text);
-        QFETCH(bool, accepted);
         QFETCH(QByteArray, data);
         Frames::Slots outstanding;
         const quint8 n = Frames::pairValue(Frames::body(text), 0);
         outstanding[n] = slot;
-        const Frames::Answer a = Frames::checkAnswer(text, TransferMode(mode), outstanding, Frames::SentMask().set());
-        QCOMPARE(a.accepted, accepted);
-        QCOMPARE(a.data, data);
-    }
-
-    // Only a request that went out can be answered, and only with the count it asked for: a
-    // late repeat of a 16-byte answer must not fill a 4-byte read that reuses its number.
-    void answerMatchesItsRequest_data()
-    {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<int>("command");
-        QTest::addColumn<bool>("sent");
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<bool>("accepted");
-        const QByteArray data16 = "610E" + QByteArray(28, '0');
-        QTest::newRow("16 data bytes for a read of 4")
-            << 5 << int(Frames::readCommand(1, 4)) << true << assembled("01" + data16 + "6F")
-            << false;
-        QTest::newRow("4 data bytes for a read of 4")
-            << 5 << int(Frames::readCommand(1, 4)) << true << assembled("01610E00006F") << true;
-        QTest::newRow("17 data bytes for a read of 16, memory type 0")
-            << 5 << int(Frames::readCommand(0, 16)) << true << assembled("01" + data16 + "006F")
-            << false;
-        QTest::newRow("3 data bytes for a configuration read of 4")
-            << 1 << int(Frames::readCommand(1, 4)) << true << assembled("01610E006F") << false;
-        QTest::newRow("right answer to a request not yet sent")
-            << 6 << int(Frames::readCommand(1, 4)) << false << assembled("01610E00006F") << false;
-        QTest::newRow("write ack to a request not yet sent")
-            << 2 << int(Frames::writeCommand(1, 1)) << false << assembled("0100") << false;
-    }
-    void answerMatchesItsRequest()
-    {
-        QFETCH(int, mode);
-        QFETCH(int, command);
-        QFETCH(bool, sent);
-        QFETCH(QByteArray, text);
-        QFETCH(bool, accepted);
-        Frames::Slots outstanding;
-        const QByteArray data = Frames::isReadMode(TransferMode(mode)) ? QByteArray() : QByteArray(1, '\0');
-        outstanding[1] = Frames::request(1, quint8(command), 0, data);
         Frames::SentMask mask;
-        mask.set(1, sent);
-        if (!Frames::isReadMode(TransferMode(mode))) // the ack carries twice the request's checksum
-            text = assembled("01" + Frames::hex2(quint8(2 * Frames::slotChecksum(outstanding[1]))));
-        QCOMPARE(Frames::checkAnswer(text, TransferMode(mode), outstanding, mask).accepted, accepted);
+        if (sent)
+            mask.set();
+        const Frames::Answer a = Frames::checkAnswer(text, TransferMode(mode), outstanding, mask);
+        QCOMPARE(a.accepted, data != "-");
+        if (a.accepted)
+            QCOMPARE(a.data, data);
     }
 
     void assembler_data()
@@ -211,81 +160,11 @@ private slots:
         QCOMPARE(last, text);
     }
 
-    void limits_data()
-    {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<bool>("ack");
-        QTest::addColumn<bool>("status");
-        QTest::addColumn<int>("limit");
-        QTest::newRow("configuration read") << 1 << false << false << 47;
-        QTest::newRow("telemetry read") << 6 << false << false << 47;
-        QTest::newRow("write whole") << 2 << false << false << 15;
-        QTest::newRow("write changed") << 3 << false << false << 15;
-        QTest::newRow("telemetry write") << 7 << false << false << 15;
-        QTest::newRow("reset awaiting ack") << 4 << true << false << 15;
-        QTest::newRow("reset awaiting status") << 4 << false << true << 47;
-        QTest::newRow("reset awaiting nothing") << 4 << false << false << 0;
-        QTest::newRow("memory map") << 5 << false << false << 0;
-    }
-    void limits()
-    {
-        QFETCH(int, mode);
-        QFETCH(bool, ack);
-        QFETCH(bool, status);
-        QFETCH(int, limit);
-        QCOMPARE(Frames::lengthLimit(TransferMode(mode), ack, status), limit);
-    }
-
-    // Seeded line noise never reads outside a buffer or accepts an answer for an empty slot.
-    void randomStreams()
-    {
-        QRandomGenerator rng(4417);
-        Frames::Slots outstanding;
-        outstanding[3] = Frames::request(3, 0x5F, 0x0100);
-        for (int run = 0; run < 3000; ++run) {
-            FrameAssembler a;
-            const int len = int(rng.bounded(200));
-            for (int i = 0; i < len; ++i) {
-                const char c =
-                    rng.bounded(4) == 0 ? "\x01\x04"[rng.bounded(2)] : char(rng.bounded(256));
-                const int mode = 1 + int(rng.bounded(7));
-                const auto r = a.feed(c, Frames::lengthLimit(TransferMode(mode), false, true));
-                if (r == FrameAssembler::TooLong)
-                    a.clear();
-                if (r == FrameAssembler::Complete) {
-                    const auto ans = Frames::checkAnswer(a.text(), TransferMode(mode), outstanding,
-                                                         Frames::SentMask().set());
-                    if (ans.accepted)
-                        QCOMPARE(int(ans.frameNo), 3);
-                }
-            }
-        }
-    }
-
-    void blockLists()
-    {
-        const QVector<Block> config = BlockMaps::configuration();
-        QCOMPARE(config.size(), 665);
-        QCOMPARE(config.at(120), (Block{1920, 15}));
-        QCOMPARE(config.at(121), (Block{3072, 16}));
-        QCOMPARE(config.at(167), (Block{3808, 15}));
-        QCOMPARE(config.last(), (Block{12912, 15}));
-        int bytes = 0;
-        for (const Block &b : config)
-            bytes += b.length;
-        QCOMPARE(bytes, 1935 + 751 + 7951);
-        const QVector<Block> tlm = BlockMaps::telemetry();
-        QCOMPARE(tlm.size(), 39);
-        QCOMPARE(tlm.at(1), (Block{3840, 16}));
-        QCOMPARE(tlm.last(), (Block{4432, 15}));
-    }
-
     void changedBlocks_data()
     {
         QTest::addColumn<QList<int>>("differences");
         QTest::addColumn<QList<int>>("rows"); // addresses; every row is 16 long
         QTest::newRow("no difference lists nothing") << QList<int>{} << QList<int>{};
-        QTest::newRow("one byte at 0") << QList<int>{0} << QList<int>{0};
         QTest::newRow("bytes within one block give one row")
             << QList<int>{100, 115} << QList<int>{100};
         QTest::newRow("next scan starts 16 on") << QList<int>{100, 116} << QList<int>{100, 116};
@@ -293,7 +172,6 @@ private slots:
             << QList<int>{12920} << QList<int>{12911};
         QTest::newRow("12911 fits, 12927 is moved back as well")
             << QList<int>{12911, 12927} << QList<int>{12911, 12911};
-        QTest::newRow("12927 alone") << QList<int>{12927} << QList<int>{12911};
     }
     void changedBlocks()
     {
@@ -317,8 +195,7 @@ private slots:
         QTest::addColumn<int>("type");
         QTest::addColumn<int>("address");
         QTest::addColumn<int>("length");
-        QTest::newRow("long block") << "1,32B6,5098" << 1 << 0x32B6 << 5098;
-        QTest::newRow("blanks around") << "  0,0008,6 " << 0 << 8 << 6;
+        QTest::newRow("blanks around") << "  1,32B6,5098 " << 1 << 0x32B6 << 5098;
         QTest::newRow("empty line reads as nothing") << "" << 0 << 0 << 0;
         QTest::newRow("garbage address") << "1,ZZZZ,4" << 1 << 0 << 4;
     }

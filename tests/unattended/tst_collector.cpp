@@ -4,10 +4,10 @@
 #include "AuditFiles.h"
 #include "Clock.h"
 #include "MachineDb.h"
-#include "StationState.h"
 #include "PortLender.h"
 #include "Runtime.h"
 #include "Services.h"
+#include "StationState.h"
 #include "Timer.h"
 #include "TrayIcon.h"
 #include "UnattendedCollector.h"
@@ -33,10 +33,9 @@ class ScriptedRunner : public AuditJobRunner
 public:
     struct Call
     {
-        QString number, txt, img;
+        QString number;
         qint64 at = 0;
-        bool portLent = false;    // polling off, StationActive False, hand-over timer off
-        bool finalsAbsent = true; // nothing under the final names while the job runs
+        bool portLent = false; // polling off, StationActive False, hand-over timer off
     };
 
     void run(const QString &number, const QString &txtPath, const QString &imgPath,
@@ -48,8 +47,7 @@ public:
         const bool noRecords = outcome.result == R::FileError;
         if (noRecords)
             outcome.result = R::Completed;
-        Call c{number, txtPath, imgPath, Runtime::current().nowMs(), portLent && portLent()};
-        calls << c;
+        calls << Call{number, Runtime::current().nowMs(), portLent && portLent()};
         auto finish = [this, txtPath, imgPath, outcome, done, noRecords] {
             switch (outcome.result) {
             case R::Completed:
@@ -64,45 +62,14 @@ public:
                 write(imgPath, Image.left(3));
                 break;
             }
-            calls.last().finalsAbsent = !finalNames(txtPath, imgPath);
             done(outcome);
-            if (doneTwice)
-                done(outcome);
         };
-        if (atOnce)
-            finish();
-        else
-            Runtime::current().post(durationMs, finish);
+        Runtime::current().post(durationMs, finish);
     }
-    static bool finalNames(const QString &txt, const QString &img)
-    {
-        const QString suffix = QString::fromLatin1(AuditArchive::TempSuffix);
-        return QFile::exists(txt.chopped(suffix.size())) ||
-               QFile::exists(img.chopped(suffix.size()));
-    }
-
     QList<AuditJobOutcome> script;
     QList<Call> calls;
     std::function<bool()> portLent;
     qint64 durationMs = 40'000;
-    bool atOnce = false;
-    bool doneTwice = false;
-};
-
-class FakeDb : public MachineDb
-{
-public:
-    std::optional<DbRecord> findFirst(const QString &table, const QString &field,
-                                      const QString &value) override
-    {
-        for (const DbRecord &r : rows)
-            if (table == MachineTables::Distributori && r.value(field) == value)
-                return r;
-        return std::nullopt;
-    }
-    QList<DbRecord> records(const QString &) override { return rows; }
-    bool append(const QString &, const DbRecord &r) override { return rows << r, true; }
-    QList<DbRecord> rows;
 };
 
 class FakeConsole : public WindowOpener
@@ -137,8 +104,11 @@ struct Rig
     Rig()
     {
         state.StationActive = true;
-        db.rows << DbRecord{{"GSM", "3351234567"}, {"Description", "Corridor A"}}
-                << DbRecord{{"GSM", "3359990001"}, {"Description", "Hall, east side"}};
+        db.open();
+        db.append(MachineTables::Distributori,
+                  {{"GSM", "3351234567"}, {"Description", "Corridor A"}});
+        db.append(MachineTables::Distributori,
+                  {{"GSM", "3359990001"}, {"Description", "Hall, east side"}});
         runner.portLent = [this] {
             return !state.StationActive && !station.timer2.isEnabled() &&
                    !station.timer6.isEnabled();
@@ -199,7 +169,7 @@ struct Rig
     FakeClock clock{QDateTime(QDate(2026, 12, 5), QTime(9, 0))};
     TrayIcon tray;
     Services services = servicesIn(QDir(tmp.path()).filePath(QStringLiteral("prog")));
-    FakeDb db;
+    SqlMachineDb db{QDir(tmp.path()).filePath(QStringLiteral("Dati.mdb"))};
     FakeConsole console;
     PollingStation station{state};
     PortLender lender{state, station.timer2};
@@ -253,8 +223,6 @@ private slots:
 
         QCOMPARE(r.results(), results);
         QCOMPARE(r.runner.calls.size(), results.size());
-        for (const auto &c : r.runner.calls)
-            QVERIFY(c.finalsAbsent); // the job writes temporary names only
         for (int i = 1; i < r.runner.calls.size(); ++i) {
             // 5 minutes after the failed attempt ended, at the next polling tick.
             const qint64 gap = r.runner.calls[i].at - r.runner.calls[i - 1].at - 40'000;
@@ -301,27 +269,6 @@ private slots:
         QCOMPARE(held.size(), 4);
     }
 
-    void theQueueKeepsOrderAndTakesANumberOnce()
-    {
-        Rig r;
-        r.collector.due(QStringLiteral("222"), true);
-        r.collector.due(QStringLiteral("111"), true);
-        r.collector.due(QStringLiteral("222 "), true);
-        r.collector.due(QStringLiteral("333"), false); // the console's
-        r.collector.collect(QStringLiteral("  "));
-        QCOMPARE(r.collector.waiting(), QStringList({"222", "111"}));
-        r.runner.script << AuditJobOutcome{R::Busy, {}};
-        QVERIFY(r.time.rt.runUntil([&] { return r.runner.calls.size() == 2; }, 60'000));
-        // 222 is waiting to be tried again, and a due 222 does not add a second attempt line.
-        r.collector.due(QStringLiteral("222"), true);
-        QCOMPARE(r.collector.waiting(), QStringList({"222", "111"}));
-        QVERIFY(r.runUntilIdle());
-        QStringList order;
-        for (const auto &c : r.runner.calls)
-            order << c.number;
-        QCOMPARE(order, QStringList({"222", "111", "222"}));
-    }
-
     void waitsWhileThePortIsTaken_data()
     {
         QTest::addColumn<int>("holder");
@@ -354,14 +301,22 @@ private slots:
         QCOMPARE(r.runner.calls[0].at, back + 100);
     }
 
-    // Every attempt is one line; fields with commas are quoted; modem lines become one.
-    void theLog()
+    // The queue keeps its order and takes a number once, a number waiting to be tried again
+    // included. Every attempt is one line; fields with commas are quoted; modem lines become one.
+    void theQueueAndTheLog()
     {
         Rig r;
         r.runner.script << AuditJobOutcome{R::Busy, QStringLiteral("ATD3359990001\r\r\nBUSY\r\n")}
                         << AuditJobOutcome{R::Completed, {}};
         r.collector.due(QStringLiteral("3359990001"), true);
         r.collector.due(QStringLiteral("999"), true);
+        r.collector.due(QStringLiteral("3359990001 "), true);
+        r.collector.due(QStringLiteral("333"), false); // the console's
+        r.collector.collect(QStringLiteral("  "));
+        QCOMPARE(r.collector.waiting(), QStringList({"3359990001", "999"}));
+        QVERIFY(r.time.rt.runUntil([&] { return r.runner.calls.size() == 2; }, 60'000));
+        r.collector.due(QStringLiteral("3359990001"), true);
+        QCOMPARE(r.collector.waiting(), QStringList({"3359990001", "999"}));
         QVERIFY(r.runUntilIdle());
         QCOMPARE(readAll(r.audit("collect.csv")),
                  QByteArray("Date and time,Number,Machine,Result,Seconds,Message\r\n"
@@ -370,20 +325,6 @@ private slots:
                             "2026-12-05 09:00:50,999,,Completed,40,Audit/999/20261205-0900.txt\r\n"
                             "2026-12-05 09:05:50,3359990001,\"Hall, east side\",Completed,40,"
                             "Audit/3359990001/20261205-0905.txt\r\n"));
-    }
-
-    // A runner that reports at once, and twice: one attempt, one line, the port given back once.
-    void aRunnerReportingAtOnceAndTwice()
-    {
-        Rig r;
-        r.runner.atOnce = true;
-        r.runner.doneTwice = true;
-        QSignalSpy held(&r.collector, &UnattendedCollector::portHeld);
-        r.collector.due(QStringLiteral("3351234567"), true);
-        QVERIFY(r.runUntilIdle());
-        QCOMPARE(r.results(), QStringList{"Completed"});
-        QCOMPARE(held.size(), 2);
-        QVERIFY(r.state.StationActive);
     }
 
     void archiveNames_data()
@@ -477,18 +418,11 @@ static int crashingChild(const QString &work)
                 std::raise(SIGKILL);
         }
     } runner;
-    VirtualTimeScope time;
-    StationState state;
-    state.StationActive = true;
-    FakeClock clock{QDateTime(QDate(2026, 12, 5), QTime(9, 0))};
-    Services services;
-    services.clock = &clock;
-    services.appFolder = work + "/prog";
-    Timer timer2(QStringLiteral("Timer2"), 10'000, true);
-    PortLender lender(state, timer2);
-    UnattendedCollector collector(services, lender, timer2, runner);
+    Rig r;
+    r.tmp.remove(); // nothing cleans up after a kill
+    UnattendedCollector collector(r.servicesIn(work + "/prog"), r.lender, r.station.timer2, runner);
     collector.due(QStringLiteral("3351234567"), true);
-    time.rt.runFor(60'000);
+    r.time.rt.runFor(60'000);
     return 0; // not killed: the parent sees a normal exit and fails
 }
 
