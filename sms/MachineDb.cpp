@@ -92,6 +92,7 @@ bool SqlMachineDb::open()
             return false;
         }
         createLookUpIndexes();
+        addAlarmFields();
         db.commit();
         m_error = missingParts();
         return m_error.isEmpty();
