@@ -268,7 +268,7 @@ private slots:
         row("unknown table", "--import events %dir%/good.csv", 2,
             {"gsmdb: --import takes one of: machines, salepoints, operators (see --help)"}, before);
         row("both jobs", "--import machines --export machines x.csv", 2,
-            {"gsmdb: --import and --export cannot be given together (see --help)"}, before);
+            {"gsmdb: --import, --export and --enqueue cannot be given together (see --help)"}, before);
         row("no file", "--export machines", 2, {"gsmdb: --export needs one CSV file (see --help)"},
             before);
         row("skip without import", "--skip-invalid --export machines x.csv", 2,
