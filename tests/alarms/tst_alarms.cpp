@@ -5,6 +5,7 @@
 #include "EventsModel.h"
 #include "FrmSms.h"
 #include "GsmModem.h"
+#include "PgServer.h"
 #include "StationDesk.h"
 #include "StationFixture.h"
 
@@ -100,23 +101,44 @@ private slots:
         QVERIFY(!r.restart().isLoaded());
     }
 
-    // An older file gains the columns at open and its events read as acknowledged; an alarm
-    // listed again before the modem deleted it is filed once.
+    // An older database gains the columns at open and its events read as acknowledged; an
+    // alarm listed again before the modem deleted it is filed once.
+    void anOldDatabaseIsUpgradedAtOpen_data()
+    {
+        QTest::addColumn<bool>("postgres");
+        QTest::newRow("SQLite file") << false;
+        QTest::newRow("PostgreSQL") << true;
+    }
     void anOldDatabaseIsUpgradedAtOpen()
     {
+        QFETCH(bool, postgres);
         QTemporaryDir dir;
+        std::unique_ptr<PgServer> pg;
+        DatabaseTarget target;
+        if (postgres) {
+            pg = std::make_unique<PgServer>();
+            QVERIFY2(pg->ok(), qPrintable(pg->error()));
+        }
+        QVERIFY(DatabaseTarget::parse(pg ? pg->newDatabase("old") : dir.filePath("Dati.mdb"),
+                                      &target, nullptr));
         {
-            SqlMachineDb db(dir.filePath("Dati.mdb"));
+            SqlMachineDb db(target);
             QVERIFY(db.open());
             QSqlQuery q(db.database());
-            QVERIFY(q.exec("INSERT INTO Eventi (Number, SMS) VALUES ('+39111', 'DOOR')"));
+            QVERIFY(q.exec(QString("INSERT INTO %1 (%2, %3, %4) VALUES ('+39111', '01/02/26 "
+                                   "10:00:00', 'DOOR')")
+                               .arg(db.quoted("Eventi"), db.quoted("Number"), db.quoted("Data"),
+                                    db.quoted("SMS"))));
             for (const char *f : {"Acknowledged", "Station", "Pending"})
-                QVERIFY(q.exec(QString("ALTER TABLE Eventi DROP COLUMN %1").arg(f)));
+                QVERIFY(q.exec(QString("ALTER TABLE %1 DROP COLUMN %2")
+                                   .arg(db.quoted("Eventi"), db.quoted(f))));
         }
-        SqlMachineDb db(dir.filePath("Dati.mdb"));
+        SqlMachineDb db(target);
         QVERIFY2(db.open(), qPrintable(db.error()));
         const IncomingSms::Shown alarm{"+39222", "02/02/26", "11:00:00", "ALARM 15"};
-        QCOMPARE(AlarmQueue::file(db, alarm), AlarmQueue::file(db, alarm));
+        const qint64 id = AlarmQueue::file(db, alarm);
+        QVERIFY(id > 0);
+        QCOMPARE(AlarmQueue::file(db, alarm), id);
         EventsModel events(db);
         QStringList shown;
         for (auto state : {EventsModel::State::Any, EventsModel::State::Pending,
@@ -129,6 +151,8 @@ private slots:
         }
         QCOMPARE(shown, QStringList({"ALARM 15|waiting", "DOOR|", "-", "ALARM 15|waiting", "-",
                                      "DOOR|", "-"}));
+        QVERIFY(AlarmQueue::acknowledge(db, {id}, QDateTime::currentDateTime(), "desk"));
+        QVERIFY(AlarmQueue::waiting(db).isEmpty());
     }
 };
 
