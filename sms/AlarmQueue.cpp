@@ -41,18 +41,13 @@ qint64 file(SqlMachineDb &db, const IncomingSms::Shown &m)
     for (qsizetype i = 0; i < fields.size(); ++i)
         marks << QStringLiteral("?");
     QSqlQuery add(db.database());
-    // A shared database numbers its records in a column of its own.
-    add.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)%4")
+    add.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                     .arg(db.quoted(MachineTables::Eventi), fieldList(db, fields),
-                         marks.join(QStringLiteral(", ")),
-                         db.isShared() ? QStringLiteral(" RETURNING rowid") : QString()));
+                         marks.join(QStringLiteral(", "))));
     for (const QString &f : fields)
         add.addBindValue(e.value(f));
-    if (!add.exec())
-        return -1;
-    if (db.isShared())
-        return add.next() ? add.value(0).toLongLong() : -1;
-    return add.lastInsertId().toLongLong();
+    // SQLite's rowid, or the value the shared database's rowid column drew.
+    return add.exec() ? add.lastInsertId().toLongLong() : -1;
 }
 
 QList<Waiting> waiting(SqlMachineDb &db)
