@@ -1,5 +1,7 @@
 #include "CollectOptions.h"
 
+#include "TcpLine.h"
+
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
@@ -45,7 +47,14 @@ const char *const Description =
     "Cancel/No. Messages and progress go to standard error.\n\n"
     "Exit status: 0 the job completed; 1 it failed (no modem, SIM not ready, not registered, "
     "the dial failed, the transfer or dialogue gave up, a file was refused, a script line "
-    "failed, a station is running); 2 usage error or a file that cannot be read or written.";
+    "failed, a station is running); 2 usage error or a file that cannot be read or written.\n\n"
+    "With --address HOST:PORT the machine is reached over TCP (a router or serial device server "
+    "in transparent mode) instead: no modem, SIM or --ports; connecting is the call set-up (20 s "
+    "at most, a refusal is \"NO CARRIER\") and closing the connection the hang-up. --number "
+    "still names the snapshot and the messages. With --listen HOST:PORT the machine connects "
+    "to gsmcollect instead and sends its GSM number or its Identity (from Dati.mdb) in one "
+    "line; the job runs on that connection, and no connection within 60 s is \"Time OUT\". A "
+    "port that cannot be listened on exits with status 2.";
 
 // What a dial string may hold; nothing that ends the command or leaves the snapshot folder.
 const QRegularExpression NumberPattern(QStringLiteral("^[0-9+*#,pPwW]{1,40}$"));
@@ -69,8 +78,17 @@ CollectOptions::Parsed CollectOptions::parse(const QStringList &args, const QStr
         QStringLiteral("ports"),
         QStringLiteral("Serial devices searched in order (default: the system's ports)."),
         QStringLiteral("DEV[,DEV...]"));
+    const QCommandLineOption address(
+        QStringLiteral("address"),
+        QStringLiteral("Reach the machine over TCP at HOST:PORT instead of dialling."),
+        QStringLiteral("HOST:PORT"));
+    const QCommandLineOption listen(
+        QStringLiteral("listen"),
+        QStringLiteral("Wait on HOST:PORT for the machine to connect and identify itself."),
+        QStringLiteral("HOST:PORT"));
     const QCommandLineOption number(QStringLiteral("number"),
-                                    QStringLiteral("The machine's GSM number, dialled as given."),
+                                    QStringLiteral("The machine's GSM number, dialled as given (with --address: "
+                                                   "the name of its snapshot and messages)."),
                                     QStringLiteral("NUMBER"));
     const QCommandLineOption retries(
         QStringLiteral("retries"),
@@ -88,7 +106,7 @@ CollectOptions::Parsed CollectOptions::parse(const QStringList &args, const QStr
     const QCommandLineOption verbose(
         QStringLiteral("verbose"),
         QStringLiteral("Also show every AT command and every frame sent and received."));
-    p.addOptions({help, version, home, ports, number});
+    p.addOptions({help, version, home, ports, address, listen, number});
     QList<QCommandLineOption> jobOptions;
     for (const JobOption &j : Jobs) {
         jobOptions << (*j.value ? QCommandLineOption(QString::fromLatin1(j.name),
@@ -166,6 +184,21 @@ CollectOptions::Parsed CollectOptions::parse(const QStringList &args, const QStr
         o.ports = p.value(ports).split(QLatin1Char(','), Qt::SkipEmptyParts);
         if (o.ports.isEmpty())
             return error(QStringLiteral("--ports names no device"));
+    }
+    if (p.isSet(address)) {
+        if (p.isSet(ports))
+            return error(QStringLiteral("--ports and --address exclude each other: a machine on "
+                                        "TCP needs no modem"));
+        QString why;
+        if (!TcpLine::parseAddress(p.value(address), nullptr, nullptr, &why))
+            return error(QStringLiteral("bad --address: %1").arg(why));
+        o.address = p.value(address);
+    }
+    if (p.isSet(listen)) {
+        if (p.isSet(ports) || p.isSet(address))
+            return error(QStringLiteral("--listen excludes --ports and --address: the machine "
+                                        "connects to gsmcollect"));
+        o.listen = p.value(listen);
     }
     *out = o;
     return Parsed::Run;

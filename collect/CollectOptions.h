@@ -10,6 +10,8 @@ struct CollectOptions
 {
     QString home;      // the program folder, absolute
     QStringList ports; // serial devices in search order; empty: the system's
+    QString address;   // "HOST:PORT": the job runs over TCP, without a modem
+    QString listen;    // "HOST:PORT": the machine connects there and identifies itself
     CollectJob::Request request;
     QString job; // the job's option name, e.g. "read-config"
     bool verbose = false;

@@ -3,15 +3,23 @@
 #include "CallSession.h"
 #include "CollectJob.h"
 #include "CollectLog.h"
+#include "MachineDb.h"
+#include "MachineListener.h"
 #include "ConversionRun.h"
 #include "MachineFiles.h"
 #include "ModemPreparation.h"
 #include "OutputFile.h"
+#include "PortTrace.h"
+#include "Runtime.h"
 #include "SerialPort.h"
 #include "SingleInstance.h"
+#include "TcpLine.h"
+#include "Timer.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QTcpSocket>
+#include <memory>
 
 namespace {
 using Kind = CollectJob::Kind;
@@ -156,6 +164,11 @@ int Collector::run(const CollectOptions &o, int portCount)
     m_log.line(QStringLiteral("%1 on %2").arg(o.job, o.request.number));
     if (const int status = checkFiles(o); status >= 0)
         return status;
+    // A machine on TCP needs neither the modem nor the station's marker.
+    if (!o.address.isEmpty())
+        return runOverTcp(o);
+    if (!o.listen.isEmpty())
+        return runInbound(o);
 
     // Both programs would use the same modem.
     SingleInstance instance(QStringLiteral("KVX4417"), m_lockDir);
@@ -176,6 +189,92 @@ int Collector::run(const CollectOptions &o, int portCount)
     }
 
     CollectJob job(m_port, o.home);
+    return runJob(job, o.request, m_port);
+}
+
+int Collector::runOverTcp(const CollectOptions &o)
+{
+    QString host;
+    quint16 tcpPort = 0;
+    TcpLine::parseAddress(o.address, &host, &tcpPort, nullptr);
+    TcpLine line(host, tcpPort);
+    return runOnLine(line, o);
+}
+
+namespace {
+// A router reconnects within seconds of a line coming up; much longer means it is not coming.
+constexpr int InboundWaitMs = 60000;
+} // namespace
+
+int Collector::runInbound(const CollectOptions &o)
+{
+    // Identities are in the program folder's database, if it has one; the number always serves.
+    const QString path = QDir(o.home).filePath(QStringLiteral("Dati.mdb"));
+    SqlMachineDb db(path);
+    const bool known = QFileInfo::exists(path) && db.open();
+    const QString number = o.request.number;
+    MachineListener listener([&](const QByteArray &identity) {
+        if (identity == number.toLatin1())
+            return number;
+        return known ? machineIdentifiedBy(db, identity) : QString();
+    });
+    connect(&listener, &MachineListener::log, this, [this](const QString &l) { m_log.line(l); });
+    QString why;
+    if (!listener.listen(o.listen, &why))
+        return refuse(UsageOrFile, why);
+    m_log.line(QStringLiteral("waiting on %1 for %2 to connect").arg(o.listen, number));
+    ::Timer wait(QStringLiteral("inbound"), InboundWaitMs, true);
+    connect(&wait, &::Timer::tick, &wait, &::Timer::stop);
+    while (!listener.isOnline(number) && wait.isEnabled() && !m_aborted &&
+           !Runtime::current().isEnding())
+        Runtime::current().yield();
+    if (m_aborted)
+        return refuse(Failed, QStringLiteral("failed: interrupted"));
+    if (!listener.isOnline(number)) {
+        m_log.line(QStringLiteral("Time OUT"));
+        return refuse(Failed, QStringLiteral("failed: %1 did not connect within %2 s")
+                                  .arg(number)
+                                  .arg(InboundWaitMs / 1000));
+    }
+    TcpLine line(listener.take(number).release());
+    return runOnLine(line, o);
+}
+
+int Collector::runOnLine(TcpLine &line, const CollectOptions &o)
+{
+    std::unique_ptr<PortTrace> trace;
+    if (o.verbose) {
+        trace = std::make_unique<PortTrace>(line, [this](const QString &l) { m_log.line(l); });
+        connect(&line, &TcpLine::stateChanged, this, [this, &line](TcpLine::State s) {
+            const QString a = line.address();
+            switch (s) {
+            case TcpLine::State::Connecting:
+                m_log.line(QStringLiteral("connecting to %1").arg(a));
+                break;
+            case TcpLine::State::Connected:
+                m_log.line(QStringLiteral("connected to %1").arg(a));
+                break;
+            case TcpLine::State::Refused:
+                m_log.line(QStringLiteral("no connection to %1: %2").arg(a, line.reason()));
+                break;
+            case TcpLine::State::Closed:
+                m_log.line(line.reason().isEmpty()
+                               ? QStringLiteral("connection to %1 closed").arg(a)
+                               : QStringLiteral("no connection to %1: %2").arg(a, line.reason()));
+                break;
+            case TcpLine::State::Dropped: // the trace tells it
+                break;
+            }
+        });
+    }
+    SerialPort &io = trace ? static_cast<SerialPort &>(*trace) : line;
+    CollectJob job(io, o.home);
+    job.setLine(&line, trace.get());
+    return runJob(job, o.request, io);
+}
+
+int Collector::runJob(CollectJob &job, const CollectJob::Request &request, SerialPort &port)
+{
     connect(&job, &CollectJob::line, this, [this](const QString &l) { m_log.line(l); });
     connect(&job, &CollectJob::progress, this,
             [this](int value, int maximum) { m_log.progress(value, maximum); });
@@ -183,10 +282,10 @@ int Collector::run(const CollectOptions &o, int portCount)
             [this](int n, int value, int maximum) { m_log.batch(n, value, maximum); });
     m_job = &job;
     emit jobStarting();
-    const CollectJob::Result result = job.run(o.request);
+    const CollectJob::Result result = job.run(request);
     m_job = nullptr;
     m_log.endProgress();
-    m_port.close();
+    port.close();
     switch (result.status) {
     case CollectJob::Status::Done:
         m_log.line(QStringLiteral("done"));

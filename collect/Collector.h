@@ -7,10 +7,12 @@
 class CollectJob;
 class CollectLog;
 class SerialPort;
+class TcpLine;
 
 // gsmcollect from its options to its exit status: the files checked before anything is sent,
 // the station's single-instance marker taken (a running station keeps the modem), the modem
-// made ready, the job run and the call hung up.
+// made ready, the job run and the call hung up. A machine with an address is reached over TCP
+// instead, without the modem or the marker.
 class Collector : public QObject
 {
     Q_OBJECT
@@ -37,6 +39,10 @@ private:
     // the exit status.
     int checkFiles(const CollectOptions &o);
     int refuse(Exit status, const QString &why);
+    int runOverTcp(const CollectOptions &o);
+    int runInbound(const CollectOptions &o);
+    int runOnLine(TcpLine &line, const CollectOptions &o);
+    int runJob(CollectJob &job, const CollectJob::Request &request, SerialPort &port);
 
     SerialPort &m_port;
     CollectLog &m_log;

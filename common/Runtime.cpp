@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QTimer>
+#include <algorithm>
 #include <limits>
 #include <memory>
 #include <sys/mman.h>
@@ -277,8 +278,43 @@ void VirtualRuntime::disarmTimer(Timer *)
     // The timer's generation has moved on; its queued entry is dropped when it comes due.
 }
 
+void VirtualRuntime::watchIo(QObject *owner, std::function<bool()> busy)
+{
+    m_io.emplace_back(owner, std::move(busy));
+}
+
+// Waits in the event loop, in real time, until the watched I/O is over; true when there was some
+// (something happened, so a wait must look at its condition before time moves on).
+bool VirtualRuntime::settle()
+{
+    std::erase_if(m_io, [](const auto &w) { return w.first.isNull(); });
+    auto busy = [this] {
+        return std::any_of(m_io.begin(), m_io.end(),
+                           [](const auto &w) { return !w.first.isNull() && w.second(); });
+    };
+    if (m_io.empty() || !QCoreApplication::instance() || !busy())
+        return false;
+    // A peer that never finishes must not hang the test: the cap wakes the loop now and then.
+    QElapsedTimer guard;
+    guard.start();
+    QTimer cap;
+    cap.start(50);
+    while (busy()) {
+        if (guard.elapsed() > 10000) {
+            m_onStall(QStringLiteral("virtual time stalled at %1 ms: socket I/O did not finish "
+                                     "within 10 s of real time")
+                          .arg(m_now));
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
 bool VirtualRuntime::runNext(qint64 notAfter)
 {
+    if (settle())
+        return true;
     while (!m_queue.empty()) {
         auto it = m_queue.begin();
         if (it->first.first > notAfter)

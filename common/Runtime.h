@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <functional>
 #include <map>
+#include <vector>
 
 class Timer;
 
@@ -29,6 +30,16 @@ public:
     // Timer back-end: Timer calls these when it is switched on, off or re-armed.
     virtual void armTimer(Timer *timer, quint64 generation, int intervalMs) = 0;
     virtual void disarmTimer(Timer *timer) = 0;
+
+    // Real I/O of owner (a socket) that can be under way while the process waits: busy() tells
+    // whether bytes or a connection are still on their way. Virtual time stands still until it
+    // is over, so a loopback peer in the same process answers at the virtual moment it was asked;
+    // real time needs none of it. Forgotten when owner is destroyed.
+    virtual void watchIo(QObject *owner, std::function<bool()> busy)
+    {
+        Q_UNUSED(owner);
+        Q_UNUSED(busy);
+    }
 
     // The program ends, whatever code is running: from now on yield() returns at once, so every
     // wait in progress or to come unwinds without waiting, and the serial ports refuse to open
@@ -107,6 +118,7 @@ public:
     void post(qint64 delayMs, std::function<void()> fn) override;
     void armTimer(Timer *timer, quint64 generation, int intervalMs) override;
     void disarmTimer(Timer *timer) override;
+    void watchIo(QObject *owner, std::function<bool()> busy) override;
 
     // Runs everything due within the next ms milliseconds, then sets the clock to that moment.
     void runFor(qint64 ms);
@@ -130,11 +142,13 @@ private:
     };
     bool runNext(qint64 notAfter);
     void processQtEvents();
+    bool settle();
 
     qint64 m_now = 0;
     quint64 m_seq = 0;
     // Key: (due time, insertion order), so equal due times keep their order.
     std::map<std::pair<qint64, quint64>, Entry> m_queue;
+    std::vector<std::pair<QPointer<QObject>, std::function<bool()>>> m_io;
     StallHandler m_onStall;
     qint64 m_horizon = 30LL * 24 * 3600 * 1000; // a month of station time
 };

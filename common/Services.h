@@ -31,6 +31,7 @@ struct Services
     Clock *clock = nullptr;
     Launcher *launcher = nullptr;
     QString appFolder;        // the program folder
+    QString database;         // the machine database: a SQLite file or a PostgreSQL URI
     QString instanceLockDir;  // where the single-instance marker lives ("" = system default)
     QString executableFolder; // where the station's own executable lies ("" = not known)
     PortLender *lender = nullptr;   // the station's modem port, for windows that talk to the modem

@@ -9,6 +9,7 @@
 #include "PortLender.h"
 #include "Runtime.h"
 #include "SerialPort.h"
+#include "TcpLine.h"
 #include "TrayIcon.h"
 
 #include <QDir>
@@ -58,7 +59,13 @@ CallSession::CallSession(const Services &services, ::Timer &pollingTimer, ::Time
     : QObject(parent), m_s(services), m_pollingTimer(pollingTimer), m_scheduleTimer(scheduleTimer)
 {
     // One-shot time-outs: a tick only switches its timer off, and the waits watch for that.
-    connect(&Timer1, &::Timer::tick, this, [this] { Timer1.stop(); });
+    connect(&Timer1, &::Timer::tick, this, [this] {
+        Timer1.stop();
+        if (m_connecting)
+            connectEnded();
+        if (m_pointers.active)
+            pointerBytes();
+    });
     connect(&Timer2, &::Timer::tick, this, [this] { Timer2.stop(); });
     newCall();
 }
@@ -70,10 +77,38 @@ LinkState &CallSession::call()
     return m_link->state;
 }
 
+SerialPort &CallSession::callPort()
+{
+    if (m_line)
+        return m_lineIo ? *m_lineIo : *m_line;
+    return *m_s.port;
+}
+
+TcpLine *CallSession::line() const
+{
+    return m_line;
+}
+
+void CallSession::setLine(TcpLine *line, SerialPort *io)
+{
+    if (callUp() || m_callState == CallState::Dialling)
+        return;
+    m_line = line;
+    m_lineIo = line ? io : nullptr;
+    newCall();
+}
+
 void CallSession::newCall()
 {
-    m_link = std::make_unique<MachineLink>(*m_s.port, *m_s.dialogs, m_pollingTimer,
-                                           m_scheduleTimer);
+    SerialPort &port = callPort();
+    disconnect(m_portWatch);
+    m_portWatch = connect(&port, &SerialPort::received, this, [this] {
+        if (m_pointers.active)
+            pointerBytes();
+    });
+    m_dial = std::make_unique<AtExchange>(port, Timer1);
+    m_hangup = std::make_unique<AtExchange>(port, Timer2);
+    m_link = std::make_unique<MachineLink>(port, *m_s.dialogs, m_pollingTimer, m_scheduleTimer);
     m_link->setAppFolder(m_s.appFolder);
     m_link->setClock(m_s.clock);
     m_link->setConsole(this);
@@ -89,15 +124,18 @@ void CallSession::beginCommand()
 {
     // A command that dials starts a new call with a fresh link; one that finds the call up
     // goes on in it.
-    if (!callUp())
-        newCall();
+    if (callUp())
+        return;
+    if (m_chooseLine && !m_connecting)
+        m_chooseLine(Label1);
+    newCall();
 }
 
 bool CallSession::busy() const
 {
     return m_link->engine.Timer.isEnabled() || m_link->engine.Timer8.isEnabled() ||
            m_link->engine.Timer9.isEnabled() || m_link->dialogue.running() ||
-           m_callState == CallState::Dialling;
+           m_callState == CallState::Dialling || m_connecting || m_pointers.active;
 }
 
 void CallSession::setCallState(CallState s, const QString &shown)
@@ -135,7 +173,7 @@ void CallSession::load()
 void CallSession::unload()
 {
     makeProgramFolderCurrent();
-    if (callUp()) {
+    if (callUp() || m_connecting) {
         call().RxTimeoutCount = 0;
         Command4_Click();
         CntrEnable();
@@ -246,65 +284,160 @@ void CallSession::CntrEnable()
 
 void CallSession::Login(bool &loggedOn)
 {
+    if (m_line) {
+        beginConnect({});
+        while (m_connecting && !Runtime::current().isEnding())
+            Runtime::current().yield();
+        loggedOn = callUp();
+        return;
+    }
     m_dialOutcome = DialOutcome::None;
     setCallState(CallState::Dialling, tr("Wait for logon..."));
     CntrDisable();
-    SerialPort &port = *m_s.port;
+    SerialPort &port = callPort();
     port.setRThreshold(0);
     ExchangeRules rules;
     rules.judge = judgeDial;
-    const int verdict = m_dial.exchange("ATD" + Label1.toLatin1(), DialTimeoutMs, rules, CR);
+    const int verdict = m_dial->exchange("ATD" + Label1.toLatin1(), DialTimeoutMs, rules, CR);
     m_dialOutcome = verdict < 0 ? DialOutcome::TimedOut : DialOutcome(verdict);
     if (m_dialOutcome == DialOutcome::Connected) {
-        setCallState(CallState::Connected, tr("Connect...!"));
+        callConnected();
         loggedOn = true;
-        Timer1.stop();
-        m_link->engine.Timer13.start();
-        notify();
-        emit callStateChanged(true);
-        m_dial.pause(LineSettleMs);
+        m_dial->pause(LineSettleMs);
         port.setRThreshold(1);
         return;
     }
+    callFailed(verdict < 0 ? tr("Time OUT") : QString::fromLatin1(m_dial->buffer()));
+    loggedOn = false;
+}
+
+void CallSession::callConnected()
+{
+    m_dialOutcome = DialOutcome::Connected;
+    setCallState(CallState::Connected, tr("Connect...!"));
+    LoggedOn = true;
     Timer1.stop();
-    const QString answer =
-        verdict < 0 ? tr("Time OUT") : QString::fromLatin1(m_dial.buffer());
+    m_link->engine.Timer13.start();
+    notify();
+    emit callStateChanged(true);
+}
+
+void CallSession::callFailed(const QString &answer)
+{
+    Timer1.stop();
     m_s.dialogs->message(answer, MsgButtons::Ok, MsgIcon::Critical);
     Logoff(answer);
     CntrEnable();
     windowEnabled = true;
-    loggedOn = false;
+    LoggedOn = false;
     notify();
+}
+
+void CallSession::dialThen(std::function<void()> next)
+{
+    if (callUp()) {
+        LoggedOn = true;
+        next();
+    } else if (m_line) {
+        beginConnect(std::move(next));
+    } else {
+        Login(LoggedOn);
+        if (LoggedOn)
+            next();
+    }
+}
+
+// The TCP connection, without waiting: the commands go on once it is up, so that many calls set
+// up side by side. There is no modem line to settle after it.
+void CallSession::beginConnect(std::function<void()> next)
+{
+    m_dialOutcome = DialOutcome::None;
+    setCallState(CallState::Dialling, tr("Wait for logon..."));
+    CntrDisable();
+    callPort().setRThreshold(0);
+    m_afterConnect = std::move(next);
+    m_connecting = true;
+    m_dial->Tout(ConnectTimeoutMs);
+    m_lineWatch = connect(m_line, &TcpLine::stateChanged, this, [this] {
+        // Out of the socket's own signal: what follows waits and shows messages.
+        Runtime::current().post(0, [self = QPointer(this)] {
+            if (self && self->m_connecting)
+                self->connectEnded();
+        });
+    });
+    m_line->connectLine();
+    if (m_line->state() != TcpLine::State::Connecting)
+        connectEnded();
+}
+
+// A refusal, or a connection the machine closed, is the modem's "NO CARRIER"; no connection in
+// time its silence.
+void CallSession::connectEnded()
+{
+    const bool waiting = m_line && m_line->state() == TcpLine::State::Connecting;
+    if (waiting && !m_dial->timedOut())
+        return;
+    m_connecting = false;
+    disconnect(m_lineWatch);
+    std::function<void()> next = std::exchange(m_afterConnect, {});
+    if (m_line && m_line->isOpen()) {
+        callConnected();
+        callPort().setRThreshold(1);
+        if (next)
+            next();
+        return;
+    }
+    m_dialOutcome = waiting ? DialOutcome::TimedOut : DialOutcome::NoCarrier;
+    if (m_line)
+        m_line->close();
+    callFailed(waiting ? tr("Time OUT") : QStringLiteral("NO CARRIER"));
 }
 
 void CallSession::Logoff(const QString &reason)
 {
-    SerialPort &port = *m_s.port;
     enableButtons({Disconnect, Data, ResetAlarm, All, Select, Audit, TelemetryRead, TelemetryWrite},
                   false);
     windowEnabled = false;
     setCallState(CallState::HangingUp, tr("Wait for logoff..."));
-    if (reason.isEmpty()) {
-        port.setRThreshold(0);
-        m_hangup.pause(HangUpWaitMs);
-        // The line may have been closed under the call; it is opened again before the escape.
-        m_hangup.Tout(EscapeTimeoutMs);
-        while (!port.isOpen() && !port.open() && !m_hangup.timedOut())
-            Runtime::current().yield();
-        m_hangup.flush();
+    if (m_line) {
+        // There is no modem to escape from: the hang-up is the end of the connection.
+        callPort().setRThreshold(0);
+        m_line->close();
         windowEnabled = true;
-        notify();
+    } else {
+        hangUpModem(reason);
     }
-    m_hangup.exchange("+++", EscapeTimeoutMs, {OK_CRLF}, QByteArray());
-    m_hangup.exchange("ATH", EscapeTimeoutMs, {OK_CRLF}, CR);
     m_callState = CallState::Idle; // the status line keeps saying "Wait for logoff..."
     CntrEnable();
     emit callStateChanged(false);
 }
 
+void CallSession::hangUpModem(const QString &reason)
+{
+    SerialPort &port = *m_s.port;
+    if (reason.isEmpty()) {
+        port.setRThreshold(0);
+        m_hangup->pause(HangUpWaitMs);
+        // The line may have been closed under the call; it is opened again before the escape.
+        m_hangup->Tout(EscapeTimeoutMs);
+        while (!port.isOpen() && !port.open() && !m_hangup->timedOut())
+            Runtime::current().yield();
+        m_hangup->flush();
+        windowEnabled = true;
+        notify();
+    }
+    m_hangup->exchange("+++", EscapeTimeoutMs, {OK_CRLF}, QByteArray());
+    m_hangup->exchange("ATH", EscapeTimeoutMs, {OK_CRLF}, CR);
+}
+
 void CallSession::Command4_Click()
 {
     makeProgramFolderCurrent();
+    m_pointers.active = false;
+    if (std::exchange(m_connecting, false)) {
+        disconnect(m_lineWatch);
+        m_afterConnect = {};
+    }
     setProgressValue(0);
     call().RxTimeoutCount = 0;
     call().LinkActive = false;
@@ -324,15 +457,6 @@ void CallSession::Command4_Click()
     notify();
 }
 
-bool CallSession::dialIfNeeded()
-{
-    if (!callUp())
-        Login(LoggedOn);
-    else
-        LoggedOn = true;
-    return LoggedOn;
-}
-
 void CallSession::clearReceiveState()
 {
     m_link->box.clear();
@@ -345,12 +469,14 @@ void CallSession::Command2_Click()
 {
     beginCommand();
     call().RxTimeoutCount = 0;
-    if (Label1.isEmpty() || !dialIfNeeded())
+    if (Label1.isEmpty())
         return;
-    call().ResetAfterWrite = false;
-    setCommands(false);
-    call().ConfigImage.fill('\0', MachineFiles::ConfigImageSize);
-    m_link->engine.start(TransferMode::ReadConfig);
+    dialThen([this] {
+        call().ResetAfterWrite = false;
+        setCommands(false);
+        call().ConfigImage.fill('\0', MachineFiles::ConfigImageSize);
+        m_link->engine.start(TransferMode::ReadConfig);
+    });
 }
 
 void CallSession::Command7_Click()
@@ -358,11 +484,13 @@ void CallSession::Command7_Click()
     beginCommand();
     call().FileCancelled = false;
     call().RxTimeoutCount = 0;
-    if (!LoadConfigFile() || Label1.isEmpty() || call().FileCancelled || !dialIfNeeded())
+    if (!LoadConfigFile() || Label1.isEmpty() || call().FileCancelled)
         return;
-    call().ResetAfterWrite = false;
-    setCommands(false);
-    m_link->engine.start(TransferMode::WriteConfig);
+    dialThen([this] {
+        call().ResetAfterWrite = false;
+        setCommands(false);
+        m_link->engine.start(TransferMode::WriteConfig);
+    });
 }
 
 void CallSession::Command8_Click()
@@ -384,11 +512,11 @@ void CallSession::Command8_Click()
         enableButtons({Data, All, Select}, true);
         return;
     }
-    if (!dialIfNeeded())
-        return;
-    call().ResetAfterWrite = false;
-    setCommands(false);
-    m_link->engine.start(TransferMode::WriteChanged);
+    dialThen([this] {
+        call().ResetAfterWrite = false;
+        setCommands(false);
+        m_link->engine.start(TransferMode::WriteChanged);
+    });
 }
 
 CallSession::SnapshotCheck CallSession::checkSnapshot(const QString &programFolder,
@@ -407,30 +535,34 @@ CallSession::SnapshotCheck CallSession::checkSnapshot(const QString &programFold
 void CallSession::Command9_Click()
 {
     beginCommand();
-    if (Label1.isEmpty() || !dialIfNeeded())
+    if (Label1.isEmpty())
         return;
-    call().LinkActive = true;
-    call().TransferStart = true;
-    call().ResetAfterWrite = false;
-    call().mode = TransferMode::ReadAudit;
-    clearReceiveState();
-    if (!readPointers())
-        return;
-    setCommands(false);
-    for (MapRecord &r : call().MapRecords)
-        r = MapRecord{255, 255, 255};
-    m_link->engine.start(TransferMode::ReadAudit);
+    dialThen([this] {
+        call().LinkActive = true;
+        call().TransferStart = true;
+        call().ResetAfterWrite = false;
+        call().mode = TransferMode::ReadAudit;
+        clearReceiveState();
+        readPointers([this] {
+            setCommands(false);
+            for (MapRecord &r : call().MapRecords)
+                r = MapRecord{255, 255, 255};
+            m_link->engine.start(TransferMode::ReadAudit);
+        });
+    });
 }
 
 void CallSession::Command10_Click()
 {
     beginCommand();
-    if (Label1.isEmpty() || !dialIfNeeded())
+    if (Label1.isEmpty())
         return;
-    call().ResetAfterWrite = false;
-    call().TelemetryImage = QByteArray(MachineFiles::TelemetryImageSize, '\0');
-    setCommands(false);
-    m_link->engine.start(TransferMode::ReadTelemetry);
+    dialThen([this] {
+        call().ResetAfterWrite = false;
+        call().TelemetryImage = QByteArray(MachineFiles::TelemetryImageSize, '\0');
+        setCommands(false);
+        m_link->engine.start(TransferMode::ReadTelemetry);
+    });
 }
 
 void CallSession::Command12_Click()
@@ -438,11 +570,13 @@ void CallSession::Command12_Click()
     beginCommand();
     call().FileCancelled = false;
     call().RxTimeoutCount = 0;
-    if (!LoadTelemetryFile() || Label1.isEmpty() || call().FileCancelled || !dialIfNeeded())
+    if (!LoadTelemetryFile() || Label1.isEmpty() || call().FileCancelled)
         return;
-    call().ResetAfterWrite = false;
-    setCommands(false);
-    m_link->engine.start(TransferMode::WriteTelemetry);
+    dialThen([this] {
+        call().ResetAfterWrite = false;
+        setCommands(false);
+        m_link->engine.start(TransferMode::WriteTelemetry);
+    });
 }
 
 void CallSession::Command6_Click()
@@ -457,63 +591,91 @@ void CallSession::Command6_Click()
         return;
     }
     beginCommand();
-    if (Label1.isEmpty() || !dialIfNeeded())
+    if (Label1.isEmpty())
         return;
-    setResetButton(ResetButton::Abrogate);
-    enableButtons({Data, All, Select, Audit, TelemetryRead, TelemetryWrite}, false);
-    // The dial left every button off; this one must stay usable to cancel.
-    enableButtons({ResetAlarm}, true);
-    m_scheduleTimer.stop();
-    m_scheduleTimer.start();
-    m_link->dialogue.startReset();
+    dialThen([this] {
+        setResetButton(ResetButton::Abrogate);
+        enableButtons({Data, All, Select, Audit, TelemetryRead, TelemetryWrite}, false);
+        // The dial left every button off; this one must stay usable to cancel.
+        enableButtons({ResetAlarm}, true);
+        m_scheduleTimer.stop();
+        m_scheduleTimer.start();
+        m_link->dialogue.startReset();
+    });
 }
 
 // --- Pointer read ------------------------------------------------------------------------------
 
-bool CallSession::readPointers()
+// Two request frames, each answered within the dial's time-out, read on the port's receive
+// event rather than in a wait of its own, so that calls on other lines go on meanwhile. Three
+// bad or missing answers, or three answers without a frame, end the call.
+void CallSession::readPointers(std::function<void()> next)
 {
-    SerialPort &port = *m_s.port;
-    int badAnswers = 0; // time-outs and check mismatches
-    int noFrame = 0;    // answers without SOH
-    for (;;) {
-        port.setRThreshold(0);
-        QStringList pointers;
-        MemoryMap::PointerReply::Status failure = MemoryMap::PointerReply::Ok;
-        bool timedOut = false;
-        QByteArray replies[2];
-        for (int i = 0; i < 2 && !timedOut; ++i) {
-            call().FrameSlots[i] = MemoryMap::pointerRequest(i);
-            ExchangeRules rules;
-            rules.judge = [i](const QByteArray &received) {
-                return MemoryMap::replyStart(received, i) >= 0 ? 0 : -1;
-            };
-            timedOut = m_dial.exchange(call().FrameSlots[i], DialTimeoutMs, rules, QByteArray()) < 0;
-            replies[i] = m_dial.buffer().mid(qMax<qsizetype>(0, MemoryMap::replyStart(m_dial.buffer(), i)));
+    m_pointers = PointerRead{};
+    m_pointers.active = true;
+    m_pointers.next = std::move(next);
+    callPort().setRThreshold(1);
+    askPointers(0);
+}
+
+void CallSession::askPointers(int index)
+{
+    m_pointers.index = index;
+    call().FrameSlots[index] = MemoryMap::pointerRequest(index);
+    m_dial->clear();
+    m_dial->Tout(DialTimeoutMs);
+    m_dial->send(call().FrameSlots[index]);
+    pointerBytes(); // an answer may be there already
+}
+
+void CallSession::pointerBytes()
+{
+    PointerRead &p = m_pointers;
+    m_dial->readPort();
+    const int i = p.index;
+    const qsizetype start = MemoryMap::replyStart(m_dial->buffer(), i);
+    if (start < 0 && !m_dial->timedOut())
+        return;
+    const bool timedOut = start < 0;
+    if (!timedOut) {
+        p.replies[i] = m_dial->buffer().mid(start);
+        if (i == 0) {
+            askPointers(1);
+            return;
         }
-        if (!timedOut) {
-            for (int i = 0; i < 2 && failure == MemoryMap::PointerReply::Ok; ++i) {
-                const MemoryMap::PointerReply r = MemoryMap::checkPointerReply(replies[i], i);
-                failure = r.status;
-                pointers += i == 0 ? r.addresses.mid(0, 8) : r.addresses.mid(0, 1);
-            }
-        }
-        if (!timedOut && failure == MemoryMap::PointerReply::Ok) {
-            const QStringList lines = MemoryMap::build(pointers);
-            for (int i = 0; i < MemoryMap::Lines; ++i)
-                call().MapLines[i] = lines.at(i);
-            return true;
-        }
-        if (timedOut || failure == MemoryMap::PointerReply::BadCheck)
-            ++badAnswers;
-        else
-            ++noFrame;
-        if (badAnswers >= 3 || noFrame >= 3)
-            break;
     }
+    MemoryMap::PointerReply::Status failure = MemoryMap::PointerReply::Ok;
+    QStringList pointers;
+    if (!timedOut) {
+        for (int k = 0; k < 2 && failure == MemoryMap::PointerReply::Ok; ++k) {
+            const MemoryMap::PointerReply r = MemoryMap::checkPointerReply(p.replies[k], k);
+            failure = r.status;
+            pointers += k == 0 ? r.addresses.mid(0, 8) : r.addresses.mid(0, 1);
+        }
+    }
+    if (!timedOut && failure == MemoryMap::PointerReply::Ok) {
+        p.active = false;
+        Timer1.stop();
+        const QStringList lines = MemoryMap::build(pointers);
+        for (int k = 0; k < MemoryMap::Lines; ++k)
+            call().MapLines[k] = lines.at(k);
+        if (const std::function<void()> next = std::exchange(p.next, {}))
+            next();
+        return;
+    }
+    if (timedOut || failure == MemoryMap::PointerReply::BadCheck)
+        ++p.badAnswers;
+    else
+        ++p.noFrame;
+    if (p.badAnswers < 3 && p.noFrame < 3) {
+        askPointers(0);
+        return;
+    }
+    p.active = false;
+    Timer1.stop();
     m_s.dialogs->message(tr("Error Comunication Failed"), MsgButtons::Ok,
                          MsgIcon::Critical);
     Command4_Click();
-    return false;
 }
 
 // --- File loaders ------------------------------------------------------------------------------

@@ -7,11 +7,14 @@
 #include "Timer.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <array>
+#include <functional>
 #include <memory>
 
 class MachineLink;
+class TcpLine;
 struct LinkState;
 enum class TransferMode : quint8;
 
@@ -49,6 +52,22 @@ public:
     // The link of the current call (or of the last one, until a command starts the next).
     MachineLink &link() { return *m_link; }
     LinkState &call();
+
+    // The line of the calls that follow: a TCP line (outbound to the machine's address, or a
+    // connection the machine opened) is connected instead of dialling the number on the modem,
+    // and closed instead of the escape and hang-up. io, when given, is what the calls read and
+    // write instead of line itself (a trace around it). nullptr goes back to the modem. Neither
+    // is owned: both must outlive the calls on them. Ignored while a call is up.
+    void setLine(TcpLine *line, SerialPort *io = nullptr);
+    TcpLine *line() const;
+    // Called with the machine's number before each new call is set up, to choose its line
+    // (setLine) by the machine's address.
+    void setLineChooser(std::function<void(const QString &number)> choose)
+    {
+        m_chooseLine = std::move(choose);
+    }
+    // How long an IP call waits for the connection before "Time OUT".
+    static constexpr int ConnectTimeoutMs = 20000;
 
     // Window load: a fresh link, every button disabled.
     void load();
@@ -158,11 +177,22 @@ private:
     void setCallState(CallState s, const QString &shown);
     void setResetButton(ResetButton b);
     void beginCommand();
-    bool dialIfNeeded();
+    // Runs next once the call is up: at once when it is, after the dial (which waits), or when
+    // the TCP connection comes up (which does not). Nothing runs when the call fails.
+    void dialThen(std::function<void()> next);
+    void beginConnect(std::function<void()> next);
+    void connectEnded();
+    void callConnected();
+    void callFailed(const QString &answer);
+    // The line the current call runs on: the TCP line's, or the modem port.
+    SerialPort &callPort();
+    void hangUpModem(const QString &reason);
     void enableButtons(std::initializer_list<Button> buttons, bool on);
     void setCommands(bool on); // the seven command buttons
     void clearReceiveState();
-    bool readPointers();
+    void readPointers(std::function<void()> next);
+    void askPointers(int index);
+    void pointerBytes();
     bool LoadConfigFile();
     bool LoadTelemetryFile();
     void convertAudit();
@@ -170,14 +200,31 @@ private:
     void notify() { emit changed(); }
 
     Services m_s;
+    QPointer<TcpLine> m_line;
+    QPointer<SerialPort> m_lineIo;
+    std::function<void(const QString &)> m_chooseLine;
     std::unique_ptr<MachineLink> m_link;
     ::Timer &m_pollingTimer;
     ::Timer &m_scheduleTimer;
-    AtExchange m_dial{*m_s.port, Timer1};
-    AtExchange m_hangup{*m_s.port, Timer2};
+    // On the current call's line; made again with each new call.
+    std::unique_ptr<AtExchange> m_dial;
+    std::unique_ptr<AtExchange> m_hangup;
     AuditOutcome m_audit;
     CallState m_callState = CallState::Idle;
     DialOutcome m_dialOutcome = DialOutcome::None;
     ResetButton m_resetButton = ResetButton::Initial;
     bool m_borrowed = false; // the station's port, from load to unload
+    bool m_connecting = false;
+    std::function<void()> m_afterConnect;
+    QMetaObject::Connection m_lineWatch;
+    QMetaObject::Connection m_portWatch;
+    struct PointerRead
+    {
+        bool active = false;
+        int index = 0;
+        int badAnswers = 0; // time-outs and check mismatches
+        int noFrame = 0;    // answers without SOH
+        QByteArray replies[2];
+        std::function<void()> next;
+    } m_pointers;
 };

@@ -67,6 +67,11 @@ MachineLink &CollectJob::link()
     return m_session->link();
 }
 
+void CollectJob::setLine(TcpLine *line, SerialPort *io)
+{
+    m_session->setLine(line, io);
+}
+
 QString CollectJob::savedPath(Kind kind, const QString &file)
 {
     if (file.isEmpty() || !QFileInfo(file).suffix().isEmpty())

@@ -10,10 +10,11 @@
 class CallSession;
 class MachineLink;
 class SerialPort;
+class TcpLine;
 enum class TransferMode : quint8;
 
 // One unattended console job on one machine, over a modem that is ready for a call (command
-// mode, registered): the call console's own command runs with a dialog policy instead of a
+// mode, registered) or over a TCP line (see setLine): the call console's own command runs with a dialog policy instead of a
 // person, on the station's engine and pacing, and the call is always hung up at the end. The
 // job is judged by what can be seen afterwards: whether the call came up, whether the transfer
 // or the reset dialogue said it ended, the boxes shown, the audit outcome and the files written.
@@ -54,6 +55,10 @@ public:
     // call has a link of its own.
     CollectJob(SerialPort &port, const QString &programFolder, QObject *parent = nullptr);
     ~CollectJob() override;
+
+    // The jobs that follow connect over line instead of dialling (see CallSession::setLine);
+    // nullptr dials again. Not owned.
+    void setLine(TcpLine *line, SerialPort *io = nullptr);
 
     Result run(const Request &request);
     // Ends the running job at the next chance: the call is hung up and the job fails. Safe to

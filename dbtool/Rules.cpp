@@ -1,11 +1,13 @@
 #include "Rules.h"
 
+#include "MachineAddress.h"
+
 #include <QCoreApplication>
 
 namespace Rules {
 
 namespace {
-enum Kind { Text, Name, Phone };
+enum Kind { Text, Name, Phone, Address, Identity };
 
 struct FieldRule
 {
@@ -19,7 +21,9 @@ const QList<FieldRule> &rulesOf(const QString &table)
     static const QList<FieldRule> machines{{QStringLiteral("GSM"), Phone, true},
                                            {QStringLiteral("Description"), Name, true},
                                            {QStringLiteral("Sale point"), Name, false},
-                                           {QStringLiteral("Operator"), Name, false}};
+                                           {QStringLiteral("Operator"), Name, false},
+                                           {QStringLiteral("Address"), Address, false},
+                                           {QStringLiteral("Identity"), Identity, false}};
     static const QList<FieldRule> salePoints{{QStringLiteral("Name"), Name, true},
                                              {QStringLiteral("Address"), Text, false},
                                              {QStringLiteral("City"), Text, false},
@@ -127,6 +131,17 @@ QString problem(const QString &table, const DbRecord &record, const DbRecord *be
                        "Rules", "\"%1\" must be 3 to 15 digits with an optional leading \"+\", "
                                 "not \"%2\".")
                 .arg(field, value);
+        if (rule.kind == Address) {
+            const MachineAddress a = MachineAddress::parse(value);
+            if (a.kind == MachineAddress::Kind::Invalid)
+                return QStringLiteral("\"%1\": %2.").arg(field, a.problem);
+        }
+        if (rule.kind == Identity && !MachineIdentity::isValid(value))
+            return QStringLiteral("\"%1\" must be 1 to %2 letters, digits or signs without "
+                                  "blanks or quotes, not \"%3\".")
+                .arg(field)
+                .arg(MachineIdentity::MaxLength)
+                .arg(value);
         // Quotes are bound like any character; a break or a control character in a name would
         // split the lines of the files and lists the station writes it into.
         for (const QChar c : value)
@@ -149,6 +164,19 @@ QString problem(const QString &table, const DbRecord &record, const DbRecord *be
                 return QCoreApplication::translate("Rules",
                                                    "The GSM number %1 is already machine \"%2\".")
                     .arg(gsm, *owner);
+            if (const auto owner = onFile.machineWithIdentity(gsm))
+                return QStringLiteral("The GSM number %1 is the identity of machine \"%2\".")
+                    .arg(gsm, *owner);
+        }
+        // A connecting machine is found by its identity or its GSM number: both must name one.
+        const QString identity = record.value(QStringLiteral("Identity"));
+        if (check("Identity")) {
+            auto owner = onFile.machineWithIdentity(identity);
+            if (!owner && identity != gsm)
+                owner = onFile.machineWithGsm(identity);
+            if (owner)
+                return QStringLiteral("The identity %1 is already machine \"%2\".")
+                    .arg(identity, *owner);
         }
         const QString point = record.value(QStringLiteral("Sale point"));
         if (check("Sale point") && !onFile.hasSalePoint(point))

@@ -17,6 +17,8 @@ public:
     virtual ~OnFile() = default;
     // The description of a machine with this GSM number, if there is one.
     virtual std::optional<QString> machineWithGsm(const QString &gsm) = 0;
+    // The description of a machine whose "Identity" is this.
+    virtual std::optional<QString> machineWithIdentity(const QString &identity) = 0;
     virtual bool hasSalePoint(const QString &name) = 0;
     virtual bool hasOperator(const QString &name) = 0;
 };

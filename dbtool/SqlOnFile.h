@@ -12,6 +12,12 @@ public:
         const auto m = m_db.findFirst(MachineTables::Distributori, QStringLiteral("GSM"), gsm);
         return m ? std::optional<QString>(m->value(QStringLiteral("Description"))) : std::nullopt;
     }
+    std::optional<QString> machineWithIdentity(const QString &identity) override
+    {
+        const auto m =
+            m_db.findFirst(MachineTables::Distributori, QStringLiteral("Identity"), identity);
+        return m ? std::optional<QString>(m->value(QStringLiteral("Description"))) : std::nullopt;
+    }
     bool hasSalePoint(const QString &name) override
     {
         return m_db.findFirst(MachineTables::PuntiVendita, QStringLiteral("Name"), name)

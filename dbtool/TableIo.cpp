@@ -55,6 +55,8 @@ public:
             const QString k = r.values.value(key);
             if (!m_records.contains(k))
                 m_records.insert(k, r);
+            if (table == MachineTables::Distributori)
+                claimIdentity(r.values);
         }
         if (table == MachineTables::Distributori) {
             m_salePoints = names(MachineTables::PuntiVendita);
@@ -73,6 +75,18 @@ public:
         const OnRecord *r = m_table == MachineTables::Distributori ? find(gsm) : nullptr;
         return r ? std::optional<QString>(r->values.value(QStringLiteral("Description")))
                  : std::nullopt;
+    }
+    std::optional<QString> machineWithIdentity(const QString &identity) override
+    {
+        const auto it = m_identities.constFind(identity);
+        return it == m_identities.cend() ? std::nullopt : std::optional<QString>(*it);
+    }
+    // A machine's identity taken by a row of the file, so a later row cannot take it again.
+    void claimIdentity(const DbRecord &machine)
+    {
+        const QString identity = machine.value(QStringLiteral("Identity"));
+        if (!identity.isEmpty() && !m_identities.contains(identity))
+            m_identities.insert(identity, machine.value(QStringLiteral("Description")));
     }
     bool hasSalePoint(const QString &name) override
     {
@@ -100,6 +114,7 @@ private:
     SqlMachineDb &m_db;
     QString m_table;
     QHash<QString, OnRecord> m_records;
+    QHash<QString, QString> m_identities; // identity -> description
     QSet<QString> m_salePoints;
     QSet<QString> m_operators;
 };
@@ -239,20 +254,18 @@ ImportPlan plan(SqlMachineDb &db, const QString &table, const QByteArray &csv)
             continue;
         }
         const OnRecord *existing = k.isEmpty() ? nullptr : onFile.find(k);
-        QString why;
-        if (existing) {
-            DbRecord whole = existing->values;
-            for (auto it = values.cbegin(); it != values.cend(); ++it)
-                whole.insert(it.key(), it.value());
-            why = Rules::problem(table, whole, &existing->values, onFile);
-        } else {
-            why = Rules::problem(table, values, nullptr, onFile);
-        }
+        DbRecord whole = existing ? existing->values : DbRecord();
+        for (auto it = values.cbegin(); it != values.cend(); ++it)
+            whole.insert(it.key(), it.value());
+        const QString why =
+            Rules::problem(table, whole, existing ? &existing->values : nullptr, onFile);
         if (!why.isEmpty()) {
             p.problems << RowProblem{rec.line, why};
             continue;
         }
         seen.insert(k, rec.line);
+        if (table == MachineTables::Distributori)
+            onFile.claimIdentity(whole);
         p.valid << ImportPlan::Row{rec.line, std::move(values), existing ? existing->rowid : -1};
     }
     return p;

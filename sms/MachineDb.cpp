@@ -17,7 +17,7 @@ QStringList tables()
 QStringList fields(const QString &table)
 {
     if (table == Distributori)
-        return {"GSM", "Description", "Sale point", "Operator"};
+        return {"GSM", "Description", "Sale point", "Operator", "Address", "Identity"};
     if (table == PuntiVendita)
         return {"Name", "Address", "City", "Telephone"};
     if (table == Operatori)
@@ -46,7 +46,10 @@ DbRecord recordOf(const QSqlQuery &q)
 SqlMachineDb::SqlMachineDb(const QString &path)
     : m_path(path), m_connection(QStringLiteral("machinedb-%1").arg(++g_connections))
 {
-    m_target.path = path;
+    if (!DatabaseTarget::parse(path, &m_target, &m_badTarget))
+        m_target.path = path;
+    else
+        m_path = m_target.display();
 }
 
 SqlMachineDb::SqlMachineDb(const DatabaseTarget &target)
@@ -73,7 +76,9 @@ QString SqlMachineDb::quoted(const QString &identifier) const
 bool SqlMachineDb::open()
 {
     m_ok = false;
-    m_error.clear();
+    m_error = m_badTarget;
+    if (!m_badTarget.isEmpty())
+        return false;
     if (isShared()) {
         if (!QSqlDatabase::contains(m_connection) && !m_target.open(m_connection, &m_error))
             return false;
@@ -120,6 +125,7 @@ bool SqlMachineDb::open()
         db.rollback();
         return false;
     }
+    addMachineAddresses();
     createLookUpIndexes();
     addAlarmFields();
     db.commit();
@@ -142,6 +148,7 @@ void SqlMachineDb::createLookUpIndexes()
         const QString &table;
         const char *field;
     } keys[] = {{MachineTables::Distributori, "GSM"},
+                {MachineTables::Distributori, "Identity"},
                 {MachineTables::PuntiVendita, "Name"},
                 {MachineTables::Operatori, "Name"}};
     QSqlDatabase db = database();
@@ -153,6 +160,21 @@ void SqlMachineDb::createLookUpIndexes()
         q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
                    .arg(quoted(QStringLiteral("%1_%2").arg(k.table, field)), quoted(k.table),
                         quoted(field)));
+    }
+}
+
+void SqlMachineDb::addMachineAddresses()
+{
+    // Files from before machines on IP: every machine is dialled, so the new fields stay empty.
+    QSqlDatabase db = database();
+    const QSqlRecord rec = db.record(MachineTables::Distributori);
+    if (rec.isEmpty())
+        return;
+    for (const char *name : {"Address", "Identity"}) {
+        const QString field = QString::fromLatin1(name);
+        if (!rec.contains(field))
+            QSqlQuery(db).exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 TEXT")
+                                   .arg(quoted(MachineTables::Distributori), quoted(field)));
     }
 }
 

@@ -43,6 +43,7 @@ QStringList tables();
 class SqlMachineDb : public MachineDb
 {
 public:
+    // path: the SQLite file, or a PostgreSQL URI (see DatabaseTarget).
     explicit SqlMachineDb(const QString &path);
     explicit SqlMachineDb(const DatabaseTarget &target);
     ~SqlMachineDb() override;
@@ -75,10 +76,12 @@ private:
     void addAlarmFields();
     QString missingParts();
     void createLookUpIndexes();
+    void addMachineAddresses();
 
     DatabaseTarget m_target;
     QString m_path;
     QString m_connection;
     bool m_ok = false;
     QString m_error;
+    QString m_badTarget; // why the URL given cannot name a database
 };

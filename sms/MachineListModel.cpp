@@ -81,7 +81,10 @@ QVariant MachineListModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= m_rowids.size() || index.column() >= ColumnCount ||
         role != Qt::DisplayRole)
         return {};
-    return row(index.row())[index.column()];
+    const Row &r = row(index.row());
+    if (index.column() == Description && m_online.contains(r[Gsm]))
+        return r[Description] + OnlineMark;
+    return r[index.column()];
 }
 
 QString MachineListModel::text(int r, Column column) const
@@ -126,4 +129,22 @@ int MachineListModel::lastRowWithGsm(const QString &number) const
             return int(at - m_rowids.cbegin());
     }
     return -1;
+}
+
+void MachineListModel::setOnline(const QString &number, bool online)
+{
+    const bool was = m_online.contains(number);
+    if (was == online)
+        return;
+    if (online)
+        m_online.insert(number);
+    else
+        m_online.remove(number);
+    // Only rows read so far can be on show; the others read the mark when they are first shown.
+    for (qsizetype p = 0; p < m_pages.size(); ++p)
+        for (qsizetype i = 0; i < m_pages[p].size(); ++i)
+            if (m_pages[p][i][Gsm] == number) {
+                const int r = int(p * PageSize + i);
+                emit dataChanged(index(r, Description), index(r, Description));
+            }
 }

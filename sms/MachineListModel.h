@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <array>
 
@@ -40,6 +41,10 @@ public:
     QString text(int row, Column column) const;
     // The last row whose GSM number equals number exactly, or -1.
     int lastRowWithGsm(const QString &number) const;
+    // A machine connected to the station and waiting for a call: its description is shown
+    // marked, while text() stays the record's own.
+    void setOnline(const QString &number, bool online);
+    static inline const QString OnlineMark = QStringLiteral(" (online)");
 
 private:
     using Row = std::array<QString, ColumnCount>;
@@ -47,5 +52,6 @@ private:
 
     SqlMachineDb *m_db = nullptr;
     QList<qint64> m_rowids;
+    QSet<QString> m_online;
     mutable QList<QList<Row>> m_pages; // empty until first read
 };

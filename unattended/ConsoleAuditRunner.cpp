@@ -4,6 +4,7 @@
 #include "LinkState.h"
 
 #include "CollectJob.h"
+#include "TcpLine.h"
 
 ConsoleAuditRunner::ConsoleAuditRunner(SerialPort &port, const QString &programFolder)
     : m_job(std::make_unique<CollectJob>(port, programFolder))
@@ -15,6 +16,15 @@ ConsoleAuditRunner::~ConsoleAuditRunner() = default;
 void ConsoleAuditRunner::abort()
 {
     m_job->abort();
+}
+
+void ConsoleAuditRunner::setLines(LineFor lineFor)
+{
+    m_job->session().setLineChooser([this, lineFor](const QString &number) {
+        std::unique_ptr<TcpLine> line = lineFor(number);
+        m_job->session().setLine(line.get());
+        m_line = std::move(line);
+    });
 }
 
 void ConsoleAuditRunner::run(const QString &number, const QString &txtPath, const QString &imgPath,

@@ -3,10 +3,12 @@
 #include "AuditJob.h"
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 class CollectJob;
 class SerialPort;
+class TcpLine;
 
 // The unattended audit attempt made by the console's own job runner, the one gsmcollect uses:
 // the "Audit" command with a dialog policy (no erase, Retry/Yes a bounded number of times), on
@@ -21,6 +23,11 @@ public:
              std::function<void(const AuditJobOutcome &)> done) override;
     void abort() override;
 
+    // The line of each call: a TCP line for a machine on IP, nullptr to dial it on the modem.
+    using LineFor = std::function<std::unique_ptr<TcpLine>(const QString &number)>;
+    void setLines(LineFor lineFor);
+
 private:
     std::unique_ptr<CollectJob> m_job;
+    std::unique_ptr<TcpLine> m_line; // the current call's, when on IP
 };

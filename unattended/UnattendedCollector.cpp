@@ -77,6 +77,14 @@ void UnattendedCollector::collect(const QString &number)
         if (e.number == n)
             return;
     m_entries << Entry{n};
+    if (m_portNeeded && !m_portNeeded(n)) {
+        // From the event loop: the announcement that queued it may be in the middle of a tick.
+        QPointer<UnattendedCollector> self(this);
+        Runtime::current().post(0, [self] {
+            if (self && !self->collecting())
+                self->startNext(false);
+        });
+    }
 }
 
 QStringList UnattendedCollector::waiting() const
@@ -97,11 +105,16 @@ bool UnattendedCollector::portFree() const
 
 void UnattendedCollector::pollingTicked()
 {
-    if (collecting() || !portFree())
-        return;
+    if (!collecting())
+        startNext(portFree());
+}
+
+void UnattendedCollector::startNext(bool portFree)
+{
     const qint64 now = Runtime::current().nowMs();
     for (int i = 0; i < m_entries.size(); ++i) {
-        if (m_entries[i].notBefore <= now) {
+        if (m_entries[i].notBefore <= now &&
+            (portFree || (m_portNeeded && !m_portNeeded(m_entries[i].number)))) {
             begin(i);
             return;
         }
@@ -119,6 +132,9 @@ QString UnattendedCollector::describe(const QString &number) const
 
 void UnattendedCollector::takePort()
 {
+    if (m_portNeeded && !m_portNeeded(m_entries[m_current].number))
+        return;
+    m_holdsPort = true;
     m_lender.lend();
     if (m_handOver)
         m_handOver->stop();
@@ -127,6 +143,8 @@ void UnattendedCollector::takePort()
 
 void UnattendedCollector::givePortBack()
 {
+    if (!std::exchange(m_holdsPort, false))
+        return;
     m_lender.giveBack();
     emit portHeld(false);
 }

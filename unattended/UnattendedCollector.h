@@ -8,6 +8,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <functional>
 
 class MachineDb;
 class Timer;
@@ -45,6 +46,12 @@ public:
     void setConsole(const WindowOpener *console) { m_console = console; }
     // Where the machine's description comes from (table Distributori); not owned.
     void setMachineDb(MachineDb *db) { m_db = db; }
+    // Whether a machine is reached through the station's port; one on IP is collected without
+    // it, as soon as it is due, while the station polls on.
+    void setPortNeeded(std::function<bool(const QString &number)> needed)
+    {
+        m_portNeeded = std::move(needed);
+    }
 
     // The schedule check's announcement; only unattended entries are taken.
     void due(const QString &number, bool unattended);
@@ -74,6 +81,7 @@ private:
     };
 
     void pollingTicked();
+    void startNext(bool portFree);
     bool portFree() const;
     void begin(int index);
     void finish(quint64 job, AuditJobOutcome outcome);
@@ -88,6 +96,8 @@ private:
     AuditJobRunner &m_runner;
     const WindowOpener *m_console = nullptr;
     MachineDb *m_db = nullptr;
+    std::function<bool(const QString &)> m_portNeeded;
+    bool m_holdsPort = false;
     AuditArchive m_archive;
     AttemptLog m_log;
 

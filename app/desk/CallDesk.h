@@ -25,6 +25,7 @@ public:
 
     CallSession &session() { return *m_session; }
     FrmCall &window() { return *m_window; }
+    MachineListModel &machines() { return *m_machines; }
 
 private:
     FrmStGSM &m_station;

@@ -20,14 +20,15 @@ SmsDesk::SmsDesk(FrmStGSM &station, const Services &services, ModemSim *modem,
     QDir parent(programFolder);
     parent.cdUp();
     const QString logFolder = parent.absolutePath();
-    const QString database = QDir(programFolder).filePath(QStringLiteral("Dati.mdb"));
+    const QString database = services.database.isEmpty()
+                                 ? QDir(programFolder).filePath(QStringLiteral("Dati.mdb"))
+                                 : services.database;
 
     if (modem) {
-        if (!QFileInfo::exists(database)) {
-            SqlMachineDb db(database);
-            if (db.open())
-                DemoData::seed(db);
-        }
+        // The demonstration fleet goes into an empty database only.
+        if (SqlMachineDb db(database);
+            db.open() && db.records(MachineTables::Distributori).isEmpty())
+            DemoData::seed(db);
         m_store = std::make_unique<SmsStore>();
         m_store->install(*modem);
         m_fleet = std::make_unique<SimulatedFleet>(

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CallDesk.h"
+#include "CallLines.h"
 #include "CollectDesk.h"
 #include "ConsoleAuditRunner.h"
 #include "FrmProgor.h"
@@ -8,7 +9,11 @@
 #include "Scheduler.h"
 #include "SmsDesk.h"
 
+#include <memory>
+
+class MachineListener;
 class ModemSim;
+class TcpLine;
 
 // The station's windows wired together as the program runs them: the main window, the SMS desk,
 // the scheduler and its window, the call console, and the unattended collection with the
@@ -29,8 +34,18 @@ public:
     CallDesk &calls() { return m_calls; }
     CollectDesk &collect() { return m_collect; }
 
+    // Machines that connect to the station: held online, marked in the console, and reached
+    // through their connection by its calls. False, with the reason, when hostPort cannot be
+    // listened on.
+    bool listen(const QString &hostPort, QString *error);
+    // nullptr until listen() succeeded.
+    MachineListener *listener() { return m_listener.get(); }
+
+    CallLines &lines() { return m_lines; }
+
 private:
     // In this order: each desk hooks into the ones before it and lets go in its destructor.
+    CallLines m_lines;
     FrmStGSM m_station;
     SmsDesk m_sms;
     Scheduler m_scheduler;
@@ -38,4 +53,6 @@ private:
     CallDesk m_calls;
     ConsoleAuditRunner m_runner;
     CollectDesk m_collect;
+    std::unique_ptr<TcpLine> m_consoleLine; // the console's current call, when on IP
+    std::unique_ptr<MachineListener> m_listener;
 };

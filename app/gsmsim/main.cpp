@@ -3,10 +3,13 @@
 // modem can call simulated vending machines, each with its own line faults.
 
 #include "DemoAudit.h"
+#include "DemoData.h"
 #include "DemoScripts.h"
 #include "GsmModem.h"
 #include "MachineController.h"
 #include "PtyLine.h"
+#include "TcpLine.h"
+#include "TcpMachine.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -74,6 +77,77 @@ int writeDemoFiles(const QString &folder, const QString &imagePath,
         return 1;
     }
     return 0;
+}
+
+// "PORT[:COUNT]": the first port (0: each machine on a free port the system picks) and how many
+// machines (0: all of them).
+bool parseTcpMachines(const QString &text, quint16 *first, int *count)
+{
+    bool ok1 = false, ok2 = true;
+    const uint port = text.section(QLatin1Char(':'), 0, 0).toUInt(&ok1);
+    const QString c = text.section(QLatin1Char(':'), 1);
+    const int n = c.isEmpty() ? 0 : c.toInt(&ok2);
+    if (!ok1 || !ok2 || port > 65535 || n < 0 || text.count(QLatin1Char(':')) > 1 ||
+        (!c.isEmpty() && n == 0))
+        return false;
+    *first = quint16(port);
+    *count = n;
+    return true;
+}
+
+// Serves machines on consecutive loopback ports, or connects them out to the station, and prints
+// one line per machine. Exit status 2 when a port cannot be listened on.
+int serveOverTcp(const QString &listenSpec, const QString &connectSpec, int retryMs,
+                 const QList<QPair<QByteArray, MachineController *>> &machines, bool verbose)
+{
+    QList<TcpMachine *> routers;
+    for (const auto &[number, machine] : machines) {
+        auto *router = new TcpMachine(machine, machine);
+        routers << router;
+        if (verbose)
+            QObject::connect(router, &TcpMachine::connectionChanged, [n = number](bool up) {
+                std::printf("%s %s\n", n.constData(), up ? "connected" : "disconnected");
+                std::fflush(stdout);
+            });
+    }
+    if (!connectSpec.isEmpty()) {
+        QString host;
+        quint16 port = 0;
+        QString why;
+        if (!TcpLine::parseAddress(connectSpec, &host, &port, &why))
+            return usage(QStringLiteral("bad --connect: %1").arg(why));
+        for (int i = 0; i < machines.size(); ++i) {
+            routers[i]->connectTo(host, port, machines[i].first, retryMs);
+            std::printf("%s -> %s\n", machines[i].first.constData(), qPrintable(connectSpec));
+        }
+        std::fflush(stdout);
+        return -1;
+    }
+    quint16 first = 0;
+    int count = 0;
+    if (!parseTcpMachines(listenSpec, &first, &count))
+        return usage(QStringLiteral("bad --tcp-machines \"%1\": PORT[:COUNT]").arg(listenSpec));
+    if (count == 0)
+        count = int(machines.size());
+    if (count > machines.size())
+        return usage(QStringLiteral("--tcp-machines: %1 machines asked for, %2 to serve")
+                         .arg(count)
+                         .arg(machines.size()));
+    if (first > 0 && int(first) + count - 1 > 65535)
+        return usage(QStringLiteral("--tcp-machines: the ports run past 65535"));
+    for (int i = 0; i < count; ++i) {
+        const quint16 port = first == 0 ? 0 : quint16(first + i);
+        QString error;
+        if (!routers[i]->listen(QHostAddress::LocalHost, port, &error)) {
+            std::fprintf(stderr, "gsmsim: cannot listen on 127.0.0.1:%u: %s\n", unsigned(port),
+                         qPrintable(error));
+            return 2;
+        }
+        std::printf("127.0.0.1:%u %s\n", unsigned(routers[i]->port()),
+                    machines[i].first.constData());
+    }
+    std::fflush(stdout);
+    return -1;
 }
 } // namespace
 
@@ -163,6 +237,23 @@ int main(int argc, char *argv[])
                        "(\"-\": standard output), then exit."),
         QStringLiteral("FILE"));
     cli.addOptions({installScripts, auditImage});
+    QCommandLineOption tcpMachines(
+        QStringLiteral("tcp-machines"),
+        QStringLiteral("Instead of the modem, serve the --machine ones (without any, the "
+                       "demonstration machines) over TCP on consecutive loopback ports from PORT "
+                       "(0: free ports), COUNT of them (default: all), as routers in transparent "
+                       "mode do. Prints \"127.0.0.1:PORT NUMBER\" for each."),
+        QStringLiteral("PORT[:COUNT]"));
+    QCommandLineOption connectOpt(
+        QStringLiteral("connect"),
+        QStringLiteral("Instead of the modem, each --machine connects out to HOST:PORT and sends "
+                       "its number as an identification line (CR LF); when the connection fails "
+                       "or ends it connects again after --retry milliseconds."),
+        QStringLiteral("HOST:PORT"));
+    QCommandLineOption retryOpt(QStringLiteral("retry"),
+                                QStringLiteral("Pause before connecting again (default 5000)."),
+                                QStringLiteral("MS"), QStringLiteral("5000"));
+    cli.addOptions({tcpMachines, connectOpt, retryOpt});
     cli.process(app);
 
     GsmModemConfig cfg;
@@ -199,6 +290,7 @@ int main(int argc, char *argv[])
         return usage(QStringLiteral("bad --escape-guard \"%1\"").arg(cli.value(guard)));
     modem.setEscapeGuard(guardMs);
     QList<MachineController *> machines;
+    QList<QPair<QByteArray, MachineController *>> numbered;
     for (const QString &spec : cli.values(machineOpt)) {
         const QString number = spec.section(QLatin1Char(':'), 0, 0).trimmed();
         LinkFaults faults;
@@ -211,6 +303,7 @@ int main(int argc, char *argv[])
         machine->setFaults(faults);
         modem.addMachine(number.toLatin1(), machine);
         machines << machine;
+        numbered << qMakePair(number.toLatin1(), machine);
         if (cli.isSet(verbose))
             QObject::connect(machine, &MachineController::requestReceived,
                              [number](const MachineController::Request &r) {
@@ -237,6 +330,32 @@ int main(int argc, char *argv[])
             std::printf("call %s %s\n", number.constData(), up ? "connected" : "ended");
             std::fflush(stdout);
         });
+    }
+    if (cli.isSet(tcpMachines) || cli.isSet(connectOpt)) {
+        if (cli.isSet(tcpMachines) && cli.isSet(connectOpt))
+            return usage(QStringLiteral("--tcp-machines and --connect exclude each other"));
+        if (cli.isSet(connectOpt) && numbered.isEmpty())
+            return usage(QStringLiteral("--connect needs a --machine"));
+        const int retryMs = cli.value(retryOpt).toInt(&ok);
+        if (!ok || retryMs < 0)
+            return usage(QStringLiteral("bad --retry \"%1\"").arg(cli.value(retryOpt)));
+        if (numbered.isEmpty())
+            for (const QByteArray &number : DemoData::machineNumbers())
+                numbered << qMakePair(number, new MachineController(
+                                                  MachineProfile::forNumber(number), &modem));
+        for (const auto &[number, machine] : numbered) {
+            if (cli.isSet(verbose) && !machines.contains(machine))
+                QObject::connect(machine, &MachineController::requestReceived,
+                                 [n = number](const MachineController::Request &r) {
+                                     std::printf("%s <- %s%s\n", n.constData(),
+                                                 shown(r.raw).constData(),
+                                                 r.valid ? "" : " (refused)");
+                                     std::fflush(stdout);
+                                 });
+        }
+        const int status = serveOverTcp(cli.value(tcpMachines), cli.value(connectOpt), retryMs,
+                                        numbered, cli.isSet(verbose));
+        return status >= 0 ? status : app.exec();
     }
     PtyLine line(&modem);
     QString error;

@@ -1,7 +1,9 @@
 #include "Clock.h"
 #include "ConsoleDialogs.h"
+#include "DatabaseTarget.h"
 #include "DemoCall.h"
 #include "DemoData.h"
+#include "DemoIp.h"
 #include "DemoScripts.h"
 #include "FrmSms.h"
 #include "GsmModem.h"
@@ -10,6 +12,7 @@
 #include "Launcher.h"
 #include "LoopbackPort.h"
 #include "MachineController.h"
+#include "MachineListener.h"
 #include "ProgramFolder.h"
 #include "QtTrayIcon.h"
 #include "RealDialogs.h"
@@ -94,7 +97,19 @@ int main(int argc, char *argv[])
             "With --simulate: open \"Call\" after SECONDS and read the first machine's "
             "audit (demonstrations)."),
         QStringLiteral("SECONDS"));
-    cli.addOptions({home, ports, simulate, verbose, quitAfter, demoCall});
+    QCommandLineOption listen(
+        QStringLiteral("listen"),
+        QStringLiteral("Wait for machines on IP to connect and identify themselves on "
+                       "HOST:PORT (default: off)."),
+        QStringLiteral("HOST:PORT"));
+    QCommandLineOption database(
+        QStringLiteral("database"),
+        QStringLiteral("The machine database: a PostgreSQL URI (postgresql://user@host:port/db) "
+                       "shared with other desks, or a SQLite file; default: the URL in "
+                       "Database.conf in the working folder, else Dati.mdb in the program folder. "
+                       "Passwords come from ~/.pgpass, PGPASSFILE or PGPASSWORD."),
+        QStringLiteral("URL"));
+    cli.addOptions({home, ports, simulate, verbose, quitAfter, demoCall, database, listen});
     QCommandLineOption language(
         QStringLiteral("language"),
         QStringLiteral("Language of the windows: en, it or source (default: the system's)."),
@@ -127,13 +142,16 @@ int main(int argc, char *argv[])
 
     std::unique_ptr<SerialPort> port;
     std::unique_ptr<GsmModem> modem;
+    QList<QPair<QByteArray, MachineController *>> ipMachines; // inbound, then outbound
     if (cli.isSet(simulate)) {
         auto loop = std::make_unique<LoopbackPort>();
         GsmModemConfig demo;
         demo.operatorName.clear(); // the demo network names itself by code: " OMNITEL"
         modem = std::make_unique<GsmModem>(demo);
         // The demonstration fleet answers data calls: the first three machines (the second on a
-        // slightly noisy line), the fourth is busy and the fifth never picks up.
+        // slightly noisy line), the fourth is busy and the fifth never picks up. The second and
+        // the third are on IP: the second connects to the station, the station connects to the
+        // third.
         const QList<QByteArray> numbers = DemoData::machineNumbers();
         for (int i = 0; i < numbers.size(); ++i) {
             if (i >= 3) {
@@ -148,7 +166,10 @@ int main(int argc, char *argv[])
                 noisy.seed = 2;
                 machine->setFaults(noisy);
             }
-            modem->addMachine(numbers[i], machine);
+            if (i == 0)
+                modem->addMachine(numbers[i], machine);
+            else
+                ipMachines << qMakePair(numbers[i], machine);
         }
         loop->plug(1, modem.get());
         port = std::move(loop);
@@ -179,6 +200,14 @@ int main(int argc, char *argv[])
     s.launcher = &launcher;
     s.appFolder = ProgramFolder::choose(cli.value(home), QCoreApplication::applicationDirPath());
     s.executableFolder = QCoreApplication::applicationDirPath();
+    s.database = cli.isSet(database) ? cli.value(database)
+                                     : DatabaseTarget::fromConfFile(QDir::currentPath());
+    if (DatabaseTarget target; !s.database.isEmpty()) {
+        if (QString why; !DatabaseTarget::parse(s.database, &target, &why)) {
+            std::fprintf(stderr, "gsmstation: %s\n", qPrintable(why));
+            return 2;
+        }
+    }
     QDir().mkpath(s.appFolder);
     if (cli.isSet(simulate)) {
         // The demonstration machines' audits convert with their own script and address table,
@@ -277,6 +306,29 @@ int main(int argc, char *argv[])
         // Not a failure: the station the operator wanted is running.
         std::fprintf(stderr, "gsmstation: another station is running\n");
         return 0;
+    }
+    DemoIp demoIp;
+    if (cli.isSet(listen) || cli.isSet(simulate)) {
+        QString why;
+        if (desk.listen(cli.isSet(listen) ? cli.value(listen) : QStringLiteral("127.0.0.1:0"),
+                        &why)) {
+            QObject::connect(desk.listener(), &MachineListener::log, [](const QString &line) {
+                std::fprintf(stderr, "gsmstation: %s\n", qPrintable(line));
+            });
+            if (cli.isSet(simulate) &&
+                !demoIp.start(desk, QDir(s.appFolder).filePath(QStringLiteral("Dati.mdb")),
+                              ipMachines[1].second, ipMachines[1].first, ipMachines[0].second,
+                              ipMachines[0].first, &why))
+                std::fprintf(stderr, "gsmstation: the demonstration machines on IP: %s\n",
+                             qPrintable(why));
+        } else {
+            // The station works on without machines on IP; the operator hears it once.
+            std::fprintf(stderr, "gsmstation: %s\n", qPrintable(why));
+            s.dialogs->message(QStringLiteral("Machines on IP cannot connect to the station: "
+                                              "%1.")
+                                   .arg(why),
+                               MsgButtons::Ok, MsgIcon::Exclamation);
+        }
     }
     if (talk) {
         say(QStringLiteral("station started; program folder %1, working folder %2")

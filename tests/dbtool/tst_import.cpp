@@ -291,8 +291,9 @@ private slots:
         QCOMPARE(exit, status);
         QCOMPARE(f.rows("Distributori"), machines);
         if (exit == 0 && args.contains("--export"))
-            QCOMPARE(f.read("out.csv"), "\xEF\xBB\xBFGSM,Description,Sale point,Operator\r\n"
-                                        "+39111,Coffee 7,Bar Roma,Rossi\r\n+39222,Snack 2,,\r\n");
+            QCOMPARE(f.read("out.csv"),
+                     "\xEF\xBB\xBFGSM,Description,Sale point,Operator,Address,Identity\r\n"
+                     "+39111,Coffee 7,Bar Roma,Rossi,,\r\n+39222,Snack 2,,,,\r\n");
     }
 
     // The program itself: a job runs where there is no display at all.

@@ -64,7 +64,7 @@ private slots:
         QTest::newRow("extra column ignored with one warning")
             << QByteArray("GSM,Description,Notes\r\n+39333,A,ring twice\r\n")
             << QStringList{"gsmdb: %/in.csv: the column \"Notes\" is ignored; the columns are "
-                           "GSM, Description, Sale point, Operator",
+                           "GSM, Description, Sale point, Operator, Address, Identity",
                            added.arg(1)}
             << QStringList{"+39333|A"};
         QTest::newRow("blanks, dots and dashes dropped from numbers")
