@@ -28,7 +28,7 @@ CollectLog CollectLog::toStderr()
 void CollectLog::line(const QString &text)
 {
     // A full bar stays where it is; one still moving is drawn again below the line.
-    const bool moving = m_barShown && m_value < m_maximum;
+    const bool moving = m_barShown && m_percent < 100;
     if (moving)
         clearBar();
     else
@@ -38,22 +38,18 @@ void CollectLog::line(const QString &text)
         drawBar();
 }
 
-void CollectLog::progress(int value, int maximum)
+void CollectLog::progress(int percent, const QString &detail)
 {
     if (!m_terminal)
         return;
-    if (maximum <= 0) { // the transfer is over or has not started
-        endProgress();
+    percent = qBound(0, percent, 100);
+    if (m_full && percent == 100)
         return;
-    }
-    if (value == m_value && maximum == m_maximum && m_barShown)
+    if (m_barShown && percent == m_percent && detail == m_detail)
         return;
-    // Nothing to show before the first answer; the console empties its bar after a full one,
-    // which stays.
-    if (value <= 0 && (!m_barShown || m_value == m_maximum))
-        return;
-    m_value = qBound(0, value, maximum);
-    m_maximum = maximum;
+    m_full = false;
+    m_percent = percent;
+    m_detail = detail;
     drawBar();
 }
 
@@ -74,18 +70,20 @@ void CollectLog::endProgress()
 {
     if (m_barShown)
         m_write("\n");
+    m_full = m_barShown && m_percent == 100;
     m_barShown = false;
-    m_value = 0;
-    m_maximum = 0;
+    m_percent = 0;
+    m_detail.clear();
 }
 
 void CollectLog::drawBar()
 {
-    const int filled = m_maximum > 0 ? int(qint64(BarWidth) * m_value / m_maximum) : 0;
-    const int percent = m_maximum > 0 ? int(qint64(100) * m_value / m_maximum) : 0;
+    const int filled = BarWidth * m_percent / 100;
     QByteArray bar = "\r" + Prefix + '[' + QByteArray(filled, '#') +
-                     QByteArray(BarWidth - filled, '.') + "] " + QByteArray::number(percent) +
-                     "% " + QByteArray::number(m_value) + '/' + QByteArray::number(m_maximum);
+                     QByteArray(BarWidth - filled, '.') + "] " + QByteArray::number(m_percent) +
+                     '%';
+    if (!m_detail.isEmpty())
+        bar += "  " + m_detail.toLocal8Bit();
     m_write(bar + "\x1b[K");
     m_barShown = true;
 }

@@ -5,8 +5,9 @@
 #include <functional>
 
 // Standard error of gsmcollect: one line per message, each starting "gsmcollect: ". Progress is
-// a bar redrawn in place when the stream is a terminal, a line per batch otherwise; a message
-// that comes while the bar is shown is written above it.
+// a bar redrawn in place when the stream is a terminal (the percentage, then the step and the
+// times), a line per batch otherwise; a message that comes while the bar is shown is written
+// above it.
 class CollectLog
 {
 public:
@@ -18,7 +19,8 @@ public:
 
     bool terminal() const { return m_terminal; }
     void line(const QString &text);
-    void progress(int value, int maximum);
+    // detail: the step and times ("batch 2 of 3  0:12 elapsed, 0:17 left").
+    void progress(int percent, const QString &detail);
     void batch(int number, int value, int maximum);
     // Ends a bar that is shown (the next line starts below it).
     void endProgress();
@@ -30,6 +32,7 @@ private:
     Writer m_write;
     bool m_terminal;
     bool m_barShown = false;
-    int m_value = 0;
-    int m_maximum = 0;
+    bool m_full = false; // a full bar was ended: it is not drawn again
+    int m_percent = 0;
+    QString m_detail;
 };

@@ -276,8 +276,16 @@ int Collector::runOnLine(TcpLine &line, const CollectOptions &o)
 int Collector::runJob(CollectJob &job, const CollectJob::Request &request, SerialPort &port)
 {
     connect(&job, &CollectJob::line, this, [this](const QString &l) { m_log.line(l); });
-    connect(&job, &CollectJob::progress, this,
-            [this](int value, int maximum) { m_log.progress(value, maximum); });
+    // The console's own step and times, redrawn as they change (the times once a second).
+    const CallSession &session = job.session();
+    auto redraw = [this, &session] {
+        const CallProgress &report = session.report();
+        if (report.started())
+            m_log.progress(report.percent(), report.text(Runtime::current().nowMs()));
+    };
+    connect(&session, &CallSession::changed, this, redraw);
+    ::Timer clock(QStringLiteral("progress"), 1000, m_log.terminal());
+    connect(&clock, &::Timer::tick, this, redraw);
     connect(&job, &CollectJob::batch, this,
             [this](int n, int value, int maximum) { m_log.batch(n, value, maximum); });
     m_job = &job;

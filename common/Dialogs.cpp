@@ -32,7 +32,7 @@ MsgResult ScriptedDialogs::message(const QString &text, MsgButtons buttons, MsgI
     if (Runtime::current().isEnding())
         return lastButton(buttons);
     const MsgResult r = m_answers.isEmpty() ? lastButton(buttons) : m_answers.takeFirst();
-    m_shown << Shown{Shown::Message, text, title, icon, buttons, r, {}, Runtime::current().nowMs()};
+    m_shown << Shown{Shown::Message, text, title, icon, buttons, r, {}, Runtime::current().nowMs(), {}};
     return r;
 }
 
@@ -42,18 +42,18 @@ QString ScriptedDialogs::openFile(const QString &title, const QString &filter, c
         return {};
     const QString p = m_files.isEmpty() ? QString() : m_files.takeFirst();
     m_shown << Shown{Shown::Open,    title,         filter, MsgIcon::None,
-                     MsgButtons::Ok, MsgResult::Ok, p,      Runtime::current().nowMs()};
+                     MsgButtons::Ok, MsgResult::Ok, p,      Runtime::current().nowMs(), {}};
     return p;
 }
 
 QString ScriptedDialogs::saveFile(const QString &title, const QString &filter, const QString &,
-                                  const QString &)
+                                  const QString &suggested)
 {
     if (Runtime::current().isEnding())
         return {};
     const QString p = m_files.isEmpty() ? QString() : m_files.takeFirst();
     m_shown << Shown{Shown::Save,    title,         filter, MsgIcon::None,
-                     MsgButtons::Ok, MsgResult::Ok, p,      Runtime::current().nowMs()};
+                     MsgButtons::Ok, MsgResult::Ok, p,      Runtime::current().nowMs(), suggested};
     return p;
 }
 

@@ -53,6 +53,7 @@ public:
         MsgResult answer = MsgResult::Ok;
         QString path;  // the file name given back
         qint64 at = 0; // when it was shown (runtime milliseconds)
+        QString suggested; // the name a save dialog proposed
     };
 
     void answerNext(MsgResult r) { m_answers << r; }

@@ -1,11 +1,26 @@
 #include "RealDialogs.h"
 #include "Runtime.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QSettings>
 #include <QMessageBox>
 
 MsgResult RealDialogs::message(const QString &text, MsgButtons buttons, MsgIcon icon,
                                const QString &title)
+{
+    return show(text, buttons, icon, title, false);
+}
+
+MsgResult RealDialogs::ask(MsgId id, const QString &text, MsgButtons buttons, MsgIcon icon,
+                           const QString &title)
+{
+    return show(text, buttons, icon, title, id == MsgId::EraseAudit);
+}
+
+MsgResult RealDialogs::show(const QString &text, MsgButtons buttons, MsgIcon icon,
+                            const QString &title, bool defaultNo)
 {
     if (Runtime::current().isEnding())
         return lastButton(buttons);
@@ -52,6 +67,10 @@ MsgResult RealDialogs::message(const QString &text, MsgButtons buttons, MsgIcon 
         break;
     }
     box.setStandardButtons(set);
+    if (defaultNo && (set & B::No)) {
+        box.setDefaultButton(B::No);
+        box.setEscapeButton(B::No);
+    }
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
     switch (box.exec()) {
     case B::Ok:
@@ -83,6 +102,15 @@ QString RealDialogs::saveFile(const QString &title, const QString &filter, const
 {
     if (Runtime::current().isEnding())
         return {};
-    const QString start = suggested.isEmpty() ? dir : dir + QLatin1Char('/') + suggested;
-    return QFileDialog::getSaveFileName(nullptr, title, start, filter);
+    // Each kind of file (by the proposed name's extension) starts where the last one went.
+    const QString kind = QFileInfo(suggested).suffix().toLower();
+    const QString key = QStringLiteral("folders/") + (kind.isEmpty() ? QStringLiteral("any") : kind);
+    QString folder = m_settings ? m_settings->value(key).toString() : QString();
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = dir;
+    const QString start = suggested.isEmpty() ? folder : QDir(folder).filePath(suggested);
+    const QString chosen = QFileDialog::getSaveFileName(nullptr, title, start, filter);
+    if (!chosen.isEmpty() && m_settings)
+        m_settings->setValue(key, QFileInfo(chosen).absolutePath());
+    return chosen;
 }

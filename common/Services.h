@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDir>
 #include <QString>
 
 class SerialPort;
@@ -31,9 +32,15 @@ struct Services
     Clock *clock = nullptr;
     Launcher *launcher = nullptr;
     QString appFolder;        // the program folder
-    QString database;         // the machine database: a SQLite file or a PostgreSQL URI
+    QString database;         // the machine database: a SQLite file or a PostgreSQL URI ("" below)
     QString instanceLockDir;  // where the single-instance marker lives ("" = system default)
     QString executableFolder; // where the station's own executable lies ("" = not known)
     PortLender *lender = nullptr;   // the station's modem port, for windows that talk to the modem
     StationState *station = nullptr; // the station's own state (the modem's maker, ...)
+
+    // The machine database the desks open: the one named, else "Dati.mdb" in the program folder.
+    QString machineDatabase() const
+    {
+        return database.isEmpty() ? QDir(appFolder).filePath(QStringLiteral("Dati.mdb")) : database;
+    }
 };

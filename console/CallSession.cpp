@@ -11,6 +11,7 @@
 #include "SerialPort.h"
 #include "TcpLine.h"
 #include "TrayIcon.h"
+#include "Clock.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -116,12 +117,61 @@ void CallSession::newCall()
     connect(&m_link->dialogue, &ResetDialogue::finished, this, &CallSession::dialogueFinished);
     // After the engine's own handler: the batch has just been built.
     connect(&m_link->engine.Timer, &::Timer::tick, this, [this] {
-        emit batchBuilt(m_link->engine.batchCount() + 1);
+        const TransferEngine &e = m_link->engine;
+        if (e.batchCount() == 0)
+            // The plan counts from the hand-over, one build interval before the first batch.
+            m_report.plan(Runtime::current().nowMs() - e.Timer.interval(), e.plannedRequests(),
+                          e.designedMs(), TransferEngine::requestMs(call().mode));
+        m_report.setBatch(e.batchCount() + 1, int(e.plannedBatches().size()));
+        notify();
+        emit batchBuilt(e.batchCount() + 1);
     });
+    connect(&m_link->engine, &TransferEngine::finishing, this, [this](TransferMode mode) {
+        m_report.transferDone();
+        setStep(mode == TransferMode::ReadAudit ? CallProgress::Step::Converting
+                                                : CallProgress::Step::Saving);
+    });
+    connect(&m_link->engine, &TransferEngine::ended, this, [this] {
+        if (m_report.step() != CallProgress::Step::Erasing)
+            endReport();
+    });
+    connect(&m_link->dialogue, &ResetDialogue::finished, this, [this] { endReport(); });
+}
+
+void CallSession::setStep(CallProgress::Step step)
+{
+    m_report.setStep(step);
+    notify();
+}
+
+void CallSession::endReport()
+{
+    m_report.end(Runtime::current().nowMs());
+    notify();
+}
+
+QString CallSession::machineName() const
+{
+    if (Label4.trimmed().isEmpty())
+        return Label1;
+    return QStringLiteral("%1 (%2)").arg(Label4.trimmed(), Label1);
+}
+
+QString CallSession::proposedName(const QString &extension) const
+{
+    return MachineLink::proposedName(
+        Label1, m_s.clock ? m_s.clock->now() : QDateTime::currentDateTime(), extension);
+}
+
+void CallSession::fileSaved(const QString &path)
+{
+    m_report.saved(path);
+    notify();
 }
 
 void CallSession::beginCommand()
 {
+    m_report.begin(Runtime::current().nowMs());
     // A command that dials starts a new call with a fresh link; one that finds the call up
     // goes on in it.
     if (callUp())
@@ -222,6 +272,8 @@ void CallSession::setProgressMaximum(int max)
 void CallSession::setProgressValue(int value)
 {
     progress = value;
+    if (m_report.step() == CallProgress::Step::Batch)
+        m_report.answered(m_link->engine.answeredRequests());
     emit progressChanged(progress, progressMax);
     notify();
 }
@@ -292,6 +344,7 @@ void CallSession::Login(bool &loggedOn)
         return;
     }
     m_dialOutcome = DialOutcome::None;
+    m_report.setStep(CallProgress::Step::Dialling);
     setCallState(CallState::Dialling, tr("Wait for logon..."));
     CntrDisable();
     SerialPort &port = callPort();
@@ -314,6 +367,7 @@ void CallSession::Login(bool &loggedOn)
 void CallSession::callConnected()
 {
     m_dialOutcome = DialOutcome::Connected;
+    m_report.setStep(CallProgress::Step::Connected);
     setCallState(CallState::Connected, tr("Connect...!"));
     LoggedOn = true;
     Timer1.stop();
@@ -352,6 +406,7 @@ void CallSession::dialThen(std::function<void()> next)
 void CallSession::beginConnect(std::function<void()> next)
 {
     m_dialOutcome = DialOutcome::None;
+    m_report.setStep(CallProgress::Step::Dialling);
     setCallState(CallState::Dialling, tr("Wait for logon..."));
     CntrDisable();
     callPort().setRThreshold(0);
@@ -398,6 +453,7 @@ void CallSession::Logoff(const QString &reason)
     enableButtons({Disconnect, Data, ResetAlarm, All, Select, Audit, TelemetryRead, TelemetryWrite},
                   false);
     windowEnabled = false;
+    m_report.setStep(CallProgress::Step::HangingUp);
     setCallState(CallState::HangingUp, tr("Wait for logoff..."));
     if (m_line) {
         // There is no modem to escape from: the hang-up is the end of the connection.
@@ -408,6 +464,7 @@ void CallSession::Logoff(const QString &reason)
         hangUpModem(reason);
     }
     m_callState = CallState::Idle; // the status line keeps saying "Wait for logoff..."
+    m_report.end(Runtime::current().nowMs());
     CntrEnable();
     emit callStateChanged(false);
 }
@@ -611,6 +668,7 @@ void CallSession::Command6_Click()
 // bad or missing answers, or three answers without a frame, end the call.
 void CallSession::readPointers(std::function<void()> next)
 {
+    setStep(CallProgress::Step::PointerRead);
     m_pointers = PointerRead{};
     m_pointers.active = true;
     m_pointers.next = std::move(next);
@@ -656,6 +714,7 @@ void CallSession::pointerBytes()
     if (!timedOut && failure == MemoryMap::PointerReply::Ok) {
         p.active = false;
         Timer1.stop();
+        setStep(CallProgress::Step::MemoryMap);
         const QStringList lines = MemoryMap::build(pointers);
         for (int k = 0; k < MemoryMap::Lines; ++k)
             call().MapLines[k] = lines.at(k);
@@ -730,8 +789,9 @@ void CallSession::convertAudit()
 {
     makeProgramFolderCurrent();
     const QString chosen =
-        m_s.dialogs->saveFile(tr("Save As"), tr("Audit Eva_Dts(*.txt)"),
-                              m_s.appFolder, QStringLiteral("*.txt"));
+        m_s.dialogs->saveFile(tr("Save the audit"),
+                              tr("Audit Eva_Dts(*.txt)"), m_s.appFolder,
+                              proposedName(QStringLiteral("txt")));
     const QFileInfo info(chosen);
     if (chosen.isEmpty() || info.fileName() == QLatin1String("*.txt"))
         return;
@@ -740,6 +800,9 @@ void CallSession::convertAudit()
         audit::RunAuditConversion(m_s.appFolder, call().AuditImage, call().AuditImageLength, path);
     m_audit.done = true;
     m_audit.path = path;
+    if (r.outcome != audit::ConversionResult::Outcome::FileError)
+        m_report.saved(path);
+    notify();
     if (r.outcome == audit::ConversionResult::Outcome::FileError) {
         m_audit.message = r.fileError;
         m_s.dialogs->message(r.fileError, MsgButtons::Ok, MsgIcon::Critical,
@@ -752,7 +815,11 @@ void CallSession::convertAudit()
         return;
     }
     m_audit.converted = true;
-    if (m_s.dialogs->ask(MsgId::EraseAudit, tr("ERASE Erasable DATA ? "), MsgButtons::YesNo,
-                             MsgIcon::Question, tr("ERASE")) == MsgResult::Yes)
+    // The title names the machine: what is erased cannot be read again.
+    if (m_s.dialogs->ask(MsgId::EraseAudit, tr("ERASE Erasable DATA ? "),
+                         MsgButtons::YesNo, MsgIcon::Question,
+                         tr("ERASE %1").arg(machineName())) == MsgResult::Yes) {
+        setStep(CallProgress::Step::Erasing);
         m_link->dialogue.startErase();
+    }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AtExchange.h"
+#include "CallProgress.h"
 #include "LinkConsole.h"
 #include "MachineFiles.h"
 #include "Services.h"
@@ -123,6 +124,11 @@ public:
     };
     const AuditOutcome &lastAudit() const { return m_audit; }
 
+    // The step, percentage and times of the command under way, and the file it saved.
+    const CallProgress &report() const { return m_report; }
+    // "Corridor A (3351234567)", or the number alone.
+    QString machineName() const;
+
     // Displays (what `FrmCall` shows)
     QString Label1;  // GSM number
     QString Label4;  // description
@@ -156,6 +162,7 @@ public:
     void hangUp() override { Command4_Click(); }
     void resetAlarmClick() override { Command6_Click(); }
     void auditDownloaded() override;
+    void fileSaved(const QString &path) override;
 
 signals:
     // Something the window shows has changed.
@@ -198,6 +205,9 @@ private:
     void convertAudit();
     void makeProgramFolderCurrent();
     void notify() { emit changed(); }
+    void setStep(CallProgress::Step step);
+    void endReport();
+    QString proposedName(const QString &extension) const;
 
     Services m_s;
     QPointer<TcpLine> m_line;
@@ -210,6 +220,7 @@ private:
     std::unique_ptr<AtExchange> m_dial;
     std::unique_ptr<AtExchange> m_hangup;
     AuditOutcome m_audit;
+    CallProgress m_report;
     CallState m_callState = CallState::Idle;
     DialOutcome m_dialOutcome = DialOutcome::None;
     ResetButton m_resetButton = ResetButton::Initial;

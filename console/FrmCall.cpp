@@ -2,9 +2,11 @@
 
 #include "CallSession.h"
 #include "MachineListModel.h"
+#include "Runtime.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -51,6 +53,11 @@ void FrmCall::build()
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     for (int c = 0; c < MachineListModel::ColumnCount; ++c)
         ListView1->setColumnWidth(c, MachineListModel::ColumnTwips[c] / TwipsPerPixel);
+    // Numbers differ only in their last digits: every column as wide as what it holds, and the
+    // operator can still drag them.
+    ListView1->header()->setSectionResizeMode(QHeaderView::Interactive);
+    connect(&m_machines, &QAbstractItemModel::modelReset, this, &FrmCall::fitColumns);
+    connect(&m_machines, &QAbstractItemModel::rowsInserted, this, &FrmCall::fitColumns);
     connect(ListView1, &QTreeView::clicked, this,
             [this](const QModelIndex &i) { rowClicked(i.row()); });
 
@@ -59,7 +66,20 @@ void FrmCall::build()
     Label2->setAlignment(Qt::AlignCenter);
 
     ProgressBar1 = new QProgressBar(this);
-    ProgressBar1->setTextVisible(false);
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setFormat(QStringLiteral("%p%"));
+
+    LabelMachine = new QLabel(this);
+    LabelMachine->setObjectName(QStringLiteral("LabelMachine"));
+    QFont bold = LabelMachine->font();
+    bold.setBold(true);
+    LabelMachine->setFont(bold);
+    LabelProgress = new QLabel(this);
+    LabelProgress->setObjectName(QStringLiteral("LabelProgress"));
+    LabelSaved = new QLabel(this);
+    LabelSaved->setObjectName(QStringLiteral("LabelSaved"));
+    LabelSaved->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    connect(&m_clockTimer, &::Timer::tick, this, &FrmCall::refresh);
 
     auto makeButton = [this](const char *name, const QString &caption) {
         auto *b = new QPushButton(caption, this);
@@ -109,8 +129,11 @@ void FrmCall::build()
 
     auto *top = new QVBoxLayout(this);
     top->addWidget(ListView1, 1);
+    top->addWidget(LabelMachine);
     top->addWidget(Label2);
     top->addWidget(ProgressBar1);
+    top->addWidget(LabelProgress);
+    top->addWidget(LabelSaved);
     top->addLayout(middle);
     top->addLayout(bottom);
 
@@ -163,14 +186,27 @@ void FrmCall::refresh()
     Label10->setText(m_session.Label10);
     Text1->setText(QString::fromLatin1(m_session.Text1));
     Text2->setText(m_session.Text2);
-    ProgressBar1->setMaximum(qMax(1, m_session.progressMax));
-    ProgressBar1->setValue(qBound(0, m_session.progress, ProgressBar1->maximum()));
+    const CallProgress &report = m_session.report();
+    const qint64 now = Runtime::current().nowMs();
+    LabelMachine->setText(m_session.machineName());
+    LabelProgress->setText(report.text(now));
+    LabelSaved->setText(report.savedTo().isEmpty()
+                            ? QString()
+                            : tr("saved to %1").arg(QDir::toNativeSeparators(report.savedTo())));
+    ProgressBar1->setValue(report.percent());
+    m_clockTimer.setEnabled(report.running());
     ListView1->setVisible(m_session.listVisible);
     setEnabled(m_session.windowEnabled);
     if (m_session.busyCursor)
         setCursor(Qt::WaitCursor);
     else
         unsetCursor();
+}
+
+void FrmCall::fitColumns()
+{
+    for (int c = 0; c < MachineListModel::ColumnCount; ++c)
+        ListView1->resizeColumnToContents(c);
 }
 
 void FrmCall::show()

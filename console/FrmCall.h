@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Services.h"
+#include "Timer.h"
 
 #include <QWidget>
 #include <array>
@@ -54,6 +55,10 @@ public:
     QLabel *Label2 = nullptr;
     QLabel *Label4 = nullptr;
     QLabel *Label10 = nullptr;
+    // The machine of the command (name and number), its step and times, and the file it saved.
+    QLabel *LabelMachine = nullptr;
+    QLabel *LabelProgress = nullptr;
+    QLabel *LabelSaved = nullptr;
     QProgressBar *ProgressBar1 = nullptr;
     QLineEdit *Text1 = nullptr;
     QLineEdit *Text2 = nullptr;
@@ -76,6 +81,7 @@ protected:
 private:
     void build();
     void refresh();
+    void fitColumns();
     QPushButton *button(int which) const;
 
     CallSession &m_session;
@@ -86,4 +92,6 @@ private:
     std::function<void(const QString &)> m_openSchedule;
     bool m_loaded = false;
     bool m_unloading = false;
+    // Keeps the elapsed time moving while nothing else changes (a dial waits up to a minute).
+    ::Timer m_clockTimer{QStringLiteral("FrmCall.clock"), 1000, false};
 };

@@ -33,6 +33,8 @@ public:
     virtual void hangUp() = 0;
     // `Command6_Click`: starts the reset-alarm dialogue, or cancels the running one.
     virtual void resetAlarmClick() = 0;
+    // A read's file was written where the operator chose.
+    virtual void fileSaved(const QString &path) { Q_UNUSED(path); }
     // An audit read has ended: the framed image is in `AuditImage`; the console converts it.
     virtual void auditDownloaded() = 0;
 };

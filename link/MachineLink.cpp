@@ -3,6 +3,7 @@
 #include "Dialogs.h"
 #include "Frames.h"
 #include "LinkConsole.h"
+#include "Clock.h"
 #include "MachineFiles.h"
 #include "SerialPort.h"
 
@@ -165,12 +166,23 @@ void showRefusal(Dialogs &dialogs, const MachineFiles::Result &r)
 }
 } // namespace
 
-// The operator's choice in a save dialog offered with the pattern as its name; the pattern kept
-// as the name counts as a cancel. A name without an extension gets the pattern's.
-QString MachineLink::askSaveName(const QString &pattern, const QString &filter)
+QString MachineLink::proposedName(const QString &number, const QDateTime &when,
+                                  const QString &extension)
 {
-    const QString chosen =
-        m_dialogs.saveFile(tr("Save As"), filter, m_appFolder, pattern);
+    return QStringLiteral("%1-%2.%3")
+        .arg(number.trimmed(), when.toString(QStringLiteral("yyyyMMdd-hhmm")), extension);
+}
+
+// The operator's choice in a save dialog that proposes a name for the machine and the hour; the
+// pattern given back as the name counts as a cancel. A name without an extension gets the
+// pattern's.
+QString MachineLink::askSaveName(const QString &title, const QString &pattern,
+                                 const QString &filter)
+{
+    const QString number = m_console ? m_console->machineNumber() : QString();
+    const QDateTime now = m_clock ? m_clock->now() : QDateTime::currentDateTime();
+    const QString chosen = m_dialogs.saveFile(title, filter, m_appFolder,
+                                              proposedName(number, now, pattern.mid(2)));
     const QFileInfo info(chosen);
     if (chosen.isEmpty() || info.fileName() == pattern)
         return {};
@@ -192,11 +204,16 @@ void MachineLink::saveMachineData()
                                 : [] { return quint8(QRandomGenerator::global()->bounded(255)); };
     switch (state.mode) {
     case TransferMode::ReadConfig: {
-        const QString path =
-            askSaveName(QStringLiteral("*.prm"), tr("Configurazione(*.prm)"));
+        const QString path = askSaveName(tr("Save the configuration"),
+                                         QStringLiteral("*.prm"),
+                                         tr("Configurazione(*.prm)"));
         if (path.isEmpty())
             break;
-        showRefusal(m_dialogs, MachineFiles::saveConfigFile(path, state.ConfigImage, filler));
+        const MachineFiles::Result saved =
+            MachineFiles::saveConfigFile(path, state.ConfigImage, filler);
+        showRefusal(m_dialogs, saved);
+        if (saved.ok() && m_console)
+            m_console->fileSaved(path);
         saveSnapshot();
         break;
     }
@@ -214,16 +231,20 @@ void MachineLink::saveMachineData()
             m_console->auditDownloaded();
         break;
     case TransferMode::ReadTelemetry: {
-        const QString path =
-            askSaveName(QStringLiteral("*.tlm"), tr("Configurazione(*.tlm)"));
+        const QString path = askSaveName(tr("Save the telemetry"),
+                                         QStringLiteral("*.tlm"),
+                                         tr("Configurazione(*.tlm)"));
         if (path.isEmpty())
             break;
         if (m_console)
             m_console->setProgressMaximum(625);
-        showRefusal(m_dialogs,
-                    MachineFiles::saveTelemetryFile(path, state.ConfigImage, state.TelemetryImage, filler));
+        const MachineFiles::Result saved =
+            MachineFiles::saveTelemetryFile(path, state.ConfigImage, state.TelemetryImage, filler);
+        showRefusal(m_dialogs, saved);
         if (m_console)
             m_console->setProgressValue(624);
+        if (saved.ok() && m_console)
+            m_console->fileSaved(path);
         break;
     }
     default:

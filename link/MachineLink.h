@@ -5,6 +5,7 @@
 #include "ResetDialogue.h"
 #include "TransferEngine.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <functional>
 
@@ -36,6 +37,10 @@ public:
     TransferEngine engine;
     ResetDialogue dialogue;
 
+    // The name a save dialog proposes: "<number>-<yyyymmdd-hhmm>.<extension>".
+    static QString proposedName(const QString &number, const QDateTime &when,
+                                const QString &extension);
+
     // Puts the length and sum words around the collected audit bytes.
     void frameAuditImage();
     // Answers dropped by the frame check (wrong check value, count, or no request waiting).
@@ -50,7 +55,7 @@ private:
     void badFrame();
     // "Save machine data": what the end of each successful transfer leaves behind.
     void saveMachineData();
-    QString askSaveName(const QString &pattern, const QString &filter);
+    QString askSaveName(const QString &title, const QString &pattern, const QString &filter);
     void saveSnapshot();
 
     SerialPort &m_port;

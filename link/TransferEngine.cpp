@@ -6,11 +6,17 @@
 #include "ReceiveBox.h"
 #include "SerialPort.h"
 
+#include <numeric>
+#include <vector>
+
 namespace {
 constexpr int MaxPasses = 6;
 constexpr int BatchesPerTransfer = 3;
 constexpr int TelemetrySweepEnd = 22; // telemetry sweeps end after this slot
 constexpr int ListEnd = 0xFF;         // memory-map record type that ends the list
+constexpr int BuildMs = 500;
+constexpr int PauseMs = 2500;
+constexpr int SlotCount = 256;
 
 bool isTelemetry(TransferMode mode)
 {
@@ -76,7 +82,9 @@ void TransferEngine::buildTick()
     buildBatch();
     m.TransferStart = false;
     FrameNo = 0;
-    Timer8.setInterval(Frames::isReadMode(m.mode) ? 150 : 200);
+    for (const QByteArray &slot : m.FrameSlots)
+        m_built += slot.isEmpty() ? 0 : 1;
+    Timer8.setInterval(requestMs(m.mode));
     Timer8.start();
     Timer10.start();
 }
@@ -88,6 +96,7 @@ void TransferEngine::initialise()
     BatchCount = 0;
     PassCount = 0;
     EmptySlots = 0;
+    m_built = 0;
     for (auto &row : ResultOffset)
         row.fill(0);
     if (m_console)
@@ -131,8 +140,106 @@ void TransferEngine::initialise()
     default:
         break;
     }
+    plan();
     if (m_console)
         m_console->setProgressMaximum(maximum);
+}
+
+void TransferEngine::plan()
+{
+    int requests = 0;
+    if (m.mode == TransferMode::ReadAudit) {
+        for (const MapRecord &r : m.MapRecords) {
+            if (r.type == ListEnd)
+                break;
+            if (r.type <= 2 && r.length > 0)
+                requests += (r.length + 15) / 16;
+        }
+    } else {
+        const int rows = isTelemetry(m.mode) ? BlockMaps::TelemetryBlocks : BlockMaps::ListRows;
+        for (int i = 0; i < rows && i < BlockList.size(); ++i) {
+            if (BlockList.at(i).length > 0)
+                ++requests;
+            else if (m.mode == TransferMode::WriteChanged)
+                break;
+        }
+    }
+    m_planned.clear();
+    const int batches = isTelemetry(m.mode) ? 1 : BatchesPerTransfer;
+    for (int b = 0; b < batches; ++b) {
+        const int n = b == batches - 1 ? requests : qMin(requests, SlotCount);
+        m_planned << n;
+        requests -= n;
+    }
+    m_designedMs = designedMs(m_planned, m.mode);
+}
+
+int TransferEngine::plannedRequests() const
+{
+    return std::accumulate(m_planned.begin(), m_planned.end(), 0);
+}
+
+int TransferEngine::answeredRequests() const
+{
+    int waiting = 0;
+    for (const QByteArray &slot : m.FrameSlots)
+        waiting += slot.isEmpty() ? 0 : 1;
+    return qMax(0, m_built - waiting);
+}
+
+int TransferEngine::requestMs(TransferMode mode)
+{
+    return Frames::isReadMode(mode) ? 150 : 200;
+}
+
+// Walks the sender's sweeps as sendTick() makes them, every request answered before its sweep's
+// pause ends.
+qint64 TransferEngine::designedMs(const QVector<int> &batches, TransferMode mode)
+{
+    const int tick = requestMs(mode);
+    const bool telemetry = isTelemetry(mode);
+    qint64 t = 0;
+    for (const int requests : batches) {
+        t += BuildMs;
+        std::vector<bool> waiting(SlotCount, false);
+        std::fill_n(waiting.begin(), qMin(requests, SlotCount), true);
+        int frameNo = 0, empty = 0;
+        qint64 pauseEnd = -1;
+        for (bool complete = false; !complete;) {
+            t += tick;
+            if (pauseEnd >= 0) {
+                if (t < pauseEnd)
+                    continue;
+                pauseEnd = -1;
+                empty = 0;
+            }
+            bool paused = false;
+            while (!waiting[size_t(frameNo)]) {
+                if (empty == SlotCount - 1) {
+                    complete = true;
+                    break;
+                }
+                ++empty;
+                if (frameNo == SlotCount - 1) {
+                    frameNo = 0;
+                    pauseEnd = t + PauseMs;
+                    paused = true;
+                    break;
+                }
+                ++frameNo;
+            }
+            if (complete || paused)
+                continue;
+            waiting[size_t(frameNo)] = false;
+            if (frameNo == SlotCount - 1 || (telemetry && frameNo == TelemetrySweepEnd)) {
+                frameNo = 0;
+                pauseEnd = t + PauseMs;
+            } else {
+                ++frameNo;
+            }
+        }
+    }
+    return t;
 }
 
 void TransferEngine::buildBatch()
@@ -290,6 +397,7 @@ void TransferEngine::endTransfer()
     m.LinkActive = false;
     if (m_console)
         m_console->setProgressValue(m_console->progressMaximum());
+    emit finishing(mode);
     if (m_onEnd)
         m_onEnd();
     if (mode == TransferMode::WriteTelemetry)

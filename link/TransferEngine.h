@@ -49,7 +49,20 @@ public:
     int passCount() const { return PassCount; }
     int batchCount() const { return BatchCount; }
 
+    // The plan made when the transfer started: requests per batch, and how long the transfer
+    // lasts when every request is answered at its first sending.
+    const QVector<int> &plannedBatches() const { return m_planned; }
+    int plannedRequests() const;
+    qint64 designedMs() const { return m_designedMs; }
+    // Requests answered so far in this transfer.
+    int answeredRequests() const;
+    // The sender's pace, and the designed duration of batches of that many requests.
+    static int requestMs(TransferMode mode);
+    static qint64 designedMs(const QVector<int> &batches, TransferMode mode);
+
 signals:
+    // Every request of the transfer is answered; what the transfer leaves behind is made next.
+    void finishing(TransferMode mode);
     // A transfer completed, after "Save machine data" and its messages. A transfer that gives up
     // ends in the console's hang-up instead.
     void ended(TransferMode mode);
@@ -68,6 +81,7 @@ private:
     void rxTimeout();
     void carrierWatch();
     void hangUp();
+    void plan();
 
     LinkState &m;
     SerialPort &m_port;
@@ -83,6 +97,9 @@ private:
     int BatchCount = 0;
     int PassCount = 0;
     std::array<std::array<quint32, 256>, 4> ResultOffset{};
+    QVector<int> m_planned;
+    qint64 m_designedMs = 0;
+    int m_built = 0; // requests put in batches so far
 
     // Mode 5 build cursor.
     struct Cursor

@@ -2,11 +2,13 @@
 # Installs the Debian/Ubuntu packages the station needs to build and test, when any is missing.
 # Extra package names given as arguments are installed too.
 set -euo pipefail
+# Xvfb, xdotool and the xcb headers let a test drive the station on a real X server.
 pkgs=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
       libqt6sql6-sqlite
       libqt6sql6-psql
       postgresql
       qt6-l10n-tools
+      xvfb xdotool libxcb1-dev
       help2man desktop-file-utils appstream "$@")
 missing=()
 for p in "${pkgs[@]}"; do

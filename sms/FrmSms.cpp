@@ -149,6 +149,9 @@ void FrmSms::queue(int position, const QStringList &columns, qint64 id)
     auto *item = new QTreeWidgetItem(columns);
     item->setData(0, IdRole, id);
     ListView1->insertTopLevelItem(qBound(0, position - 1, queued()), item);
+    // Numbers differ in their last digits: each column as wide as what it holds.
+    for (int c = 0; c < ListView1->columnCount(); ++c)
+        ListView1->resizeColumnToContents(c);
 }
 
 void FrmSms::showPending()

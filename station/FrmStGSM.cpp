@@ -1,6 +1,7 @@
 #include "FrmStGSM.h"
 
 #include "CallQueue.h"
+#include "Dialogs.h"
 #include "FrmPin.h"
 #include "FrmSet.h"
 #include "Launcher.h"
@@ -16,8 +17,10 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenu>
 #include <QStandardPaths>
+#include <utility>
 
 namespace {
 const char *const BarStyle =
@@ -33,9 +36,9 @@ FrmStGSM::FrmStGSM(const Services &services, QWidget *parent)
     m_s.lender = &m_lender;
     m_s.station = &m_state;
     setWindowTitle(tr("GSM STATUS"));
-    // No close from the title bar: only "Exit" ends the station.
+    // The title bar's close puts the window away; only "Exit" ends the station.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint |
-                   Qt::CustomizeWindowHint);
+                   Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
     buildControls();
     buildMenu();
 
@@ -104,6 +107,42 @@ void FrmStGSM::buildControls()
         grid->addWidget(LabelM[1 + i], 4 + i, 0);
         grid->addWidget(Label1[i], 4 + i, 1);
     }
+    LabelStatus = new QLabel(this);
+    LabelStatus->setObjectName(QStringLiteral("LabelStatus"));
+    LabelStatus->setFrameShape(QFrame::StyledPanel);
+    LabelStatus->setVisible(false);
+    ListResults = new QListWidget(this);
+    ListResults->setObjectName(QStringLiteral("ListResults"));
+    ListResults->setVisible(false);
+    ListResults->setMaximumHeight(ListResults->fontMetrics().height() * (ResultsShown + 1));
+    grid->addWidget(ListResults, 8, 0, 1, 2);
+    grid->addWidget(LabelStatus, 9, 0, 1, 2);
+}
+
+void FrmStGSM::setUnattendedStatus(const QString &text)
+{
+    if (!text.isEmpty() && LabelStatus->text().isEmpty())
+        m_idleToolTip = tray().toolTip();
+    LabelStatus->setText(text);
+    LabelStatus->setVisible(!text.isEmpty());
+    tray().setToolTip(text.isEmpty() ? m_idleToolTip : text);
+}
+
+void FrmStGSM::addUnattendedResult(const QDateTime &when, const QString &machine,
+                                   const QString &outcome)
+{
+    ListResults->insertItem(0, QStringLiteral("%1  %2  %3")
+                                   .arg(when.toString(QStringLiteral("dd/MM/yyyy hh:mm")),
+                                        machine, outcome));
+    while (ListResults->count() > ResultsShown)
+        delete ListResults->takeItem(ListResults->count() - 1);
+    ListResults->setVisible(true);
+}
+
+void FrmStGSM::childWindowClosed()
+{
+    if (!m_unloaded && !tray().available())
+        restore();
 }
 
 void FrmStGSM::buildMenu()
@@ -190,8 +229,7 @@ bool FrmStGSM::load()
         setWindowState(Qt::WindowMinimized);
         hide();
     } else {
-        // No notification area: the window stays reachable and carries the popup menu itself.
-        setWindowState(Qt::WindowMinimized);
+        // No notification area: the window stays on the desktop and carries the popup menu.
         show();
     }
     if (m_loadSchedule)
@@ -237,10 +275,26 @@ void FrmStGSM::changeEvent(QEvent *e)
 
 void FrmStGSM::closeEvent(QCloseEvent *e)
 {
-    if (m_unloaded)
+    if (m_unloaded) {
         e->accept();
-    else
-        e->ignore();
+        return;
+    }
+    e->ignore();
+    const bool explained = std::exchange(m_closeExplained, true);
+    if (tray().available()) {
+        hide();
+        if (!explained)
+            tray().showMessage(windowTitle(),
+                               tr("The station keeps running here. \"Exit\" in this icon's "
+                                  "menu ends it."));
+        return;
+    }
+    // Without a tray the task bar is the only way back.
+    showMinimized();
+    if (!explained)
+        m_s.dialogs->message(tr("The station keeps running. \"Exit\" in this window's menu "
+                                "(right mouse button) ends it."),
+                             MsgButtons::Ok, MsgIcon::Information, windowTitle());
 }
 
 void FrmStGSM::contextMenuEvent(QContextMenuEvent *e)

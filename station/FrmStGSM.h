@@ -10,6 +10,7 @@
 #include "SingleInstance.h"
 #include "Timer.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QPair>
 #include <QPointer>
@@ -19,6 +20,7 @@
 
 class QAction;
 class QLabel;
+class QListWidget;
 class QMenu;
 class CallQueue;
 class FrmPin;
@@ -83,6 +85,8 @@ public:
     QAction *mnuOPEN = nullptr;
     QAction *mnuSet = nullptr;
     QAction *mnuExit = nullptr;
+    QLabel *LabelStatus = nullptr;
+    QListWidget *ListResults = nullptr;
 
     TrayIcon &tray() const { return *m_s.tray; }
     // Menu entries that open windows built elsewhere are enabled only when that window exists.
@@ -90,6 +94,17 @@ public:
     // Work without a window (the unattended collection) holds the port (true) or gave it back:
     // meanwhile "Call", "Send SMS" and "Setup", which would borrow it too, are unavailable.
     void setPortLent(bool lent);
+
+    // A window that hid this one (the console, the send window) has closed: without a tray this
+    // window comes back, or nothing would be left on the desktop to reach the station by.
+    void childWindowClosed();
+
+    // Unattended work: what it does now ("" when it is over), shown on the status line and in
+    // the tray's tooltip; and each finished attempt, the last 10 listed newest first.
+    void setUnattendedStatus(const QString &text);
+    void addUnattendedResult(const QDateTime &when, const QString &machine,
+                             const QString &outcome);
+    static constexpr int ResultsShown = 10;
 
     // The exit sequence: "Exit" switches Timer4 on; its tick unloads the window.
     void beginExit();
@@ -153,5 +168,7 @@ private:
     std::function<void()> m_loadSchedule;
     std::function<void()> m_smsPoll;
     bool m_unloaded = false;
+    bool m_closeExplained = false;
+    QString m_idleToolTip; // the tray's tooltip before unattended work took it over
     QList<QPair<QAction *, bool>> m_beforeLending; // the entries' states when the port was lent
 };

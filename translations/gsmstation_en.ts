@@ -33,6 +33,53 @@
     </message>
 </context>
 <context>
+    <name>CallProgress</name>
+    <message>
+        <source>dialling</source>
+        <translation>dialling</translation>
+    </message>
+    <message>
+        <source>connected</source>
+        <translation>connected</translation>
+    </message>
+    <message>
+        <source>pointer read</source>
+        <translation>pointer read</translation>
+    </message>
+    <message>
+        <source>memory map</source>
+        <translation>memory map</translation>
+    </message>
+    <message>
+        <source>batch %1 of %2</source>
+        <translation>batch %1 of %2</translation>
+    </message>
+    <message>
+        <source>converting</source>
+        <translation>converting</translation>
+    </message>
+    <message>
+        <source>saving</source>
+        <translation>saving</translation>
+    </message>
+    <message>
+        <source>erasing</source>
+        <translation>erasing</translation>
+    </message>
+    <message>
+        <source>hanging up</source>
+        <translation>hanging up</translation>
+    </message>
+    <message>
+        <source>%1 elapsed</source>
+        <translation>%1 elapsed</translation>
+    </message>
+    <message>
+        <source>%1 elapsed, %2 left</source>
+        <translation>%1 elapsed, %2 left</translation>
+    </message>
+</context>
+<context>
     <name>CallSession</name>
     <message>
         <source>   Reset   Alarm</source>
@@ -79,10 +126,6 @@
         <translation>Telemetry (*.tlm)</translation>
     </message>
     <message>
-        <source>Save As</source>
-        <translation>Save As</translation>
-    </message>
-    <message>
         <source>Audit Eva_Dts(*.txt)</source>
         <translation>EVA-DTS audit (*.txt)</translation>
     </message>
@@ -99,8 +142,12 @@
         <translation>ERASE erasable DATA? </translation>
     </message>
     <message>
-        <source>ERASE</source>
-        <translation>ERASE</translation>
+        <source>Save the audit</source>
+        <translation>Save the audit</translation>
+    </message>
+    <message>
+        <source>ERASE %1</source>
+        <translation>ERASE %1</translation>
     </message>
 </context>
 <context>
@@ -326,6 +373,10 @@
     <message>
         <source>WRITE</source>
         <translation>WRITE</translation>
+    </message>
+    <message>
+        <source>saved to %1</source>
+        <translation>saved to %1</translation>
     </message>
 </context>
 <context>
@@ -725,6 +776,26 @@ The entries stay in memory until the station ends.</translation>
         <source>%1 could not be started</source>
         <translation>%1 could not be started</translation>
     </message>
+    <message>
+        <source>The station keeps running here. &quot;Exit&quot; in this icon&apos;s menu ends it.</source>
+        <translation>The station keeps running here. &quot;Exit&quot; in this icon&apos;s menu ends it.</translation>
+    </message>
+    <message>
+        <source>The station keeps running. &quot;Exit&quot; in this window&apos;s menu (right mouse button) ends it.</source>
+        <translation>The station keeps running. &quot;Exit&quot; in this window&apos;s menu (right mouse button) ends it.</translation>
+    </message>
+    <message>
+        <source>Collecting the audit of %1</source>
+        <translation>Collecting the audit of %1</translation>
+    </message>
+    <message>
+        <source>Collecting the audit of %1: %2, %3%</source>
+        <translation>Collecting the audit of %1: %2, %3%</translation>
+    </message>
+    <message>
+        <source>%1, tried again in 5 minutes</source>
+        <translation>%1, tried again in 5 minutes</translation>
+    </message>
 </context>
 <context>
     <name>MachineDb</name>
@@ -769,16 +840,20 @@ Machines, sale points and operators will not be found and events will not be fil
         <translation>ERROR</translation>
     </message>
     <message>
-        <source>Save As</source>
-        <translation>Save As</translation>
-    </message>
-    <message>
         <source>Configurazione(*.prm)</source>
         <translation>Configuration (*.prm)</translation>
     </message>
     <message>
         <source>Configurazione(*.tlm)</source>
         <translation>Telemetry (*.tlm)</translation>
+    </message>
+    <message>
+        <source>Save the configuration</source>
+        <translation>Save the configuration</translation>
+    </message>
+    <message>
+        <source>Save the telemetry</source>
+        <translation>Save the telemetry</translation>
     </message>
 </context>
 <context>

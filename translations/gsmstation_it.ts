@@ -33,6 +33,53 @@
     </message>
 </context>
 <context>
+    <name>CallProgress</name>
+    <message>
+        <source>dialling</source>
+        <translation>composizione</translation>
+    </message>
+    <message>
+        <source>connected</source>
+        <translation>connesso</translation>
+    </message>
+    <message>
+        <source>pointer read</source>
+        <translation>lettura puntatori</translation>
+    </message>
+    <message>
+        <source>memory map</source>
+        <translation>mappa di memoria</translation>
+    </message>
+    <message>
+        <source>batch %1 of %2</source>
+        <translation>blocco %1 di %2</translation>
+    </message>
+    <message>
+        <source>converting</source>
+        <translation>conversione</translation>
+    </message>
+    <message>
+        <source>saving</source>
+        <translation>salvataggio</translation>
+    </message>
+    <message>
+        <source>erasing</source>
+        <translation>cancellazione</translation>
+    </message>
+    <message>
+        <source>hanging up</source>
+        <translation>chiusura chiamata</translation>
+    </message>
+    <message>
+        <source>%1 elapsed</source>
+        <translation>%1 trascorsi</translation>
+    </message>
+    <message>
+        <source>%1 elapsed, %2 left</source>
+        <translation>%1 trascorsi, %2 rimanenti</translation>
+    </message>
+</context>
+<context>
     <name>CallSession</name>
     <message>
         <source>   Reset   Alarm</source>
@@ -79,10 +126,6 @@
         <translation>Telemetria (*.tlm)</translation>
     </message>
     <message>
-        <source>Save As</source>
-        <translation>Salva con nome</translation>
-    </message>
-    <message>
         <source>Audit Eva_Dts(*.txt)</source>
         <translation>Audit EVA-DTS (*.txt)</translation>
     </message>
@@ -99,8 +142,12 @@
         <translation>CANCELLARE i DATI cancellabili? </translation>
     </message>
     <message>
-        <source>ERASE</source>
-        <translation>CANCELLA</translation>
+        <source>Save the audit</source>
+        <translation>Salva l&apos;audit</translation>
+    </message>
+    <message>
+        <source>ERASE %1</source>
+        <translation>CANCELLA %1</translation>
     </message>
 </context>
 <context>
@@ -326,6 +373,10 @@
     <message>
         <source>WRITE</source>
         <translation>SCRIVI</translation>
+    </message>
+    <message>
+        <source>saved to %1</source>
+        <translation>salvato in %1</translation>
     </message>
 </context>
 <context>
@@ -725,6 +776,26 @@ Le voci restano in memoria fino alla chiusura della stazione.</translation>
         <source>%1 could not be started</source>
         <translation>Non è stato possibile avviare %1</translation>
     </message>
+    <message>
+        <source>The station keeps running here. &quot;Exit&quot; in this icon&apos;s menu ends it.</source>
+        <translation>La stazione resta attiva qui. &quot;Esci&quot; nel menu di questa icona la chiude.</translation>
+    </message>
+    <message>
+        <source>The station keeps running. &quot;Exit&quot; in this window&apos;s menu (right mouse button) ends it.</source>
+        <translation>La stazione resta attiva. &quot;Esci&quot; nel menu di questa finestra (tasto destro del mouse) la chiude.</translation>
+    </message>
+    <message>
+        <source>Collecting the audit of %1</source>
+        <translation>Raccolta dell&apos;audit di %1</translation>
+    </message>
+    <message>
+        <source>Collecting the audit of %1: %2, %3%</source>
+        <translation>Raccolta dell&apos;audit di %1: %2, %3%</translation>
+    </message>
+    <message>
+        <source>%1, tried again in 5 minutes</source>
+        <translation>%1, nuovo tentativo tra 5 minuti</translation>
+    </message>
 </context>
 <context>
     <name>MachineDb</name>
@@ -769,16 +840,20 @@ Distributori, punti vendita e operatori non saranno trovati e gli eventi non sar
         <translation>ERRORE</translation>
     </message>
     <message>
-        <source>Save As</source>
-        <translation>Salva con nome</translation>
-    </message>
-    <message>
         <source>Configurazione(*.prm)</source>
         <translation>Configurazione (*.prm)</translation>
     </message>
     <message>
         <source>Configurazione(*.tlm)</source>
         <translation>Telemetria (*.tlm)</translation>
+    </message>
+    <message>
+        <source>Save the configuration</source>
+        <translation>Salva la configurazione</translation>
+    </message>
+    <message>
+        <source>Save the telemetry</source>
+        <translation>Salva la telemetria</translation>
     </message>
 </context>
 <context>

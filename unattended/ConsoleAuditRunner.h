@@ -22,6 +22,8 @@ public:
     void run(const QString &number, const QString &txtPath, const QString &imgPath,
              std::function<void(const AuditJobOutcome &)> done) override;
     void abort() override;
+    // The job the attempts run in, for whoever shows their progress.
+    CollectJob &job() { return *m_job; }
 
     // The line of each call: a TCP line for a machine on IP, nullptr to dial it on the modem.
     using LineFor = std::function<std::unique_ptr<TcpLine>(const QString &number)>;

@@ -61,6 +61,10 @@ public:
     // Numbers waiting or being collected, in order.
     QStringList waiting() const;
     bool collecting() const { return m_current >= 0; }
+    // The machine of the attempt under way or last made: its description ("" when unknown),
+    // and when the attempt started.
+    QString machine() const { return m_machine; }
+    QDateTime startedAt() const { return m_startedAt; }
     const AuditArchive &archive() const { return m_archive; }
 
 signals:

@@ -15,9 +15,7 @@ CallDesk::CallDesk(FrmStGSM &station, const Services &services, CallQueue &queue
                    FrmSend &sendWindow)
     : m_station(station), m_send(sendWindow),
       m_db(std::make_unique<SqlMachineDb>(
-          services.database.isEmpty()
-              ? QDir(services.appFolder).filePath(QStringLiteral("Dati.mdb"))
-              : services.database)),
+          services.machineDatabase())),
       m_machines(std::make_unique<MachineListModel>()),
       m_session(std::make_unique<CallSession>(services, station.Timer2, station.Timer5))
 {

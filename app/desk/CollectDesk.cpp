@@ -41,9 +41,7 @@ CollectDesk::CollectDesk(FrmStGSM &station, const Services &services, Scheduler 
     if (!runner)
         return;
     m_db =
-        std::make_unique<OnDemandDb>(services.database.isEmpty()
-                                         ? QDir(services.appFolder).filePath(QStringLiteral("Dati.mdb"))
-                                         : services.database);
+        std::make_unique<OnDemandDb>(services.machineDatabase());
     // Made after the main window, so its polling handler runs before the collector's.
     m_collector =
         std::make_unique<UnattendedCollector>(services, station.lender(), station.Timer2, *runner);

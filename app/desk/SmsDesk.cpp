@@ -20,9 +20,7 @@ SmsDesk::SmsDesk(FrmStGSM &station, const Services &services, ModemSim *modem,
     QDir parent(programFolder);
     parent.cdUp();
     const QString logFolder = parent.absolutePath();
-    const QString database = services.database.isEmpty()
-                                 ? QDir(programFolder).filePath(QStringLiteral("Dati.mdb"))
-                                 : services.database;
+    const QString database = services.machineDatabase();
 
     if (modem) {
         // The demonstration fleet goes into an empty database only.

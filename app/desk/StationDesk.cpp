@@ -1,25 +1,30 @@
 #include "StationDesk.h"
 
 #include "CallSession.h"
+#include "CollectJob.h"
 #include "FrmCall.h"
+#include "FrmSend.h"
+#include "FrmSms.h"
 #include "MachineDb.h"
 #include "MachineListModel.h"
 #include "MachineListener.h"
 #include "TcpLine.h"
 #include "UnattendedCollector.h"
+#include <QDir>
 
 #include <QDir>
 
 // The desks get the station's services, which carry its port lender.
 StationDesk::StationDesk(const Services &services, ModemSim *modem)
-    : m_lines(QDir(services.appFolder).filePath(QStringLiteral("Dati.mdb"))),
+    : m_lines(services.machineDatabase()),
       m_station(services),
       m_sms(m_station, m_station.services(), modem, services.appFolder,
             [this] { return m_station.ComOK(); }),
       m_scheduler(services), m_scheduleWindow(services, m_scheduler.schedule()),
       m_calls(m_station, m_station.services(), m_scheduler.queue(), m_sms.sendWindow()),
       m_runner(*services.port, services.appFolder),
-      m_collect(m_station, m_station.services(), m_scheduler, m_calls.window(), &m_runner)
+      m_collect(m_station, m_station.services(), m_scheduler, m_calls.window(), &m_runner),
+      m_windows(m_station)
 {
     m_station.setCallQueue(&m_scheduler.queue());
     m_station.setScheduleLoader([this] { m_scheduler.loadAtStartUp(); });
@@ -36,6 +41,58 @@ StationDesk::StationDesk(const Services &services, ModemSim *modem)
     m_runner.setLines([this](const QString &number) { return m_lines.lineFor(number); });
     if (UnattendedCollector *c = m_collect.collector())
         c->setPortNeeded([this](const QString &number) { return m_lines.needsModem(number); });
+
+    FrmSend &send = m_sms.sendWindow();
+    m_windows.addChild(&m_calls.window(), &m_calls.window());
+    m_windows.addChild(&send, &send.opener());
+    m_windows.place(&m_station, QStringLiteral("status"));
+    m_windows.place(&m_calls.window(), QStringLiteral("call"));
+    m_windows.place(&send, QStringLiteral("send"));
+    m_windows.place(&m_sms.smsWindow(), QStringLiteral("sms"), &m_station);
+    m_windows.place(&m_scheduleWindow, QStringLiteral("schedule"));
+    showUnattendedWork();
+}
+
+// While a collection runs, the status line and the tray's tooltip follow its steps; each
+// attempt's end joins the list of results.
+void StationDesk::showUnattendedWork()
+{
+    UnattendedCollector *collector = m_collect.collector();
+    if (!collector)
+        return;
+    auto who = [collector](const QString &number) {
+        return collector->machine().isEmpty()
+                   ? number
+                   : QStringLiteral("%1 (%2)").arg(collector->machine(), number);
+    };
+    CallSession &session = m_runner.job().session();
+    QObject::connect(&session, &CallSession::changed, &m_station, [this, collector, who, &session] {
+        if (!collector->collecting())
+            return;
+        const CallProgress &report = session.report();
+        const QString step = report.stepText();
+        m_station.setUnattendedStatus(
+            step.isEmpty()
+                ? FrmStGSM::tr("Collecting the audit of %1").arg(who(session.Label1))
+                : FrmStGSM::tr("Collecting the audit of %1: %2, %3%")
+                      .arg(who(session.Label1), step)
+                      .arg(report.percent()));
+    });
+    QObject::connect(collector, &UnattendedCollector::attemptStarted, &m_station,
+                     [this, who](const QString &number) {
+                         m_station.setUnattendedStatus(
+                             FrmStGSM::tr("Collecting the audit of %1").arg(who(number)));
+                     });
+    QObject::connect(collector, &UnattendedCollector::attemptFinished, &m_station,
+                     [this, collector, who](const QString &number, const AuditJobOutcome &o,
+                                            int, bool again) {
+                         m_station.setUnattendedStatus({});
+                         m_station.addUnattendedResult(
+                             collector->startedAt(), who(number),
+                             again ? FrmStGSM::tr("%1, tried again in 5 minutes")
+                                         .arg(resultText(o.result))
+                                   : resultText(o.result));
+                     });
 }
 
 StationDesk::~StationDesk() = default;

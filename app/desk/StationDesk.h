@@ -4,6 +4,7 @@
 #include "CallLines.h"
 #include "CollectDesk.h"
 #include "ConsoleAuditRunner.h"
+#include "DeskWindows.h"
 #include "FrmProgor.h"
 #include "FrmStGSM.h"
 #include "Scheduler.h"
@@ -33,6 +34,10 @@ public:
     FrmProgor &scheduleWindow() { return m_scheduleWindow; }
     CallDesk &calls() { return m_calls; }
     CollectDesk &collect() { return m_collect; }
+    DeskWindows &windows() { return m_windows; }
+    // Each window opens where it was last left (settings not owned; the program's, not the
+    // tests').
+    void keepPlaces(QSettings *settings) { m_windows.keepPlaces(settings); }
 
     // Machines that connect to the station: held online, marked in the console, and reached
     // through their connection by its calls. False, with the reason, when hostPort cannot be
@@ -55,4 +60,7 @@ private:
     CollectDesk m_collect;
     std::unique_ptr<TcpLine> m_consoleLine; // the console's current call, when on IP
     std::unique_ptr<MachineListener> m_listener;
+    DeskWindows m_windows;
+
+    void showUnattendedWork();
 };

@@ -27,6 +27,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QSettings>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
@@ -180,11 +181,16 @@ int main(int argc, char *argv[])
         port = std::make_unique<HardwarePort>(devices);
     }
 
+    // Window places and the folders files were last saved to, kept with the station.
+    QSettings settings(
+        QDir(ProgramFolder::choose(cli.value(home), QCoreApplication::applicationDirPath()))
+            .filePath(QStringLiteral("gsmstation.ini")),
+        QSettings::IniFormat);
     std::unique_ptr<Dialogs> dialogs;
     if (offscreen)
         dialogs = std::make_unique<ConsoleDialogs>();
     else
-        dialogs = std::make_unique<RealDialogs>();
+        dialogs = std::make_unique<RealDialogs>(&settings);
     std::unique_ptr<DemoDialogs> demoDialogs;
     if (demoSeconds >= 0)
         demoDialogs = std::make_unique<DemoDialogs>(*dialogs);
@@ -222,6 +228,7 @@ int main(int argc, char *argv[])
     }
 
     StationDesk desk(s, modem.get());
+    desk.keepPlaces(&settings);
     FrmStGSM &station = desk.station();
     SmsDesk &smsDesk = desk.sms();
     if (talk) {

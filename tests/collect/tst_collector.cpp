@@ -275,8 +275,9 @@ private slots:
         QVERIFY(batches.isEmpty());
         QVERIFY(err.contains("\rgsmcollect: [####################"));
         // The full bar stays above what follows the transfer.
-        QVERIFY(err.contains("] 100% 671/671\x1b[K\ngsmcollect: transfer complete\n"
-                             "gsmcollect: call ended\n"));
+        QVERIFY(err.contains(QRegularExpression(
+            "\\] 100%  saving  \\d+:\\d\\d elapsed, 0:00 left\x1b\\[K\ngsmcollect: transfer complete\n"
+            "gsmcollect: call ended\n")));
         QVERIFY(err.endsWith("gsmcollect: done\n"));
     }
 };

@@ -1,24 +1,43 @@
 #include "DbFixture.h"
 #include "DbTableModel.h"
 #include "Dialogs.h"
+#include "EventsModel.h"
 #include "FrmDb.h"
+#include "Rules.h"
 #include "Runtime.h"
+#include "SqlOnFile.h"
 
+#include <QAbstractItemModelTester>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTableView>
 
 namespace {
-QStringList column(const QTableView *view, int c)
+QStringList shown(const QAbstractItemModel &m, int column)
 {
     QStringList out;
-    for (int r = 0; r < view->model()->rowCount(); ++r)
-        out << view->model()->index(r, c).data().toString();
+    for (int r = 0; r < m.rowCount(); ++r)
+        out << m.index(r, column).data().toString();
     return out;
+}
+
+// "field=value;field=value"
+DbRecord rec(const QString &text)
+{
+    DbRecord r;
+    for (const QString &pair : text.split(';', Qt::SkipEmptyParts))
+        r.insert(pair.section('=', 0, 0), pair.section('=', 1));
+    return r;
+}
+
+QStringList column(const QTableView *view, int c)
+{
+    return shown(*view->model(), c);
 }
 
 void select(QTableView *view, const QList<int> &rows)
@@ -248,6 +267,309 @@ private slots:
                  "Operator,Acknowledged,Station,Pending\r\n"
                  "+39111,02/02/26 10:00:00,\"new, \"\"hot\"\"\",,,,,,\r\n"
                  "+39111,01/02/26 10:00:00,old,,,,,,\r\n");
+    }
+
+    // --- the record rules and the models, read back through another connection ---
+
+    // On file: machine +39111 "Coffee 7", sale point "Bar Roma", operators "Rossi" and "Verdi".
+    void problems_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("record");
+        QTest::addColumn<QString>("before"); // "" for a new record
+        QTest::addColumn<QString>("problem");
+        const auto row = [](const char *tag, const QString &table, const QString &record,
+                            const QString &before, const QString &problem) {
+            QTest::newRow(tag) << table << record << before << problem;
+        };
+        const QString M = "Distributori", P = "PuntiVendita", O = "Operatori";
+        const QString digits = "\"GSM\" must be 3 to 15 digits with an optional leading \"+\", "
+                               "not \"%1\".";
+        row("a whole machine", M, "GSM=+39222;Description=S;Sale point=Bar Roma;Operator=Rossi", "",
+            "");
+        row("a machine without sale point nor operator", M, "GSM=0039222;Description=x", "", "");
+        row("GSM missing", M, "Description=x", "", "\"GSM\" is required.");
+        row("GSM with letters", M, "GSM=+39abc;Description=x", "", digits.arg("+39abc"));
+        row("GSM of 2 digits", M, "GSM=+12;Description=x", "", digits.arg("+12"));
+        row("GSM of 16 digits", M, "GSM=1234567890123456;Description=x", "",
+            digits.arg("1234567890123456"));
+        row("GSM of 15 digits", M, "GSM=+123456789012345;Description=x", "", "");
+        row("GSM of another machine", M, "GSM=+39111;Description=x", "",
+            "The GSM number +39111 is already machine \"Coffee 7\".");
+        row("GSM kept when the machine is edited", M, "GSM=+39111;Description=y",
+            "GSM=+39111;Description=x", "");
+        row("description missing", M, "GSM=+39222", "", "\"Description\" is required.");
+        row("line break in a name", M, "GSM=+39222;Description=a\nb", "",
+            "\"Description\" must not hold a line break or a control character.");
+        row("CR in a name", M, "GSM=+39222;Description=x;Sale point=a\rb", "",
+            "\"Sale point\" must not hold a line break or a control character.");
+        row("sale point not on file", M, "GSM=+39222;Description=x;Sale point=Bar Po", "",
+            "Sale point \"Bar Po\" is not on file.");
+        row("operator not on file", M, "GSM=+39222;Description=x;Operator=Bianchi", "",
+            "Operator \"Bianchi\" is not on file.");
+        row("an old sale point no longer on file stays", M,
+            "GSM=+39222;Description=new;Sale point=Bar Po", "GSM=+39222;Sale point=Bar Po", "");
+        row("changing to a sale point not on file", M, "GSM=+39222;Description=x;Sale point=Po",
+            "GSM=+39222;Description=x;Sale point=Bar Roma", "Sale point \"Po\" is not on file.");
+        row("a sale point with quotes in its address", P, "Name=Bar Po;Address=Via \"Po\", 1\n", "",
+            "");
+        row("a sale point's name is required", P, "Address=Via Po", "", "\"Name\" is required.");
+        row("a sale point already on file", P, "Name=Bar Roma", "",
+            "Sale point \"Bar Roma\" is already on file.");
+        row("a sale point edited keeps its name", P, "Name=Bar Roma;City=Torino", "Name=Bar Roma",
+            "");
+        row("an operator", O, "Name=Bianchi;Celular=+39333", "", "");
+        row("an operator already on file", O, "Name=Rossi;Celular=+39333", "",
+            "Operator \"Rossi\" is already on file.");
+        row("an operator without mobile number", O, "Name=Bianchi", "", "\"Celular\" is required.");
+        row("an operator's mobile number with a dash", O, "Name=Bianchi;Celular=333-1", "",
+            "\"Celular\" must be 3 to 15 digits with an optional leading \"+\", not \"333-1\".");
+    }
+    void problems()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, record);
+        QFETCH(QString, before);
+        QFETCH(QString, problem);
+        DbFixture f;
+        f.add("Distributori", {{"GSM", "+39111"}, {"Description", "Coffee 7"}});
+        SqlOnFile onFile(*f.db);
+        const DbRecord old = rec(before);
+        QCOMPARE(Rules::problem(table, rec(record), before.isEmpty() ? nullptr : &old, onFile),
+                 problem);
+    }
+
+    void anEditIsSavedAtOnce()
+    {
+        DbFixture f(true);
+        DbTableModel m(*f.db, "Distributori");
+        QAbstractItemModelTester tester(&m);
+        QCOMPARE(m.rowCount(), 2);
+        QVERIFY(m.setData(m.index(1, m.columnOf("Description")), "  Snack 3 "));
+        QVERIFY(m.setData(m.index(1, m.columnOf("Operator")), "Verdi"));
+        QVERIFY(m.setData(m.index(0, m.columnOf("Sale point")), ""));
+        QCOMPARE(f.rows("Distributori"),
+                 QStringList({"+39111|Coffee 7|~|Rossi", "+39222|Snack 3|~|Verdi"}));
+        QCOMPARE(m.index(1, m.columnOf("Description")).data().toString(), QString("Snack 3"));
+        // A row is read back by its values: the one with a field emptied too.
+        QCOMPARE(m.index(0, m.columnOf("GSM")).data().toString(), QString("+39111"));
+        QVERIFY(!m.isDirty());
+    }
+
+    void aRefusedEditSavesNothing_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("reason");
+        const auto row = [](const char *tag, const char *table, int r, const char *field,
+                            const char *value, const char *reason) {
+            QTest::newRow(tag) << table << r << field << value << reason;
+        };
+        // The rules' look-ups and the record before the change, as the model passes them.
+        row("GSM of the other machine", "Distributori", 1, "GSM", "+39111",
+            "The GSM number +39111 is already machine \"Coffee 7\".");
+        row("GSM emptied", "Distributori", 0, "GSM", " ", "\"GSM\" is required.");
+        row("sale point named like another", "PuntiVendita", 1, "Name", "Bar Roma",
+            "Sale point \"Bar Roma\" is already on file.");
+        row("operator's mobile number", "Operatori", 0, "Celular", "tel. 333",
+            "\"Celular\" must be 3 to 15 digits with an optional leading \"+\", not \"tel. "
+            "333\".");
+    }
+    void aRefusedEditSavesNothing()
+    {
+        QFETCH(QString, table);
+        QFETCH(int, row);
+        QFETCH(QString, field);
+        QFETCH(QString, value);
+        QFETCH(QString, reason);
+        DbFixture f(true);
+        f.add("PuntiVendita", {{"Name", "Bar Duomo"}});
+        const QStringList before = f.rows(table);
+        DbTableModel m(*f.db, table);
+        QSignalSpy refused(&m, &DbTableModel::refused);
+        const QModelIndex at = m.index(row, m.columnOf(field));
+        const QString old = at.data().toString();
+        QVERIFY(!m.setData(at, value));
+        QCOMPARE(refused.count(), 1);
+        QCOMPARE(refused.first().first().toString(), reason);
+        QCOMPARE(m.refusal(), reason);
+        QCOMPARE(at.data().toString(), old);
+        QVERIFY(!m.isDirty());
+        QCOMPARE(f.rows(table), before);
+    }
+
+    // The machines name sale points and operators: a new name follows into them.
+    void renamingCarriesOverToTheMachines_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("machines");
+        QTest::newRow("sale point")
+            << "PuntiVendita"
+            << "Bar Roma"
+            << QStringList{"+39111|Coffee 7|Bar Rome|Rossi", "+39222|Snack 2|~|~",
+                           "+39333|Water|Bar Rome|Verdi"};
+        QTest::newRow("operator") << "Operatori"
+                                  << "Rossi"
+                                  << QStringList{"+39111|Coffee 7|Bar Roma|Rossini",
+                                                 "+39222|Snack 2|~|~",
+                                                 "+39333|Water|Bar Roma|Verdi"};
+    }
+    void renamingCarriesOverToTheMachines()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, name);
+        QFETCH(QStringList, machines);
+        DbFixture f(true);
+        f.add("Distributori", {{"GSM", "+39333"},
+                               {"Description", "Water"},
+                               {"Sale point", "Bar Roma"},
+                               {"Operator", "Verdi"}});
+        DbTableModel m(*f.db, table);
+        QSignalSpy renamed(&m, &DbTableModel::machinesRenamed);
+        QVERIFY(m.setData(m.index(0, m.columnOf("Name")),
+                          table == "Operatori" ? "Rossini" : "Bar Rome"));
+        QCOMPARE(f.rows("Distributori"), machines);
+        QCOMPARE(renamed.count(), 1);
+        QCOMPARE(m.machinesNaming(table == "Operatori" ? "Operator" : "Sale point", name), 0);
+    }
+
+    // Records nothing tells apart: a change or a deletion touches exactly one of them.
+    void oneOfTwoIdenticalRecordsChanges()
+    {
+        DbFixture f;
+        f.add("Operatori", {{"Name", "Rossi"}, {"Celular", "+39333"}});
+        DbTableModel m(*f.db, "Operatori");
+        QCOMPARE(m.rowCount(), 3);
+        QVERIFY(m.setData(m.index(2, 1), "+39999"));
+        QCOMPARE(f.rows("Operatori"),
+                 QStringList({"Rossi|+39999", "Verdi|+39444", "Rossi|+39333"}));
+        // The row shown third now holds the changed values: those are the record deleted.
+        QVERIFY(m.deleteRows({2}));
+        QCOMPARE(f.rows("Operatori"), QStringList({"Verdi|+39444", "Rossi|+39333"}));
+    }
+
+    void deletingSeveralRowsIsOneStep()
+    {
+        DbFixture f(true);
+        DbTableModel m(*f.db, "Distributori");
+        QSignalSpy reset(&m, &QAbstractItemModel::modelReset);
+        QVERIFY(m.deleteRows({1, 0, 1}));
+        QCOMPARE(f.rows("Distributori"), QStringList());
+        QCOMPARE(m.rowCount(), 0);
+        QCOMPARE(reset.count(), 1);
+    }
+
+    void searchLeavesTheRowsThatHoldTheText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("gsm");
+        QTest::newRow("nothing: every row") << "" << QStringList{"+39111", "+39222", "+39333"};
+        QTest::newRow("any field, either case")
+            << "bar" << QStringList{"+39111", "+39222", "+39333"};
+        QTest::newRow("part of a number") << "922" << QStringList{"+39222"};
+        QTest::newRow("percent sign is itself") << "100%" << QStringList{"+39333"};
+        QTest::newRow("percent sign is no wildcard") << "a%b" << QStringList{};
+        QTest::newRow("underscore is itself") << "a_b" << QStringList{};
+        QTest::newRow("quote is itself") << "d'I" << QStringList{"+39222"};
+    }
+    void searchLeavesTheRowsThatHoldTheText()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, gsm);
+        DbFixture f(true);
+        QSqlQuery(f.db->database())
+            .exec("UPDATE Distributori SET Description = 'Bar d''Italia' "
+                  "WHERE GSM = '+39222'");
+        f.add("Distributori", {{"GSM", "+39333"}, {"Description", "Juice 100% - BAR"}});
+        f.add("Distributori", {{"GSM", "+39444"}, {"Description", "axb"}});
+        DbTableModel m(*f.db, "Distributori");
+        m.setSearch(text);
+        if (text.isEmpty())
+            gsm << "+39444";
+        QCOMPARE(shown(m, 0), gsm);
+        QCOMPARE(m.matchingRows(), gsm.size());
+        QCOMPARE(m.totalRows(), 4);
+    }
+
+    void sortingByAColumnAndBack()
+    {
+        DbFixture f(true);
+        f.add("Distributori", {{"GSM", "+39000"}, {"Description", "Apple"}});
+        DbTableModel m(*f.db, "Distributori");
+        m.sort(m.columnOf("Description"), Qt::AscendingOrder);
+        QCOMPARE(shown(m, 1), QStringList({"Apple", "Coffee 7", "Snack 2"}));
+        m.sort(0, Qt::DescendingOrder);
+        QCOMPARE(shown(m, 0), QStringList({"+39222", "+39111", "+39000"}));
+        m.sort(-1, Qt::AscendingOrder);
+        QCOMPARE(shown(m, 0), QStringList({"+39111", "+39222", "+39000"}));
+    }
+
+    // --- the journal ---
+
+    void eventsAreNewestFirstAndFiltered_data()
+    {
+        QTest::addColumn<EventsModel::Filter>("filter");
+        QTest::addColumn<int>("column"); // sorted by; -1 newest first
+        QTest::addColumn<QStringList>("sms");
+        using F = EventsModel::Filter;
+        const auto with = [](auto set) {
+            F f;
+            set(f);
+            return f;
+        };
+        QTest::newRow("newest first, the same time latest filed first")
+            << F{} << -1 << QStringList{"e4", "e5", "e3", "e2", "e1"};
+        QTest::newRow("machine by description")
+            << with([](F &f) { f.machine = "coffee"; }) << -1 << QStringList{"e3", "e1"};
+        QTest::newRow("machine by number")
+            << with([](F &f) { f.machine = "39222"; }) << -1 << QStringList{"e5", "e2"};
+        QTest::newRow("sale point")
+            << with([](F &f) { f.salePoint = "Bar Po"; }) << -1 << QStringList{"e5"};
+        QTest::newRow("operator") << with([](F &f) { f.operatorName = "Verdi"; }) << -1
+                                  << QStringList{"e5", "e2"};
+        QTest::newRow("search in the text")
+            << with([](F &f) { f.search = "door"; }) << -1 << QStringList{"e4", "e1"};
+        QTest::newRow("from a day") << with([](F &f) { f.from = QDate(2026, 1, 31); }) << -1
+                                    << QStringList{"e4", "e5", "e3"};
+        QTest::newRow("one day") << with([](F &f) { f.from = f.to = QDate(2025, 12, 31); }) << -1
+                                 << QStringList{"e2"};
+        QTest::newRow("oldest first by date")
+            << F{} << 1 << QStringList{"e1", "e2", "e3", "e5", "e4"};
+    }
+    void eventsAreNewestFirstAndFiltered()
+    {
+        QFETCH(EventsModel::Filter, filter);
+        QFETCH(int, column);
+        QFETCH(QStringList, sms);
+        DbFixture f;
+        const auto event = [&](const char *text, const char *when, const char *number,
+                               const char *machine, const char *point, const char *op) {
+            f.add("Eventi", {{"Number", number},
+                             {"Data", when},
+                             {"SMS", text},
+                             {"Vending machine", machine},
+                             {"Sale point", point},
+                             {"Operator", op}});
+        };
+        event("e1 Door open", "30/12/25 10:00:00", "+39111", "Coffee 7", "Bar Roma", "Rossi");
+        event("e2", "31/12/25 23:59:59", "+39222", "Snack 2", "Bar Roma", "Verdi");
+        event("e3", "31/01/26 08:00:00", "+39111", "Coffee 7", "Bar Roma", "Rossi");
+        event("e4 door", "01/02/26 00:00:00", "+39555", "", "", "");
+        event("e5", "31/01/26 08:00:00", "+39222", "Snack 2", "Bar Po", "Verdi");
+        EventsModel m(*f.db);
+        QAbstractItemModelTester tester(&m);
+        m.setEventFilter(filter);
+        if (column >= 0)
+            m.sort(column, Qt::AscendingOrder);
+        QStringList got;
+        for (const QString &s : shown(m, 2))
+            got << s.section(' ', 0, 0);
+        QCOMPARE(got, sms);
+        QCOMPARE(m.matchingRows(), sms.size());
+        QCOMPARE(m.totalRows(), 5);
     }
 };
 

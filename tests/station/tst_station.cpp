@@ -1,0 +1,1193 @@
+#include "AuditArchive.h"
+#include "Clock.h"
+#include "FrmCall.h"
+#include "FrmPin.h"
+#include "FrmSend.h"
+#include "FrmSet.h"
+#include "FrmSms.h"
+#include "FrmStGSM.h"
+#include "GsmModem.h"
+#include "LoopbackPort.h"
+#include "MachineController.h"
+#include "MachineDb.h"
+#include "ModemPreparation.h"
+#include "PinFile.h"
+#include "PollingRound.h"
+#include "Runtime.h"
+#include "SignalBar.h"
+#include "SmsStore.h"
+#include "StationDesk.h"
+#include "StationFixture.h"
+#include "TrayIcon.h"
+#include "UnattendedCollector.h"
+
+#include <functional>
+#include <QAction>
+#include <QCheckBox>
+#include <QFile>
+#include <QHash>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+// A started station on virtual time with a GSM modem on port 1 answering without latency, and a
+// log of every command line the modem understood with the moment it arrived.
+struct StationRig : StationFixture
+{
+    explicit StationRig(const GsmModemConfig &cfg = GsmModemConfig()) : gsm(cfg)
+    {
+        gsm.setLatency(0);
+        port.plug(1, &gsm);
+        QObject::connect(&gsm, &ModemSim::commandReceived, [this](const QByteArray &line) {
+            log << Sent{now(), line};
+        });
+        station.setCallConsole(&console);
+        station.setSendWindow(&send);
+    }
+
+    bool start() { return station.load(); }
+    bool runUntil(const std::function<bool()> &done, qint64 limitMs = 60'000)
+    {
+        return time.rt.runUntil(done, limitMs);
+    }
+    bool startAndPoll() { return start() && runUntilPolling(); }
+    // Runs until network polling has started (the ready sequence is over).
+    bool runUntilPolling(qint64 limitMs = 120'000)
+    {
+        return time.rt.runUntil([this] { return station.Timer2.isEnabled(); }, limitMs);
+    }
+
+    QList<QByteArray> commands() const
+    {
+        QList<QByteArray> out;
+        for (const auto &s : log)
+            out << s.line;
+        return out;
+    }
+    // The moment the n-th (from 0) occurrence of line reached the modem; -1 when it did not.
+    qint64 sentAt(const QByteArray &line, int n = 0) const
+    {
+        for (const auto &s : log)
+            if (s.line == line && n-- == 0)
+                return s.at;
+        return -1;
+    }
+    int count(const QByteArray &line) const
+    {
+        int c = 0;
+        for (const auto &s : log)
+            c += s.line == line;
+        return c;
+    }
+    // The station's writes split into command lines (CR and LF removed).
+    QList<QByteArray> written() const
+    {
+        QList<QByteArray> out = port.written().split('\r');
+        for (auto &l : out)
+            l.replace("\n", "");
+        out.removeAll(QByteArray());
+        return out;
+    }
+
+    struct Sent
+    {
+        qint64 at;
+        QByteArray line;
+    };
+    GsmModem gsm;
+    FakeWindow console, send;
+    FrmStGSM station{services};
+    QList<Sent> log;
+};
+
+// The commands of a "Set GSM" run with the given service centre ("" = none sent).
+inline QList<QByteArray> setGsmCommands(const QByteArray &centre, bool bandWasOff = false)
+{
+    QList<QByteArray> c = {"AT",     "AT+ICF=3,4",  "AT+IFC=0,0", "AT+CBST=7,0,1",
+                           "ATS0=0", "AT+CNMI=0,0", "AT+CSMP=1",  "AT+CMGF=1"};
+    if (!centre.isEmpty())
+        c << "AT+CSCA=\"" + centre + '"';
+    c << "AT$SCRT"
+      << "AT+CSAS"
+      << "ATX0"
+      << "ATE0"
+      << "AT#AUTOBND";
+    if (bandWasOff)
+        c << "AT#AUTOBND=1";
+    c << "AT&W";
+    return c;
+}
+
+inline const QList<QByteArray> ReadyCommands = {"AT+COPS=3,0", "AT+COPS=0", "AT+CGMI", "AT+CGMM",
+                                                "AT+CGSN"};
+
+namespace {
+#ifdef Q_OS_WIN
+const QString Name = "gsmdb.exe";
+#else
+const QString Name = "gsmdb";
+#endif
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+// A "Pin.set" line with the PIN at its four positions and a fixed filler.
+QByteArray pinLine(const QByteArray &pin)
+{
+    QByteArray line(80, '5');
+    line[25] = pin[0];
+    line[3] = pin[1];
+    line[30] = pin[2];
+    line[7] = pin[3];
+    return line;
+}
+
+void writePinFile(const QString &dir, const QByteArray &line)
+{
+    QFile f(QDir(dir).filePath("Pin.set"));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(line + "\r\n");
+}
+
+GsmModemConfig sim(SimCardState state, const QByteArray &pin = "1234")
+{
+    GsmModemConfig cfg;
+    cfg.sim = state;
+    cfg.pin = pin;
+    return cfg;
+}
+
+QByteArray readPinFile(const QString &dir)
+{
+    QFile f(QDir(dir).filePath("Pin.set"));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+} // namespace
+
+Q_DECLARE_METATYPE(ModemPreparation::Outcome)
+
+namespace {
+using Outcome = ModemPreparation::Outcome;
+
+// Preparation against the simulated modem plugged into one of the port numbers, on virtual time.
+struct PrepRig
+{
+    explicit PrepRig(const GsmModemConfig &cfg, int modemPort = 1) : modem(cfg)
+    {
+        if (modemPort > 0)
+            port.plug(modemPort, &modem);
+        QObject::connect(&prep, &ModemPreparation::note,
+                         [this](const QString &line) { notes << line; });
+    }
+    Outcome run(int ports) { return prep.run(ports, tmp.path()); }
+    bool storePin(const QByteArray &pin)
+    {
+        FakeClock clock{QDateTime(QDate(2026, 12, 5), QTime(9, 0))};
+        return PinFile::write(tmp.path(), pin, clock);
+    }
+    int sent(const QByteArray &line) const { return int(modem.commands().count(line)); }
+
+    VirtualTimeScope time;
+    QTemporaryDir tmp;
+    LoopbackPort port;
+    GsmModem modem;
+    ModemPreparation prep{port};
+    QStringList notes;
+};
+} // namespace
+
+// The station as the program wires it (StationDesk), against a simulated modem, machine and SMS
+// store on virtual time: the windows that borrow the modem keep clear of each other and of the
+// unattended collection, the SMS desk keeps in step inside the polling ticks, and "Exit" ends
+// whatever the station is waiting for.
+
+namespace {
+const QString Corridor = QStringLiteral("3351234567");
+
+struct Rig : StationFixture
+{
+    Rig()
+    {
+        gsm.setLatency(0);
+        port.plug(1, &gsm);
+        gsm.addMachine(Corridor.toLatin1(), &machine);
+        store.install(gsm);
+        // Every chunk on its way to the station passes through here first.
+        gsm.setOutput([this](const QByteArray &bytes) {
+            if (!answers.isEmpty())
+                answers.last() += bytes;
+            port.deliver(&gsm, bytes);
+        });
+        QObject::connect(&gsm, &ModemSim::commandReceived, [this](const QByteArray &line) {
+            log << line;
+            answers << QByteArray();
+        });
+    }
+    // Starts, with an unattended entry for Corridor at 09:03 on Saturdays (today) when asked,
+    // and runs until the modem is registered.
+    bool start(bool collectAt0903 = false)
+    {
+        SqlMachineDb db(programFile("Dati.mdb"));
+        bool ready = db.open() && db.append(MachineTables::Distributori,
+                                            {{"Description", "Corridor A"}, {"GSM", Corridor}});
+        if (collectAt0903) {
+            Schedule schedule(programFile("PROGOR.DAT"));
+            schedule[0].setNumber(Corridor);
+            schedule[0].setHour(9);
+            schedule[0].setMinute(3);
+            schedule[0].setWeekday(6, true);
+            schedule[0].setWeekly(true);
+            schedule[0].setUnattended(true);
+            ready = ready && schedule.save() &&
+                    write("decod.asm", "CA2,CASH,3,6,8\r\nDA1,BLOCK\r\n") &&
+                    write("address.asm", "CASH,0\r\nBLOCK,10\r\n");
+        }
+        return ready && desk.station().load() &&
+               time.rt.runUntil([this] { return desk.station().mnuCall->isEnabled(); }, 120'000);
+    }
+    QString programFile(const QString &name) const { return QDir(programFolder()).filePath(name); }
+    bool write(const QString &name, const QByteArray &bytes) const
+    {
+        QFile f(programFile(name));
+        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+    }
+    // How often line reached the modem after the first `from` lines of the log.
+    int sentAfter(const QByteArray &line, qsizetype from) const
+    {
+        return int(log.mid(from).count(line));
+    }
+    // What the modem sent back between the first `command` and the next command.
+    QByteArray answerTo(const QByteArray &command) const
+    {
+        const qsizetype i = log.indexOf(command);
+        return i < 0 ? "<not sent>" : answers[i];
+    }
+    // The incoming queue, one "index|number|date|time|text" per row.
+    QStringList rows() const
+    {
+        QStringList out;
+        for (int i = 0; i < viewer.queued(); ++i) {
+            const QTreeWidgetItem *it = viewer.ListView1->topLevelItem(i);
+            out << QStringList{it->text(0), it->text(1), it->text(2), it->text(3), it->text(4)}
+                       .join('|');
+        }
+        return out;
+    }
+    // The filed events, "Number|Data|SMS" each.
+    QStringList events() const
+    {
+        SqlMachineDb db(programFile("Dati.mdb"));
+        db.open();
+        QStringList out;
+        for (const DbRecord &e : db.records(MachineTables::Eventi))
+            out << QStringList{e.value("Number"), e.value("Data"), e.value("SMS")}.join('|');
+        return out;
+    }
+    GsmModem gsm;
+    SmsStore store;
+    MachineController machine{MachineProfile::forNumber(Corridor.toLatin1())};
+    StationDesk desk{services, nullptr};
+    FrmCall &console = desk.calls().window();
+    FrmSend &sendWindow = desk.sms().sendWindow();
+    WindowOpener &send = sendWindow.opener();
+    FrmSms &viewer = desk.sms().smsWindow();
+    FrmStGSM &station = desk.station();
+    QList<QByteArray> log;     // every command line the modem understood
+    QList<QByteArray> answers; // what the modem answered to each
+};
+} // namespace
+
+// The station booting (tray, data folder, database tool), finding and preparing the modem,
+// unlocking the SIM, network polling rows, and the station as the program wires it.
+class StationTest : public QObject
+{
+    Q_OBJECT
+
+    static QStringList opens(int port)
+    {
+        const QString p = QString::number(port);
+        return {p + ":19200,N,8,1", p + ":9600,N,8,1", p + ":115200,N,8,1", p + ":19200,N,8,1"};
+    }
+
+private slots:
+    void startsInTheTrayWithSupervisionOn()
+    {
+        StationFixture f;
+        FrmStGSM w(f.services);
+        QVERIFY(w.load());
+        QVERIFY(f.tray.isVisible() && !w.isVisible() && w.state().StationActive);
+        QCOMPARE(f.tray.toolTip(), QString("Wait connecting"));
+        QCOMPARE(w.state().AppFolder, f.programFolder());
+        QCOMPARE(QDir::currentPath(), f.workFolder());
+        QVERIFY(w.Timer1.isEnabled() && !w.Timer2.isEnabled() && w.Timer5.isEnabled());
+        QVERIFY(w.mnuData->isEnabled() && !w.mnuCall->isEnabled() && !w.mnuSet->isEnabled());
+        FrmStGSM second(f.services); // another station is running: this one ends at once
+        QVERIFY(!second.load());
+        QVERIFY(!second.Timer1.isEnabled() && !second.Timer5.isEnabled());
+    }
+
+    void dataFolderMigration_data()
+    {
+        QTest::addColumn<bool>("telmodex");
+        QTest::addColumn<bool>("dirIzara");
+        QTest::addColumn<QByteArray>("expectedDb"); // content of DirIzara/Dati.mdb afterwards
+        QTest::newRow("no Telmodex: nothing copied or deleted")
+            << false << true << QByteArray("old");
+        QTest::newRow("Telmodex copied over DirIzara and removed")
+            << true << true << QByteArray("new");
+        QTest::newRow("Telmodex without DirIzara: copy fails silently, folder still removed")
+            << true << false << QByteArray();
+    }
+    void dataFolderMigration()
+    {
+        QFETCH(bool, telmodex);
+        QFETCH(bool, dirIzara);
+        QFETCH(QByteArray, expectedDb);
+        StationFixture f;
+        QDir work(f.workFolder());
+        if (dirIzara && work.mkdir("DirIzara"))
+            writeFile(work.filePath("DirIzara/Dati.mdb"), "old");
+        if (telmodex && work.mkpath("Telmodex/sub")) {
+            writeFile(work.filePath("Telmodex/Dati.mdb"), "new");
+            writeFile(work.filePath("Telmodex/sub/other.txt"), "x");
+        }
+        FrmStGSM w(f.services);
+        QVERIFY(w.load());
+        QVERIFY(!work.exists("Telmodex"));
+        QFile db(work.filePath("DirIzara/Dati.mdb"));
+        QCOMPARE(db.open(QIODevice::ReadOnly) ? db.readAll() : QByteArray(), expectedDb);
+    }
+
+    // The editor is looked for in the current folder (the program folder's parent), beside the
+    // station's executable, then on the search path; it opens the station's own database.
+    void databaseToolIsFoundWhereItLies_data()
+    {
+        QTest::addColumn<QStringList>("placed");
+        QTest::addColumn<bool>("startable");
+        QTest::addColumn<QString>("started"); // the place of the program started, "" for none
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("current folder first")
+            << QStringList{"work", "bin", "path"} << true << "work"
+            << "";
+        QTest::newRow("beside the station") << QStringList{"bin", "path"} << true << "bin"
+                                            << "";
+        QTest::newRow("search path") << QStringList{"path"} << true << "path"
+                                     << "";
+#ifndef Q_OS_WIN
+        QTest::newRow("not executable: passed over")
+            << QStringList{"plain", "path"} << true << "path"
+            << "";
+#endif
+        QTest::newRow("nowhere: nothing started")
+            << QStringList{} << true << ""
+            << QString("%1 is neither in %work% nor in %bin% nor on the search path").arg(Name);
+        QTest::newRow("failure to start") << QStringList{"bin"} << false << "bin"
+                                          << "%bin%/" + Name + " could not be started";
+    }
+    void databaseToolIsFoundWhereItLies()
+    {
+        QFETCH(QStringList, placed);
+        QFETCH(bool, startable);
+        QFETCH(QString, started);
+        QFETCH(QString, failure);
+        StationFixture f;
+        QDir tmp(f.workFolder());
+        const QHash<QString, QString> dirs{
+            {"work", f.workFolder()}, {"bin", tmp.filePath("bin")}, {"path", tmp.filePath("path")}};
+        for (const QString &d : dirs)
+            QVERIFY(QDir().mkpath(d));
+        for (const QString &where : placed) {
+            const bool executable = where != "plain";
+            const QString path = QDir(dirs.value(executable ? where : "work")).filePath(Name);
+            writeFile(path, "#!/bin/sh\n");
+            if (executable)
+                QVERIFY(QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner));
+        }
+        f.services.executableFolder = dirs.value("bin");
+        const QByteArray oldPath = qgetenv("PATH");
+        qputenv("PATH", QDir::toNativeSeparators(dirs.value("path")).toLocal8Bit());
+        FrmStGSM w(f.services);
+        QVERIFY(w.load());
+        QSignalSpy failed(&w, &FrmStGSM::startFailed);
+        f.launcher.setSucceed(startable);
+        w.mnuData->trigger();
+        qputenv("PATH", oldPath);
+
+        QCOMPARE(f.launcher.started().size(), started.isEmpty() ? 0 : 1);
+        if (!started.isEmpty()) {
+            const RecordingLauncher::Started &s = f.launcher.started().first();
+            QCOMPARE(s.program, QDir(dirs.value(started)).filePath(Name));
+            QCOMPARE(s.args, QStringList({"--home", f.programFolder(), "--maximized"}));
+            QCOMPARE(s.workDir, f.workFolder());
+        }
+        for (const QString &d : {QString("work"), QString("bin")})
+            failure.replace('%' + d + '%', QDir::toNativeSeparators(dirs.value(d)));
+        QCOMPARE(failed.count(), failure.isEmpty() ? 0 : 1);
+        if (!failure.isEmpty())
+            QCOMPARE(failed.first().first().toString(), failure);
+        QCOMPARE(f.dialogs.shown().size(), 0); // the operator is never told
+    }
+
+    void trayDoubleClickOpensTheWindowOnlyWhenStatusIsEnabled()
+    {
+        StationFixture f;
+        FrmStGSM w(f.services);
+        QVERIFY(w.load());
+        emit f.tray.doubleClicked();
+        QVERIFY(!w.isVisible());
+        w.mnuOPEN->setEnabled(true);
+        emit f.tray.doubleClicked();
+        QVERIFY(w.isVisible() && !(w.windowState() & Qt::WindowMinimized));
+        QVERIFY(!w.close() && !w.isVisible()); // the title bar's close puts it in the tray
+        w.restore();
+        w.setWindowState(Qt::WindowMinimized);
+        QVERIFY(!w.isVisible()); // minimised means hidden in the tray
+    }
+
+    void theModemIsFoundAndConfigured_data()
+    {
+        QTest::addColumn<int>("baud"); // the only speed the modem hears
+        QTest::addColumn<QByteArray>("atz");
+        QTest::addColumn<QList<QByteArray>>("search"); // what comes before the found ATZ
+        QTest::addColumn<QStringList>("opened");
+        QTest::newRow("fixed at 19200: found at once")
+            << 19200 << QByteArray() << QList<QByteArray>{}
+            << QStringList{"1:19200,N,8,1", "1:19200,N,8,1"};
+        QTest::newRow("ERROR to ATZ still counts as found")
+            << 19200 << QByteArray("\r\nERROR\r\n") << QList<QByteArray>{}
+            << QStringList{"1:19200,N,8,1", "1:19200,N,8,1"};
+        // A and B go unheard at 19200 and 9600; C answers and is set to 19200; D finds it.
+        QTest::newRow("only at 115200: configured, then found at 19200")
+            << 115200 << QByteArray()
+            << QList<QByteArray>{"ATZ",          "ATZ",           "ATZ",    "ATE0", "AT+ICF=3,3",
+                                 "AT+IFC=2,2",   "AT+CBST=7,0,1", "ATS0=0", "ATX0", "AT+CBST=7,0,1",
+                                 "AT+IPR=19200", "AT#AUTOBND",    "AT&W"}
+            << (opens(1) << "1:19200,N,8,1"
+                         << "1:19200,N,8,1");
+    }
+    void theModemIsFoundAndConfigured()
+    {
+        QFETCH(int, baud);
+        QFETCH(QByteArray, atz);
+        QFETCH(QList<QByteArray>, search);
+        QFETCH(QStringList, opened);
+        GsmModemConfig cfg;
+        cfg.bauds = {baud};
+        StationRig r(cfg);
+        if (!atz.isNull())
+            r.gsm.setOverride("ATZ", atz);
+        QVERIFY(r.startAndPoll());
+        search << "ATZ"
+               << "AT+CPIN?"
+               << "AT+CSCA?" << setGsmCommands("+393359609600") << "AT+CPIN?" << ReadyCommands;
+        QCOMPARE(r.written(), search);
+        QCOMPARE(r.port.openAttempts(), opened);
+        QCOMPARE(r.gsm.bauds(), QSet<int>{19200});
+        QVERIFY(r.station.mnuSet->isEnabled() && r.station.mnuOPEN->isEnabled());
+        QVERIFY(!r.station.setupWindow()); // loaded hidden for "Set GSM", then unloaded
+        QVERIFY(r.dialogs.shown().isEmpty() && r.station.state().StationActive);
+        QCOMPARE(r.sentAt("ATZ"), baud == 19200 ? 500 : 1500); // heard at C
+    }
+
+    void aSimThatAnswersErrorMakesThePortWorthless()
+    {
+        GsmModemConfig cfg;
+        cfg.sim = SimCardState::Failing;
+        StationRig r(cfg);
+        r.dialogs.answerNext(MsgResult::Cancel);
+        QVERIFY(r.start());
+        QVERIFY(r.runUntil([&] { return !r.dialogs.shown().isEmpty(); }));
+        QCOMPARE(r.written(), QList<QByteArray>({"ATZ", "AT+CPIN?"}));
+        QCOMPARE(r.port.openAttempts().mid(1, 1), QStringList({"2:19200,N,8,1"}));
+    }
+
+    void withoutAModemTheOperatorRetriesOrGivesUp()
+    {
+        StationRig r;
+        r.port.unplug(1);
+        r.dialogs.answerNext(MsgResult::Retry);
+        r.dialogs.answerNext(MsgResult::Cancel);
+        QSignalSpy ended(&r.station, &FrmStGSM::ended);
+        QVERIFY(r.start());
+
+        // Four 500 ms time-outs per port; the question comes after port 13; Retry searches
+        // again from port 1; Cancel gives up.
+        QVERIFY(r.runUntil([&] { return r.dialogs.shown().size() == 2; }));
+        QStringList round;
+        for (int p = 1; p <= 13; ++p)
+            round << opens(p);
+        QCOMPARE(r.port.openAttempts(), round + round);
+        QCOMPARE(r.dialogs.shown().at(0).at, qint64(500 + 13 * 2000));
+        QCOMPARE(r.dialogs.shown().at(1).at, qint64(500 + 26 * 2000));
+        QCOMPARE(r.dialogs.boxes(), QStringList({"ERROR|NO GSM FOUND!|Critical|RetryCancel",
+                                                 "ERROR|NO GSM FOUND!|Critical|RetryCancel"}));
+
+        QCOMPARE(r.tray.icon() * 10 + r.tray.state(), 30);
+        QCOMPARE(r.tray.toolTip(), QString("Direct connect"));
+        QVERIFY(r.station.mnuConn->isEnabled() && !r.station.Timer1.isEnabled());
+        QVERIFY(!r.station.state().StationActive);
+
+        r.time.rt.runFor(999);
+        QCOMPARE(ended.count(), 0);
+        r.time.rt.runFor(1);
+        QCOMPARE(ended.count(), 1);
+        QCOMPARE(r.launcher.programs(),
+                 QStringList({QDir(r.workFolder()).filePath("WINCORVANI.EXE")}));
+        QCOMPARE(r.written(), QList<QByteArray>());
+    }
+
+    void automaticBandSelection_data()
+    {
+        QTest::addColumn<QByteArray>("answer"); // to "AT#AUTOBND"
+        QTest::addColumn<bool>("switched");
+        QTest::newRow("already automatic: no change, no message")
+            << QByteArray("\r\n#AUTOBND: 1\r\n\r\nOK\r\n") << false;
+        QTest::newRow("off: switched on, restart asked for")
+            << QByteArray("\r\n#AUTOBND: 0\r\n\r\nOK\r\n") << true;
+        QTest::newRow("silence counts as off, after the 2 s time-out") << QByteArray() << true;
+    }
+    void automaticBandSelection()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(bool, switched);
+        StationRig r;
+        r.gsm.setOverride("AT#AUTOBND", answer);
+        QVERIFY(r.startAndPoll());
+        QCOMPARE(r.count("AT#AUTOBND=1"), switched ? 1 : 0);
+        QCOMPARE(r.gsm.profileWrites(), 1);
+        QCOMPARE(r.dialogs.boxes(),
+                 switched ? QStringList{"|Modified AUTO BAND.Close Program and Turn OFF/ON MODEM|"
+                                        "Information|Ok"}
+                          : QStringList());
+        if (answer.isEmpty())
+            QCOMPARE(r.sentAt("AT#AUTOBND=1") - r.sentAt("AT#AUTOBND"), qint64(2000));
+    }
+
+    void settingsWindowFromTheMenu_data()
+    {
+        QTest::addColumn<bool>("centreReadable");
+        QTest::addColumn<bool>("ok"); // else closed from the title bar
+        QTest::newRow("service centre read and sent back") << true << true;
+        QTest::newRow("ERROR to the query: field disabled, nothing sent") << false << true;
+        QTest::newRow("closed without OK: nothing sent, polling at once") << true << false;
+    }
+    void settingsWindowFromTheMenu()
+    {
+        QFETCH(bool, centreReadable);
+        QFETCH(bool, ok);
+        StationRig r;
+        QVERIFY(r.startAndPoll());
+        r.time.rt.runFor(1500);
+        if (!centreReadable)
+            r.gsm.setOverride("AT+CSCA?", "\r\nERROR\r\n");
+        r.log.clear();
+        r.station.mnuSet->trigger();
+        r.station.Timer2.stop(); // as the next tick would, finding the port borrowed
+        FrmSet *set = r.station.setupWindow();
+        QVERIFY(set->isVisible() && !r.station.state().StationActive);
+        QCOMPARE(set->Text2->isEnabled(), centreReadable);
+        QCOMPARE(set->Text2->text(), centreReadable ? QString("+393359609600") : QString());
+        ok ? set->Command1->click() : void(set->close());
+        QCOMPARE(r.commands(),
+                 QList<QByteArray>{"AT+CSCA?"} +
+                     (ok ? setGsmCommands(centreReadable ? "+393359609600" : "")
+                         : QList<QByteArray>()));
+        QVERIFY(!r.station.setupWindow() && r.station.state().StationActive);
+        // After "Set GSM" supervision comes first, then polling.
+        QCOMPARE(r.station.Timer1.isEnabled(), ok);
+        QCOMPARE(r.station.Timer2.isEnabled(), !ok);
+        QVERIFY(r.runUntilPolling());
+    }
+
+    // A window takes the port while a polling query waits: the round asks nothing more and
+    // polling rests.
+    void aPortTakenDuringARoundEndsIt()
+    {
+        StationRig r;
+        QVERIFY(r.startAndPoll());
+        connect(&r.gsm, &ModemSim::commandReceived, [&](const QByteArray &line) {
+            if (line == "AT+CSQ")
+                r.station.state().StationActive = false;
+        });
+        const int asked = r.count("AT+CREG?");
+        r.time.rt.runFor(60'000);
+        QCOMPARE(r.count("AT+CREG?"), asked);
+        QVERIFY(!r.station.Timer2.isEnabled());
+    }
+
+    void pinFileLayout_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QByteArray>("argument");
+        QTest::newRow("PIN at positions 26, 4, 31, 8") << pinLine("1234") << QByteArray("\"1234\"");
+        QTest::newRow("line of 30 characters loses the third digit")
+            << QByteArray("000100020000000000000000010000") << QByteArray("\"112\"");
+        QTest::newRow("line of 20 characters keeps digits 2 and 4 only")
+            << QByteArray("00070008000000000000") << QByteArray("\"78\"");
+        QTest::newRow("empty line gives two quotes") << QByteArray() << QByteArray("\"\"");
+    }
+    void pinFileLayout()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QByteArray, argument);
+        QCOMPARE(PinFile::pinArgument(line), argument);
+    }
+
+    void aSimWithoutPinStartsPollingOneSecondAfterTheIdentity()
+    {
+        StationRig r;
+        QVERIFY(r.start());
+        QVERIFY(r.runUntil([&] { return r.sentAt("AT+CGATT?") >= 0; }));
+        QCOMPARE(r.sentAt("AT+CGATT?") - r.sentAt("AT+CGSN"), qint64(1000));
+        QCOMPARE(r.sentAt("AT+COPS=3,0") - r.sentAt("AT+CPIN?", 1), qint64(1000));
+        QCOMPARE(r.station.Label1[0]->text() + '|' + r.station.Label1[1]->text() + '|' +
+                     r.station.Label1[2]->text() + '|' + r.station.state().Manufacturer,
+                 QString("Generic_GSM_Modem|GSM900-1800|356938035643809|Generic_GSM_Modem"));
+        QVERIFY(!r.station.Timer1.isEnabled());
+    }
+
+    void aStoredPinUnlocksWithoutAnyWindow()
+    {
+        StationRig r(sim(SimCardState::WantsPin, "2580"));
+        writePinFile(r.workFolder(), pinLine("2580"));
+        QVERIFY(r.start());
+        QVERIFY(r.runUntil([&] { return r.sentAt("AT+CGATT?") >= 0; }));
+        QVERIFY(r.port.written().contains("AT+CPIN=\"2580\"\r\n"));
+        // One second's pause before the PIN, then polling 20 s after the identity.
+        QCOMPARE(r.sentAt("AT+CPIN=\"2580\"") - r.sentAt("AT+CPIN?", 1), qint64(1000));
+        QCOMPARE(r.sentAt("AT+CGATT?") - r.sentAt("AT+CGSN"), qint64(20000));
+        QVERIFY(!r.station.pinWindow() && r.dialogs.shown().isEmpty());
+    }
+
+    void aRefusedStoredPinOpensThePinWindow_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::newRow("wrong PIN") << pinLine("1111");
+        QTest::newRow("line too short for the PIN") << QByteArray("0001000200000000000000000");
+    }
+    void aRefusedStoredPinOpensThePinWindow()
+    {
+        QFETCH(QByteArray, line);
+        StationRig r(sim(SimCardState::WantsPin));
+        writePinFile(r.workFolder(), line);
+        QVERIFY(r.start());
+        QVERIFY(r.runUntil([&] { return r.station.pinWindow(); }));
+        QCOMPARE(r.dialogs.boxes(), QStringList({"PIN|Error PIN|Critical|Ok"}));
+        FrmPin *pin = r.station.pinWindow();
+        QVERIFY(pin->isVisible() && pin->Text1->isEnabled() && !pin->Text2->isEnabled());
+        QVERIFY(!r.station.Timer1.isEnabled());
+        QCOMPARE(readPinFile(r.workFolder()), line + "\r\n"); // a refused PIN is not deleted
+    }
+
+    void aTypedPinIsStoredAndSentBySupervision()
+    {
+        StationRig r(sim(SimCardState::WantsPin, "9090"));
+        QVERIFY(r.start());
+        QVERIFY(r.runUntil([&] { return r.station.pinWindow(); }));
+        QCOMPARE(r.dialogs.shown().size(), 0); // no stored PIN: the window, no message
+        FrmPin *pin = r.station.pinWindow();
+        pin->Text1->setText("909");
+        QVERIFY(readPinFile(r.workFolder()).isEmpty());
+        pin->Text1->setText("9090");
+        const QByteArray first = readPinFile(r.workFolder());
+        QCOMPARE(PinFile::pinArgument(first.left(80)), QByteArray("\"9090\""));
+        QCOMPARE(first.size(), 82);
+        QVERIFY(std::all_of(first.begin(), first.end() - 2,
+                            [](char c) { return c >= '0' && c <= '9'; }));
+        pin->Text1->setText("909");
+        pin->Text1->setText("9090");
+        QVERIFY(readPinFile(r.workFolder()) != first); // new filler each time
+        pin->Command1->click();
+        QVERIFY(r.runUntilPolling());
+        QVERIFY(r.log.last().line != "AT+CPIN=\"9090\"");
+        QCOMPARE(r.count("AT+CPIN=\"9090\""), 1);
+        QCOMPARE(r.gsm.simState(), SimCardState::Ready);
+    }
+
+    void thePukPathRetriesAWrongPuk()
+    {
+        StationRig r(sim(SimCardState::WantsPuk));
+        QVERIFY(r.start());
+        QVERIFY(r.runUntil([&] { return r.station.pinWindow(); }));
+        QCOMPARE(r.dialogs.boxes(), QStringList({"PUK|Error PUK|Critical|Ok"}));
+        FrmPin *pin = r.station.pinWindow();
+        QVERIFY(pin->Text1->isEnabled() && pin->Text2->isEnabled());
+
+        pin->Text2->setText("00000000");
+        pin->Command1->click(); // no new PIN yet: nothing is sent
+        QCOMPARE(r.count("AT+CPIN=\"00000000\",\"\""), 0);
+        pin->Text1->setText("4321");
+        pin->Command1->click();
+        QCOMPARE(r.dialogs.boxes().last(), QString("PUK|Error Puk|Critical|Ok"));
+        QVERIFY(pin->Text1->text().isEmpty() && pin->Text2->text().isEmpty() && pin->isVisible());
+
+        pin->Text2->setText("12345678");
+        pin->Text1->setText("4321");
+        pin->Command1->click();
+        QVERIFY(r.port.written().contains("AT+CPIN=\"12345678\",\"4321\"\r"));
+        QVERIFY(!r.station.pinWindow());
+        QVERIFY(r.runUntilPolling());
+        // The new PIN is stored too, so the next start unlocks without the window.
+        QCOMPARE(PinFile::pinArgument(readPinFile(r.workFolder()).left(80)),
+                 QByteArray("\"4321\""));
+    }
+
+    void pin2IsOfferedFromTheSettingsWindow()
+    {
+        StationRig r;
+        QVERIFY(r.startAndPoll());
+        r.station.mnuSet->trigger();
+        FrmSet *set = r.station.setupWindow();
+        set->Check1->click();
+        QVERIFY(!r.station.setupWindow()); // the settings window gives way
+        FrmPin *pin = r.station.pinWindow();
+        QVERIFY(pin && pin->isVisible() && pin->Text3->isEnabled() && !pin->Text1->isEnabled());
+        QVERIFY(pin->Check1->isEnabled() && pin->Check1->isChecked());
+        pin->Text3->setText("5555");
+        const QByteArray before = r.port.written();
+        pin->Command1->click(); // nothing to send in PIN2 mode: the window stays
+        QCOMPARE(r.port.written(), before);
+        QVERIFY(r.station.pinWindow());
+        pin->Check1->click();
+        QVERIFY(!pin->Text3->isEnabled());
+    }
+
+    void closingThePinWindowWithoutOkEndsTheProgram()
+    {
+        StationRig r(sim(SimCardState::WantsPin));
+        QSignalSpy ended(&r.station, &FrmStGSM::ended);
+        QVERIFY(r.start());
+        QVERIFY(r.runUntil([&] { return r.station.pinWindow(); }));
+        r.station.pinWindow()->close();
+        QCOMPARE(ended.count(), 1);
+        QVERIFY(!r.port.isOpen());
+        QCOMPARE(r.launcher.started().size(), 0); // ended at once, not through "Exit"
+    }
+
+    void phoneLockStopsSupervision_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::newRow("modem spelling PH-SIM PIN")
+            << QByteArray("\r\n+CPIN: PH-SIM PIN\r\n\r\nOK\r\n");
+        QTest::newRow("spelling PH_SIM PIN") << QByteArray("\r\n+CPIN: PH_SIM PIN\r\n\r\nOK\r\n");
+    }
+    void phoneLockStopsSupervision()
+    {
+        QFETCH(QByteArray, answer);
+        StationRig r;
+        r.gsm.setOverride("AT+CPIN?", answer);
+        writePinFile(r.workFolder(), pinLine("1234"));
+        QVERIFY(r.start());
+        QVERIFY(r.runUntil([&] { return !r.dialogs.shown().isEmpty(); }));
+        QCOMPARE(r.dialogs.boxes(),
+                 QStringList({"|Waiting for Phone to SIM card(antitheft)|Critical|Ok"}));
+        r.time.rt.runFor(60'000);
+        QVERIFY(!r.station.Timer1.isEnabled() && !r.station.Timer2.isEnabled());
+        QVERIFY(!r.port.written().contains("AT+CPIN=")); // the SIM PIN never goes to a phone lock
+    }
+
+    void theSixthSimErrorIsReportedOnce()
+    {
+        StationRig r;
+        QVERIFY(r.startAndPoll());
+        // The SIM fails after start-up; a registration error hands back to supervision.
+        r.gsm.config().sim = SimCardState::Failing;
+        r.gsm.setOverride("AT+CREG?", "\r\nERROR\r\n");
+        r.time.rt.runFor(120'000);
+        QCOMPARE(r.station.state().SimErrorCount, qint16(6));
+        QCOMPARE(r.tray.toolTip() + '|' + r.station.Label1[3]->text(),
+                 QString("ERROR! GSM no Connected|ERROR! No Connected"));
+        QVERIFY(r.tray.icon() + r.station.ProgressBar1->level() == 0 &&
+                !r.station.mnuCall->isEnabled());
+        QCOMPARE(r.dialogs.boxes(),
+                 QStringList({"|SIM not Present or SIM Defect or SIM Busy |None|Ok"}));
+        QVERIFY(!r.station.Timer1.isEnabled());
+        QCOMPARE(r.count("AT+CPIN?") - 2, 6); // two from start-up, six errors, three seconds apart
+        QCOMPARE(r.sentAt("AT+CPIN?", 3) - r.sentAt("AT+CPIN?", 2), qint64(3000));
+
+        // A later READY does not reset the count: later errors retry and show nothing.
+        r.gsm.config().sim = SimCardState::Ready;
+        r.gsm.clearOverride("AT+CREG?");
+        r.station.Timer1.start();
+        QVERIFY(r.runUntilPolling());
+        r.gsm.config().sim = SimCardState::Failing;
+        r.gsm.setOverride("AT+CREG?", "\r\nERROR\r\n");
+        r.time.rt.runFor(15'000);
+        QVERIFY(r.station.state().SimErrorCount > 6 && r.station.Timer1.isEnabled());
+        QCOMPARE(r.dialogs.shown().size(), 1);
+    }
+
+    // Preparing the modem for a command-line collection.
+    void outcomes_data()
+    {
+        QTest::addColumn<int>("sim");
+        QTest::addColumn<QByteArray>("storedPin"); // empty: no Pin.set
+        QTest::addColumn<int>("registration");
+        QTest::addColumn<QString>("modem"); // "port of ports at baud"; "" none
+        QTest::addColumn<Outcome>("outcome");
+        QTest::addColumn<QString>("note"); // a line that must have come out
+        const int ready = int(SimCardState::Ready);
+        const int pin = int(SimCardState::WantsPin);
+        const auto row = [](const char *tag, int sim, const QByteArray &storedPin, int registration,
+                            Outcome outcome, const char *note,
+                            const char *modem = "1 of 1 at 19200") {
+            QTest::newRow(tag) << sim << storedPin << registration << QString(modem) << outcome
+                               << QString(note);
+        };
+        row("SIM ready, home network", ready, "", 1, Outcome::Ready,
+            "network: Connect Home network");
+        row("roaming counts as registered", ready, "", 5, Outcome::Ready,
+            "network: Connect Roaming network");
+        row("ports in order; a modem at 115200 is brought to 19200", ready, "", 1, Outcome::Ready,
+            "modem found on port 3", "3 of 4 at 115200");
+        row("no modem on either port", ready, "", 1, Outcome::NoModem, "ERROR: NO GSM FOUND!", "");
+        row("PIN from Pin.set", pin, "1234", 1, Outcome::Ready, "SIM unlocked with the stored PIN");
+        row("PIN wanted, no Pin.set", pin, "", 1, Outcome::SimNotReady, "modem found on port 1");
+        row("wrong PIN in Pin.set", pin, "4321", 1, Outcome::SimNotReady, "PIN: Error PIN");
+        row("PUK wanted", int(SimCardState::WantsPuk), "1234", 1, Outcome::SimNotReady,
+            "PUK: Error PUK");
+        row("phone lock", int(SimCardState::PhoneLock), "", 1, Outcome::SimNotReady,
+            "Waiting for Phone to SIM card(antitheft)");
+        row("a SIM that answers ERROR is no modem", int(SimCardState::Failing), "", 1,
+            Outcome::NoModem, "ERROR: NO GSM FOUND!");
+        row("searching for the operator", ready, "", 2, Outcome::NotRegistered, "SIM ready");
+        row("registration denied", ready, "", 3, Outcome::NotRegistered, "SIM ready");
+    }
+    void outcomes()
+    {
+        QFETCH(int, sim);
+        QFETCH(QByteArray, storedPin);
+        QFETCH(int, registration);
+        QFETCH(QString, modem);
+        QFETCH(Outcome, outcome);
+        QFETCH(QString, note);
+        GsmModemConfig cfg;
+        cfg.sim = SimCardState(sim);
+        cfg.registration = registration;
+        const QStringList where = modem.split(' '); // port, "of", ports, "at", baud
+        cfg.bauds = {modem.isEmpty() ? 19200 : where[4].toInt()};
+        PrepRig rig(cfg, modem.isEmpty() ? 0 : where[0].toInt());
+        if (!storedPin.isEmpty())
+            QVERIFY(rig.storePin(storedPin));
+        QCOMPARE(rig.run(modem.isEmpty() ? 2 : where[2].toInt()), outcome);
+        QVERIFY2(rig.notes.contains(note), qPrintable(rig.notes.join(u'\n')));
+        QCOMPARE(rig.prep.reason().isEmpty(), outcome == Outcome::Ready);
+        QCOMPARE(rig.port.isOpen(), outcome != Outcome::NoModem);
+        if (outcome == Outcome::Ready) {
+            QCOMPARE(rig.modem.simState(), SimCardState::Ready);
+            QCOMPARE(rig.sent("AT+COPS=0"), 1);
+            QCOMPARE(rig.port.commPort(), where[0].toInt());
+            QCOMPARE(rig.port.settings(), QStringLiteral("19200,N,8,1"));
+            QCOMPARE(rig.sent("AT+IPR=19200"), int(where[4] != "19200"));
+        }
+        if (modem.isEmpty()) { // four speeds on each port, and nothing else to tell
+            QCOMPARE(rig.port.openAttempts().size(), 8);
+            QCOMPARE(rig.notes, QStringList{note});
+        }
+        // The stored PIN goes out once at most: a refused one is never tried again.
+        QVERIFY(rig.sent("AT+CPIN=\"" + storedPin + '"') <= 1);
+    }
+
+    void notRegisteredGivesUpAfterTheWait()
+    {
+        GsmModemConfig cfg;
+        cfg.registration = 2;
+        PrepRig rig(cfg);
+        const qint64 start = rig.time.rt.nowMs();
+        QCOMPARE(rig.run(1), Outcome::NotRegistered);
+        QCOMPARE(rig.prep.reason(),
+                 QStringLiteral("not registered on the network after 60 s (Searching operator)"));
+        const qint64 waited = rig.time.rt.nowMs() - start;
+        QVERIFY2(waited >= 60000 && waited < 75000, qPrintable(QString::number(waited)));
+        QVERIFY(rig.sent("AT+CREG?") >= 20);
+    }
+
+    // A network-polling round as rows: the four answers, and what the station shows after them.
+    void rounds_data()
+    {
+        QTest::addColumn<QByteArrayList>("answers"); // "T" time-out, "E" ERROR
+        QTest::addColumn<QString>("shown"); // GPRS bar|signal|tip|tray state|operator|asked, lost
+        // Every row answers like this but for the query it names.
+        const auto row = [](const char *tag, const QList<std::pair<int, QByteArray>> &changed,
+                            const QString &shown) {
+            QByteArrayList answers = {"+CGATT: 1", "+CSQ: 17,0", "+CREG: 0,1",
+                                      "+COPS: 0,2,\"22201\""};
+            for (const auto &[query, answer] : changed)
+                answers[query] = answer;
+            QTest::newRow(tag) << answers << shown;
+        };
+        enum { Gprs, Csq, Creg, Cops };
+        row("all answered", {}, "1|17|Connect Home network|1| TIM|4");
+        row("0 not registered", {{Creg, "+CREG: 0,0"}}, "1|17|NO connect|0| TIM|4");
+        row("2 searching", {{Creg, "+CREG: 0,2"}}, "1|17|Searching operator|0| TIM|4");
+        row("3 denied", {{Creg, "+CREG: 0,3"}}, "1|17|Operator registration denied|0| TIM|4");
+        row("4 unknown", {{Creg, "+CREG: 0,4"}}, "1|17|Unknown|0| TIM|4");
+        row("5 roaming works like home", {{Creg, "+CREG: 0,5"}},
+            "1|17|Connect Roaming network|1| TIM|4");
+        row("7 any other: empty tip", {{Creg, "+CREG: 0,7"}}, "1|17||0| TIM|4");
+        row("no status: registration unchanged", {{Creg, ""}}, "1|17|-|-| TIM|4");
+        row("signal 99,99 unknown gives 3", {{Csq, "+CSQ: 99,99"}},
+            "1|3|Connect Home network|1| TIM|4");
+        row("signal without a comma: unchanged", {{Csq, "+CSQ: 17"}},
+            "1|-|Connect Home network|1| TIM|4");
+        row("detached hides the GPRS bar", {{Gprs, "+CGATT: 0"}},
+            "0|17|Connect Home network|1| TIM|4");
+        row("numeric 22210 is OMNITEL", {{Cops, "+COPS: 0,2,\"22210\""}},
+            "1|17|Connect Home network|1| OMNITEL|4");
+        row("numeric 22288 is WIND", {{Cops, "+COPS: 0,2,\"22288\""}},
+            "1|17|Connect Home network|1| WIND|4");
+        row("numeric 22298 is BLUE", {{Cops, "+COPS: 0,2,\"22298\""}},
+            "1|17|Connect Home network|1| BLUE|4");
+        row("other Italian code", {{Cops, "+COPS: 0,2,\"22250\""}},
+            "1|17|Connect Home network|1| Operator n\u00B050|4");
+        row("name without 222 is unidentified", {{Cops, "+COPS: 0,0,\"GSM OPERATOR\""}},
+            "1|17|Connect Home network|1| Unidentified|4");
+        row("no quoted operator: unchanged", {{Cops, "+COPS: 0"}},
+            "1|17|Connect Home network|1|-|4");
+        row("two time-outs are tolerated; no GPRS answer hides its bar", {{Gprs, "T"}, {Csq, "T"}},
+            "0|-|Connect Home network|1| TIM|4");
+        row("three time-outs lose the modem", {{Gprs, "T"}, {Csq, "T"}, {Cops, "T"}},
+            "0|-|Connect Home network|1|-|4, lost");
+        row("ERROR to the registration query ends the round", {{Creg, "E"}}, "1|17|-|-|-|3, lost");
+        row("ERROR to the operator query", {{Cops, "E"}}, "1|17|Connect Home network|1|-|4, lost");
+    }
+    void rounds()
+    {
+        QFETCH(QByteArrayList, answers);
+        QFETCH(QString, shown);
+        using Answer = PollingRound::Answer;
+        PollingRound round;
+        StatusChange seen;
+        int asked = 0;
+        for (QByteArray command; !(command = round.next()).isEmpty(); ++asked) {
+            QVERIFY(asked < 4);
+            const QByteArray a = answers[asked];
+            QCOMPARE(round.errorLoses(), asked >= 2);
+            const StatusChange c = round.take(a == "T"   ? Answer::TimedOut
+                                              : a == "E" ? Answer::Error
+                                                         : Answer::Ok,
+                                              "\r\n" + a + "\r\n\r\nOK\r\n");
+            seen.gprsShown = c.gprsShown ? c.gprsShown : seen.gprsShown;
+            seen.signal = c.signal ? c.signal : seen.signal;
+            seen.registration = c.registration ? c.registration : seen.registration;
+            seen.operatorText = c.operatorText ? c.operatorText : seen.operatorText;
+        }
+        const auto text = [](const auto &v, const auto &f) { return v ? f(*v) : QString("-"); };
+        const QStringList fields = {
+            text(seen.gprsShown, [](bool b) { return QString::number(b); }),
+            text(seen.signal, [](int s) { return QString::number(s); }),
+            text(seen.registration, [](const Registration &r) { return r.toolTip; }),
+            text(seen.registration,
+                 [](const Registration &r) { return QString::number(r.trayState); }),
+            text(seen.operatorText, [](const QString &s) { return s; }),
+            QString::number(asked) + (round.lost() ? ", lost" : "")};
+        QCOMPARE(fields.join('|'), shown);
+    }
+
+    // Each window holds the modem while it is open: opening one closes the other, and the
+    // station's polling stays off the port until the last one has closed.
+    void consoleAndSendWindowCloseEachOther_data()
+    {
+        QTest::addColumn<bool>("consoleFirst");
+        QTest::newRow("console open, then \"Send SMS\"") << true;
+        QTest::newRow("send window open, then \"Call\"") << false;
+    }
+    void consoleAndSendWindowCloseEachOther()
+    {
+        QFETCH(bool, consoleFirst);
+        Rig r;
+        QVERIFY(r.start());
+        QAction *call = r.desk.station().mnuCall, *sms = r.desk.station().mnuSSMS;
+        WindowOpener &first = consoleFirst ? static_cast<WindowOpener &>(r.console) : r.send;
+        WindowOpener &second = consoleFirst ? r.send : static_cast<WindowOpener &>(r.console);
+
+        (consoleFirst ? call : sms)->trigger();
+        QVERIFY(first.isLoaded());
+        (consoleFirst ? sms : call)->trigger();
+        QVERIFY(second.isLoaded());
+        QVERIFY(!first.isLoaded());
+        QCOMPARE(QDir::currentPath(), r.programFolder()); // "Call" works in the program folder
+        const qsizetype opened = r.log.size();
+        r.time.rt.runFor(30'000);
+        QCOMPARE(r.sentAfter("AT+CSQ", opened), 0);
+
+        second.unload();
+        const qsizetype closed = r.log.size();
+        QVERIFY(r.time.rt.runUntil([&] { return r.sentAfter("AT+CSQ", closed) > 0; }, 15'000));
+    }
+
+    // The collection falls due while the operator works in the console: it waits until the
+    // console is closed, then dials at once and files the audit.
+    void anOpenConsoleDefersTheCollection()
+    {
+        Rig r;
+        QVERIFY(r.start(true));
+        UnattendedCollector *collector = r.desk.collect().collector();
+        QVERIFY(collector);
+        r.desk.station().mnuCall->trigger();
+        r.time.rt.runFor(20 * 60'000);
+        QCOMPARE(collector->waiting(), QStringList{Corridor});
+        QCOMPARE(r.sentAfter("ATD" + Corridor.toLatin1(), 0), 0);
+
+        QSignalSpy finished(collector, &UnattendedCollector::attemptFinished);
+        QDateTime started;
+        QObject::connect(collector, &UnattendedCollector::attemptStarted,
+                         [&] { started = r.clock.now(); });
+        r.console.close();
+        QVERIFY(
+            r.time.rt.runUntil([&] { return r.log.contains("ATD" + Corridor.toLatin1()); }, 5000));
+        QVERIFY(r.time.rt.runUntil([&] { return finished.size() == 1; }, 30 * 60'000));
+        QCOMPARE(finished[0][1].value<AuditJobOutcome>().result, AuditJobOutcome::Completed);
+        QCOMPARE(r.sentAfter("ATD" + Corridor.toLatin1(), 0), 1);
+        // Named for when it was read, not for when it fell due.
+        QCOMPARE(QDir(r.workFolder() + "/Audit/" + Corridor).entryList({"*.txt"}),
+                 QStringList{AuditArchive::stamp(started) + ".txt"});
+    }
+
+    void anUnreadableScheduleIsReportedAtStartUp()
+    {
+        Rig r;
+        const QString path = r.programFile("PROGOR.DAT");
+        QVERIFY(QDir().mkpath(path)); // a folder where the file should be
+        QVERIFY(r.start());
+        QCOMPARE(r.dialogs.boxes().size(), 1);
+        QVERIFY2(r.dialogs.boxes().first().startsWith(
+                     "Error|The schedule " + QDir::toNativeSeparators(path) + " cannot be read ("),
+                 qPrintable(r.dialogs.boxes().first()));
+        QVERIFY(r.dialogs.boxes().first().endsWith(
+            ").\r\nThe station starts without scheduled calls.|Exclamation|Ok"));
+    }
+
+    // A Telit modem lists without time stamps, so each message is read singly. Texts ending in
+    // "OK", answers in 4-byte chunks: every answer still belongs to its own command.
+    void telitReadsDeletesAndQueriesStayInStep()
+    {
+        Rig r;
+        r.gsm.config().manufacturer = "Telit_Mobile_Terminals";
+        r.gsm.config().operatorName.clear(); // known by its code only: " OMNITEL"
+        r.gsm.config().rssi = 23;
+        r.store.setForm(SmsStore::Form::Telit);
+        r.store.receive("+391", "POWER OK", QDateTime(QDate(2005, 3, 21), QTime(10, 15)));
+        r.store.receive("+392", "DOOR OPEN", QDateTime(QDate(2005, 3, 22), QTime(11, 16)));
+        r.gsm.setChunking(4, 5);
+        QVERIFY(r.start());
+        QVERIFY(r.time.rt.runUntil(
+            [&] { return r.log.contains("AT+COPS?") && r.station.Timer2.isEnabled(); }, 30'000));
+
+        QCOMPARE(r.log.mid(r.log.indexOf("AT+CMGL=\"ALL\"")),
+                 QList<QByteArray>({"AT+CMGL=\"ALL\"", "AT+CMGR=1", "AT+CMGD=1", "AT+CMGR=2",
+                                    "AT+CMGD=2", "AT+CGATT?", "AT+CSQ", "AT+CREG?", "AT+COPS?"}));
+        QCOMPARE(r.answerTo("AT+CMGR=1"),
+                 QByteArray("\r\n+CMGR: \"REC READ\",\"+391\",,\"05/03/21,10:15:00+04\"\r\n"
+                            "POWER OK\r\n\r\nOK\r\n"));
+        QCOMPARE(r.answerTo("AT+CMGD=1") + r.answerTo("AT+CMGD=2"), "\r\nOK\r\n\r\nOK\r\n");
+        QCOMPARE(r.rows(), QStringList({"1|+391|21/03/05|10:15|POWER OK",
+                                        "2|+392|22/03/05|11:16|DOOR OPEN"}));
+        QCOMPARE(r.store.count(), 0);
+
+        QCOMPARE(r.station.ProgressBar1->level() * 100 + r.station.ProgressBar2->level(), 2323);
+        QVERIFY(r.station.ProgressBar2->isVisibleTo(&r.station));
+        QVERIFY(r.station.mnuCall->isEnabled() && r.station.mnuSSMS->isEnabled());
+        QCOMPARE(r.tray.icon() * 10 + r.tray.state(), 11);
+        QCOMPARE(r.station.Label1[3]->text(), QString(" OMNITEL"));
+        QCOMPARE(r.tray.toolTip(), QString("Connect Home network"));
+
+        r.time.rt.runFor(40'000); // Timer6 comes round with nothing queued: no console
+        QVERIFY(!r.console.isLoaded());
+        r.viewer.Command1_Click();
+        r.viewer.Command1_Click();
+        QCOMPARE(r.events(),
+                 QStringList({"+391|21/03/05 10:15|POWER OK", "+392|22/03/05 11:16|DOOR OPEN"}));
+    }
+
+    // "Exit" ends the program whatever it is waiting for: the wait gives up at once, nothing
+    // more reaches the modem, and the exit sequence ends the program one second later.
+    void exitEndsEveryWaitAtOnce_data()
+    {
+        QTest::addColumn<QString>("during");
+        QTest::newRow("modem search: port 1 silent, the modem on port 2") << "discovery";
+        QTest::newRow("the 15 s wait for the SMS listing") << "listing";
+        QTest::newRow("the 30 s wait for a sent SMS's result") << "send";
+    }
+    void exitEndsEveryWaitAtOnce()
+    {
+        QFETCH(QString, during);
+        Rig r;
+        FakeWindow console;
+        r.station.setCallConsole(&console);
+        QList<qint64> ended;
+        connect(&r.station, &FrmStGSM::ended, [&] { ended << r.now(); });
+        qint64 exitAt = -1;
+        qint64 waitEndedAt = -1;
+        bool lingered = true; // the station, the port or the tray outlived "Exit" at once
+        auto exitIn = [&](qint64 ms) {
+            r.time.rt.post(ms, [&] {
+                exitAt = r.now();
+                console.loaded = true;
+                r.station.mnuExit->trigger();
+                lingered =
+                    r.station.state().StationActive || r.port.isOpen() || !r.tray.isVisible();
+            });
+        };
+        if (during == "discovery") {
+            r.modem.setSilent(true);
+            r.port.plug(1, &r.modem);
+            r.port.plug(2, &r.gsm);
+            connect(&r.station.Timer1, &Timer::tick, [&] { waitEndedAt = r.now(); });
+            QVERIFY(r.station.load());
+            exitIn(1200); // while port 1 is tried at 9600 baud
+        } else {
+            QVERIFY(r.start());
+            QVERIFY(r.time.rt.runUntil([&] { return r.log.contains("AT+COPS?"); }, 30'000));
+        }
+        if (during == "listing") {
+            r.gsm.setOverride("AT+CMGL=\"ALL\"", QByteArray());
+            connect(&r.station.Timer2, &Timer::tick, [&] { waitEndedAt = r.now(); });
+            connect(&r.gsm, &ModemSim::commandReceived, [&](const QByteArray &line) {
+                if (line == "AT+CMGL=\"ALL\"" && exitAt < 0)
+                    exitIn(3000);
+            });
+        }
+        if (during == "send") {
+            r.store.failSends(SmsStore::SendFault::NoFinalOk);
+            r.time.rt.post(100, [&] {
+                r.send.show();
+                r.sendWindow.setNumber("+39333");
+                r.sendWindow.setText("ALARM");
+                exitIn(2000);
+                r.sendWindow.Command1_Click();
+                waitEndedAt = r.now();
+            });
+        }
+        QVERIFY(r.time.rt.runUntil([&] { return exitAt >= 0; }, 60'000));
+        const QByteArray written = r.port.written();
+        const int opened = r.port.openAttempts().size();
+        const int boxes = r.dialogs.shown().size();
+        r.time.rt.runFor(30'000);
+
+        QCOMPARE(waitEndedAt, exitAt);
+        QCOMPARE(r.port.written(), written);
+        QCOMPARE(r.port.openAttempts().size(), opened);
+        QVERIFY(!r.port.isOpen());
+        QCOMPARE(r.dialogs.shown().size(), boxes);
+        if (during == "discovery")
+            QCOMPARE(r.gsm.commands(), QList<QByteArray>());
+        QCOMPARE(ended, QList<qint64>{exitAt + 1000});
+        QCOMPARE(r.launcher.programs(),
+                 QStringList({QDir(r.workFolder()).filePath("WINCORVANI.EXE")}));
+        QVERIFY(!r.tray.isVisible() && !lingered && !r.station.Timer1.isEnabled());
+        QCOMPARE(console.unloaded, 1);
+        QCOMPARE(QDir::currentPath(), r.workFolder());
+    }
+};
+
+QTEST_MAIN(StationTest)
+#include "tst_station.moc"
