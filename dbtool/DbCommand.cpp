@@ -213,6 +213,8 @@ int importJob(const Options &o, const DatabaseTarget &target, QTextStream &err)
         err << "gsmdb: " << o.file << ": " << plan.fileError << Qt::endl;
         return 2;
     }
+    for (const QString &w : plan.warnings)
+        err << "gsmdb: " << o.file << ": " << w << Qt::endl;
     for (const TableIo::RowProblem &p : plan.problems)
         err << o.file << ':' << p.line << ": " << p.reason << Qt::endl;
     if (!plan.problems.isEmpty() && !o.skipInvalid) {

@@ -116,7 +116,7 @@ bool DbTableModel::setData(const QModelIndex &index, const QVariant &value, int 
     const QString field = fieldAt(index.column());
     const DbRecord before = recordAt(index.row());
     DbRecord after = before;
-    after.insert(field, value.toString().trimmed());
+    after.insert(field, Rules::normalised({{field, value.toString()}}, m_table).value(field));
     if (after.value(field) == before.value(field))
         return true;
     const QString why = Rules::problem(m_table, after, &before, m_onFile);
@@ -135,7 +135,7 @@ bool DbTableModel::setData(const QModelIndex &index, const QVariant &value, int 
 
 bool DbTableModel::addRecord(const DbRecord &record)
 {
-    const DbRecord values = Rules::normalised(record);
+    const DbRecord values = Rules::normalised(record, m_table);
     const QString why = Rules::problem(m_table, values, nullptr, m_onFile);
     if (!why.isEmpty())
         return refuse(why);

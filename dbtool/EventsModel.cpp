@@ -52,6 +52,13 @@ QString EventsModel::statement(const QString &what, QVariantList &binds, bool or
     like({QStringLiteral("Sale point")}, m_filter.salePoint);
     like({QStringLiteral("Operator")}, m_filter.operatorName);
     like(MachineTables::fields(MachineTables::Eventi), m_filter.search);
+    if (m_filter.state != State::Any) {
+        // Events filed before alarms waited have no mark: they read as acknowledged.
+        where << QStringLiteral("COALESCE(%1, '') %2 '1'")
+                     .arg(m_db.quoted(QStringLiteral("Pending")), m_filter.state == State::Pending
+                                                                      ? QStringLiteral("=")
+                                                                      : QStringLiteral("<>"));
+    }
     if (m_filter.from.isValid()) {
         where << QString::fromLatin1(DayKey) + QStringLiteral(" >= ?");
         binds << m_filter.from.toString(QStringLiteral("yyMMdd"));
@@ -91,6 +98,18 @@ bool EventsModel::refresh()
     const bool ok = m_db.isOpen() && q.exec();
     setQuery(std::move(q));
     return ok;
+}
+
+QVariant EventsModel::data(const QModelIndex &index, int role) const
+{
+    static const int acknowledged =
+        int(MachineTables::fields(MachineTables::Eventi).indexOf(QStringLiteral("Acknowledged")));
+    static const int pending =
+        int(MachineTables::fields(MachineTables::Eventi).indexOf(QStringLiteral("Pending")));
+    if (role == Qt::DisplayRole && index.column() == acknowledged &&
+        QSqlQueryModel::data(index.siblingAtColumn(pending)).toString() == QLatin1String("1"))
+        return tr("waiting");
+    return QSqlQueryModel::data(index, role);
 }
 
 int EventsModel::matchingRows() const

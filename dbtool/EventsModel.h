@@ -14,9 +14,11 @@ class EventsModel : public QSqlQueryModel
 {
     Q_OBJECT
 public:
+    enum class State { Any, Pending, Acknowledged };
     struct Filter
     {
-        QString machine; // the machine's description or GSM number
+        State state = State::Any; // alarms still waiting for "OK", or those acknowledged
+        QString machine;          // the machine's description or GSM number
         QString salePoint;
         QString operatorName;
         QString search; // any field
@@ -36,6 +38,9 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
     int sortColumn() const { return m_sortColumn; }
+
+    // A pending alarm reads "waiting" where the time of its acknowledgement will stand.
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
 
     int matchingRows() const;
     int totalRows() const;

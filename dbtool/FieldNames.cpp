@@ -11,7 +11,8 @@ namespace {
     QT_TRANSLATE_NOOP("Fields", "City"),        QT_TRANSLATE_NOOP("Fields", "Telephone"),
     QT_TRANSLATE_NOOP("Fields", "Celular"),     QT_TRANSLATE_NOOP("Fields", "Number"),
     QT_TRANSLATE_NOOP("Fields", "Data"),        QT_TRANSLATE_NOOP("Fields", "SMS"),
-    QT_TRANSLATE_NOOP("Fields", "Vending machine")};
+    QT_TRANSLATE_NOOP("Fields", "Vending machine"), QT_TRANSLATE_NOOP("Fields", "Acknowledged"),
+    QT_TRANSLATE_NOOP("Fields", "Station"),     QT_TRANSLATE_NOOP("Fields", "Pending")};
 } // namespace
 
 QString FieldNames::shown(const QString &field)

@@ -67,13 +67,47 @@ QString keyField(const QString &table)
     return {};
 }
 
-DbRecord normalised(const DbRecord &record)
+DbRecord normalised(const DbRecord &record, const QString &table)
 {
     DbRecord out;
     for (auto it = record.cbegin(); it != record.cend(); ++it)
         out.insert(it.key(), it.value().trimmed());
+    for (const FieldRule &rule : rulesOf(table))
+        if (rule.kind == Phone && isPhoneNumber(phoneDigits(out.value(rule.field))))
+            out.insert(rule.field, phoneDigits(out.value(rule.field)));
     return out;
 }
+
+QString phoneDigits(const QString &text)
+{
+    QString out;
+    for (const QChar c : text)
+        if (c != u' ' && c != u'.' && c != u'-' && c != QChar(0x00A0))
+            out += c;
+    return out;
+}
+
+namespace {
+bool isDigits(QStringView text)
+{
+    for (const QChar c : text)
+        if (c < u'0' || c > u'9')
+            return false;
+    return !text.isEmpty();
+}
+
+// What a spreadsheet writes for a long number in a cell formatted as a number: "3,93471E+11".
+bool isExponentForm(const QString &text)
+{
+    const qsizetype e = text.indexOf(QLatin1Char('E'), 0, Qt::CaseInsensitive);
+    QString mantissa = text.left(e);
+    QStringView power = QStringView(text).mid(e + 1);
+    if (power.startsWith(u'+') || power.startsWith(u'-'))
+        power = power.mid(1);
+    mantissa.remove(u',').remove(u'.');
+    return e > 0 && isDigits(mantissa) && isDigits(power);
+}
+} // namespace
 
 QString problem(const QString &table, const DbRecord &record, const DbRecord *before,
                 OnFile &onFile)
@@ -86,6 +120,12 @@ QString problem(const QString &table, const DbRecord &record, const DbRecord *be
                 return QCoreApplication::translate("Rules", "\"%1\" is required.").arg(field);
             continue;
         }
+        if (rule.kind == Phone && isExponentForm(value))
+            return QCoreApplication::translate(
+                       "Rules", "\"%1\" is \"%2\", a number in exponent form: the spreadsheet "
+                                "column was formatted as a number. Format it as text and type "
+                                "the numbers again.")
+                .arg(field, value);
         if (rule.kind == Phone && !isPhoneNumber(value))
             return QCoreApplication::translate(
                        "Rules", "\"%1\" must be 3 to 15 digits with an optional leading \"+\", "
@@ -102,10 +142,13 @@ QString problem(const QString &table, const DbRecord &record, const DbRecord *be
                 .arg(field)
                 .arg(MachineIdentity::MaxLength)
                 .arg(value);
-        if (rule.kind == Name &&
-            (value.contains(QLatin1Char('\'')) || value.contains(QLatin1Char('"')) ||
-             value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r'))))
-            return QStringLiteral("\"%1\" must not hold a quote or a line break.").arg(field);
+        // Quotes are bound like any character; a break or a control character in a name would
+        // split the lines of the files and lists the station writes it into.
+        for (const QChar c : value)
+            if (rule.kind == Name && c.category() == QChar::Other_Control)
+                return QCoreApplication::translate(
+                           "Rules", "\"%1\" must not hold a line break or a control character.")
+                    .arg(field);
     }
     // Against the file: only what is new or changed.
     const auto check = [&](const char *name) {

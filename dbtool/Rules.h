@@ -7,7 +7,7 @@
 
 // What a record must be to be saved in the machine database. The station finds a sender by the
 // exact GSM number and a sale point or an operator by its exact name, so numbers are digits,
-// names are unique keys and hold nothing that breaks a look-up criterion.
+// names are unique keys and hold no line break or control character.
 namespace Rules {
 
 // What the rules need to know about the file.
@@ -30,7 +30,10 @@ QString problem(const QString &table, const DbRecord &record, const DbRecord *be
                 OnFile &onFile);
 
 // Every field trimmed of surrounding blanks: a blank after a number breaks the exact look-up.
-DbRecord normalised(const DbRecord &record);
+// With the table, its telephone numbers also lose the blanks, dots and dashes people group
+// digits with ("+39 347 111 0401"); a number that is not one even then stays as written.
+DbRecord normalised(const DbRecord &record, const QString &table = {});
+QString phoneDigits(const QString &text);
 
 // The field that identifies a record of table ("GSM", "Name"); "" for the journal.
 QString keyField(const QString &table);

@@ -192,16 +192,23 @@ ImportPlan plan(SqlMachineDb &db, const QString &table, const QByteArray &csv)
         return p;
     }
     const QStringList fields = MachineTables::fields(table);
-    for (const QString &title : header.fields) {
-        const QString wanted = title.trimmed();
+    QList<qsizetype> from; // the file's column of each of p.columns
+    for (qsizetype c = 0; c < header.fields.size(); ++c) {
+        const QString wanted = header.fields[c].trimmed();
         QString field;
         for (const QString &f : fields)
             if (f.compare(wanted, Qt::CaseInsensitive) == 0)
                 field = f;
+        // Spreadsheets carry notes and helper columns: the data is still good.
         if (field.isEmpty()) {
-            p.fileError = QStringLiteral("unknown column \"%1\"; the columns are %2")
-                              .arg(wanted, columnsOf(table));
-            return p;
+            p.warnings << (wanted.isEmpty()
+                               ? QCoreApplication::translate("TableIo",
+                                                             "column %1 has no name and is ignored")
+                                     .arg(c + 1)
+                               : QCoreApplication::translate(
+                                     "TableIo", "the column \"%1\" is ignored; the columns are %2")
+                                     .arg(wanted, columnsOf(table)));
+            continue;
         }
         if (p.columns.contains(field)) {
             p.fileError = QCoreApplication::translate("TableIo", "the column \"%1\" appears twice")
@@ -209,6 +216,7 @@ ImportPlan plan(SqlMachineDb &db, const QString &table, const QByteArray &csv)
             return p;
         }
         p.columns << field;
+        from << c;
     }
     const QString key = Rules::keyField(table);
     if (!p.columns.contains(key)) {
@@ -226,16 +234,17 @@ ImportPlan plan(SqlMachineDb &db, const QString &table, const QByteArray &csv)
             p.problems << RowProblem{rec.line, rec.error};
             continue;
         }
-        if (rec.fields.size() != p.columns.size()) {
+        if (rec.fields.size() != header.fields.size()) {
             p.problems << RowProblem{rec.line, QStringLiteral("%1 fields where the header has %2")
                                                    .arg(rec.fields.size())
-                                                   .arg(p.columns.size())};
+                                                   .arg(header.fields.size())};
             continue;
         }
         DbRecord values;
         values.reserve(p.columns.size());
         for (qsizetype c = 0; c < p.columns.size(); ++c)
-            values.insert(p.columns[c], rec.fields[c].trimmed());
+            values.insert(p.columns[c], rec.fields[from[c]]);
+        values = Rules::normalised(values, table);
         const QString k = values.value(key);
         if (const auto it = seen.constFind(k); it != seen.cend() && !k.isEmpty()) {
             p.problems << RowProblem{

@@ -38,6 +38,7 @@ struct ImportPlan
     QStringList columns; // the file's columns, as field names
     Csv::Encoding encoding = Csv::Encoding::Utf8;
     QString fileError; // the file as a whole cannot be imported (header); nothing else is set
+    QStringList warnings; // columns of the file that are ignored
     int rowsRead = 0;
     QList<Row> valid;
     QList<RowProblem> problems;

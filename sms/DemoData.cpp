@@ -11,8 +11,8 @@ const Machine Machines[] = {
     {"+393471110001", "Coffee 1 - hall", "Bar Centrale", "Marco Galli"},
     {"+393471110002", "Snack 4", "Stazione Porta Est", "Elena Conti"},
     {"+393471110003", "Cold drinks 2", "Palestra Olimpia", "Marco Galli"},
-    {"+393471110004", "Coffee 9 - offices", "Uffici Lungodora", "Paolo Ferri"}, // not on file
-    {"+393471110005", "Water 1", "Scuola Rodari", "Elena Conti"}, // sale point not on file
+    {"+393471110004", "Coffee 9 - offices", "Uffici Lungodora", "Paolo Ferri"},
+    {"+393471110005", "Water 1", "Caff\u00E8 dell'Angolo", "Elena Conti"},
 };
 } // namespace
 
@@ -29,6 +29,7 @@ bool DemoData::seed(MachineDb &db)
         {"Stazione Porta Est", "Piazza della Stazione 1", "Milano", "02 5550987"},
         {"Palestra Olimpia", "Corso Francia 40", "Torino", "011 5554321"},
         {"Uffici Lungodora", "Lungo Dora Siena 5", "Torino", "011 5558765"},
+        {"Caff\u00E8 dell'Angolo", "Via dell'Arsenale 3", "Torino", "011 5552468"},
     };
     for (const auto &p : points)
         ok &= db.append(MachineTables::PuntiVendita,
@@ -37,6 +38,8 @@ bool DemoData::seed(MachineDb &db)
                     {{"Name", "Marco Galli"}, {"Celular", "+393489990001"}});
     ok &= db.append(MachineTables::Operatori,
                     {{"Name", "Elena Conti"}, {"Celular", "+393489990002"}});
+    ok &= db.append(MachineTables::Operatori,
+                    {{"Name", "Paolo Ferri"}, {"Celular", "+393489990003"}});
     return ok;
 }
 

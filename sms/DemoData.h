@@ -5,9 +5,9 @@
 
 class MachineDb;
 
-// The machines, sale points and operators of a demonstration: enough for a full incoming SMS
-// window, a forward to an operator, a forward back to a machine whose operator is not on file,
-// and a machine whose sale point is not on file.
+// The machines, sale points and operators of a demonstration: every name a machine gives is on
+// file, so a machine added with what the list shows is accepted, and one sale point's name holds
+// an apostrophe.
 namespace DemoData {
 // Fills the tables; false when any record could not be added.
 bool seed(MachineDb &db);

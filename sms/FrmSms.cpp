@@ -1,11 +1,14 @@
 #include "FrmSms.h"
 
+#include "AlarmQueue.h"
+#include "Clock.h"
 #include "Dialogs.h"
 #include "FrmSend.h"
 #include "MachineDb.h"
 #include "TextBox.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -22,6 +25,7 @@ constexpr int Shift = 1000;
 constexpr int ListGap = 500;
 constexpr int ListHeight = 1500;
 constexpr int DesignHeight = FullButtonTop + ListGap + ListHeight + 120;
+constexpr int IdRole = Qt::UserRole; // the row's record in the database, -1 when not filed
 } // namespace
 
 FrmSms::FrmSms(const Services &services, const QString &databasePath, FrmSend &send,
@@ -62,6 +66,8 @@ FrmSms::FrmSms(const Services &services, const QString &databasePath, FrmSend &s
     Command1->setObjectName(QStringLiteral("Command1"));
     Command2 = new QPushButton(tr("Send"), this);
     Command2->setObjectName(QStringLiteral("Command2"));
+    Command3 = new QPushButton(tr("Acknowledge all"), this);
+    Command3->setObjectName(QStringLiteral("Command3"));
     ListView1 = new QTreeWidget(this);
     ListView1->setObjectName(QStringLiteral("ListView1"));
     ListView1->setRootIsDecorated(false);
@@ -71,6 +77,7 @@ FrmSms::FrmSms(const Services &services, const QString &databasePath, FrmSend &s
 
     connect(Command1, &QPushButton::clicked, this, &FrmSms::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &FrmSms::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &FrmSms::acknowledgeAll);
 }
 
 FrmSms::~FrmSms() = default;
@@ -126,13 +133,46 @@ void FrmSms::insertItem(int position, const SmsListing::Message &m)
 {
     if (!m_loaded)
         load();
-    auto *item = new QTreeWidgetItem({QString::number(m.index), QString::fromLatin1(m.number),
-                                      QString::fromLatin1(m.date), QString::fromLatin1(m.time),
-                                      QString::fromLatin1(m.text)});
+    const QStringList columns{QString::number(m.index), QString::fromLatin1(m.number),
+                              QString::fromLatin1(m.date), QString::fromLatin1(m.time),
+                              QString::fromLatin1(m.text)};
+    // Filed before the modem deletes it: from now on a stop of the station cannot lose it.
+    const qint64 id =
+        m_db ? AlarmQueue::file(*m_db, IncomingSms::identify(m_db.get(), columns[1], columns[2],
+                                                             columns[3], columns[4]))
+             : -1;
+    queue(position, columns, id);
+}
+
+void FrmSms::queue(int position, const QStringList &columns, qint64 id)
+{
+    auto *item = new QTreeWidgetItem(columns);
+    item->setData(0, IdRole, id);
     ListView1->insertTopLevelItem(qBound(0, position - 1, queued()), item);
     // Numbers differ in their last digits: each column as wide as what it holds.
     for (int c = 0; c < ListView1->columnCount(); ++c)
         ListView1->resizeColumnToContents(c);
+}
+
+void FrmSms::showPending()
+{
+    // A missing file is not created at start-up, and an unusable one is reported when the first
+    // message arrives.
+    if (!QFileInfo::exists(m_databasePath))
+        return;
+    QList<AlarmQueue::Waiting> pending;
+    {
+        SqlMachineDb db(m_databasePath);
+        if (db.open())
+            pending = AlarmQueue::waiting(db);
+    }
+    if (pending.isEmpty())
+        return;
+    if (!m_loaded)
+        load();
+    for (const AlarmQueue::Waiting &w : pending)
+        queue(queued() + 1, {QString(), w.number, w.date, w.time, w.text}, w.id);
+    showWindow();
 }
 
 void FrmSms::showWindow()
@@ -165,6 +205,7 @@ void FrmSms::place(bool full)
     TextSms->setGeometry(px(120), px(textTop), px(5520), px(buttonTop - textTop - 120));
     Command1->setGeometry(px(120), px(buttonTop), px(1200), px(375));
     Command2->setGeometry(px(1440), px(buttonTop), px(1200), px(375));
+    Command3->setGeometry(px(2760), px(buttonTop), px(1800), px(375));
     ListView1->setGeometry(px(120), px(buttonTop + ListGap), px(5520), px(ListHeight));
 }
 
@@ -193,18 +234,56 @@ IncomingSms::Shown FrmSms::shown() const
             m_machineShown,    Label1[1]->text(), Label1[2]->text(), Label1[3]->text()};
 }
 
+void FrmSms::acknowledge(const QList<const QTreeWidgetItem *> &rows)
+{
+    // A failed save must not stop the queue: the message is in the monthly log anyway.
+    if (!m_db)
+        return;
+    const QDateTime now = m_s.clock->now();
+    const QString station = AlarmQueue::stationName();
+    QList<qint64> ids;
+    for (const QTreeWidgetItem *row : rows) {
+        const qint64 id = row->data(0, IdRole).toLongLong();
+        if (id >= 0) {
+            ids << id;
+            continue;
+        }
+        DbRecord e =
+            IncomingSms::event(row == ListView1->topLevelItem(0)
+                                   ? shown()
+                                   : IncomingSms::identify(m_db.get(), row->text(1), row->text(2),
+                                                           row->text(3), row->text(4)));
+        e.insert(AlarmQueue::acknowledged(now, station));
+        m_db->append(MachineTables::Eventi, e);
+    }
+    AlarmQueue::acknowledge(*m_db, ids, now, station);
+}
+
 void FrmSms::Command1_Click()
 {
     const int rows = queued();
-    if (rows > 0)
+    if (rows > 0) {
+        acknowledge({ListView1->topLevelItem(0)});
         delete ListView1->takeTopLevelItem(0);
-    // A failed save must not stop the queue: the message is in the monthly log anyway.
-    if (m_db)
-        m_db->append(MachineTables::Eventi, IncomingSms::event(shown()));
+    }
     if (rows <= 1)
         unload();
     else
         showNext();
+}
+
+void FrmSms::acknowledgeAll()
+{
+    const int rows = queued();
+    if (rows > 1 &&
+        m_s.dialogs->message(tr("Acknowledge the %1 messages in the queue?").arg(rows),
+                             MsgButtons::YesNo, MsgIcon::Question, tr("SMS")) != MsgResult::Yes)
+        return;
+    QList<const QTreeWidgetItem *> all;
+    for (int i = 0; i < rows; ++i)
+        all << ListView1->topLevelItem(i);
+    acknowledge(all);
+    unload();
 }
 
 void FrmSms::Command2_Click()

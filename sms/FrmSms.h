@@ -17,7 +17,8 @@ class QTreeWidget;
 class SqlMachineDb;
 
 // "SMS": the queue of received messages. The message in the first row is on show with the
-// machine that sent it; "OK" files it as an event and moves on, "Send" forwards it.
+// machine that sent it; each is filed as a pending event when it arrives, "OK" acknowledges it
+// and moves on, "Acknowledge all" empties the queue, "Send" forwards it.
 class FrmSms : public QWidget, public SmsInbox
 {
     Q_OBJECT
@@ -31,6 +32,8 @@ public:
     void insertItem(int position, const SmsListing::Message &m) override;
     // Shows the window with the message in the first row.
     void showWindow() override;
+    // Queues the alarms still pending in the database and shows them (the station's start).
+    void showPending();
     bool isLoaded() const { return m_loaded; }
     int queued() const;
     // Whether a machine was identified for the message on show (full layout).
@@ -41,6 +44,7 @@ public:
     void showNext();
     void Command1_Click();
     void Command2_Click();
+    void acknowledgeAll();
 
     QTreeWidget *ListView1 = nullptr;
     std::array<QLabel *, 3> Label2{};
@@ -49,6 +53,7 @@ public:
     QPlainTextEdit *TextSms = nullptr;
     QPushButton *Command1 = nullptr;
     QPushButton *Command2 = nullptr;
+    QPushButton *Command3 = nullptr; // "Acknowledge all"
 
 protected:
     void closeEvent(QCloseEvent *e) override;
@@ -60,6 +65,9 @@ private:
     void load();
     void unload();
     void place(bool full);
+    void queue(int position, const QStringList &columns, qint64 id);
+    // Acknowledges the rows' records (those that could not be filed are filed now).
+    void acknowledge(const QList<const QTreeWidgetItem *> &rows);
 
     Services m_s;
     QString m_databasePath;

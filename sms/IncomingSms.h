@@ -5,7 +5,7 @@
 #include <QString>
 
 // What the incoming SMS window does with a message, without the window: which machine sent it,
-// the event "OK" files and the SMS "Send" forwards. Every look-up goes through the machine
+// the event it is filed as and the SMS "Send" forwards. Every look-up goes through the machine
 // database; a database that is missing or cannot be used finds nothing.
 namespace IncomingSms {
 
@@ -26,7 +26,7 @@ struct Shown
 Shown identify(MachineDb *db, const QString &number, const QString &date, const QString &time,
                const QString &text);
 
-// The record "OK" adds to `Eventi`: the number cut to 15 characters, date and time, the text
+// The record filed in `Eventi`: the number cut to 15 characters, date and time, the text
 // cut to 160, and the machine's fields only when a machine was identified.
 DbRecord event(const Shown &m);
 

@@ -23,7 +23,8 @@ QStringList fields(const QString &table)
     if (table == Operatori)
         return {"Name", "Celular"};
     if (table == Eventi)
-        return {"Number", "Data", "SMS", "Vending machine", "Sale point", "Operator"};
+        return {"Number",   "Data",         "SMS",     "Vending machine", "Sale point",
+                "Operator", "Acknowledged", "Station", "Pending"};
     return {};
 }
 } // namespace MachineTables
@@ -96,6 +97,7 @@ bool SqlMachineDb::open()
             return false;
         }
         createLookUpIndexes();
+        addAlarmFields();
         db.commit();
         m_error = missingParts();
         return m_error.isEmpty();
@@ -125,6 +127,7 @@ bool SqlMachineDb::open()
     }
     addMachineAddresses();
     createLookUpIndexes();
+    addAlarmFields();
     db.commit();
     m_error = missingParts();
     return m_error.isEmpty();
@@ -209,6 +212,22 @@ QString SqlMachineDb::missingParts()
                 missing << QStringLiteral("field \"%1\" of %2").arg(f, table);
     }
     return missing.isEmpty() ? QString() : QStringLiteral("missing ") + missing.join(", ");
+}
+
+void SqlMachineDb::addAlarmFields()
+{
+    // Files from before alarms waited for "OK": their events gain the fields empty, which reads
+    // as acknowledged. A read-only file stays as it is and is reported incomplete.
+    QSqlDatabase db = database();
+    const QSqlRecord rec = db.record(MachineTables::Eventi);
+    if (rec.isEmpty())
+        return;
+    for (const char *name : {"Acknowledged", "Station", "Pending"}) {
+        const QString field = QString::fromLatin1(name);
+        if (!rec.contains(field))
+            QSqlQuery(db).exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 TEXT")
+                                   .arg(quoted(MachineTables::Eventi), quoted(field)));
+    }
 }
 
 QString SqlMachineDb::failureMessage() const

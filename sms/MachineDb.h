@@ -73,6 +73,7 @@ public:
 
 private:
     bool createTables();
+    void addAlarmFields();
     QString missingParts();
     void createLookUpIndexes();
     void addMachineAddresses();

@@ -196,6 +196,13 @@
     </message>
 </context>
 <context>
+    <name>EventsModel</name>
+    <message>
+        <source>waiting</source>
+        <translation>waiting</translation>
+    </message>
+</context>
+<context>
     <name>EventsTab</name>
     <message>
         <source>Machine or GSM number</source>
@@ -240,6 +247,18 @@
     <message>
         <source>%1 written to %2.</source>
         <translation>%1 written to %2.</translation>
+    </message>
+    <message>
+        <source>All events</source>
+        <translation>All events</translation>
+    </message>
+    <message>
+        <source>Waiting for OK</source>
+        <translation>Waiting for OK</translation>
+    </message>
+    <message>
+        <source>Acknowledged</source>
+        <translation>Acknowledged</translation>
     </message>
 </context>
 <context>
@@ -295,6 +314,18 @@
     <message>
         <source>Vending machine</source>
         <translation>Vending machine</translation>
+    </message>
+    <message>
+        <source>Acknowledged</source>
+        <translation>Acknowledged</translation>
+    </message>
+    <message>
+        <source>Station</source>
+        <translation>Station</translation>
+    </message>
+    <message>
+        <source>Pending</source>
+        <translation>Pending</translation>
     </message>
 </context>
 <context>
@@ -654,6 +685,14 @@ The entries stay in memory until the station ends.</translation>
         <source>Error</source>
         <translation>Error</translation>
     </message>
+    <message>
+        <source>Acknowledge all</source>
+        <translation>Acknowledge all</translation>
+    </message>
+    <message>
+        <source>Acknowledge the %1 messages in the queue?</source>
+        <translation>Acknowledge the %1 messages in the queue?</translation>
+    </message>
 </context>
 <context>
     <name>FrmStGSM</name>
@@ -958,6 +997,14 @@ Machines, sale points and operators will not be found and events will not be fil
         <source>Operator &quot;%1&quot; is already on file.</source>
         <translation>Operator &quot;%1&quot; is already on file.</translation>
     </message>
+    <message>
+        <source>&quot;%1&quot; is &quot;%2&quot;, a number in exponent form: the spreadsheet column was formatted as a number. Format it as text and type the numbers again.</source>
+        <translation>&quot;%1&quot; is &quot;%2&quot;, a number in exponent form: the spreadsheet column was formatted as a number. Format it as text and type the numbers again.</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; must not hold a line break or a control character.</source>
+        <translation>&quot;%1&quot; must not hold a line break or a control character.</translation>
+    </message>
 </context>
 <context>
     <name>Scheduler</name>
@@ -1037,6 +1084,14 @@ They stay in the modem until the log can be written.</translation>
     <message>
         <source>%1 of %2 rows are invalid</source>
         <translation>%1 of %2 rows are invalid</translation>
+    </message>
+    <message>
+        <source>column %1 has no name and is ignored</source>
+        <translation>column %1 has no name and is ignored</translation>
+    </message>
+    <message>
+        <source>the column &quot;%1&quot; is ignored; the columns are %2</source>
+        <translation>the column &quot;%1&quot; is ignored; the columns are %2</translation>
     </message>
 </context>
 <context>

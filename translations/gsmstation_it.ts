@@ -196,6 +196,13 @@
     </message>
 </context>
 <context>
+    <name>EventsModel</name>
+    <message>
+        <source>waiting</source>
+        <translation>in attesa</translation>
+    </message>
+</context>
+<context>
     <name>EventsTab</name>
     <message>
         <source>Machine or GSM number</source>
@@ -240,6 +247,18 @@
     <message>
         <source>%1 written to %2.</source>
         <translation>Scritto in %2: %1.</translation>
+    </message>
+    <message>
+        <source>All events</source>
+        <translation>Tutti gli eventi</translation>
+    </message>
+    <message>
+        <source>Waiting for OK</source>
+        <translation>In attesa di OK</translation>
+    </message>
+    <message>
+        <source>Acknowledged</source>
+        <translation>Confermato</translation>
     </message>
 </context>
 <context>
@@ -295,6 +314,18 @@
     <message>
         <source>Vending machine</source>
         <translation>Distributore</translation>
+    </message>
+    <message>
+        <source>Acknowledged</source>
+        <translation>Confermato</translation>
+    </message>
+    <message>
+        <source>Station</source>
+        <translation>Postazione</translation>
+    </message>
+    <message>
+        <source>Pending</source>
+        <translation>In attesa</translation>
     </message>
 </context>
 <context>
@@ -654,6 +685,14 @@ Le voci restano in memoria fino alla chiusura della stazione.</translation>
         <source>Error</source>
         <translation>Errore</translation>
     </message>
+    <message>
+        <source>Acknowledge all</source>
+        <translation>Conferma tutti</translation>
+    </message>
+    <message>
+        <source>Acknowledge the %1 messages in the queue?</source>
+        <translation>Confermare i %1 messaggi in coda?</translation>
+    </message>
 </context>
 <context>
     <name>FrmStGSM</name>
@@ -958,6 +997,14 @@ Distributori, punti vendita e operatori non saranno trovati e gli eventi non sar
         <source>Operator &quot;%1&quot; is already on file.</source>
         <translation>L&apos;operatore &quot;%1&quot; è già in archivio.</translation>
     </message>
+    <message>
+        <source>&quot;%1&quot; is &quot;%2&quot;, a number in exponent form: the spreadsheet column was formatted as a number. Format it as text and type the numbers again.</source>
+        <translation>&quot;%1&quot; è &quot;%2&quot;, un numero in forma esponenziale: la colonna del foglio di calcolo era formattata come numero. Formattala come testo e digita di nuovo i numeri.</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; must not hold a line break or a control character.</source>
+        <translation>&quot;%1&quot; non deve contenere a capo o caratteri di controllo.</translation>
+    </message>
 </context>
 <context>
     <name>Scheduler</name>
@@ -1037,6 +1084,14 @@ Restano nel modem finché il registro non potrà essere scritto.</translation>
     <message>
         <source>%1 of %2 rows are invalid</source>
         <translation>%1 righe su %2 non sono valide</translation>
+    </message>
+    <message>
+        <source>column %1 has no name and is ignored</source>
+        <translation>la colonna %1 non ha nome ed è ignorata</translation>
+    </message>
+    <message>
+        <source>the column &quot;%1&quot; is ignored; the columns are %2</source>
+        <translation>la colonna &quot;%1&quot; è ignorata; le colonne sono %2</translation>
     </message>
 </context>
 <context>

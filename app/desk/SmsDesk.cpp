@@ -40,6 +40,7 @@ SmsDesk::SmsDesk(FrmStGSM &station, const Services &services, ModemSim *modem,
         std::make_unique<SmsReception>(services, station.at(), *m_sms, std::move(comOK), logFolder);
     station.setSmsPoll([this] { m_reception->CONTROLLASMS(); });
     station.setSendWindow(&m_send->opener());
+    m_sms->showPending();
 }
 
 SmsDesk::~SmsDesk()

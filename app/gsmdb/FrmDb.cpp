@@ -384,11 +384,15 @@ void TableTab::importCsv()
                           MsgButtons::Ok, MsgIcon::Critical);
         return;
     }
+    QString ignored;
+    for (const QString &w : plan.warnings)
+        ignored += QLatin1Char('\n') + w.left(1).toUpper() + w.mid(1) + QLatin1Char('.');
     reload();
     m_dialogs.message(tr("%1: %2 added, %3 updated.")
                           .arg(file)
                           .arg(plan.additions())
-                          .arg(plan.updates()),
+                          .arg(plan.updates()) +
+                          ignored,
                       MsgButtons::Ok, MsgIcon::Information);
 }
 
@@ -452,14 +456,28 @@ EventsTab::EventsTab(SqlMachineDb &db, Dialogs &dialogs, QWidget *parent)
     date(QT_TR_NOOP("To"), toCheck, toDate);
     exportButton = new QPushButton(tr("Export..."), this);
     countLabel = new QLabel(this);
+    stateFilter = new QComboBox(this);
+    stateFilter->addItem(tr("All events"), int(EventsModel::State::Any));
+    stateFilter->addItem(tr("Waiting for OK"), int(EventsModel::State::Pending));
+    stateFilter->addItem(tr("Acknowledged"), int(EventsModel::State::Acknowledged));
+    connect(stateFilter, &QComboBox::currentIndexChanged, this, &EventsTab::applyFilter);
+    // The mark shows as "waiting" in "Acknowledged"; every new query shows all columns again.
+    const auto hideMark = [this] {
+        view->setColumnHidden(
+            int(MachineTables::fields(MachineTables::Eventi).indexOf(QStringLiteral("Pending"))),
+            true);
+    };
+    hideMark();
+    connect(model, &QAbstractItemModel::modelReset, this, hideMark);
 
     auto *filters = new QHBoxLayout;
     for (QWidget *w :
          {static_cast<QWidget *>(machineFilter), static_cast<QWidget *>(salePointFilter),
           static_cast<QWidget *>(operatorFilter)})
         filters->addWidget(w, 1);
-    for (QWidget *w : {static_cast<QWidget *>(fromCheck), static_cast<QWidget *>(fromDate),
-                       static_cast<QWidget *>(toCheck), static_cast<QWidget *>(toDate)})
+    for (QWidget *w : {static_cast<QWidget *>(stateFilter), static_cast<QWidget *>(fromCheck),
+                       static_cast<QWidget *>(fromDate), static_cast<QWidget *>(toCheck),
+                       static_cast<QWidget *>(toDate)})
         filters->addWidget(w);
     auto *bar = new QHBoxLayout;
     bar->addWidget(searchBox, 1);
@@ -476,6 +494,7 @@ EventsTab::EventsTab(SqlMachineDb &db, Dialogs &dialogs, QWidget *parent)
 void EventsTab::applyFilter()
 {
     EventsModel::Filter f;
+    f.state = EventsModel::State(stateFilter->currentData().toInt());
     f.machine = machineFilter->text().trimmed();
     f.salePoint = salePointFilter->text().trimmed();
     f.operatorName = operatorFilter->text().trimmed();

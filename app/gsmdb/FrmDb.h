@@ -12,6 +12,7 @@
 class Dialogs;
 class DbTableModel;
 class QCheckBox;
+class QComboBox;
 class QDateEdit;
 class QLabel;
 class QLineEdit;
@@ -110,6 +111,7 @@ public:
     QLineEdit *salePointFilter = nullptr;
     QLineEdit *operatorFilter = nullptr;
     QLineEdit *searchBox = nullptr;
+    QComboBox *stateFilter = nullptr; // all, waiting for "OK", acknowledged
     QCheckBox *fromCheck = nullptr;
     QDateEdit *fromDate = nullptr;
     QCheckBox *toCheck = nullptr;

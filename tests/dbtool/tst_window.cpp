@@ -163,11 +163,11 @@ private slots:
         QTableView *view = r.w.machines->view;
         auto *text = openEditor<QLineEdit>(view, 1, 1);
         QVERIFY(text);
-        text->setText("Bar d'Italia");
+        text->setText("Bar\aItalia");
         leave(text);
         QCOMPARE(r.dialogs.boxes(),
-                 QStringList{"|\"Description\" must not hold a quote or a line break.|"
-                             "Exclamation|Ok"});
+                 QStringList{"|\"Description\" must not hold a line break or a control "
+                             "character.|Exclamation|Ok"});
         QCOMPARE(column(view, 1), QStringList({"Coffee 7", "Snack 2"}));
 
         // Sale points and operators are chosen from the names on file, or none.
@@ -210,9 +210,9 @@ private slots:
         QTest::addColumn<MsgResult>("answer");
         QTest::addColumn<QStringList>("boxes");
         QTest::addColumn<int>("rows");
-        const QByteArray bad = "GSM,Description\n+39333,Water\n+39 444,Cold\n";
+        const QByteArray bad = "GSM,Description\n+39333,Water\n+39/444,Cold\n";
         const QString invalid = "|1 of 2 rows of in.csv are invalid:\nline 3: \"GSM\" must be 3 "
-                                "to 15 digits with an optional leading \"+\", not \"+39 444\".\n\n";
+                                "to 15 digits with an optional leading \"+\", not \"+39/444\".\n\n";
         QTest::newRow("all valid")
             << QByteArray("GSM,Description\n+39111,Coffee 8\n+39333,W\n") << MsgResult::Ok
             << QStringList{"|in.csv: 1 added, 1 updated.|Information|Ok"} << 3;
@@ -229,9 +229,7 @@ private slots:
             << 2;
         QTest::newRow("header refused")
             << QByteArray("Name\nx\n") << MsgResult::Ok
-            << QStringList{"|in.csv: unknown column \"Name\"; the columns are GSM, Description, "
-                           "Sale point, Operator, Address, Identity.|Exclamation|Ok"}
-            << 2;
+            << QStringList{"|in.csv: the column \"GSM\" is missing.|Exclamation|Ok"} << 2;
     }
     void importFromTheWindow()
     {
@@ -266,8 +264,9 @@ private slots:
         QCOMPARE(r.dialogs.boxes(), QStringList{"|2 events written to ev.csv.|Information|Ok"});
         QCOMPARE(r.f.read("ev.csv"),
                  "\xEF\xBB\xBFNumber,Data,SMS,Vending machine,Sale point,"
-                 "Operator\r\n+39111,02/02/26 10:00:00,\"new, \"\"hot\"\"\",,,\r\n"
-                 "+39111,01/02/26 10:00:00,old,,,\r\n");
+                 "Operator,Acknowledged,Station,Pending\r\n"
+                 "+39111,02/02/26 10:00:00,\"new, \"\"hot\"\"\",,,,,,\r\n"
+                 "+39111,01/02/26 10:00:00,old,,,,,,\r\n");
     }
 
     // --- the record rules and the models, read back through another connection ---
@@ -300,14 +299,10 @@ private slots:
         row("GSM kept when the machine is edited", M, "GSM=+39111;Description=y",
             "GSM=+39111;Description=x", "");
         row("description missing", M, "GSM=+39222", "", "\"Description\" is required.");
-        row("single quote in a name", M, "GSM=+39222;Description=Bar d'Italia", "",
-            "\"Description\" must not hold a quote or a line break.");
-        row("double quote in a name", M, "GSM=+39222;Description=x;Operator=A \"B\"", "",
-            "\"Operator\" must not hold a quote or a line break.");
         row("line break in a name", M, "GSM=+39222;Description=a\nb", "",
-            "\"Description\" must not hold a quote or a line break.");
+            "\"Description\" must not hold a line break or a control character.");
         row("CR in a name", M, "GSM=+39222;Description=x;Sale point=a\rb", "",
-            "\"Sale point\" must not hold a quote or a line break.");
+            "\"Sale point\" must not hold a line break or a control character.");
         row("sale point not on file", M, "GSM=+39222;Description=x;Sale point=Bar Po", "",
             "Sale point \"Bar Po\" is not on file.");
         row("operator not on file", M, "GSM=+39222;Description=x;Operator=Bianchi", "",
