@@ -237,13 +237,13 @@ private slots:
         const QString D = MachineTables::Distributori;
         const QStringList numbers = {"3390000003", "3390000001", "3390000002"};
         for (const QString &n : numbers)
-            QVERIFY(db->append(D, {{"GSM", n}, {"Description", "Caffè Angolo " + n}}));
+            QVERIFY(db->append(D, {{"GSM", n}, {"Description", "Caffè dell'Angolo " + n}}));
         const auto recs = db->records(D);
         QCOMPARE(recs.size(), 3);
         QCOMPARE(recs[0].value("GSM"), numbers[0]); // record order, not key order
         QVERIFY(!recs[0].contains("rowid"));
         QCOMPARE(db->findFirst(D, "GSM", numbers[2])->value("Description"),
-                 "Caffè Angolo " + numbers[2]);
+                 "Caffè dell'Angolo " + numbers[2]);
 
         MachineListModel list;
         QVERIFY(list.fill(*db));
