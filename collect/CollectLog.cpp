@@ -38,10 +38,15 @@ void CollectLog::line(const QString &text)
         drawBar();
 }
 
-void CollectLog::progress(int percent, const QString &detail)
+void CollectLog::progress(int percent, const QString &detail, const QString &step)
 {
-    if (!m_terminal)
+    if (!m_terminal) {
+        // A log file gets a line per step, with the times of its start.
+        if (!step.isEmpty() && step != std::exchange(m_step, step))
+            m_write(Prefix + QStringLiteral("%1%  %2").arg(qBound(0, percent, 100)).arg(detail)
+                                 .toLocal8Bit() + '\n');
         return;
+    }
     percent = qBound(0, percent, 100);
     if (m_full && percent == 100)
         return;

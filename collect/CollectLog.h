@@ -20,7 +20,8 @@ public:
     bool terminal() const { return m_terminal; }
     void line(const QString &text);
     // detail: the step and times ("batch 2 of 3  0:12 elapsed, 0:17 left").
-    void progress(int percent, const QString &detail);
+    // step: the step alone; without a terminal each new step is one line.
+    void progress(int percent, const QString &detail, const QString &step = {});
     void batch(int number, int value, int maximum);
     // Ends a bar that is shown (the next line starts below it).
     void endProgress();
@@ -35,4 +36,5 @@ private:
     bool m_full = false; // a full bar was ended: it is not drawn again
     int m_percent = 0;
     QString m_detail;
+    QString m_step;
 };

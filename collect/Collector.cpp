@@ -281,7 +281,8 @@ int Collector::runJob(CollectJob &job, const CollectJob::Request &request, Seria
     auto redraw = [this, &session] {
         const CallProgress &report = session.report();
         if (report.started())
-            m_log.progress(report.percent(), report.text(Runtime::current().nowMs()));
+            m_log.progress(report.percent(), report.text(Runtime::current().nowMs()),
+                           report.stepText());
     };
     connect(&session, &CallSession::changed, this, redraw);
     ::Timer clock(QStringLiteral("progress"), 1000, m_log.terminal());
