@@ -137,8 +137,9 @@ QString problem(const QString &table, const DbRecord &record, const DbRecord *be
                 return QStringLiteral("\"%1\": %2.").arg(field, a.problem);
         }
         if (rule.kind == Identity && !MachineIdentity::isValid(value))
-            return QStringLiteral("\"%1\" must be 1 to %2 letters, digits or signs without "
-                                  "blanks or quotes, not \"%3\".")
+            return QCoreApplication::translate("Rules",
+                                               "\"%1\" must be 1 to %2 letters, digits or signs "
+                                               "without blanks or quotes, not \"%3\".")
                 .arg(field)
                 .arg(MachineIdentity::MaxLength)
                 .arg(value);
@@ -165,7 +166,8 @@ QString problem(const QString &table, const DbRecord &record, const DbRecord *be
                                                    "The GSM number %1 is already machine \"%2\".")
                     .arg(gsm, *owner);
             if (const auto owner = onFile.machineWithIdentity(gsm))
-                return QStringLiteral("The GSM number %1 is the identity of machine \"%2\".")
+                return QCoreApplication::translate(
+                           "Rules", "The GSM number %1 is the identity of machine \"%2\".")
                     .arg(gsm, *owner);
         }
         // A connecting machine is found by its identity or its GSM number: both must name one.
@@ -175,7 +177,8 @@ QString problem(const QString &table, const DbRecord &record, const DbRecord *be
             if (!owner && identity != gsm)
                 owner = onFile.machineWithGsm(identity);
             if (owner)
-                return QStringLiteral("The identity %1 is already machine \"%2\".")
+                return QCoreApplication::translate("Rules",
+                                                   "The identity %1 is already machine \"%2\".")
                     .arg(identity, *owner);
         }
         const QString point = record.value(QStringLiteral("Sale point"));

@@ -1005,6 +1005,18 @@ Machines, sale points and operators will not be found and events will not be fil
         <source>&quot;%1&quot; must not hold a line break or a control character.</source>
         <translation>&quot;%1&quot; must not hold a line break or a control character.</translation>
     </message>
+    <message>
+        <source>&quot;%1&quot; must be 1 to %2 letters, digits or signs without blanks or quotes, not &quot;%3&quot;.</source>
+        <translation>&quot;%1&quot; must be 1 to %2 letters, digits or signs without blanks or quotes, not &quot;%3&quot;.</translation>
+    </message>
+    <message>
+        <source>The GSM number %1 is the identity of machine &quot;%2&quot;.</source>
+        <translation>The GSM number %1 is the identity of machine &quot;%2&quot;.</translation>
+    </message>
+    <message>
+        <source>The identity %1 is already machine &quot;%2&quot;.</source>
+        <translation>The identity %1 is already machine &quot;%2&quot;.</translation>
+    </message>
 </context>
 <context>
     <name>Scheduler</name>

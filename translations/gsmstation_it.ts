@@ -1005,6 +1005,18 @@ Distributori, punti vendita e operatori non saranno trovati e gli eventi non sar
         <source>&quot;%1&quot; must not hold a line break or a control character.</source>
         <translation>&quot;%1&quot; non deve contenere a capo o caratteri di controllo.</translation>
     </message>
+    <message>
+        <source>&quot;%1&quot; must be 1 to %2 letters, digits or signs without blanks or quotes, not &quot;%3&quot;.</source>
+        <translation>&quot;%1&quot; deve avere da 1 a %2 lettere, cifre o segni senza spazi né virgolette, non &quot;%3&quot;.</translation>
+    </message>
+    <message>
+        <source>The GSM number %1 is the identity of machine &quot;%2&quot;.</source>
+        <translation>Il numero GSM %1 è l&apos;identità del distributore &quot;%2&quot;.</translation>
+    </message>
+    <message>
+        <source>The identity %1 is already machine &quot;%2&quot;.</source>
+        <translation>L&apos;identità %1 è già del distributore &quot;%2&quot;.</translation>
+    </message>
 </context>
 <context>
     <name>Scheduler</name>
