@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
+#include <algorithm>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -47,11 +48,17 @@ FrmSms::FrmSms(const Services &services, const QString &databasePath, FrmSend &s
         Label2[i] = new QLabel(this);
         Label2[i]->setObjectName(QStringLiteral("Label2(%1)").arg(i));
     }
+    // A caption longer than its place (a translation, a larger font) moves its box right
+    // instead of being cut; the boxes keep their right edge.
+    int captionWidth = px(1200);
+    for (int i = 1; i < 4; ++i)
+        captionWidth = std::max(captionWidth, LabelM[i]->sizeHint().width());
     for (int i = 1; i < 4; ++i) {
         Label1[i] = new QLabel(this);
         Label1[i]->setObjectName(QStringLiteral("Label1(%1)").arg(i));
-        LabelM[i]->setGeometry(px(120), px(120 + 320 * i), px(1200), px(255));
-        Label1[i]->setGeometry(px(1440), px(120 + 320 * i), px(4200), px(255));
+        LabelM[i]->setGeometry(px(120), px(120 + 320 * i), captionWidth, px(255));
+        const int boxLeft = px(120) + captionWidth + px(120);
+        Label1[i]->setGeometry(boxLeft, px(120 + 320 * i), px(5640) - boxLeft, px(255));
         Label1[i]->setFrameShape(QFrame::Panel);
     }
     LabelM[0]->setGeometry(px(120), px(120), px(600), px(255));
