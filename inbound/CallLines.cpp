@@ -7,30 +7,6 @@
 #include <QTcpSocket>
 
 namespace {
-// The file shared with the other desks, opened when first needed and again after a failure.
-class OnDemandDb : public MachineDb
-{
-public:
-    explicit OnDemandDb(const QString &path) : m_db(path) {}
-    std::optional<DbRecord> findFirst(const QString &table, const QString &field,
-                                      const QString &value) override
-    {
-        return ready() ? m_db.findFirst(table, field, value) : std::nullopt;
-    }
-    QList<DbRecord> records(const QString &table) override
-    {
-        return ready() ? m_db.records(table) : QList<DbRecord>();
-    }
-    bool append(const QString &table, const DbRecord &record) override
-    {
-        return ready() && m_db.append(table, record);
-    }
-
-private:
-    bool ready() { return m_db.isOpen() || m_db.open(); }
-    SqlMachineDb m_db;
-};
-
 MachineAddress addressOf(MachineDb &db, const QString &number)
 {
     const auto machine =

@@ -85,3 +85,28 @@ private:
     QString m_error;
     QString m_badTarget; // why the URL given cannot name a database
 };
+
+// The shared database, opened at the first look-up and again after a failure, for users that
+// may never need it (a station that never collects, a call that is never on IP).
+class OnDemandDb : public MachineDb
+{
+public:
+    explicit OnDemandDb(const QString &pathOrUrl) : m_db(pathOrUrl) {}
+    std::optional<DbRecord> findFirst(const QString &table, const QString &field,
+                                      const QString &value) override
+    {
+        return ready() ? m_db.findFirst(table, field, value) : std::nullopt;
+    }
+    QList<DbRecord> records(const QString &table) override
+    {
+        return ready() ? m_db.records(table) : QList<DbRecord>();
+    }
+    bool append(const QString &table, const DbRecord &record) override
+    {
+        return ready() && m_db.append(table, record);
+    }
+
+private:
+    bool ready() { return m_db.isOpen() || m_db.open(); }
+    SqlMachineDb m_db;
+};

@@ -7,33 +7,6 @@
 
 #include <QDir>
 
-namespace {
-// The shared database file, opened at the first look-up (a station that never collects does
-// not touch it).
-class OnDemandDb : public MachineDb
-{
-public:
-    explicit OnDemandDb(const QString &path) : m_db(path) {}
-    std::optional<DbRecord> findFirst(const QString &table, const QString &field,
-                                      const QString &value) override
-    {
-        return ready() ? m_db.findFirst(table, field, value) : std::nullopt;
-    }
-    QList<DbRecord> records(const QString &table) override
-    {
-        return ready() ? m_db.records(table) : QList<DbRecord>();
-    }
-    bool append(const QString &table, const DbRecord &record) override
-    {
-        return ready() && m_db.append(table, record);
-    }
-
-private:
-    bool ready() { return m_db.isOpen() || m_db.open(); }
-    SqlMachineDb m_db;
-};
-} // namespace
-
 CollectDesk::CollectDesk(FrmStGSM &station, const Services &services, Scheduler &scheduler,
                          const WindowOpener &console, AuditJobRunner *runner)
 {
