@@ -80,7 +80,8 @@ QString EventsModel::statement(const QString &what, QVariantList &binds, bool or
     else if (fields[m_sortColumn] == QLatin1String("Data"))
         sql += QStringLiteral(" ORDER BY %1%2, rowid%2").arg(QString::fromLatin1(WhenKey), dir);
     else
-        sql += QStringLiteral(" ORDER BY %1 COLLATE NOCASE%2, rowid%2")
+        // lower() rather than a collation: it means the same on SQLite and PostgreSQL.
+        sql += QStringLiteral(" ORDER BY lower(%1)%2, rowid%2")
                    .arg(m_db.quoted(fields[m_sortColumn]), dir);
     return sql;
 }

@@ -2,6 +2,7 @@
 #include "DatabaseTarget.h"
 #include "FleetCommand.h"
 #include "MachineDb.h"
+#include "EventsModel.h"
 #include "MachineListModel.h"
 #include "TableIo.h"
 #include "PgServer.h"
@@ -256,6 +257,17 @@ private slots:
         QString why;
         QVERIFY2(TableIo::exportTable(*db, D, csv, &rows, &why), qPrintable(why));
         QCOMPARE(rows, 3);
+        // The events journal sorts case-blind and by time on both.
+        const QString E = MachineTables::Eventi;
+        for (const char *sms : {"b alarm", "A alarm", "c alarm"})
+            QVERIFY(db->append(E, {{"Number", "1"}, {"Data", "05/12/26 09:00:00"}, {"SMS", sms}}));
+        EventsModel events(*db);
+        events.sort(int(MachineTables::fields(E).indexOf("SMS")), Qt::AscendingOrder);
+        QVERIFY(events.refresh());
+        QCOMPARE(events.rowCount(), 3);
+        QCOMPARE(events.index(0, int(MachineTables::fields(E).indexOf("SMS"))).data().toString(),
+                 QStringLiteral("A alarm"));
+
         auto other = freshDb();
         const TableIo::ImportPlan plan = TableIo::plan(*other, D, csv.data());
         QVERIFY2(TableIo::apply(*other, plan, false, &why), qPrintable(why));
