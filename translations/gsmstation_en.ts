@@ -327,6 +327,10 @@
         <source>Pending</source>
         <translation>Pending</translation>
     </message>
+    <message>
+        <source>Received by</source>
+        <translation>Received by</translation>
+    </message>
 </context>
 <context>
     <name>FrmCall</name>
@@ -692,6 +696,10 @@ The entries stay in memory until the station ends.</translation>
     <message>
         <source>Acknowledge the %1 messages in the queue?</source>
         <translation>Acknowledge the %1 messages in the queue?</translation>
+    </message>
+    <message>
+        <source>Station</source>
+        <translation>Station</translation>
     </message>
 </context>
 <context>

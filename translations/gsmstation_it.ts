@@ -327,6 +327,10 @@
         <source>Pending</source>
         <translation>In attesa</translation>
     </message>
+    <message>
+        <source>Received by</source>
+        <translation>Ricevuto da</translation>
+    </message>
 </context>
 <context>
     <name>FrmCall</name>
@@ -692,6 +696,10 @@ Le voci restano in memoria fino alla chiusura della stazione.</translation>
     <message>
         <source>Acknowledge the %1 messages in the queue?</source>
         <translation>Confermare i %1 messaggi in coda?</translation>
+    </message>
+    <message>
+        <source>Station</source>
+        <translation>Postazione</translation>
     </message>
 </context>
 <context>
