@@ -1,9 +1,12 @@
 #include "AlarmQueue.h"
 
+#include "Runtime.h"
+
 #include <QSocketNotifier>
 #include <QSqlDriver>
 #include <QSqlQuery>
 #include <QSysInfo>
+#include <libpq-fe.h>
 
 namespace AlarmQueue {
 namespace {
@@ -194,22 +197,46 @@ void AlarmWatch::connectAndListen()
         return;
     }
     m_listening = true;
+    m_listeningSince = Runtime::current().nowMs();
     m_pauseMs = AlarmQueue::FirstRetryMs;
     connect(driver, &QSqlDriver::notification, this, &AlarmWatch::changed, Qt::UniqueConnection);
-    // The driver reads its socket only for notifications: when the server goes away, this is
-    // where the connection is first found dead.
-    m_socket = driver->findChild<QSocketNotifier *>();
-    if (m_socket)
+    // The driver reads the connection's socket for notifications only, and says nothing when the
+    // server goes away: the same bytes wake this notifier too.
+    if (PGconn *conn = connection()) {
+        m_socket = new QSocketNotifier(PQsocket(conn), QSocketNotifier::Read, this);
         connect(m_socket, &QSocketNotifier::activated, this, &AlarmWatch::checkConnection);
+    }
     emit changed();
+}
+
+PGconn *AlarmWatch::connection() const
+{
+    // The driver's connection, under the name its type has on either side of libpq's typedef.
+    const QVariant handle = m_db.database().driver()->handle();
+    const char *type = handle.typeName();
+    return type && (qstrcmp(type, "PGconn*") == 0 || qstrcmp(type, "pg_conn*") == 0)
+               ? *static_cast<PGconn *const *>(handle.data())
+               : nullptr;
 }
 
 void AlarmWatch::checkConnection()
 {
-    if (!m_listening || m_db.database().isOpen())
+    // Whatever came is read now, so that a server gone away shows in the connection's state.
+    // The driver, woken by the same bytes, takes the notifications, unless the event loop keeps
+    // one notifier per socket (Qt without GLib) and this one took its place.
+    PGconn *conn = connection();
+    if (conn && PQconsumeInput(conn) && PQstatus(conn) == CONNECTION_OK) {
+        bool heard = false;
+        while (PGnotify *n = PQnotifies(conn)) {
+            PQfreemem(n);
+            heard = true;
+        }
+        if (heard)
+            emit changed();
         return;
+    }
     // libpq has closed the socket: watching it any longer would wake the loop for nothing. The
-    // notifier is the sender, so the connection is closed once its signal is over.
+    // notifier is the sender, so it goes once its signal is over.
     if (m_socket)
         m_socket->setEnabled(false);
     QMetaObject::invokeMethod(this, &AlarmWatch::lost, Qt::QueuedConnection);
@@ -220,11 +247,17 @@ void AlarmWatch::lost()
     if (!m_listening)
         return;
     m_listening = false;
-    if (m_socket)
-        m_socket->setEnabled(false);
+    delete m_socket;
+    m_socket = nullptr;
     m_db.database().close();
-    m_retry.setInterval(m_pauseMs);
-    m_retry.start();
+    // A restarted server is usually back at once; one that keeps dropping the connection gets
+    // the pause.
+    if (Runtime::current().nowMs() - m_listeningSince >= AlarmQueue::FirstRetryMs) {
+        QMetaObject::invokeMethod(this, &AlarmWatch::connectAndListen, Qt::QueuedConnection);
+    } else {
+        m_retry.setInterval(m_pauseMs);
+        m_retry.start();
+    }
 }
 
 std::optional<QList<AlarmQueue::Waiting>> AlarmWatch::waiting()

@@ -7,8 +7,6 @@
 #include <QDateTime>
 #include <QList>
 #include <QObject>
-#include <QPointer>
-#include <QSocketNotifier>
 #include <QString>
 #include <optional>
 
@@ -47,9 +45,12 @@ QString stationName();
 
 // A desk's ear on a shared database: a connection of its own that listens for the notification
 // filing and acknowledging send, and says when the pending alarms may have changed. A lost
-// connection (the server restarted or went away) is opened again after 5 s, then after twice as
-// long each time up to 5 minutes, and counts as a change once it is back, since anything may
-// have happened meanwhile. On a file there is nobody else to hear: it never starts.
+// connection (the server restarted or went away) is opened again at once, then after 5 s and
+// twice as long each time up to 5 minutes, and counts as a change once it is back, since anything
+// may have happened meanwhile. On a file there is nobody else to hear: it never starts.
+class QSocketNotifier;
+typedef struct pg_conn PGconn;
+
 class AlarmWatch : public QObject
 {
     Q_OBJECT
@@ -70,12 +71,14 @@ signals:
 
 private:
     void connectAndListen();
+    PGconn *connection() const;
     void checkConnection();
     void lost();
 
     SqlMachineDb m_db;
     Timer m_retry;
-    QPointer<QSocketNotifier> m_socket; // the driver's, which owns it
+    QSocketNotifier *m_socket = nullptr; // on the listening connection's socket
     bool m_listening = false;
     int m_pauseMs;
+    qint64 m_listeningSince = 0;
 };
