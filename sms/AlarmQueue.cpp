@@ -177,7 +177,10 @@ AlarmWatch::AlarmWatch(const QString &database, QObject *parent)
     connect(&m_retry, &Timer::tick, this, &AlarmWatch::connectAndListen);
 }
 
-AlarmWatch::~AlarmWatch() = default;
+AlarmWatch::~AlarmWatch()
+{
+    delete m_socket; // before the connection closes its socket
+}
 
 void AlarmWatch::start()
 {
@@ -235,8 +238,14 @@ void AlarmWatch::checkConnection()
             emit changed();
         return;
     }
+    dropped();
+}
+
+void AlarmWatch::dropped()
+{
     // libpq has closed the socket: watching it any longer would wake the loop for nothing. The
-    // notifier is the sender, so it goes once its signal is over.
+    // connection is closed once the signal under way is over, since closing it deletes the
+    // driver's notifier, which may be the sender.
     if (m_socket)
         m_socket->setEnabled(false);
     QMetaObject::invokeMethod(this, &AlarmWatch::lost, Qt::QueuedConnection);
@@ -266,6 +275,6 @@ std::optional<QList<AlarmQueue::Waiting>> AlarmWatch::waiting()
         return std::nullopt;
     auto out = AlarmQueue::readWaiting(m_db);
     if (!m_db.database().isOpen())
-        lost();
+        dropped();
     return out;
 }

@@ -73,6 +73,7 @@ private:
     void connectAndListen();
     PGconn *connection() const;
     void checkConnection();
+    void dropped();
     void lost();
 
     SqlMachineDb m_db;
