@@ -332,7 +332,7 @@ private slots:
                  problem);
     }
 
-    void anEditIsSavedAtOnce()
+    void editsAndDeletionsAreSavedAtOnce()
     {
         DbFixture f(true);
         DbTableModel m(*f.db, "Distributori");
@@ -347,6 +347,11 @@ private slots:
         // A row is read back by its values: the one with a field emptied too.
         QCOMPARE(m.index(0, m.columnOf("GSM")).data().toString(), QString("+39111"));
         QVERIFY(!m.isDirty());
+        QSignalSpy reset(&m, &QAbstractItemModel::modelReset);
+        QVERIFY(m.deleteRows({1, 0, 1})); // several rows, one step
+        QCOMPARE(f.rows("Distributori"), QStringList());
+        QCOMPARE(m.rowCount(), 0);
+        QCOMPARE(reset.count(), 1);
     }
 
     void aRefusedEditSavesNothing_data()
@@ -406,17 +411,6 @@ private slots:
         // The row shown third now holds the changed values: those are the record deleted.
         QVERIFY(m.deleteRows({2}));
         QCOMPARE(f.rows("Operatori"), QStringList({"Verdi|+39444", "Rossi|+39333"}));
-    }
-
-    void deletingSeveralRowsIsOneStep()
-    {
-        DbFixture f(true);
-        DbTableModel m(*f.db, "Distributori");
-        QSignalSpy reset(&m, &QAbstractItemModel::modelReset);
-        QVERIFY(m.deleteRows({1, 0, 1}));
-        QCOMPARE(f.rows("Distributori"), QStringList());
-        QCOMPARE(m.rowCount(), 0);
-        QCOMPARE(reset.count(), 1);
     }
 
     void searchLeavesTheRowsThatHoldTheText_data()
