@@ -9,21 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace {
-// A device that answers every write with the same bytes, 10 ms later.
-class Mirror : public LineDevice
-{
-public:
-    void fromStation(const QByteArray &b, const QString &) override
-    {
-        Runtime::current().post(10, [this, b] { toStation(b); });
-    }
-};
-} // namespace
-
-// Virtual time must reproduce what the real event loop does with the station's timers: order,
-// re-arming, ticks nested inside another tick's wait, and a loud failure instead of a hang. The
-// ports and the AT exchange rules on it, against the simulated modem.
+// The station's timers, the ports, and the AT exchange rules on them, against the simulated
+// modem on virtual time.
 class CommonTest : public QObject
 {
     Q_OBJECT
@@ -42,21 +29,6 @@ class CommonTest : public QObject
     };
 
 private slots:
-    void ticksComeInTimeOrder()
-    {
-        VirtualTimeScope vt;
-        QStringList log;
-        Timer a(QStringLiteral("A"), 300, true);
-        Timer b(QStringLiteral("B"), 500, true);
-        for (Timer *t : {&a, &b})
-            connect(t, &Timer::tick, [&log, t, &vt] {
-                log << QStringLiteral("%1@%2").arg(t->name()).arg(vt.rt.nowMs());
-            });
-        vt.rt.runFor(1000);
-        QCOMPARE(log, QStringList({"A@300", "B@500", "A@600", "A@900", "B@1000"}));
-        QCOMPARE(vt.rt.nowMs(), qint64(1000));
-    }
-
     void switchingOnARunningTimerKeepsItsPeriod()
     {
         VirtualTimeScope vt;
@@ -72,29 +44,6 @@ private slots:
         QCOMPARE(spy.count(), 1);
         vt.rt.runFor(1);
         QCOMPARE(spy.count(), 2);
-    }
-
-    void nestedYieldsRunOtherTimersButNotTheSameTick()
-    {
-        VirtualTimeScope vt;
-        Timer outer(QStringLiteral("outer"), 100, true);
-        Timer other(QStringLiteral("other"), 300, true);
-        Timer wait(QStringLiteral("wait"), 1000, false);
-        connect(&wait, &Timer::tick, [&] { wait.setEnabled(false); });
-        QStringList log;
-        connect(&other, &Timer::tick,
-                [&] { log << QStringLiteral("other@%1").arg(vt.rt.nowMs()); });
-        connect(&outer, &Timer::tick, [&] {
-            log << QStringLiteral("outer@%1").arg(vt.rt.nowMs());
-            outer.setEnabled(false);
-            wait.setEnabled(true);
-            while (wait.isEnabled())
-                Runtime::current().yield();
-            log << QStringLiteral("outer done@%1").arg(vt.rt.nowMs());
-        });
-        vt.rt.runFor(1200);
-        QCOMPARE(log, QStringList({"outer@100", "other@300", "other@600", "other@900",
-                                   "outer done@1100", "other@1200"}));
     }
 
     void aTickStillRunningSwallowsItsNextPeriod()
@@ -117,35 +66,6 @@ private slots:
         vt.rt.runFor(400);
         QCOMPARE(maxDepth, 1);
         QCOMPARE(entered, 2); // ticks at 200 and 300 fell inside the first; 400 runs
-    }
-
-    // After the end a yield neither runs what is due nor stalls: the wait around it unwinds.
-    void afterTheEndAYieldReturnsAtOnce()
-    {
-        VirtualTimeScope vt;
-        QString why;
-        vt.rt.setStallHandler([&why](const QString &m) { why = m; });
-        bool ran = false;
-        vt.rt.post(100, [&] { ran = true; });
-        vt.rt.endProgram();
-        Runtime::current().yield();
-        QVERIFY(!ran);
-        QCOMPARE(vt.rt.nowMs(), qint64(0));
-        QCOMPARE(why, QString());
-        vt.rt.runFor(100); // timers and deliveries still run outside a wait (the exit sequence)
-        QVERIFY(ran);
-    }
-
-    void aDestroyedTimerNeverTicks()
-    {
-        VirtualTimeScope vt;
-        int ticks = 0;
-        {
-            Timer t(QStringLiteral("T"), 100, true);
-            connect(&t, &Timer::tick, [&] { ++ticks; });
-        }
-        vt.rt.runFor(1000);
-        QCOMPARE(ticks, 0);
     }
 
     void settingsStrings_data()
@@ -174,24 +94,6 @@ private slots:
         const QString before = port.settings();
         QCOMPARE(port.setSettings(text), valid);
         QCOMPARE(port.settings(), valid ? text : before);
-    }
-
-    // Once the program ends no port opens and nothing is written, whichever code asks.
-    void afterTheEndThePortRefuses()
-    {
-        VirtualTimeScope vt;
-        LoopbackPort port;
-        Mirror dev;
-        port.plug(1, &dev);
-        QVERIFY(port.open());
-        port.write("AT\r");
-        vt.rt.endProgram();
-        port.write("AT&W\r");
-        QCOMPARE(port.written(), QByteArray("AT\r"));
-        port.close();
-        QVERIFY(!port.open());
-        QVERIFY(!port.isOpen());
-        QCOMPARE(port.openAttempts().size(), 1);
     }
 
     void singleInstanceMarkerIsExclusiveAndReleased()
@@ -296,9 +198,15 @@ private slots:
         QCOMPARE(found, -1);
         QCOMPARE(r.now() - start, qint64(700));
         QVERIFY(r.at.timedOut());
+        // Nothing more is written, and the port does not open again.
+        const QByteArray written = r.port.written();
         QCOMPARE(r.at.exchange("AT", 2000, {OK_CRLF}), -1);
         r.at.pause(1000);
         QCOMPARE(r.now() - start, qint64(700));
+        r.port.write("AT&W\r");
+        QCOMPARE(r.port.written(), written);
+        r.port.close();
+        QVERIFY(!r.port.open());
     }
 
     // The chunk that lands in the round in which a query's time-out runs out is read but not
@@ -314,33 +222,21 @@ private slots:
         QCOMPARE(r.port.inBufferCount(), 0);
     }
 
-    void commandLinesEndInCrOrCrLf()
-    {
-        Rig r;
-        r.at.exchange("ATE0", 1000, {OK_});
-        r.at.exchange("AT+CPIN=\"1234\"", 1000, {OK_}, CRLF);
-        QCOMPARE(r.port.written(), QByteArray("ATE0\rAT+CPIN=\"1234\"\r\n"));
-    }
-
-    void flushDiscardsStaleBytes()
+    // A pause leaves what arrives for a flush to discard; a command line ends in CR or CR LF.
+    void pausesFlushesAndLineEnds()
     {
         Rig r;
         r.modem.setEcho(false);
         r.modem.send("\r\nRING\r\n");
-        r.time.rt.runFor(100);
-        r.at.flush();
-        QCOMPARE(r.at.exchange("AT", 1000, {OK_CRLF}), 0);
-        QCOMPARE(r.at.buffer(), QByteArray("\r\nOK\r\n"));
-    }
-
-    void aPauseReadsNothing()
-    {
-        Rig r;
-        r.modem.send("late");
         const qint64 start = r.now();
         r.at.pause(1000);
         QCOMPARE(r.now() - start, qint64(1000));
-        QCOMPARE(r.port.inBufferCount(), 4);
+        QCOMPARE(r.port.inBufferCount(), 8);
+        r.at.flush();
+        QCOMPARE(r.at.exchange("AT", 1000, {OK_CRLF}), 0);
+        QCOMPARE(r.at.buffer(), QByteArray("\r\nOK\r\n"));
+        r.at.exchange("AT+CPIN=\"1234\"", 1000, {OK_}, CRLF);
+        QCOMPARE(r.port.written(), QByteArray("AT\rAT+CPIN=\"1234\"\r\n"));
     }
 
     void oneLineValue_data()

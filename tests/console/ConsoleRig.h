@@ -17,14 +17,17 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
+#include <optional>
 
 // The simulated modem on port 1, with one machine on file that answers data calls, and a fresh
-// program folder, on virtual time.
+// program folder, on virtual time: a clock of its own, or another rig's for two lines side by
+// side in one process.
 struct MachineRig
 {
     static inline const QByteArray Number = "3351234567";
 
-    MachineRig()
+    explicit MachineRig(MachineRig *sameClock = nullptr)
+        : rt(sameClock ? sameClock->rt : ownClock.emplace().rt)
     {
         QDir(tmp.path()).mkpath(QStringLiteral("prog"));
         port.plug(1, &modem);
@@ -60,7 +63,8 @@ struct MachineRig
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
-    VirtualTimeScope time;
+    std::optional<VirtualTimeScope> ownClock;
+    VirtualRuntime &rt;
     QTemporaryDir tmp;
     LoopbackPort port;
     GsmModem modem;
@@ -78,7 +82,7 @@ struct ConsoleRig : MachineRig
     }
 
     QString file(const QString &name) const { return QDir(programFolder()).filePath(name); }
-    qint64 now() const { return time.rt.nowMs(); }
+    qint64 now() const { return rt.nowMs(); }
     Services services()
     {
         Services s;
@@ -93,7 +97,7 @@ struct ConsoleRig : MachineRig
     // Runs until the session is idle again (job done, call set-up over).
     bool settle(qint64 limitMs = 3600 * 1000)
     {
-        return time.rt.runUntil([this] { return !session.busy(); }, limitMs);
+        return rt.runUntil([this] { return !session.busy(); }, limitMs);
     }
     // The AT commands the modem understood, in order.
     QStringList commands() const

@@ -118,7 +118,7 @@ private slots:
         }
         const int apart = answer == -1 ? 500 : 100;
         for (int i = 0; i < chunks.size(); ++i)
-            rig.time.rt.post(apart * (i + 1), [&, i] { rig.port.deliver(&rig.modem, chunks.at(i)); });
+            rig.rt.post(apart * (i + 1), [&, i] { rig.port.deliver(&rig.modem, chunks.at(i)); });
         qint64 upAt = -1;
         QObject::connect(&rig.session, &CallSession::callStateChanged, [&](bool on) {
             if (on)
@@ -157,39 +157,6 @@ private slots:
         QCOMPARE(rig.machine.requests().size(), 78);
     }
 
-    // "Disconnect" waits 10 s before the escape; closing the window hangs up and polls again.
-    void hangUps_data()
-    {
-        QTest::addColumn<bool>("unload");
-        QTest::newRow("Disconnect") << false;
-        QTest::newRow("closing during a call") << true;
-    }
-    void hangUps()
-    {
-        QFETCH(bool, unload);
-        ConsoleRig rig;
-        bool on = false;
-        rig.session.Login(on);
-        QVERIFY(on);
-        rig.stationState.StationActive = false;
-        const qint64 start = rig.now();
-        if (unload)
-            rig.session.unload();
-        else
-            rig.session.Command4_Click();
-        QCOMPARE(rig.port.written(), QByteArray("ATD3351234567\r+++ATH\r"));
-        QVERIFY(!rig.modem.callUp());
-        if (!unload) {
-            QVERIFY(rig.now() - start >= 10000);
-            QVERIFY(rig.session.enabled[CallSession::Disconnect]);
-            QVERIFY(rig.session.windowEnabled);
-            return;
-        }
-        QVERIFY(rig.stationState.StationActive);
-        QVERIFY(rig.timer2.isEnabled());
-        QCOMPARE(rig.timer2.interval(), 100);
-    }
-
     // Nothing is dialled without a machine, or for a cancelled choice, a pattern kept as the
     // name included.
     void noDial_data()
@@ -222,36 +189,22 @@ private slots:
         QVERIFY(rig.commands().isEmpty());
     }
 
-    void resetAlarmTwiceCancels()
-    {
-        ConsoleRig rig;
-        rig.session.Command6_Click();
-        QCOMPARE(rig.session.Command6Caption, QStringLiteral("Abrogate"));
-        QVERIFY(!rig.session.enabled[CallSession::Data]);
-        QVERIFY(rig.session.enabled[CallSession::ResetAlarm]);
-        rig.time.rt.runFor(300);
-        rig.session.Command6_Click();
-        QCOMPARE(rig.session.Command6Caption, QStringLiteral("Reset Alarm"));
-        for (int b = CallSession::Data; b <= CallSession::TelemetryWrite; ++b)
-            QVERIFY(rig.session.enabled[b]);
-        QVERIFY(!rig.session.link().dialogue.running());
-    }
-
-    // No to "Waiting Response?" ends the reset after its acknowledgement; a machine silent for
-    // 60 s is asked about, and Yes asks for its status.
-    void resetQuestions_data()
+    // A second click ("Abrogate") cancels the reset; No to "Waiting Response?" ends it after its
+    // acknowledgement; a machine silent for 60 s is asked about, and Yes asks for its status.
+    void resetAlarm_data()
     {
         QTest::addColumn<QString>("faults");
-        QTest::addColumn<MsgResult>("answer");
+        QTest::addColumn<MsgResult>("answer"); // Cancel: the second click instead
         QTest::addColumn<QString>("box");
         QTest::addColumn<int>("polls"); // status reads after the answer
         const QString silent = "|Impossible to receive response.Continue?|None|YesNo";
+        QTest::newRow("Abrogate after 300 ms") << "" << MsgResult::Cancel << "" << 0;
         QTest::newRow("No after the acknowledgement")
             << "" << MsgResult::No << "|Command RESET Sent. Waiting Response?|None|YesNo" << 0;
         QTest::newRow("silent for 60 s, Yes") << "silence-after=0" << MsgResult::Yes << silent << 1;
         QTest::newRow("silent for 60 s, No") << "silence-after=0" << MsgResult::No << silent << 0;
     }
-    void resetQuestions()
+    void resetAlarm()
     {
         QFETCH(QString, faults);
         QFETCH(MsgResult, answer);
@@ -263,18 +216,29 @@ private slots:
         rig.machine.setFaults(f);
         rig.dialogs.answerNext(answer);
         rig.session.Command6_Click();
-        QVERIFY(rig.time.rt.runUntil([&] { return !rig.dialogs.shown().isEmpty(); }, 300000));
-        const qint64 asked = rig.dialogs.shown().first().at - rig.machine.requests().first().atMs;
-        rig.time.rt.runFor(1500);
-        QCOMPARE(rig.dialogs.boxes(), QStringList{box});
+        QCOMPARE(rig.session.Command6Caption, QStringLiteral("Abrogate"));
+        if (answer == MsgResult::Cancel) {
+            rig.rt.runFor(300);
+            rig.session.Command6_Click();
+        }
+        QVERIFY(rig.rt.runUntil([&] { return !rig.dialogs.shown().isEmpty() || box.isEmpty(); },
+                                300000));
+        if (!faults.isEmpty()) {
+            const qint64 asked = rig.dialogs.shown().first().at - rig.machine.requests().first().atMs;
+            QVERIFY(asked >= 60000 && asked < 61000);
+        }
+        rig.rt.runFor(1500);
+        QCOMPARE(rig.dialogs.boxes(), box.isEmpty() ? QStringList() : QStringList{box});
         int statusReads = 0;
         for (const auto &r : rig.machine.requests())
             statusReads += r.address == MachineController::StatusRegister;
         QCOMPARE(statusReads, polls);
         QCOMPARE(rig.machine.requests().size(), 1 + polls);
-        QCOMPARE(rig.session.link().dialogue.running(), answer == MsgResult::Yes);
-        if (!faults.isEmpty())
-            QVERIFY(asked >= 60000 && asked < 61000);
+        const bool running = answer == MsgResult::Yes;
+        QCOMPARE(rig.session.link().dialogue.running(), running);
+        QCOMPARE(rig.session.Command6Caption, running ? "Abrogate" : "Reset Alarm");
+        for (int b = CallSession::Data; b <= CallSession::TelemetryWrite; ++b)
+            QCOMPARE(rig.session.enabled[b], !running || b == CallSession::ResetAlarm);
         rig.session.link().dialogue.stop();
     }
 
@@ -324,38 +288,32 @@ private slots:
         QVERIFY(rig.port.written().isEmpty());
     }
 
-    void closingGivesThePortBackAndRefillsNextTime()
+    // "Disconnect" waits 10 s before the escape; closing the window during the next call hangs
+    // up and gives the port back, and the list is filled again when it opens.
+    void hangUpsAndClosing()
     {
         WindowRig rig(Rows{{"Corridor A", "3351234567"}});
         rig.window.show();
         rig.window.activated();
+        rig.window.rowClicked(0);
+        bool on = false;
+        rig.session.Login(on);
+        const qint64 start = rig.now();
+        rig.session.Command4_Click();
+        QVERIFY(rig.now() - start >= 10000);
+        QVERIFY(rig.session.windowEnabled && rig.session.enabled[CallSession::Disconnect]);
+        rig.session.Login(on);
+        QVERIFY(on);
         rig.stationState.StationActive = false;
         rig.window.close();
-        QVERIFY(!rig.window.isLoaded());
-        QVERIFY(rig.stationState.StationActive);
+        QCOMPARE(rig.port.written(), QByteArray("ATD3351234567\r+++ATH\r").repeated(2));
+        QVERIFY(!rig.modem.callUp() && !rig.window.isLoaded());
+        QVERIFY(rig.stationState.StationActive && rig.timer2.isEnabled());
         QCOMPARE(rig.timer2.interval(), 100);
-        QVERIFY(rig.timer2.isEnabled());
         rig.db.append(MachineTables::Distributori, {{"Description", "New"}, {"GSM", "1"}});
         rig.window.show();
         rig.window.activated();
         QCOMPARE(rig.machines.rowCount(), 2);
-    }
-
-    void pointerWords_data()
-    {
-        QTest::addColumn<int>("word");
-        QTest::addColumn<QString>("address");
-        QTest::newRow("0x0CB4 lies 400 above 0B24") << 0x0CB4 << "0B24";
-        QTest::newRow("0x0190 gives 0000") << 0x0190 << "0000";
-        QTest::newRow("0x0000 wraps to FE70") << 0x0000 << "FE70";
-        QTest::newRow("0xFFFF") << 0xFFFF << "FE6F";
-    }
-    void pointerWords()
-    {
-        QFETCH(int, word);
-        QFETCH(QString, address);
-        QCOMPARE(MemoryMap::pointerAddress(quint16(word)), address);
-        QCOMPARE(MemoryMap::swapWordBytes(QStringLiteral("B40C")), QStringLiteral("0CB4"));
     }
 
     void replies_data()
