@@ -131,42 +131,37 @@ private slots:
         QVERIFY(r.at.timedOut());
     }
 
-    void markersAreJudgedOnTheWholeAnswer_data()
+    // Markers, or a judge in their place, decide on the whole answer after every read.
+    void answersAreJudgedWhole_data()
     {
         QTest::addColumn<QByteArray>("answer");
         QTest::addColumn<int>("chunk");
+        QTest::addColumn<bool>("judge"); // 5 once the answer ends in a line "OK"
         QTest::addColumn<int>("expected");
         // markers: 0 = ERROR CR LF, 1 = OK CR LF
-        QTest::newRow("OK in one piece") << QByteArray("\r\nOK\r\n") << 0 << 1;
-        QTest::newRow("OK split across chunks") << QByteArray("\r\nOK\r\n") << 3 << 1;
+        QTest::newRow("OK in one piece") << QByteArray("\r\nOK\r\n") << 0 << false << 1;
+        QTest::newRow("OK split across chunks") << QByteArray("\r\nOK\r\n") << 3 << false << 1;
         QTest::newRow("ERROR wins over OK in the same buffer")
-            << QByteArray("\r\nOK\r\n\r\nERROR\r\n") << 0 << 0;
-        QTest::newRow("OK without CR LF is no final result") << QByteArray("\r\nOK") << 0 << -1;
+            << QByteArray("\r\nOK\r\n\r\nERROR\r\n") << 0 << false << 0;
+        QTest::newRow("OK without CR LF is no final result")
+            << QByteArray("\r\nOK") << 0 << false << -1;
+        QTest::newRow("a judge instead of the markers")
+            << QByteArray("\r\nx OK\r\nOK\r\n") << 1 << true << 5;
     }
-    void markersAreJudgedOnTheWholeAnswer()
+    void answersAreJudgedWhole()
     {
         QFETCH(QByteArray, answer);
         QFETCH(int, chunk);
+        QFETCH(bool, judge);
         QFETCH(int, expected);
         Rig r;
         r.modem.setChunking(chunk, 7);
         r.modem.setOverride("AT+TEST", answer);
-        QCOMPARE(r.at.exchange("AT+TEST", 2000, {ERROR_CRLF, OK_CRLF}), expected);
+        ExchangeRules rules{{ERROR_CRLF, OK_CRLF}};
+        if (judge)
+            rules.judge = [](const QByteArray &a) { return a.endsWith("\nOK\r\n") ? 5 : -1; };
+        QCOMPARE(r.at.exchange("AT+TEST", 2000, rules), expected);
         QVERIFY(r.at.buffer().endsWith(answer));
-    }
-
-    // A predicate judges the answer in place of the markers, after every read.
-    void aJudgeDecidesOnTheWholeAnswer()
-    {
-        Rig r;
-        r.modem.setEcho(false);
-        r.modem.setChunking(1, 7);
-        r.modem.setOverride("AT+L", "\r\nx OK\r\nOK\r\n");
-        ExchangeRules rules;
-        rules.markers = {OK_CRLF}; // not used once there is a judge
-        rules.judge = [](const QByteArray &answer) { return answer.endsWith("\nOK\r\n") ? 5 : -1; };
-        QCOMPARE(r.at.exchange("AT+L", 2000, rules), 5);
-        QCOMPARE(r.at.buffer(), QByteArray("\r\nx OK\r\nOK\r\n"));
     }
 
     // Whatever a wait waits for, the end of the program ends it at once, and every later wait

@@ -351,55 +351,36 @@ private slots:
         QCOMPARE(h.mid(72), QByteArray(4, char(0xFF)));
     }
 
-    // Readers of .prm keep addresses 4-6, 8 and 12-15 of the image they load into.
-    void configRoundTrip_data()
+    // What each reader makes of a good file: a .prm keeps addresses 4-6, 8 and 12-15 of the
+    // image it loads into, an older 987-byte .tlm is zero-filled.
+    void readers_data()
     {
-        QTest::addColumn<int>("layout");
-        QTest::addColumn<int>("size");
-        QTest::newRow("interleaved .prm") << int(ConfigLayout::ConfigFile) << 26011;
-        QTest::newRow("plain .prm") << int(ConfigLayout::ConfigFile) << 13004;
-        QTest::newRow(".cfx raw image") << int(ConfigLayout::RawImage) << 12928;
+        QTest::addColumn<int>("reader");
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QByteArray>("image"); // loaded over what a previous transfer left
+        const QByteArray config = randomImage(10, ConfigImageSize);
+        QByteArray kept = config;
+        for (int a : {4, 5, 6, 8, 12, 13, 14, 15})
+            kept[a] = randomImage(11, ConfigImageSize)[a];
+        const QByteArray prm = configFile("m.prm", config, seeded(4));
+        QTest::newRow("interleaved .prm") << int(Reader::Prm) << prm << kept;
+        QTest::newRow("plain .prm") << int(Reader::Prm) << logicalBytes(prm) << kept;
+        QTest::newRow(".cfx raw image") << int(Reader::Cfx) << rawImage(config) << config;
+        const QByteArray tlm = randomImage(20, 700), old = randomImage(21, 492);
+        QTest::newRow("current .tlm")
+            << int(Reader::Telemetry) << interleave(tlm, seeded(5)) << tlm + QByteArray(3, '\0');
+        QTest::newRow("older 987-byte .tlm")
+            << int(Reader::Telemetry) << interleave(old, seeded(5)) << old + QByteArray(211, '\0');
     }
-    void configRoundTrip()
+    void readers()
     {
-        QFETCH(int, layout);
-        QFETCH(int, size);
-        const QByteArray written = randomImage(10, ConfigImageSize);
-        const QByteArray before = randomImage(11, ConfigImageSize);
-        QByteArray file = layout == int(ConfigLayout::RawImage)
-                              ? rawImage(written)
-                              : configFile("m.prm", written, seeded(4));
-        if (size == 13004)
-            file = logicalBytes(file);
-        QCOMPARE(file.size(), size);
-        QByteArray image = before;
-        QVERIFY(readConfig(file, ConfigLayout(layout), image).ok());
-        QCOMPARE(image.size(), ConfigImageSize);
-        for (int a = 0; a < ConfigImageSize; ++a) {
-            const bool kept = layout != int(ConfigLayout::RawImage) &&
-                              ((a >= 4 && a <= 6) || a == 8 || (a >= 12 && a <= 15));
-            if (image[a] != (kept ? before[a] : written[a]))
-                QFAIL(qPrintable(QString("address %1 %2").arg(a).arg(kept ? "kept" : "read")));
-        }
-    }
-
-    void telemetryReader_data()
-    {
-        QTest::addColumn<int>("logicalSize");
-        QTest::addColumn<int>("fileSize");
-        QTest::newRow("current layout") << 700 << 1403;
-        QTest::newRow("older 987-byte layout, zero-filled") << 492 << 987;
-    }
-    void telemetryReader()
-    {
-        QFETCH(int, logicalSize);
-        QFETCH(int, fileSize);
-        const QByteArray logical = randomImage(20, logicalSize);
-        const QByteArray file = interleave(logical, seeded(5));
-        QCOMPARE(file.size(), fileSize);
-        QByteArray image(TelemetryImageSize, char(0x55)); // a previous transfer's leftovers
-        QVERIFY(readTelemetry(file, image).ok());
-        QCOMPARE(image, logical + QByteArray(703 - logicalSize, '\0'));
+        QFETCH(int, reader);
+        QFETCH(QByteArray, file);
+        QFETCH(QByteArray, image);
+        QByteArray loaded = reader == int(Reader::Telemetry) ? QByteArray(TelemetryImageSize, 'U')
+                                                             : randomImage(11, ConfigImageSize);
+        QVERIFY(readWith(Reader(reader), file, loaded).ok());
+        QCOMPARE(loaded, image);
     }
 
     void anySingleChangedByteFailsChecksum_data()
