@@ -120,8 +120,6 @@ private slots:
             failed, close, 3);
         row("config read, Retry three times then Cancel, twice", Kind::ReadConfig,
             "silence-after=20,twice", 3, failed, rx + "Cancel", -1);
-        row("config read, no retries allowed", Kind::ReadConfig, "silence-after=20", 0, failed,
-            rx + "Cancel", -1);
         row("config read, the fifth retry ends the call", Kind::ReadConfig, "silence-after=20", 9,
             failed, "the job did not complete: ERROR: COMUNICATION ERROR", -1);
         row("config read, carrier lost", Kind::ReadConfig, "drop-after=20", 3, failed,
@@ -154,7 +152,6 @@ private slots:
         row("telemetry write, a 15th character is a bad frame", Kind::WriteTelemetry, "extra-digit",
             3, failed, close, 3);
         row("reset: busy three times, then done", Kind::ResetAlarms, "", 0, done, "", 5);
-        row("reset: ack 29 sent again, then 28", Kind::ResetAlarms, "bad-ack=1", 3, done, "", 6);
         row("reset: four failures, then a good one", Kind::ResetAlarms, "bad-ack=4", 3, done, "",
             9);
         row("reset: the fifth failure ends it", Kind::ResetAlarms, "bad-ack=5", 3, failed,

@@ -316,62 +316,43 @@ private slots:
         QCOMPARE(rig.machines.rowCount(), 2);
     }
 
-    void replies_data()
+    // Where the answer to pointer block 1 starts in what arrived (a late repeat of block 0's is
+    // skipped whole, anything else ends the wait), and what its check makes of it.
+    void pointerReplies_data()
     {
-        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("received");
+        QTest::addColumn<int>("start"); // -1: wait on
         QTest::addColumn<int>("status");
         QTest::addColumn<QStringList>("addresses");
         // Words 0x0CB4, 0x0190, 0x0000, then five of 0x1000.
-        const QByteArray words = "B40C"
-                                 "9001"
-                                 "0000" +
-                                 QByteArray("0010").repeated(5);
-        const QStringList expected =
+        const QByteArray words = "B40C9001" + QByteArray("0000") + QByteArray("0010").repeated(5);
+        const QStringList pointers =
             QStringList{"0B24", "0000", "FE70"} + QStringList(5, QStringLiteral("0E70"));
-        QTest::newRow("clean reply gives eight pointers")
-            << reply(0, words) << int(MemoryMap::PointerReply::Ok) << expected;
-        QTest::newRow("wrong check digits")
-            << reply(0, words, "00") << int(MemoryMap::PointerReply::BadCheck) << QStringList();
-        QTest::newRow("lower-case check digits")
-            << reply(0, QByteArray("AB").repeated(16), "b0")
-            << int(MemoryMap::PointerReply::BadCheck) << QStringList();
-        QTest::newRow("block 1's answer is no reply to block 0")
-            << reply(1, words) << int(MemoryMap::PointerReply::BadCheck) << QStringList();
-        QTest::newRow("15 data bytes with a right sum")
-            << reply(0, words.left(30)) << int(MemoryMap::PointerReply::BadCheck) << QStringList();
-        QTest::newRow("17 data bytes with a right sum")
-            << reply(0, words + "00") << int(MemoryMap::PointerReply::BadCheck) << QStringList();
+        const QByteArray b0 = reply(0, words), b1 = reply(1, words);
+        const int ok = MemoryMap::PointerReply::Ok, bad = MemoryMap::PointerReply::BadCheck;
+        auto row = [](const char *name, const QByteArray &r, int start, int status,
+                      const QStringList &a = {}) { QTest::newRow(name) << r << start << status << a; };
+        row("clean reply gives eight pointers", b1, 0, ok, pointers);
+        row("block 0's repeat before it is skipped", b0 + b1, int(b0.size()), ok, pointers);
+        row("block 0's repeat alone is no reply", b0, -1, bad);
+        row("nothing complete yet", b1.left(20), -1, bad);
+        row("wrong check digits", reply(1, words, "00"), 0, bad);
+        row("lower-case check digits", reply(1, QByteArray("AB").repeated(16), "b0"), 0, bad);
+        row("15 data bytes with a right sum", reply(1, words.left(30)), 0, bad);
+        row("17 data bytes with a right sum", reply(1, words + "00"), 0, bad);
+        row("a frame without SOH ends the wait", "01FF\x04", 0, MemoryMap::PointerReply::NoSoh);
+        row("junk before the answer stays in it", "zz" + b1, 0, bad);
     }
-    void replies()
-    {
-        QFETCH(QByteArray, text);
-        QFETCH(int, status);
-        QFETCH(QStringList, addresses);
-        const MemoryMap::PointerReply r = MemoryMap::checkPointerReply(text, 0);
-        QCOMPARE(int(r.status), status);
-        if (status == MemoryMap::PointerReply::Ok)
-            QCOMPARE(r.addresses, addresses);
-    }
-
-    // A late repeat of the other block's answer is skipped whole; anything else ends the wait.
-    void replyStart_data()
-    {
-        QTest::addColumn<QByteArray>("received");
-        QTest::addColumn<int>("start");
-        const QByteArray b0 = reply(0, QByteArray("11").repeated(16));
-        const QByteArray b1 = reply(1, QByteArray("11").repeated(16));
-        QTest::newRow("nothing complete yet") << b1.left(20) << -1;
-        QTest::newRow("the answer itself") << b1 << 0;
-        QTest::newRow("block 0's repeat before it") << b0 + b1 << int(b0.size());
-        QTest::newRow("block 0's repeat alone: wait on") << b0 << -1;
-        QTest::newRow("a frame without SOH ends the wait") << QByteArray("01FF\x04") << 0;
-        QTest::newRow("junk before the answer stays in it") << "zz" + b1 << 0;
-    }
-    void replyStart()
+    void pointerReplies()
     {
         QFETCH(QByteArray, received);
         QFETCH(int, start);
+        QFETCH(int, status);
+        QFETCH(QStringList, addresses);
         QCOMPARE(int(MemoryMap::replyStart(received, 1)), start);
+        const MemoryMap::PointerReply r = MemoryMap::checkPointerReply(received.mid(qMax(start, 0)), 1);
+        QCOMPARE(int(r.status), status);
+        QCOMPARE(r.addresses, addresses);
     }
 };
 
