@@ -29,7 +29,9 @@ class CommonTest : public QObject
     };
 
 private slots:
-    void switchingOnARunningTimerKeepsItsPeriod()
+    // Switching on a running timer keeps its period, a new interval restarts it, and a tick
+    // still running (it yielded) swallows the periods that fall inside it.
+    void timerPeriods()
     {
         VirtualTimeScope vt;
         Timer t(QStringLiteral("T"), 1000, true);
@@ -39,33 +41,25 @@ private slots:
         vt.rt.runFor(400);
         QCOMPARE(spy.count(), 1);
         vt.rt.runFor(500);
-        t.setInterval(1000); // a new interval restarts the period
+        t.setInterval(1000);
         vt.rt.runFor(999);
         QCOMPARE(spy.count(), 1);
         vt.rt.runFor(1);
         QCOMPARE(spy.count(), 2);
-    }
-
-    void aTickStillRunningSwallowsItsNextPeriod()
-    {
-        VirtualTimeScope vt;
-        Timer t(QStringLiteral("T"), 100, true);
         Timer wait(QStringLiteral("wait"), 250, false);
         connect(&wait, &Timer::tick, [&] { wait.setEnabled(false); });
-        int entered = 0, maxDepth = 0, depth = 0;
+        int depth = 0, maxDepth = 0;
         connect(&t, &Timer::tick, [&] {
-            ++entered;
             maxDepth = qMax(maxDepth, ++depth);
-            if (entered == 1) {
-                wait.setEnabled(true);
-                while (wait.isEnabled())
-                    Runtime::current().yield();
-            }
+            wait.setEnabled(spy.count() == 3);
+            while (wait.isEnabled())
+                Runtime::current().yield();
             --depth;
         });
+        t.setInterval(100);
         vt.rt.runFor(400);
         QCOMPARE(maxDepth, 1);
-        QCOMPARE(entered, 2); // ticks at 200 and 300 fell inside the first; 400 runs
+        QCOMPARE(spy.count(), 4); // ticks 200 and 300 ms on fell inside the first, 400 runs
     }
 
     void settingsStrings_data()
@@ -108,29 +102,6 @@ private slots:
         QVERIFY(third.acquire());
     }
 
-    // A silent modem ends the exchange after exactly its time-out, or the time-out re-armed.
-    void aSilentModemEndsTheExchangeAtItsTimeOut_data()
-    {
-        QTest::addColumn<int>("rearmAt"); // -1: not re-armed
-        QTest::addColumn<qint64>("endsAt");
-        QTest::newRow("15 s") << -1 << qint64(15000);
-        QTest::newRow("re-armed for 2 s after 1.5 s") << 1500 << qint64(3500);
-    }
-    void aSilentModemEndsTheExchangeAtItsTimeOut()
-    {
-        QFETCH(int, rearmAt);
-        QFETCH(qint64, endsAt);
-        Rig r;
-        r.modem.setSilent(true);
-        if (rearmAt >= 0)
-            r.time.rt.post(rearmAt, [&r] { r.at.Tout(2000); });
-        const qint64 start = r.now();
-        QCOMPARE(r.at.exchange("ATZ", rearmAt < 0 ? 15000 : 2000, {ERROR_CRLF, OK_CRLF}), -1);
-        QCOMPARE(r.now() - start, endsAt);
-        QCOMPARE(r.at.buffer(), QByteArray());
-        QVERIFY(r.at.timedOut());
-    }
-
     // Markers, or a judge in their place, decide on the whole answer after every read.
     void answersAreJudgedWhole_data()
     {
@@ -164,22 +135,31 @@ private slots:
         QVERIFY(r.at.buffer().endsWith(answer));
     }
 
-    // Whatever a wait waits for, the end of the program ends it at once, and every later wait
-    // returns without waiting.
-    void theEndOfTheProgramEndsEveryWait_data()
+    // A silent modem ends a wait at its time-out, or at the time-out re-armed; the end of the
+    // program ends any wait at once, and every later wait returns without waiting.
+    void silentWaits_data()
     {
         QTest::addColumn<QString>("wait");
-        QTest::newRow("an exchange") << "exchange";
-        QTest::newRow("a listing that skips empty rounds") << "listing";
-        QTest::newRow("a query that reads before the time-out") << "query";
-        QTest::newRow("a pause") << "pause";
+        QTest::addColumn<QString>("event"); // at 1500 ms "rearm" for 2 s, at 700 ms "end"
+        QTest::addColumn<qint64>("endsAt");
+        QTest::newRow("an exchange's time-out") << "exchange" << "" << qint64(2000);
+        QTest::newRow("re-armed for 2 s after 1.5 s") << "exchange" << "rearm" << qint64(3500);
+        QTest::newRow("the end: an exchange") << "exchange" << "end" << qint64(700);
+        QTest::newRow("the end: a listing that skips empty rounds") << "listing" << "end" << qint64(700);
+        QTest::newRow("the end: a query that reads before the time-out") << "query" << "end" << qint64(700);
+        QTest::newRow("the end: a pause") << "pause" << "end" << qint64(700);
     }
-    void theEndOfTheProgramEndsEveryWait()
+    void silentWaits()
     {
         QFETCH(QString, wait);
+        QFETCH(QString, event);
+        QFETCH(qint64, endsAt);
         Rig r;
         r.modem.setSilent(true);
-        r.time.rt.post(700, [] { Runtime::current().endProgram(); });
+        if (event == "rearm")
+            r.time.rt.post(1500, [&r] { r.at.Tout(2000); });
+        if (event == "end")
+            r.time.rt.post(700, [] { Runtime::current().endProgram(); });
         const qint64 start = r.now();
         int found = -1;
         if (wait == "exchange")
@@ -191,8 +171,11 @@ private slots:
         else
             r.at.pause(1000);
         QCOMPARE(found, -1);
-        QCOMPARE(r.now() - start, qint64(700));
+        QCOMPARE(r.now() - start, endsAt);
+        QCOMPARE(r.at.buffer(), QByteArray());
         QVERIFY(r.at.timedOut());
+        if (event != "end")
+            return;
         // Nothing more is written, and the port does not open again.
         const QByteArray written = r.port.written();
         QCOMPARE(r.at.exchange("AT", 2000, {OK_CRLF}), -1);
