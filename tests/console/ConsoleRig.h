@@ -82,7 +82,6 @@ struct ConsoleRig : MachineRig
     }
 
     QString file(const QString &name) const { return QDir(programFolder()).filePath(name); }
-    qint64 now() const { return rt.nowMs(); }
     Services services()
     {
         Services s;
@@ -94,20 +93,6 @@ struct ConsoleRig : MachineRig
         s.lender = &lender;
         return s;
     }
-    // Runs until the session is idle again (job done, call set-up over).
-    bool settle(qint64 limitMs = 3600 * 1000)
-    {
-        return rt.runUntil([this] { return !session.busy(); }, limitMs);
-    }
-    // The AT commands the modem understood, in order.
-    QStringList commands() const
-    {
-        QStringList out;
-        for (const QByteArray &c : modem.commands())
-            out << QString::fromLatin1(c);
-        return out;
-    }
-
     ScriptedDialogs dialogs;
     TrayIcon tray;
     FakeClock clock{QDateTime(QDate(2026, 12, 5), QTime(9, 0))};

@@ -56,13 +56,6 @@ struct JobRig : MachineRig
             r.image = this->file("audit.img");
         return job.run(r);
     }
-    int validRequests() const
-    {
-        int n = 0;
-        for (const auto &r : machine.requests())
-            n += r.valid;
-        return n;
-    }
     bool hungUp() const { return port.written().endsWith("+++ATH\r") && !modem.callUp(); }
 
     CollectJob job{port, programFolder()};
@@ -306,7 +299,9 @@ private slots:
         if (reason != "*")
             QCOMPARE(r.reason, QString(reason).replace("%T", rig.tmp.path()));
         if (requests >= 0)
-            QCOMPARE(rig.validRequests(), requests);
+            QCOMPARE(int(std::count_if(rig.machine.requests().cbegin(),
+                                       rig.machine.requests().cend(), [](auto &q) { return q.valid; })),
+                     requests);
         QVERIFY(!rig.modem.callUp());
         QVERIFY(rig.port.written().isEmpty() || rig.hungUp());
         QCOMPARE(rig.machine.eraseCount(), erase && status == Status::Done ? 1 : 0);
