@@ -30,17 +30,13 @@ FillerSource seeded(quint32 seed)
     auto gen = std::make_shared<QRandomGenerator>(seed);
     return [gen] { return quint8(gen->bounded(255)); };
 }
-QByteArray randomBytes(QRandomGenerator &gen, qsizetype n)
+QByteArray randomImage(quint32 seed, qsizetype n)
 {
+    QRandomGenerator gen(seed);
     QByteArray a(n, '\0');
     for (char &c : a)
         c = char(gen.bounded(256));
     return a;
-}
-QByteArray randomImage(quint32 seed, qsizetype n)
-{
-    QRandomGenerator gen(seed);
-    return randomBytes(gen, n);
 }
 
 class FixedClock : public Clock
@@ -53,24 +49,7 @@ public:
     double m_r;
 };
 
-enum class Reader { Telemetry, Prm, Cfx, Snapshot };
-Result readWith(Reader r, const QByteArray &file, QByteArray &image)
-{
-    switch (r) {
-    case Reader::Telemetry:
-        return readTelemetry(file, image);
-    case Reader::Prm:
-        return readConfig(file, ConfigLayout::ConfigFile, image);
-    case Reader::Cfx:
-        return readConfig(file, ConfigLayout::RawImage, image);
-    case Reader::Snapshot:
-        return readSnapshot(file, "0331234567", image);
-    }
-    return {};
-}
 } // namespace
-
-Q_DECLARE_METATYPE(Reader)
 
 class LinkTest : public QObject
 {
@@ -355,7 +334,7 @@ private slots:
     // image it loads into, an older 987-byte .tlm is zero-filled.
     void readers_data()
     {
-        QTest::addColumn<int>("reader");
+        QTest::addColumn<int>("layout"); // -1: telemetry
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QByteArray>("image"); // loaded over what a previous transfer left
         const QByteArray config = randomImage(10, ConfigImageSize);
@@ -363,23 +342,25 @@ private slots:
         for (int a : {4, 5, 6, 8, 12, 13, 14, 15})
             kept[a] = randomImage(11, ConfigImageSize)[a];
         const QByteArray prm = configFile("m.prm", config, seeded(4));
-        QTest::newRow("interleaved .prm") << int(Reader::Prm) << prm << kept;
-        QTest::newRow("plain .prm") << int(Reader::Prm) << logicalBytes(prm) << kept;
-        QTest::newRow(".cfx raw image") << int(Reader::Cfx) << rawImage(config) << config;
+        QTest::newRow("interleaved .prm") << int(ConfigLayout::ConfigFile) << prm << kept;
+        QTest::newRow("plain .prm") << int(ConfigLayout::ConfigFile) << logicalBytes(prm) << kept;
+        QTest::newRow(".cfx raw image") << int(ConfigLayout::RawImage) << rawImage(config) << config;
         const QByteArray tlm = randomImage(20, 700), old = randomImage(21, 492);
         QTest::newRow("current .tlm")
-            << int(Reader::Telemetry) << interleave(tlm, seeded(5)) << tlm + QByteArray(3, '\0');
+            << -1 << interleave(tlm, seeded(5)) << tlm + QByteArray(3, '\0');
         QTest::newRow("older 987-byte .tlm")
-            << int(Reader::Telemetry) << interleave(old, seeded(5)) << old + QByteArray(211, '\0');
+            << -1 << interleave(old, seeded(5)) << old + QByteArray(211, '\0');
     }
     void readers()
     {
-        QFETCH(int, reader);
+        QFETCH(int, layout);
         QFETCH(QByteArray, file);
         QFETCH(QByteArray, image);
-        QByteArray loaded = reader == int(Reader::Telemetry) ? QByteArray(TelemetryImageSize, 'U')
-                                                             : randomImage(11, ConfigImageSize);
-        QVERIFY(readWith(Reader(reader), file, loaded).ok());
+        QByteArray loaded = layout < 0 ? QByteArray(TelemetryImageSize, 'U')
+                                       : randomImage(11, ConfigImageSize);
+        QVERIFY((layout < 0 ? readTelemetry(file, loaded)
+                            : readConfig(file, ConfigLayout(layout), loaded))
+                    .ok());
         QCOMPARE(loaded, image);
     }
 
