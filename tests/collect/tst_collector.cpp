@@ -257,8 +257,8 @@ private slots:
                                            "gsmcollect: batch 2: 256 of 671 answered so far",
                                            "gsmcollect: batch 3: 512 of 671 answered so far"}));
             QVERIFY(!err.contains(u'\r'));
-            for (const char *l : {"> ATD3351234567", "< CONNECT 9600", "> <SOH>005F0000005F<EOT>",
-                                  "> ATH"})
+            for (const char *l :
+                 {"> ATD3351234567", "< CONNECT 9600", "> <SOH>005F0000005F<EOT>", "> ATH"})
                 QVERIFY2(lines.contains(QStringLiteral("gsmcollect: ") + l), l);
             const int frames = int(rig.machine.requests().size());
             QCOMPARE(lines.filter(QRegularExpression("^gsmcollect: > <SOH>")).size(), frames);
@@ -267,9 +267,9 @@ private slots:
         }
         QVERIFY(batches.isEmpty());
         QVERIFY(err.contains("\rgsmcollect: [####################"));
-        QVERIFY(err.contains(QRegularExpression(
-            "\\] 100%  saving  \\d+:\\d\\d elapsed, 0:00 left\x1b\\[K\ngsmcollect: transfer complete\n"
-            "gsmcollect: call ended\n")));
+        QVERIFY(err.contains(QRegularExpression("\\] 100%  saving  \\d+:\\d\\d elapsed, 0:00 "
+                                                "left\x1b\\[K\ngsmcollect: transfer complete\n"
+                                                "gsmcollect: call ended\n")));
         QVERIFY(err.endsWith("gsmcollect: done\n"));
     }
 };

@@ -142,12 +142,15 @@ private slots:
         QTest::addColumn<QString>("wait");
         QTest::addColumn<QString>("event"); // at 1500 ms "rearm" for 2 s, at 700 ms "end"
         QTest::addColumn<qint64>("endsAt");
-        QTest::newRow("an exchange's time-out") << "exchange" << "" << qint64(2000);
-        QTest::newRow("re-armed for 2 s after 1.5 s") << "exchange" << "rearm" << qint64(3500);
-        QTest::newRow("the end: an exchange") << "exchange" << "end" << qint64(700);
-        QTest::newRow("the end: a listing that skips empty rounds") << "listing" << "end" << qint64(700);
-        QTest::newRow("the end: a query that reads before the time-out") << "query" << "end" << qint64(700);
-        QTest::newRow("the end: a pause") << "pause" << "end" << qint64(700);
+        auto row = [](const char *name, const char *wait, const char *event, qint64 endsAt) {
+            QTest::newRow(name) << QString(wait) << QString(event) << endsAt;
+        };
+        row("an exchange's time-out", "exchange", "", 2000);
+        row("re-armed for 2 s after 1.5 s", "exchange", "rearm", 3500);
+        row("the end: an exchange", "exchange", "end", 700);
+        row("the end: a listing that skips empty rounds", "listing", "end", 700);
+        row("the end: a query that reads before the time-out", "query", "end", 700);
+        row("the end: a pause", "pause", "end", 700);
     }
     void silentWaits()
     {

@@ -299,9 +299,10 @@ private slots:
         if (reason != "*")
             QCOMPARE(r.reason, QString(reason).replace("%T", rig.tmp.path()));
         if (requests >= 0)
-            QCOMPARE(int(std::count_if(rig.machine.requests().cbegin(),
-                                       rig.machine.requests().cend(), [](auto &q) { return q.valid; })),
-                     requests);
+            QCOMPARE(
+                int(std::count_if(rig.machine.requests().cbegin(), rig.machine.requests().cend(),
+                                  [](auto &q) { return q.valid; })),
+                requests);
         QVERIFY(!rig.modem.callUp());
         QVERIFY(rig.port.written().isEmpty() || rig.hungUp());
         QCOMPARE(rig.machine.eraseCount(), erase && status == Status::Done ? 1 : 0);
@@ -403,8 +404,8 @@ private slots:
                 out << r.raw + ' ' + QByteArray::number(r.atMs);
             return out << (kind == Kind::Audit ? rig.read(rig.file("audit.txt")) : rig.config());
         };
-        auto finish = [](JobRig &rig) {
-            return rig.rt.runUntil([&] { return rig.rt.strandCount() == 0; }, 3600 * 1000);
+        auto finish = [](JobRig &r) {
+            return r.rt.runUntil([&] { return !r.rt.strandCount(); }, 3600000);
         };
         QMap<Kind, QByteArrayList> alone;
         for (Kind kind : {Kind::Audit, Kind::WriteConfig}) {

@@ -118,7 +118,6 @@ private slots:
         row("write ack to a request not yet sent", 3, write, assembled("0720"), "-", false);
         row("frame number alone is no answer", 2, Frames::request(0, 0xC0, 0, QByteArray(1, 0)),
             assembled("00"), "-");
-        row("no SOH at all", 1, read5, "05FF<EOT>", "-");
         const QByteArray read4 = Frames::request(1, Frames::readCommand(1, 4), 0);
         const QByteArray zeros = "610E" + QByteArray(28, '0');
         row("16 data bytes for a read of 4", 5, read4, assembled("01" + zeros + "6F"), "-");
@@ -128,8 +127,6 @@ private slots:
             Frames::request(1, Frames::readCommand(0, 16), 0), assembled("01" + zeros + "006F"),
             "-");
         row("3 data bytes for a configuration read of 4", 1, read4, assembled("01610E006F"), "-");
-        row("right answer to a request not yet sent", 6, read4, assembled("01610E00006F"), "-",
-            false);
     }
     void answers()
     {
@@ -344,7 +341,8 @@ private slots:
         const QByteArray prm = configFile("m.prm", config, seeded(4));
         QTest::newRow("interleaved .prm") << int(ConfigLayout::ConfigFile) << prm << kept;
         QTest::newRow("plain .prm") << int(ConfigLayout::ConfigFile) << logicalBytes(prm) << kept;
-        QTest::newRow(".cfx raw image") << int(ConfigLayout::RawImage) << rawImage(config) << config;
+        QTest::newRow(".cfx raw image")
+            << int(ConfigLayout::RawImage) << rawImage(config) << config;
         const QByteArray tlm = randomImage(20, 700), old = randomImage(21, 492);
         QTest::newRow("current .tlm")
             << -1 << interleave(tlm, seeded(5)) << tlm + QByteArray(3, '\0');
@@ -356,8 +354,8 @@ private slots:
         QFETCH(int, layout);
         QFETCH(QByteArray, file);
         QFETCH(QByteArray, image);
-        QByteArray loaded = layout < 0 ? QByteArray(TelemetryImageSize, 'U')
-                                       : randomImage(11, ConfigImageSize);
+        QByteArray loaded =
+            layout < 0 ? QByteArray(TelemetryImageSize, 'U') : randomImage(11, ConfigImageSize);
         QVERIFY((layout < 0 ? readTelemetry(file, loaded)
                             : readConfig(file, ConfigLayout(layout), loaded))
                     .ok());
