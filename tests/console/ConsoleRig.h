@@ -82,17 +82,6 @@ struct ConsoleRig : MachineRig
     }
 
     QString file(const QString &name) const { return QDir(programFolder()).filePath(name); }
-    Services services()
-    {
-        Services s;
-        s.port = &port;
-        s.dialogs = &dialogs;
-        s.tray = &tray;
-        s.clock = &clock;
-        s.appFolder = programFolder();
-        s.lender = &lender;
-        return s;
-    }
     ScriptedDialogs dialogs;
     TrayIcon tray;
     FakeClock clock{QDateTime(QDate(2026, 12, 5), QTime(9, 0))};
@@ -100,5 +89,12 @@ struct ConsoleRig : MachineRig
     ::Timer timer5{QStringLiteral("Timer5"), 30000, true};
     StationState stationState;
     PortLender lender{stationState, timer2};
-    CallSession session{services(), timer2, timer5};
+    CallSession session{{.port = &port,
+                         .dialogs = &dialogs,
+                         .tray = &tray,
+                         .clock = &clock,
+                         .appFolder = programFolder(),
+                         .lender = &lender},
+                        timer2,
+                        timer5};
 };
