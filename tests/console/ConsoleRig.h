@@ -52,11 +52,6 @@ struct MachineRig
     {
         return QDir(tmp.path()).absoluteFilePath(QStringLiteral("prog"));
     }
-    static bool write(const QString &path, const QByteArray &bytes)
-    {
-        QFile f(path);
-        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-    }
     static QByteArray read(const QString &path)
     {
         QFile f(path);

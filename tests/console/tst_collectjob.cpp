@@ -14,6 +14,7 @@ Q_DECLARE_METATYPE(CollectJob::Status)
 
 namespace {
 using Kind = CollectJob::Kind;
+using MachineFiles::writeWholeFile;
 using Status = CollectJob::Status;
 
 const QByteArray Script = "CA2,CASH,3,6,8\r\nDA1,BLOCK\r\n";
@@ -41,8 +42,8 @@ struct JobRig : MachineRig
     QByteArray config() const { return machine.memory(1).left(MachineFiles::ConfigImageSize); }
     bool storeScripts(const QByteArray &script) const
     {
-        return write(programFolder() + "/decod.asm", script) &&
-               write(programFolder() + "/address.asm", "CASH,6\r\nBLOCK,10\r\n"); // past the clock
+        return writeWholeFile(programFolder() + "/decod.asm", script).ok() &&
+               writeWholeFile(programFolder() + "/address.asm", "CASH,6\r\nBLOCK,10\r\n").ok();
     }
     CollectJob::Result run(Kind kind, const QString &file, int retries = 3, bool erase = false)
     {
@@ -259,7 +260,7 @@ private slots:
                 bytes = MachineFiles::interleave(QByteArray(13004, 'y'), [] { return 2; });
                 bytes[100] = char(bytes[100] + 1);
             }
-            QVERIFY(rig.write(rig.file(name), bytes));
+            QVERIFY(writeWholeFile(rig.file(name), bytes).ok());
         }
         if (kind == Kind::WriteTelemetry) {
             name = "new.tlm";
@@ -391,7 +392,7 @@ private slots:
             QByteArray image = rig.config();
             image[5000] = char(~image.at(5000));
             QVERIFY(kind == Kind::Audit ? rig.storeScripts(Script)
-                                        : rig.write(rig.file("new.cfx"), image));
+                                        : writeWholeFile(rig.file("new.cfx"), image).ok());
             rig.rt.spawn([&rig, kind] {
                 rig.run(kind, rig.file(kind == Kind::Audit ? "audit.txt" : "new.cfx"));
             });
