@@ -42,6 +42,7 @@ struct JobRig : MachineRig
     QByteArray config() const { return machine.memory(1).left(MachineFiles::ConfigImageSize); }
     bool storeScripts(const QByteArray &script) const
     {
+        // BLOCK at 10 lies past the machine's clock, which moves on between reads.
         return writeWholeFile(programFolder() + "/decod.asm", script).ok() &&
                writeWholeFile(programFolder() + "/address.asm", "CASH,6\r\nBLOCK,10\r\n").ok();
     }
@@ -87,8 +88,8 @@ private slots:
         QTest::addColumn<QString>("fault");
         QTest::addColumn<int>("retries");
         QTest::addColumn<Status>("status");
-        QTest::addColumn<QString>("reason");
-        QTest::addColumn<int>("requests"); // well-formed frames the machine got; -1 any
+        QTest::addColumn<QString>("reason"); // "*": any
+        QTest::addColumn<int>("requests");   // well-formed frames the machine got; -1 any
         const Status done = Status::Done, failed = Status::Failed;
         const QString rx = "the job did not complete: ERROR:  TIME OUT RX ! REBROADCAST ?  -> ";
         const QString close = "the job did not complete: ERROR:  ERROR RX ! The CONNECTION are "
