@@ -6,7 +6,8 @@
 #include <QVariant>
 
 namespace {
-constexpr int SchemaVersion = 1;
+// 2: machines held online by a collector's listener.
+constexpr int SchemaVersion = 2;
 
 bool run(QSqlQuery &q, QString *why)
 {
@@ -84,6 +85,8 @@ bool CollectQueue::prepare(QString *why)
                        "gsm TEXT NOT NULL, collected BIGINT NOT NULL, evadts TEXT NOT NULL, "
                        "image %1 NOT NULL)")
             .arg(blob),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS \"OnlineMachines\" (gsm TEXT PRIMARY KEY, "
+                       "collector TEXT NOT NULL, until BIGINT NOT NULL)"),
     };
     for (const QString &sql : steps) {
         if (!q.exec(sql)) {
@@ -100,8 +103,11 @@ bool CollectQueue::prepare(QString *why)
         d.rollback();
         return false;
     }
-    if (found == 0) {
-        QSqlQuery ins = prepared(d, QStringLiteral("INSERT INTO \"SchemaVersion\" VALUES ('queue', ?)"),
+    if (found < SchemaVersion) {
+        QSqlQuery ins = prepared(d,
+                                 QStringLiteral("INSERT INTO \"SchemaVersion\" VALUES ('queue', ?) "
+                                                "ON CONFLICT (part) DO UPDATE SET version = "
+                                                "excluded.version"),
                                  {SchemaVersion});
         if (!run(ins, why)) {
             d.rollback();
@@ -147,10 +153,13 @@ std::optional<CollectQueue::Claim> CollectQueue::claim(const QString &collector,
                        "lease_until = ?, attempts = attempts + 1 WHERE id = (SELECT id FROM "
                        "\"CollectRequests\" WHERE state = 'pending' AND due <= ? AND "
                        "(lease_until IS NULL OR lease_until < ?) AND needs_modem IN (?, ?) "
+                       // A machine that connected to another collector is reached only there.
+                       "AND NOT EXISTS (SELECT 1 FROM \"OnlineMachines\" o WHERE o.gsm = "
+                       "\"CollectRequests\".gsm AND o.collector <> ? AND o.until >= ?) "
                        "ORDER BY due, id LIMIT 1%1) RETURNING id, gsm, job, token, attempts, "
                        "needs_modem")
             .arg(isPostgres() ? QStringLiteral(" FOR UPDATE SKIP LOCKED") : QString()),
-        {collector, nowMs + leaseMs, nowMs, nowMs, modem ? 1 : 0, ip ? 0 : 1});
+        {collector, nowMs + leaseMs, nowMs, nowMs, modem ? 1 : 0, ip ? 0 : 1, collector, nowMs});
     if (!run(q, why)) {
         d.rollback();
         return std::nullopt;
@@ -267,6 +276,35 @@ CollectQueue::Filed CollectQueue::abandon(const Claim &claim, qint64 nowMs, cons
 {
     return closeAttempt(claim, nowMs, Abandoned, detail, QStringLiteral("attempts = attempts - 1"),
                         0, {}, why);
+}
+
+bool CollectQueue::markOnline(const QString &gsm, const QString &collector, qint64 untilMs,
+                              QString *why)
+{
+    QSqlQuery q = prepared(db(),
+                           QStringLiteral("INSERT INTO \"OnlineMachines\" VALUES (?, ?, ?) ON "
+                                          "CONFLICT (gsm) DO UPDATE SET collector = "
+                                          "excluded.collector, until = excluded.until"),
+                           {gsm, collector, untilMs});
+    return run(q, why);
+}
+
+bool CollectQueue::markOffline(const QString &gsm, const QString &collector, QString *why)
+{
+    QSqlQuery q = prepared(db(),
+                           QStringLiteral("DELETE FROM \"OnlineMachines\" WHERE gsm = ? AND "
+                                          "collector = ?"),
+                           {gsm, collector});
+    return run(q, why);
+}
+
+bool CollectQueue::keepOnline(const QString &collector, qint64 untilMs, QString *why)
+{
+    QSqlQuery q = prepared(db(),
+                           QStringLiteral("UPDATE \"OnlineMachines\" SET until = ? WHERE "
+                                          "collector = ?"),
+                           {untilMs, collector});
+    return run(q, why);
 }
 
 void CollectQueue::recordTakenOver(const Claim &claim, qint64 nowMs)

@@ -60,6 +60,14 @@ public:
     // Gives a request back unfinished (the collector is stopping): due at once for another
     // collector, and the attempt does not count against the machine.
     Filed abandon(const Claim &claim, qint64 nowMs, const QString &detail, QString *why = nullptr);
+    // Machines that connected to a collector's listener can be called only through it: their
+    // requests are left to that collector while it keeps marking them online (until untilMs;
+    // a collector that dies stops renewing, and after that anyone may try).
+    bool markOnline(const QString &gsm, const QString &collector, qint64 untilMs,
+                    QString *why = nullptr);
+    bool markOffline(const QString &gsm, const QString &collector, QString *why = nullptr);
+    bool keepOnline(const QString &collector, qint64 untilMs, QString *why = nullptr);
+
     // The collector learnt that its lease was taken over: its attempt says so.
     void recordTakenOver(const Claim &claim, qint64 nowMs);
 

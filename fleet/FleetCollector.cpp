@@ -4,6 +4,7 @@
 #include "Clock.h"
 #include "CollectJob.h"
 #include "ConsoleAuditRunner.h"
+#include "MachineListener.h"
 #include "Runtime.h"
 #include "TcpLine.h"
 
@@ -54,6 +55,7 @@ FleetCollector::FleetCollector(CollectQueue &queue, const Clock &clock, const Op
         m_dbDown = false;
         m_backoffMs = 1000;
         emit line(QStringLiteral("database: connected again"));
+        markAllOnline();
         fileWaiting();
         claimDue();
     });
@@ -108,9 +110,43 @@ void FleetCollector::callOverIp(CallLines &lines, const QString &programFolder)
     });
 }
 
-void FleetCollector::addModemLine(AuditJobRunner *runner)
+void FleetCollector::addModemLine(AuditJobRunner *runner, std::function<bool()> available)
 {
-    m_modemLines.push_back(runner);
+    m_modemLines.push_back({runner, std::move(available)});
+}
+
+AuditJobRunner *FleetCollector::freeModemLine() const
+{
+    for (const ModemLine &l : m_modemLines)
+        if (std::find(m_busyModemLines.begin(), m_busyModemLines.end(), l.runner) ==
+                m_busyModemLines.end() &&
+            (!l.available || l.available()))
+            return l.runner;
+    return nullptr;
+}
+
+void FleetCollector::setListener(MachineListener *listener)
+{
+    m_listener = listener;
+    connect(listener, &MachineListener::onlineChanged, this, &FleetCollector::markOnline);
+}
+
+void FleetCollector::markOnline(const QString &gsm, bool online)
+{
+    if (!m_started || m_dbDown)
+        return; // marked when the collector starts, or when the database is back
+    QString why;
+    const bool ok = online ? m_queue.markOnline(gsm, m_o.name, now() + m_o.leaseMs, &why)
+                           : m_queue.markOffline(gsm, m_o.name, &why);
+    if (!ok)
+        databaseError(why);
+}
+
+void FleetCollector::markAllOnline()
+{
+    if (m_listener)
+        for (const QString &gsm : m_listener->online())
+            markOnline(gsm, true);
 }
 
 qint64 FleetCollector::now() const
@@ -121,8 +157,12 @@ qint64 FleetCollector::now() const
 void FleetCollector::start()
 {
     QDir().mkpath(m_o.workFolder);
+    m_started = true;
+    m_stopping = false; // a station's modem may serve the queue again after a pause
+    m_graceTimer.stop();
     m_claimTimer.start();
     m_renewTimer.start();
+    markAllOnline();
     claimDue();
 }
 
@@ -142,7 +182,8 @@ void FleetCollector::claimDue()
     if (m_stopping || m_dbDown)
         return;
     for (;;) {
-        const bool modemFree = m_busyModemLines.size() < m_modemLines.size();
+        AuditJobRunner *const modemLine = freeModemLine();
+        const bool modemFree = modemLine != nullptr;
         const bool ipFree = m_ipFactory && m_ipCalls < m_o.ipSessions;
         if (!modemFree && !ipFree)
             return;
@@ -154,13 +195,8 @@ void FleetCollector::claimDue()
             return;
         }
         if (claim->needsModem) {
-            AuditJobRunner *free = nullptr;
-            for (AuditJobRunner *r : m_modemLines)
-                if (std::find(m_busyModemLines.begin(), m_busyModemLines.end(), r) ==
-                    m_busyModemLines.end())
-                    free = r;
-            m_busyModemLines.push_back(free);
-            begin(*claim, free, nullptr);
+            m_busyModemLines.push_back(modemLine);
+            begin(*claim, modemLine, nullptr);
             continue;
         }
         std::unique_ptr<AuditJobRunner> runner = m_ipFactory(claim->gsm);
@@ -192,6 +228,7 @@ void FleetCollector::begin(const CollectQueue::Claim &claim, AuditJobRunner *run
                   .arg(claim.gsm)
                   .arg(claim.request)
                   .arg(claim.attemptNumber));
+    emit callStarted(claim.gsm);
     // Each call is a strand of its own: its waits give way to the other calls instead of
     // nesting under them, so calls side by side end in their own time.
     QPointer<FleetCollector> self(this);
@@ -220,6 +257,7 @@ void FleetCollector::finished(Call *call, const AuditJobOutcome &outcome)
                   .arg(call->claim.request)
                   .arg(call->abandoned ? CollectQueue::Abandoned : resultText(outcome.result),
                        outcome.message.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(outcome.message)));
+    emit callFinished(call->claim.gsm, outcome);
     if (!m_dbDown && file(call))
         m_calls.remove_if([call](auto &c) { return c.get() == call; });
     checkStopped();
@@ -277,6 +315,13 @@ void FleetCollector::renewLeases()
 {
     if (m_dbDown)
         return;
+    if (m_listener && !m_listener->online().isEmpty()) {
+        QString why;
+        if (!m_queue.keepOnline(m_o.name, now() + m_o.leaseMs, &why)) {
+            databaseError(why);
+            return;
+        }
+    }
     for (auto &c : m_calls) {
         if (!c->running)
             continue;

@@ -12,6 +12,7 @@
 
 class CallLines;
 class Clock;
+class MachineListener;
 class TcpLine;
 
 // A collector of the fleet: claims due requests from the shared queue for the lines it owns
@@ -50,7 +51,12 @@ public:
                    QObject *parent = nullptr);
     ~FleetCollector() override;
 
-    void addModemLine(AuditJobRunner *runner); // not owned
+    // A modem line (not owned). A line that is not always free to call, such as a station's
+    // modem between its own polling, says when it is with `available`.
+    void addModemLine(AuditJobRunner *runner, std::function<bool()> available = {});
+    // Machines that connect to this collector's listener are marked online in the queue, so that
+    // their requests are claimed here, where their connection is held.
+    void setListener(MachineListener *listener);
     void setIpRunnerFactory(IpRunnerFactory f) { m_ipFactory = std::move(f); }
     void setReconnect(Reconnect r) { m_reconnect = std::move(r); }
 
@@ -63,6 +69,8 @@ public:
 signals:
     // One line per event of a call, for the progress on standard error.
     void line(const QString &text);
+    void callStarted(const QString &gsm);
+    void callFinished(const QString &gsm, const AuditJobOutcome &outcome);
     void stopped();
 
 private:
@@ -74,6 +82,9 @@ private:
     void fileWaiting();
     bool file(Call *call);
     void renewLeases();
+    void markOnline(const QString &gsm, bool online);
+    void markAllOnline();
+    AuditJobRunner *freeModemLine() const;
     void abandonAll();
     void checkStopped();
     qint64 now() const;
@@ -84,10 +95,17 @@ private:
     Options m_o;
     IpRunnerFactory m_ipFactory;
     Reconnect m_reconnect;
-    std::vector<AuditJobRunner *> m_modemLines;
+    struct ModemLine
+    {
+        AuditJobRunner *runner;
+        std::function<bool()> available;
+    };
+    std::vector<ModemLine> m_modemLines;
+    MachineListener *m_listener = nullptr;
     std::vector<AuditJobRunner *> m_busyModemLines;
     std::list<std::unique_ptr<Call>> m_calls;
     int m_ipCalls = 0;
+    bool m_started = false;
     bool m_stopping = false;
     bool m_dbDown = false;
     int m_backoffMs = 1000;

@@ -117,8 +117,10 @@ bool DatabaseTarget::open(const QString &connectionName, QString *why) const
             db.setPort(port);
         if (!user.isEmpty())
             db.setUserName(user);
-        // A server that does not answer must not hold a collector or a desk for minutes.
-        db.setConnectOptions(QStringLiteral("connect_timeout=10"));
+        // A server that does not answer must not hold a collector or a desk for minutes; the
+        // server's notices ("already exists, skipping") are not the operator's business.
+        db.setConnectOptions(
+            QStringLiteral("connect_timeout=10;options='-c client_min_messages=warning'"));
     }
     if (!db.open()) {
         *why = QStringLiteral("cannot open %1: %2")

@@ -107,6 +107,7 @@ public:
     }
 
 private:
-    bool ready() { return m_db.isOpen() || m_db.open(); }
+    // A shared database's connection that the server dropped (a restart) is opened again.
+    bool ready() { return (m_db.isOpen() && m_db.database().isOpen()) || m_db.open(); }
     SqlMachineDb m_db;
 };

@@ -29,6 +29,16 @@ FrmSet::FrmSet(FrmStGSM &main)
     grid->addWidget(Text2, 0, 1);
     grid->addWidget(Check1, 1, 0);
     grid->addWidget(Command1, 1, 1);
+    if (const auto &choice = m_main.queueLineChoice(); choice.get && choice.set) {
+        // Takes effect at once: it concerns the station, not the modem's configuration.
+        CheckQueue = new QCheckBox(tr("Serve the collection queue with this modem"), this);
+        CheckQueue->setChecked(choice.get());
+        grid->addWidget(CheckQueue, 2, 0, 1, 2);
+        connect(CheckQueue, &QCheckBox::toggled, this, [this](bool on) {
+            if (const auto &c = m_main.queueLineChoice(); c.set)
+                c.set(on);
+        });
+    }
     connect(&Timer1, &Timer::tick, this, [this] { Timer1.setEnabled(false); });
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     connect(Check1, &QCheckBox::clicked, this, [this] { Check1_Click(); });

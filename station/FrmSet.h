@@ -31,6 +31,7 @@ public:
     QLineEdit *Text2;
     QPushButton *Command1;
     QCheckBox *Check1;
+    QCheckBox *CheckQueue = nullptr; // only on a shared database
     Timer Timer1{QStringLiteral("FrmSet.Timer1"), 2000, false};
 
 protected:

@@ -117,6 +117,16 @@ public:
     // Ends the program at once, without the exit sequence (the PIN window closed without OK).
     void endProgram();
 
+    // Whether this station's modem serves the fleet's collection queue: offered in "Setup" only
+    // where there is a shared queue (then both are set).
+    struct QueueLineChoice
+    {
+        std::function<bool()> get;
+        std::function<void(bool)> set;
+    };
+    void setQueueLineChoice(QueueLineChoice choice) { m_queueLine = std::move(choice); }
+    const QueueLineChoice &queueLineChoice() const { return m_queueLine; }
+
     // The settings and PIN windows: loaded on first use, one instance each.
     FrmSet *loadSetupWindow();
     FrmSet *setupWindow() const;
@@ -167,6 +177,7 @@ private:
     CallQueue *m_callQueue = nullptr;
     std::function<void()> m_loadSchedule;
     std::function<void()> m_smsPoll;
+    QueueLineChoice m_queueLine;
     bool m_unloaded = false;
     bool m_closeExplained = false;
     QString m_idleToolTip; // the tray's tooltip before unattended work took it over

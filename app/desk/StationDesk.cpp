@@ -1,7 +1,9 @@
 #include "StationDesk.h"
 
 #include "CallSession.h"
+#include "Clock.h"
 #include "CollectJob.h"
+#include "FleetCollector.h"
 #include "FrmCall.h"
 #include "FrmSend.h"
 #include "FrmSms.h"
@@ -39,8 +41,7 @@ StationDesk::StationDesk(const Services &services, ModemSim *modem)
         m_consoleLine = std::move(line);
     });
     m_runner.setLines([this](const QString &number) { return m_lines.lineFor(number); });
-    if (UnattendedCollector *c = m_collect.collector())
-        c->setPortNeeded([this](const QString &number) { return m_lines.needsModem(number); });
+    m_collect.setPortNeeded([this](const QString &number) { return m_lines.needsModem(number); });
 
     FrmSend &send = m_sms.sendWindow();
     m_windows.addChild(&m_calls.window(), &m_calls.window());
@@ -57,6 +58,18 @@ StationDesk::StationDesk(const Services &services, ModemSim *modem)
 // attempt's end joins the list of results.
 void StationDesk::showUnattendedWork()
 {
+    if (FleetCollector *fleet = m_collect.fleet()) {
+        // The queue's calls on this modem: the status line says which, the list how each ended.
+        QObject::connect(fleet, &FleetCollector::callStarted, &m_station, [this](const QString &n) {
+            m_station.setUnattendedStatus(FrmStGSM::tr("Collecting the audit of %1").arg(n));
+        });
+        QObject::connect(fleet, &FleetCollector::callFinished, &m_station,
+                         [this](const QString &n, const AuditJobOutcome &o) {
+                             m_station.setUnattendedStatus({});
+                             m_station.addUnattendedResult(m_station.services().clock->now(), n,
+                                                           resultShown(o.result));
+                         });
+    }
     UnattendedCollector *collector = m_collect.collector();
     if (!collector)
         return;

@@ -37,7 +37,12 @@ public:
     DeskWindows &windows() { return m_windows; }
     // Each window opens where it was last left (settings not owned; the program's, not the
     // tests').
-    void keepPlaces(QSettings *settings) { m_windows.keepPlaces(settings); }
+    // The same settings keep whether the modem serves the fleet's queue.
+    void keepPlaces(QSettings *settings)
+    {
+        m_windows.keepPlaces(settings);
+        m_collect.keepChoice(settings);
+    }
 
     // Machines that connect to the station: held online, marked in the console, and reached
     // through their connection by its calls. False, with the reason, when hostPort cannot be

@@ -8,6 +8,7 @@
 #include "DatabaseTarget.h"
 #include "FleetCollector.h"
 #include "HardwarePort.h"
+#include "MachineListener.h"
 #include "ModemPreparation.h"
 #include "PortTrace.h"
 #include "ProgramFolder.h"
@@ -109,8 +110,11 @@ int main(int argc, char *argv[])
     const QCommandLineOption sessions("sessions", "IP calls at once (default 50).", "N", "50");
     const QCommandLineOption lease("lease", "Lease of a claim in seconds (default 300).", "S", "300");
     const QCommandLineOption retry("retry-delay", "Seconds between attempts (default 300).", "S", "300");
+    const QCommandLineOption listen(
+        "listen", "Hold the connections of machines that connect and identify themselves, and "
+                  "collect them through it (default off).", "HOST:PORT");
     const QCommandLineOption verbose("verbose", "Trace every byte on the modem lines.");
-    p.addOptions({database, home, name, ports, sessions, lease, retry, verbose});
+    p.addOptions({database, home, name, ports, sessions, lease, retry, listen, verbose});
     if (!p.parse(app.arguments())) {
         say(p.errorText());
         return 2;
@@ -172,6 +176,20 @@ int main(int argc, char *argv[])
     CallLines ipLines(target.kind == DatabaseTarget::Kind::Sqlite ? target.path : url);
     if (nSessions > 0)
         collector.callOverIp(ipLines, folder);
+    std::unique_ptr<MachineListener> listener;
+    if (p.isSet(listen)) {
+        listener = std::make_unique<MachineListener>([&ipLines](const QByteArray &identity) {
+            return machineIdentifiedBy(ipLines.database(), identity);
+        });
+        if (!listener->listen(p.value(listen), &why)) {
+            say(why);
+            return 2;
+        }
+        QObject::connect(listener.get(), &MachineListener::log, say);
+        ipLines.setListener(listener.get());
+        collector.setListener(listener.get());
+        say(QStringLiteral("machines on IP connect to port %1").arg(listener->port()));
+    }
 
     // Each modem is made ready once; one that cannot be is left out, with the reason.
     std::vector<std::unique_ptr<ModemLine>> lines;

@@ -123,9 +123,9 @@ private slots:
         QTest::newRow("Latin-1 accented names, LF")
             << P << QByteArray("Name,City\nCaff\xE8 Citt\xE0,Forl\xEC\n")
             << QStringList{roma, "Caffè Città|~|Forlì|~"};
-        QTest::newRow("UTF-8 accented names")
-            << P << QByteArray("Name,City\nCaff\xC3\xA8 Citt\xC3\xA0,Forl\xC3\xAC\n")
-            << QStringList{roma, "Caffè Città|~|Forlì|~"};
+        QTest::newRow("UTF-8 accented names, an apostrophe")
+            << P << QByteArray("Name,City\nCaff\xC3\xA8 dell'Angolo,Forl\xC3\xAC\n")
+            << QStringList{roma, "Caffè dell'Angolo|~|Forlì|~"};
         QTest::newRow("semicolons, columns in any order and case, blanks trimmed")
             << P << QByteArray("city; NAME ;Address\nTorino; Bar Po ;  \n")
             << QStringList{roma, "Bar Po|~|Torino|~"};
@@ -135,6 +135,9 @@ private slots:
         QTest::newRow("machines naming what is on file")
             << M << Machines + "+39111,Coffee 7,Bar Roma,Rossi\r\n+39222,Snack,,\r\n"
             << QStringList{"+39111|Coffee 7|Bar Roma|Rossi", "+39222|Snack|~|~"};
+        QTest::newRow("blanks, dots and dashes dropped from numbers")
+            << M << QByteArray("GSM;Description\r\n+39 347 111 0401;A\r\n0039.347-111.0402;B\r\n")
+            << QStringList{"+393471110401|A|~|~", "00393471110402|B|~|~"};
     }
     void rowsAreStoredAsWritten()
     {
@@ -173,6 +176,11 @@ private slots:
             << Machines + "+39333,A,Bar Roma\r\n+39444,B,,,x\r\n"
             << QStringList{"2: 3 fields where the header has 4",
                            "3: 5 fields where the header has 4"};
+        QTest::newRow("a spreadsheet's number in exponent form")
+            << QByteArray("GSM;Description\r\n3,93471E+11;A\r\n")
+            << QStringList{"2: \"GSM\" is \"3,93471E+11\", a number in exponent form: the "
+                           "spreadsheet column was formatted as a number. Format it as text and "
+                           "type the numbers again."};
         QTest::newRow("unreadable record") << Machines + "+39333,\"A\"x,,\r\n"
                                            << QStringList{"2: text after the closing quote "
                                                           "of field 2"};
@@ -250,6 +258,11 @@ private slots:
             {"%dir%/bad.csv:3: \"Description\" is required.",
              "machines: 1 added, 0 updated from %dir%/bad.csv (UTF-8); 1 invalid rows skipped"},
             before + QStringList{"+39333|Water|~|~"});
+        row("a column of no table ignored with a warning", "--import machines %dir%/notes.csv", 0,
+            {"gsmdb: %dir%/notes.csv: the column \"Notes\" is ignored; the columns are GSM, "
+             "Description, Sale point, Operator, Address, Identity",
+             "machines: 1 added, 0 updated from %dir%/notes.csv (UTF-8)"},
+            before + QStringList{"+39333|Water|~|~"});
         row("header refused", "--import operators %dir%/good.csv", 2,
             {"gsmdb: %dir%/good.csv: the column \"Name\" is missing"}, before);
         row("import file beyond the bound", "--import machines %dir%/big.csv", 2,
@@ -285,6 +298,7 @@ private slots:
         DbFixture f(true);
         f.write("good.csv", "GSM,Description\n+39111,Caff\xE8 7\n+39333,Water\n");
         f.write("bad.csv", "GSM,Description\n+39333,Water\n+39444,\n");
+        f.write("notes.csv", "GSM,Description,Notes\r\n+39333,Water,ring twice\r\n");
         f.write("big.csv", "GSM,Description\n" + QByteArray(4081, '9') + ",Water\n");
         const auto [exit, lines] = gsmdb(f, args);
         QCOMPARE(lines, messages.replaceInStrings("%dir%", f.dir.path()));
@@ -294,6 +308,25 @@ private slots:
             QCOMPARE(f.read("out.csv"),
                      "\xEF\xBB\xBFGSM,Description,Sale point,Operator,Address,Identity\r\n"
                      "+39111,Coffee 7,Bar Roma,Rossi,,\r\n+39222,Snack 2,,,,\r\n");
+    }
+
+    // Quotes, an apostrophe and a line break go out and come back into another database, the
+    // machine still naming its sale point.
+    void exportedTablesImportUnchanged()
+    {
+        DbFixture from(true), to;
+        from.add("PuntiVendita",
+                 {{"Name", "Caff\u00E8 dell'Angolo"}, {"Address", "Via \"Po\",\r\n1"}});
+        from.add("Distributori", {{"GSM", "+39333"},
+                                  {"Description", "Bar \"Stella\""},
+                                  {"Sale point", "Caff\u00E8 dell'Angolo"}});
+        for (const QString table : {"salepoints", "machines"}) {
+            QCOMPARE(gsmdb(from, {"--export", table, "%dir%/t.csv"}).first, 0);
+            QVERIFY(QFile::rename(from.file("t.csv"), to.file(table)));
+            QCOMPARE(gsmdb(to, {"--import", table, "%dir%/" + table}).first, 0);
+        }
+        for (const QString &table : {MachineTables::PuntiVendita, MachineTables::Distributori})
+            QCOMPARE(to.rows(table), from.rows(table));
     }
 
     // The program itself: a job runs where there is no display at all.

@@ -106,6 +106,25 @@ private slots:
         QVERIFY(!q.claim("modem", true, true, T0 + 10, Lease)); // "ip-late" not due, the rest leased
     }
 
+    void aMachineOnlineAtOneCollectorIsClaimedOnlyThere()
+    {
+        CollectQueue q = fresh();
+        q.enqueue("in", CollectQueue::AuditJob, false, T0, "t");
+        QVERIFY(q.markOnline("in", "holder", T0 + Lease));
+        QVERIFY(!q.claim("other", false, true, T0 + 10, Lease));
+        QVERIFY(q.keepOnline("holder", T0 + 2 * Lease));
+        QVERIFY(!q.claim("other", false, true, T0 + Lease + 10, Lease)); // renewed
+        // A holder that stopped renewing (it died with the connection) holds nothing.
+        QVERIFY(q.claim("other", false, true, T0 + 2 * Lease + 10, Lease));
+        q.enqueue("in2", CollectQueue::AuditJob, false, T0, "t");
+        QVERIFY(q.markOnline("in2", "holder", T0 + 10 * Lease));
+        QVERIFY(q.markOffline("in2", "holder"));
+        QVERIFY(q.claim("other", false, true, T0 + 3 * Lease, Lease));
+        q.enqueue("in3", CollectQueue::AuditJob, false, T0, "t");
+        QVERIFY(q.markOnline("in3", "holder", T0 + 10 * Lease));
+        QVERIFY(q.claim("holder", false, true, T0 + 3 * Lease, Lease));
+    }
+
     void aTakenOverLeaseFilesNothing()
     {
         CollectQueue q = fresh();

@@ -47,18 +47,6 @@ inline QByteArray request(int frameNo, int command, int address, const QByteArra
     return SOH + body + hex(sum) + EOT;
 }
 
-// A read answer: frame number, data, sum of the data.
-inline QByteArray readAnswer(int frameNo, const QByteArray &data)
-{
-    int sum = 0;
-    QByteArray body = hex(frameNo);
-    for (char c : data) {
-        body += hex(quint8(c));
-        sum += quint8(c);
-    }
-    return SOH + body + hex(sum) + EOT;
-}
-
 // The frame with SOH and EOT named, for readable failure messages.
 inline QByteArray shown(const QByteArray &raw)
 {
@@ -415,6 +403,13 @@ private slots:
 
     void junkPrecedesTheAnswerWithoutControlBytes()
     {
+        QList<QByteArray> clean;
+        {
+            Rig c;
+            c.sendPaced(telemetryReads(20), 200);
+            for (const auto &p : c.heard)
+                clean << p.second;
+        }
         Rig r("junk");
         r.sendPaced(telemetryReads(20), 200);
         QCOMPARE(r.heard.size(), 20);
@@ -423,7 +418,7 @@ private slots:
             const QByteArray got = r.heard[i].second;
             const QByteArray junk = got.left(got.indexOf(SOH));
             QVERIFY2(junk.size() >= 1 && junk.size() <= 3 && !junk.contains(EOT), shown(got));
-            QCOMPARE(got.mid(junk.size()), readAnswer(i, r.machine.memory(1).mid(0x0EF0, 16)));
+            QCOMPARE(shown(got.mid(junk.size())), shown(clean.value(i)));
             prefixes << junk;
         }
         QVERIFY(prefixes.size() > 2);

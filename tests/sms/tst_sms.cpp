@@ -44,6 +44,20 @@ void addMachines(SqlMachineDb &db, int first, int count)
     QSqlQuery(db.database()).exec("COMMIT");
 }
 
+// A database file made by hand, outside the program: the shapes older files have.
+QString rawFile(const QString &path, const QStringList &statements)
+{
+    {
+        QSqlDatabase raw = QSqlDatabase::addDatabase("QSQLITE", "raw");
+        raw.setDatabaseName(path);
+        raw.open();
+        for (const QString &s : statements)
+            QSqlQuery(raw).exec(s);
+    }
+    QSqlDatabase::removeDatabase("raw");
+    return path;
+}
+
 QString row(const MachineListModel &m, int r)
 {
     return QStringList{m.text(r, MachineListModel::Description), m.text(r, MachineListModel::Gsm),
@@ -135,15 +149,16 @@ SmsListing::Message message(qint64 index, const QByteArray &number, const QStrin
 }
 
 // Machine "+39111" at sale point "Bar Roma" looked after by "Rossi" (a later record has the same
-// number); machine "+39222" whose sale point and operator are in neither table; a sale point
-// and an operator with empty names.
+// number); machines "+39222" and "+39'x" whose sale point and operator are in neither table; a
+// sale point and an operator with empty names.
 void seedFleet(SmsRig &r)
 {
     SqlMachineDb db(r.dbPath());
     QVERIFY(db.open());
     for (auto [gsm, machine, point, op] : {std::tuple{"+39111", "Coffee 7", "Bar Roma", "Rossi"},
                                            {"+39222", "Snack 2", "Nowhere", "Nobody"},
-                                           {"+39111", "a later record", "", ""}})
+                                           {"+39111", "a later record", "", ""},
+                                           {"+39'x", "Quoted", "Nowhere", "Nobody"}})
         QVERIFY(db.append(
             "Distributori",
             {{"GSM", gsm}, {"Description", machine}, {"Sale point", point}, {"Operator", op}}));
@@ -174,35 +189,6 @@ class SmsTest : public QObject
     QString newFile() { return dir.filePath(QString("list%1.mdb").arg(++files)); }
 
 private slots:
-    void lookUpIsTheFirstExactMatch_data()
-    {
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<QString>("description");
-        const auto row = [](const char *tag, const char *value, const char *description) {
-            QTest::newRow(tag) << QString(value) << QString(description);
-        };
-        row("first of two matches", "+39111", "0");
-        row("exact: no prefix match", "+3911", "");
-        row("exact: case matters", "abc", "");
-        row("a single quote is just a character", "+39'1", "3");
-        row("SQL in the value is just text", "' OR '1'='1", "");
-    }
-    void lookUpIsTheFirstExactMatch()
-    {
-        QFETCH(QString, value);
-        QFETCH(QString, description);
-        SqlMachineDb db(dir.filePath("lookup.mdb"));
-        QVERIFY(db.open());
-        if (db.records("Distributori").isEmpty()) {
-            const QStringList gsm{"+39111", "ABC", "+39111", "+39'1"};
-            for (int i = 0; i < gsm.size(); ++i)
-                QVERIFY(db.append("Distributori",
-                                  {{"GSM", gsm[i]}, {"Description", QString::number(i)}}));
-        }
-        const auto found = db.findFirst("Distributori", "GSM", value);
-        QCOMPARE(found ? found->value("Description") : QString(), description);
-    }
-
     // The SMS desk looks a sender up by number, its sale point and operator by name: each in
     // one step of an index, on files made before the indexes too.
     void lookUpsUseAnIndex_data()
@@ -220,23 +206,11 @@ private slots:
     {
         QFETCH(QString, table);
         QFETCH(QString, field);
-        const QString file = dir.filePath("old.mdb");
-        if (!QFile::exists(file)) {
-            {
-                QSqlDatabase raw = QSqlDatabase::addDatabase("QSQLITE", "old");
-                raw.setDatabaseName(file);
-                QVERIFY(raw.open());
-                for (const QString &t : MachineTables::tables()) {
-                    QStringList columns;
-                    for (const QString &f : MachineTables::fields(t))
-                        columns << '"' + f + "\" TEXT";
-                    QVERIFY(QSqlQuery(raw).exec(
-                        QString("CREATE TABLE %1 (%2)").arg(t, columns.join(", "))));
-                }
-            }
-            QSqlDatabase::removeDatabase("old");
-        }
-        SqlMachineDb db(file);
+        QStringList tables;
+        for (const QString &t : MachineTables::tables())
+            tables << QString("CREATE TABLE %1 (\"%2\" TEXT)")
+                          .arg(t, MachineTables::fields(t).join("\" TEXT, \""));
+        SqlMachineDb db(rawFile(dir.filePath(QTest::currentDataTag()), tables));
         QVERIFY(db.open());
         QSqlQuery plan(db.database());
         QVERIFY(plan.exec(
@@ -251,16 +225,9 @@ private slots:
     // still answers. (A file that is no database: the windows test, as the operator sees it.)
     void missingTablesAndFieldsAreNamedAndTheRestStillWorks()
     {
-        const QString file = dir.filePath("partial.mdb");
-        {
-            QSqlDatabase raw = QSqlDatabase::addDatabase("QSQLITE", "raw");
-            raw.setDatabaseName(file);
-            QVERIFY(raw.open());
-            QVERIFY(QSqlQuery(raw).exec("CREATE TABLE Distributori (GSM TEXT, Description TEXT)"));
-            QVERIFY(QSqlQuery(raw).exec("INSERT INTO Distributori VALUES ('+39222', 'Bar')"));
-        }
-        QSqlDatabase::removeDatabase("raw");
-        SqlMachineDb db(file);
+        SqlMachineDb db(rawFile(dir.filePath("partial.mdb"),
+                                {"CREATE TABLE Distributori (GSM TEXT, Description TEXT)",
+                                 "INSERT INTO Distributori VALUES ('+39222', 'Bar')"}));
         QVERIFY(!db.open());
         QCOMPARE(db.error(), QString("missing field \"Sale point\" of Distributori, field "
                                      "\"Operator\" of Distributori, table PuntiVendita, table "
@@ -278,8 +245,11 @@ private slots:
         addMachines(db, 0, 600);                                 // pages 0 to 2, the last one short
         QVERIFY(db.append("Distributori", {{"GSM", "+39999"}})); // other fields NULL
         MachineListModel m;
-        QAbstractItemModelTester tester(&m);
         QVERIFY(m.fill(db));
+        // Fields are read when first shown: a record deleted before that keeps its row, empty.
+        QVERIFY(QSqlQuery(db.database()).exec("DELETE FROM Distributori WHERE GSM = '+39001'"));
+        QCOMPARE(row(m, 1), QString("||"));
+        QAbstractItemModelTester tester(&m);
         QCOMPARE(m.rowCount(), 601);
         QCOMPARE(m.columnCount(), 3);
         for (int r : {599, 0, 255, 256, 511, 512})
@@ -302,20 +272,6 @@ private slots:
         QVERIFY(!broken.open());
         QVERIFY(!m.fill(broken));
         QCOMPARE(m.rowCount(), 0);
-    }
-
-    // Fields are read when first shown: a record deleted before that keeps its row, empty.
-    void aRecordDeletedAfterTheFillLeavesAnEmptyRow()
-    {
-        SqlMachineDb db(newFile());
-        QVERIFY(db.open());
-        addMachines(db, 0, 3);
-        MachineListModel m;
-        QVERIFY(m.fill(db));
-        QVERIFY(QSqlQuery(db.database()).exec("DELETE FROM Distributori WHERE GSM = '+39001'"));
-        QCOMPARE(m.rowCount(), 3);
-        QCOMPARE(row(m, 1), QString("||"));
-        QCOMPARE(row(m, 2), QString("M2|+39002|P2"));
     }
 
     void lastRowWithGsm_data()
@@ -343,8 +299,8 @@ private slots:
         QCOMPARE(m.lastRowWithGsm(number), row);
     }
 
-    // The listing taken apart header by header; these are the shapes modems send
-    // and the shapes a garbled or cut answer takes.
+    // The listing taken apart header by header: shapes a garbled or cut answer takes, beside
+    // those the reception tests list.
     void parse_data()
     {
         QTest::addColumn<QByteArray>("listing");
@@ -352,14 +308,6 @@ private slots:
         QTest::addColumn<QStringList>("messages"); // "index|number|date|time|text" or "index|-"
         const Form G = Form::Generic;
         const Form T = Form::Telit;
-        QTest::newRow("21 March 2005 10:15:00, empty alpha field")
-            << QByteArray("\r\n+CMGL: 1,\"REC UNREAD\",\"+393471234567\",,\"05/03/21,10:15:00+04\""
-                          "\r\nALARM 12 door open\r\n\r\nOK\r\n")
-            << G << QStringList{"1|+393471234567|21/03/05|10:15:00|ALARM 12 door open"};
-        QTest::newRow("no alpha field")
-            << QByteArray("\r\n+CMGL: 7,\"REC READ\",\"+393470000001\",\"26/12/05,09:00:41+04\""
-                          "\r\nCOIN JAM\r\n\r\nOK\r\n")
-            << G << QStringList{"7|+393470000001|05/12/26|09:00:41|COIN JAM"};
         QTest::newRow("several messages, in listing order")
             << QByteArray(
                    "\r\n+CMGL: 3,\"REC UNREAD\",\"+391\",,\"26/12/05,08:00:00+04\"\r\nA\r\n"
@@ -489,6 +437,11 @@ private slots:
         row("unknown sender: empty machine fields, the text alone back to the sender", true,
             "+39999", "-|-|-", "ALARM->+39999");
         row("the leading + counts", true, "39111", "-|-|-", "ALARM->39111");
+        row("exact: no prefix match", true, "+3911", "-|-|-", "ALARM->+3911");
+        row("exact: case matters", true, "+39'X", "-|-|-", "ALARM->+39'X");
+        row("a quote is just a character", true, "+39'x", "Quoted|Nowhere|Nobody",
+            "Quoted\r\nALARM->+39'x");
+        row("SQL in the number is just text", true, "' OR '1'='1", "-|-|-", "ALARM->' OR '1'='1");
         row("no database: nothing identified, back to the sender", false, "+39111", "-|-|-",
             "ALARM->+39111");
     }
@@ -528,6 +481,12 @@ private slots:
         r.viewer.showWindow();
         const int fullHeight = r.viewer.height();
         QVERIFY(r.viewer.machineShown() && !r.viewer.Label1[3]->isHidden());
+        // "Send" hands the composed text and destination to the send window; the message stays.
+        r.viewer.Command2_Click();
+        QVERIFY(r.send.isVisible());
+        QCOMPARE(r.send.Text1->text() + '|' + r.send.text(),
+                 QString("+39333|Bar Roma\r\nVia Po 1\r\nTorino\r\n011 22\r\nCoffee 7\r\nDOOR"));
+        QCOMPARE(r.viewer.queued(), 2);
         r.viewer.Command1_Click();
         QVERIFY(r.viewer.isVisible() && !r.viewer.machineShown());
         QVERIFY(r.viewer.Label1[1]->isHidden());
@@ -539,21 +498,6 @@ private slots:
         QCOMPARE(r.events(), QStringList({"+39111|21/03/05 10:15:00|DOOR|Coffee 7|Bar Roma|Rossi",
                                           "+39012345678901|21/03/05 10:15:00|" + X160 + "|||"}));
         QVERIFY(!r.viewer.isVisible() && !r.viewer.isLoaded());
-    }
-
-    // "Send" hands the composed text and destination to the send window; the message stays.
-    void forwardingFillsTheSendWindow()
-    {
-        SmsRig r;
-        seedFleet(r);
-        r.viewer.insertItem(1, message(1, "+39111", "ALARM"));
-        r.viewer.showWindow();
-        r.viewer.Command2_Click();
-        QVERIFY(r.send.isVisible());
-        QCOMPARE(r.send.text(),
-                 QString("Bar Roma\r\nVia Po 1\r\nTorino\r\n011 22\r\nCoffee 7\r\nALARM"));
-        QCOMPARE(r.send.Text1->text(), QString("+39333"));
-        QCOMPARE(r.viewer.queued(), 1);
     }
 
     void anUnreadableDatabaseIsReportedAndTheQueueStillWorks()
@@ -577,16 +521,7 @@ private slots:
 
     // --- send window ---
 
-    void sendIsEnabledFromThreeCharacters()
-    {
-        SmsRig r;
-        for (auto [number, enabled] : {std::pair{"12", false}, {"123", true}, {"1", false}}) {
-            r.send.setNumber(number);
-            QCOMPARE(r.send.Command1->isEnabled(), enabled);
-        }
-    }
-
-    // The counter, the parts on the wire, the log entry, and the window closed.
+    // The button, the counter, the parts on the wire, the log entry, and the window closed.
     void sending_data()
     {
         QTest::addColumn<QString>("text");
@@ -611,7 +546,10 @@ private slots:
         QFETCH(QByteArrayList, parts);
         SmsRig r;
         r.send.opener().show();
-        r.send.setNumber("+39333");
+        for (auto [number, enabled] : {std::pair{"123", true}, {"12", false}, {"+39333", true}}) {
+            r.send.setNumber(number); // "Send" is there from three characters on
+            QCOMPARE(r.send.Command1->isEnabled(), enabled);
+        }
         r.send.setText(text);
         QCOMPARE(r.send.Label1[0]->text(), counter);
         QCOMPARE(r.send.Label1[1]->text(), QString::number(parts.size()));
@@ -678,7 +616,8 @@ private slots:
         QVERIFY(r.Timer2.isEnabled());
     }
 
-    void yesResendsEveryPart()
+    // Yes resends every part; sends of a month share its log, a new month starts another.
+    void resendsAndTheMonthlyLog()
     {
         SmsRig r;
         r.store.failSends(SmsStore::SendFault::NoPrompt, 1, 1); // the second part's prompt
@@ -687,18 +626,11 @@ private slots:
         QCOMPARE(r.port.written(),
                  Cmgs + A160 + "\x1a" + Cmgs + Cmgs + A160 + "\x1a" + Cmgs + "b\x1a");
         QCOMPARE(r.store.sent().size(), 3);
-        QCOMPARE(r.log("SMT2612.log"), "+39333\r\n" + A160 + "b\r\nSEND OK+\r\n");
-    }
-
-    void twoSendsInAMonthShareTheLogAndANewMonthStartsAnother()
-    {
-        SmsRig r;
-        r.sendSms("+39333", "one");
         r.sendSms("+39333", "two");
         r.clock.set(QDateTime(QDate(2027, 1, 2), QTime(8, 0)));
         r.sendSms("+39444", "three");
         QCOMPARE(r.log("SMT2612.log"),
-                 QByteArray("+39333\r\none\r\nSEND OK+\r\n+39333\r\ntwo\r\nSEND OK+\r\n"));
+                 "+39333\r\n" + A160 + "b\r\nSEND OK+\r\n+39333\r\ntwo\r\nSEND OK+\r\n");
         QCOMPARE(r.log("SMT2701.log"), QByteArray("+39444\r\nthree\r\nSEND OK+\r\n"));
     }
 
@@ -757,11 +689,13 @@ private slots:
                                         "1|+391|21/03/05|10:15:00|A"}));
     }
 
-    // An answer holding no message, a failure, or silence: nothing logged, deleted or opened.
+    // An answer holding no message, a failure, silence, or a port the station may not use:
+    // nothing logged, deleted or opened.
     void aListingWithoutMessagesLogsDeletesAndOpensNothing_data()
     {
         QTest::addColumn<QByteArray>("answer");
-        QTest::addColumn<qint64>("duration");
+        QTest::addColumn<qint64>("duration"); // -1: the port may not be used
+        QTest::newRow("port lent: nothing sent") << QByteArray() << qint64(-1);
         QTest::newRow("empty store: OK alone") << QByteArray("\r\nOK\r\n") << qint64(20);
         QTest::newRow("ERROR") << QByteArray("\r\nERROR\r\n") << qint64(20);
         QTest::newRow("silence") << QByteArray() << qint64(15000);
@@ -774,23 +708,15 @@ private slots:
         QFETCH(QByteArray, answer);
         QFETCH(qint64, duration);
         SmsRig r;
+        r.comOK = duration >= 0;
         r.store.receive("+391", "A", March21);
         r.modem.setOverride("AT+CMGL=\"ALL\"", answer);
         const qint64 start = r.now();
         r.reception.CONTROLLASMS();
-        QCOMPARE(r.now() - start, duration);
-        QCOMPARE(r.modem.commands(), QList<QByteArray>{"AT+CMGL=\"ALL\""});
+        QCOMPARE(r.now() - start, qMax(duration, qint64(0)));
+        QCOMPARE(r.port.written(), r.comOK ? QByteArray("AT+CMGL=\"ALL\"\r") : QByteArray());
         QVERIFY(!QFile::exists(r.logPath("SMR2612.log")));
         QVERIFY(!r.viewer.isLoaded());
-    }
-
-    void nothingIsSentWhileTheStationMayNotUseThePort()
-    {
-        SmsRig r;
-        r.comOK = false;
-        r.store.receive("+391", "A", March21);
-        r.reception.CONTROLLASMS();
-        QCOMPARE(r.port.written(), QByteArray());
     }
 
     void whenTheLogCannotBeWrittenTheMessagesStayInTheModem()
