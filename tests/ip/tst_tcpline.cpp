@@ -1,6 +1,7 @@
 #include "CallSession.h"
 #include "CollectJob.h"
 #include "IoWatch.h"
+#include "MachineAddress.h"
 #include "MachineController.h"
 #include "Runtime.h"
 #include "TcpLine.h"
@@ -59,32 +60,39 @@ private slots:
     void address_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("host"); // "" refused
+        QTest::addColumn<bool>("listening");
+        QTest::addColumn<QString>("host"); // "-" refused
         QTest::addColumn<int>("port");
-        QTest::newRow("IPv4") << "127.0.0.1:4001" << "127.0.0.1" << 4001;
-        QTest::newRow("host name") << "router-7.example.org:1" << "router-7.example.org" << 1;
-        QTest::newRow("IPv6 in brackets") << "[::1]:65535" << "::1" << 65535;
-        QTest::newRow("IPv6 without brackets") << "::1:502" << "" << 0;
-        QTest::newRow("not an IPv6 address") << "[router]:502" << "" << 0;
-        QTest::newRow("no port") << "router" << "" << 0;
-        QTest::newRow("no host") << ":4001" << "" << 0;
-        QTest::newRow("port 0") << "router:0" << "" << 0;
-        QTest::newRow("port too big") << "router:65536" << "" << 0;
-        QTest::newRow("signed port") << "router:+4001" << "" << 0;
-        QTest::newRow("blank in the host") << "rou ter:4001" << "" << 0;
-        QTest::newRow("inbound is no address") << "inbound" << "" << 0;
+        QTest::newRow("IPv4") << "127.0.0.1:4001" << false << "127.0.0.1" << 4001;
+        QTest::newRow("host name") << "router-7.example.org:1" << false << "router-7.example.org"
+                                   << 1;
+        QTest::newRow("IPv6 in brackets") << "[::1]:65535" << false << "::1" << 65535;
+        QTest::newRow("IPv6 without brackets") << "::1:502" << false << "-" << 0;
+        QTest::newRow("not an IPv6 address") << "[router]:502" << false << "-" << 0;
+        QTest::newRow("no port") << "router" << false << "-" << 0;
+        QTest::newRow("no host") << ":4001" << false << "-" << 0;
+        QTest::newRow("port 0") << "router:0" << false << "-" << 0;
+        QTest::newRow("port too big") << "router:65536" << true << "-" << 0;
+        QTest::newRow("signed port") << "router:+4001" << false << "-" << 0;
+        QTest::newRow("blank in the host") << "rou ter:4001" << false << "-" << 0;
+        QTest::newRow("incomplete IPv4") << "10.0.7:4001" << false << "-" << 0;
+        QTest::newRow("inbound is no address") << "inbound" << false << "-" << 0;
+        QTest::newRow("listening on any port") << "127.0.0.1:0" << true << "127.0.0.1" << 0;
+        QTest::newRow("listening everywhere") << "*:4001" << true << "" << 4001;
+        QTest::newRow("listening, no host") << ":4001" << true << "" << 4001;
     }
     void address()
     {
         QFETCH(QString, text);
+        QFETCH(bool, listening);
         QFETCH(QString, host);
         QFETCH(int, port);
-        QString h, why;
-        quint16 p = 0;
-        QCOMPARE(TcpLine::parseAddress(text, &h, &p, &why), !host.isEmpty());
-        QCOMPARE(h, host);
-        QCOMPARE(int(p), port);
-        QCOMPARE(why.isEmpty(), !host.isEmpty());
+        const MachineAddress a = MachineAddress::parseHostPort(
+            text, listening ? MachineAddress::End::Listening : MachineAddress::End::Connecting);
+        QCOMPARE(a.kind == MachineAddress::Kind::Connect, host != "-");
+        QCOMPARE(a.problem.isEmpty(), host != "-");
+        if (host != "-")
+            QCOMPARE(a.host + ':' + QString::number(a.port), host + ':' + QString::number(port));
     }
 
     // The connection fails the way a dial does: the console's message, no call, no job, and the
