@@ -98,7 +98,8 @@ void TcpLine::onError()
 void TcpLine::onReadyRead()
 {
     if (m_discarding) {
-        m_socket->readAll();
+        if (m_socket->isOpen())
+            m_socket->readAll();
         return;
     }
     if (rThreshold() > 0 && m_socket->bytesAvailable() > 0)
