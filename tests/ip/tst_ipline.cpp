@@ -18,10 +18,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
-#include <netinet/in.h>
 #include <optional>
-#include <sys/socket.h>
-#include <unistd.h>
 
 Q_DECLARE_METATYPE(CollectJob::Kind)
 
@@ -43,26 +40,13 @@ struct SilentPort
 {
     SilentPort()
     {
-        listener = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        ::bind(listener, reinterpret_cast<sockaddr *>(&a), len);
-        ::listen(listener, 0);
-        ::getsockname(listener, reinterpret_cast<sockaddr *>(&a), &len);
-        port = ntohs(a.sin_port);
-        filler = ::socket(AF_INET, SOCK_STREAM, 0);
-        ::connect(filler, reinterpret_cast<sockaddr *>(&a), len);
+        server.setListenBacklogSize(0);
+        server.listen(QHostAddress::LocalHost, 0);
+        server.pauseAccepting();
+        filler.connectToHost(QHostAddress::LocalHost, server.serverPort());
     }
-    ~SilentPort()
-    {
-        ::close(filler);
-        ::close(listener);
-    }
-    int listener = -1;
-    int filler = -1;
-    quint16 port = 0;
+    QTcpServer server;
+    QTcpSocket filler;
 };
 
 quint16 refusingPort()
@@ -86,9 +70,14 @@ struct Station
         modem.setEcho(false);
         modem.addMachine(GsmNumber, &gsmMachine);
         // On the station's job runner, whose port is the modem's: the line keeps it off it.
-        ipJob.setLine(&line);
+        setLine(std::make_unique<TcpLine>(QStringLiteral("127.0.0.1"), router.port()));
     }
     ~Station() { QDir::setCurrent(QDir::tempPath()); }
+    void setLine(std::unique_ptr<TcpLine> l)
+    {
+        line = std::move(l);
+        ipJob.setLine(line.get());
+    }
 
     CollectJob::Request request(Kind kind, const QByteArray &number, const QString &name) const
     {
@@ -109,7 +98,7 @@ struct Station
     MachineController ipMachine{MachineProfile::forNumber(IpNumber)};
     TcpMachine router{&ipMachine};
     const bool listening = router.listen(QHostAddress::LocalHost, 0);
-    TcpLine line{QStringLiteral("127.0.0.1"), router.port()};
+    std::unique_ptr<TcpLine> line;
     CollectJob gsmJob{port, folder};
     CollectJob ipJob{port, folder};
 };
@@ -182,36 +171,29 @@ private slots:
     {
         QFETCH(QString, peer);
         QFETCH(qint64, waitedMs);
-        VirtualTimeScope time;
         QTemporaryDir tmp;
+        Station s(tmp.path());
         SilentPort dead;
-        MachineController machine;
         LinkFaults drop;
         drop.dropAfter = 10;
-        machine.setFaults(drop);
-        TcpMachine router(&machine);
-        router.listen(QHostAddress::LocalHost, 0);
-        const quint16 port = peer == "silent"     ? dead.port
-                             : peer == "refusing" ? refusingPort()
-                                                  : router.port();
-        auto line = peer == "absent" ? std::make_unique<TcpLine>(nullptr)
-                                     : std::make_unique<TcpLine>(QStringLiteral("127.0.0.1"), port);
-        CollectJob job(*line, tmp.path());
-        job.setLine(line.get());
-        CollectJob::Request r;
-        r.kind = CollectJob::Kind::ReadTelemetry;
-        r.number = QStringLiteral("5550001");
-        r.file = tmp.filePath(QStringLiteral("t.tlm"));
-        const CollectJob::Result result = job.run(r);
+        s.ipMachine.setFaults(drop);
+        if (peer == "absent")
+            s.setLine(std::make_unique<TcpLine>(nullptr));
+        else if (peer != "dropping")
+            s.setLine(std::make_unique<TcpLine>(
+                QStringLiteral("127.0.0.1"),
+                peer == "silent" ? dead.server.serverPort() : refusingPort()));
+        const CollectJob::Request r = s.request(Kind::ReadTelemetry, IpNumber, "t.tlm");
+        const CollectJob::Result result = s.ipJob.run(r);
         QCOMPARE(result.status, CollectJob::Status::Failed);
         QTEST(result.reason, "reason");
         if (waitedMs >= 0) {
-            QCOMPARE(time.rt.nowMs(), waitedMs);
-            QVERIFY(!job.connected());
+            QCOMPARE(s.time.rt.nowMs(), waitedMs);
+            QVERIFY(!s.ipJob.connected());
         }
-        QCOMPARE(line->state(), TcpLine::State::Closed);
+        QCOMPARE(s.line->state(), TcpLine::State::Closed);
         QFETCH(QString, why);
-        QVERIFY2(line->reason().contains(why, Qt::CaseInsensitive), qPrintable(line->reason()));
+        QVERIFY2(s.line->reason().contains(why, Qt::CaseInsensitive), qPrintable(s.line->reason()));
         QVERIFY(!QFile::exists(r.file));
     }
 
@@ -288,7 +270,7 @@ private slots:
                     o.files[f] = contents(QDir(s.folder).filePath(f));
             o.commands = s.modem.commands();
             o.connections = s.router.connections();
-            QVERIFY(!s.line.isOpen());
+            QVERIFY(!s.line->isOpen());
         };
         Outcome gsmAlone, ipAlone, both;
         run("gsm", true, false, gsmAlone);
