@@ -1,7 +1,6 @@
 // Machines that connect to the station: the identification line, hostile peers, held
 // connections, and the Address and Identity columns that name them in the machine file.
 #include "../dbtool/DbFixture.h"
-#include "Identification.h"
 #include "MachineListener.h"
 #include "Runtime.h"
 #include "TableIo.h"
@@ -84,53 +83,33 @@ class TestListener : public QObject
     };
 
 private slots:
-    void identificationLine_data()
-    {
-        QTest::addColumn<QByteArray>("buffer");
-        QTest::addColumn<int>("state");
-        QTest::addColumn<QByteArray>("identity");
-        QTest::addColumn<int>("consumed");
-        using S = Identification::State;
-        const QByteArray max(64, '7');
-        QTest::newRow("CR ends it") << QByteArray("+39111\r") << int(S::Complete)
-                                    << QByteArray("+39111") << 7;
-        QTest::newRow("LF ends it, the rest stays") << QByteArray("RTR-2\nxyz") << int(S::Complete)
-                                                    << QByteArray("RTR-2") << 6;
-        QTest::newRow("greeting breaks skipped") << QByteArray("\r\n\r\nRTR-2\r\n")
-                                                 << int(S::Complete) << QByteArray("RTR-2") << 10;
-        QTest::newRow("blanks trimmed") << QByteArray(" RTR-2 \r") << int(S::Complete)
-                                        << QByteArray("RTR-2") << 8;
-        QTest::newRow("64 bytes then CR") << max + "\r" << int(S::Complete) << max << 65;
-        QTest::newRow("64 bytes, no end yet") << max << int(S::NeedMore) << QByteArray() << 0;
-        QTest::newRow("65 bytes without an end") << max + "7" << int(S::TooLong) << QByteArray()
-                                                 << 0;
-        QTest::newRow("breaks count against the limit")
-            << QByteArray(60, '\n') + "RTR-2\r" << int(S::TooLong) << QByteArray() << 0;
-    }
-    void identificationLine()
-    {
-        QFETCH(QByteArray, buffer);
-        QFETCH(int, state);
-        const Identification id = Identification::parse(buffer, 64);
-        QCOMPARE(int(id.state), state);
-        QTEST(id.identity, "identity");
-        QTEST(int(id.consumed), "consumed");
-    }
-
-    // Each hostile peer ends closed with one log line, and the machine already online is
-    // still online and its connection clean.
-    void hostilePeer_data()
+    // A peer comes online with one line naming a known machine, or ends closed with one log
+    // line; either way the machine already online stays so, its connection clean.
+    void identification_data()
     {
         QTest::addColumn<QByteArray>("sends");
         QTest::addColumn<bool>("halfClose");
         QTest::addColumn<int>("waitMs"); // virtual time after the bytes arrived
         QTest::addColumn<QString>("logged");
-        QTest::newRow("silent") << QByteArray() << false << 30000
-                                << "no identification within 30 s";
+        const QByteArray max(64, '7');
+        const QString online = "machine +39111 online from";
+        const QString tooLong = "no line break in the first 64 bytes";
+        const QString silent = "no identification within 30 s";
+        QTest::newRow("CR ends it") << QByteArray("+39111\r") << false << 0 << online;
+        QTest::newRow("LF ends it, the rest dropped") << QByteArray("+39111\nxyz") << false << 0
+                                                      << online;
+        QTest::newRow("greeting breaks skipped") << QByteArray("\r\n\r\n+39111\r\n") << false
+                                                 << 0 << online;
+        QTest::newRow("blanks trimmed") << QByteArray(" +39111 \r") << false << 0 << online;
+        QTest::newRow("64 bytes then CR") << max + "\r" << false << 0
+                                          << QString("unknown identity \"%1\"").arg(max);
+        QTest::newRow("64 bytes, no end") << max << false << 30000 << silent;
+        QTest::newRow("breaks count against the limit")
+            << QByteArray(60, '\n') + "+39111\r" << false << 0 << tooLong;
+        QTest::newRow("silent") << QByteArray() << false << 30000 << silent;
         QTest::newRow("slow but in time, unknown") << QByteArray("+39999\r") << false << 29999
                                                    << "unknown identity \"+39999\"";
-        QTest::newRow("1 MiB without a line break") << mib('A') << false << 0
-                                                    << "no line break in the first 64 bytes";
+        QTest::newRow("1 MiB without a line break") << mib('A') << false << 0 << tooLong;
         QTest::newRow("control bytes as identity") << QByteArray("\x01\xff\r", 3) << false << 0
                                                    << "unknown identity \"\\x01\\xff\"";
         QTest::newRow("half-close before identifying") << QByteArray("+391") << true << 0
@@ -141,7 +120,7 @@ private slots:
         QTest::newRow("valid identity, then half-close") << QByteArray("+39111\n") << true << 0
                                                          << "machine +39111 offline: closed by";
     }
-    void hostilePeer()
+    void identification()
     {
         QFETCH(QByteArray, sends);
         QFETCH(bool, halfClose);
@@ -158,10 +137,12 @@ private slots:
             ::shutdown(int(peer.socket->socketDescriptor()), SHUT_WR);
         }
         rig.time.rt.runFor(waitMs);
-        QVERIFY(pump([&] { return peer.closed; }));
+        const bool online = logged.contains(" online ");
+        QVERIFY(pump([&] { return online ? rig.listener.isOnline("+39111") : peer.closed; }));
         QVERIFY2(rig.log.filter(logged).size() == 1, qPrintable(rig.log.join('\n')));
         QCOMPARE(rig.listener.waitingCount(), 0);
-        QCOMPARE(rig.listener.online(), QStringList{"+39222"});
+        QCOMPARE(rig.listener.online().first(), QString("+39222"));
+        QCOMPARE(rig.listener.online().size(), online ? 2 : 1);
         QVERIFY(!bystander->closed);
         const auto held = rig.listener.take("+39222");
         QVERIFY(held);
