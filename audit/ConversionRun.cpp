@@ -69,8 +69,7 @@ ConversionResult OutputError(const QString &outputPath, const QString &why)
 }
 
 ConversionResult ConvertInto(const QString &programFolder, const QByteArray &auditImage,
-                             qint32 auditImageLength, OutputFile &output,
-                             const QString &outputPath)
+                             qint32 auditImageLength, OutputFile &output, const QString &outputPath)
 {
     const QDir folder(programFolder);
     ConversionScripts scripts;

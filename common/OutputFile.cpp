@@ -297,8 +297,8 @@ QThreadPool &flushers()
 void OutputFile::commitLater(QObject *receiver, std::function<void(const Committed &)> done)
 {
     // Only the main thread may look at receiver; the worker hands the outcome to the application.
-    auto deliver = [guard = QPointer<QObject>(receiver), done = std::move(done)](
-                       const Committed &c) {
+    auto deliver = [guard = QPointer<QObject>(receiver),
+                    done = std::move(done)](const Committed &c) {
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
             [guard, done, c] {

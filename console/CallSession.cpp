@@ -1,18 +1,18 @@
 #include "CallSession.h"
 
+#include "Clock.h"
 #include "ConversionRun.h"
 #include "Dialogs.h"
+#include "LinkState.h"
 #include "MachineFiles.h"
 #include "MachineLink.h"
-#include "OutputFile.h"
-#include "LinkState.h"
 #include "MemoryMap.h"
+#include "OutputFile.h"
 #include "PortLender.h"
 #include "Runtime.h"
 #include "SerialPort.h"
 #include "TcpLine.h"
 #include "TrayIcon.h"
-#include "Clock.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -816,8 +816,8 @@ void CallSession::convertAudit(std::function<void()> then)
         return then();
     const QString path = info.suffix().isEmpty() ? chosen + QStringLiteral(".txt") : chosen;
     OutputFile output(path);
-    const audit::ConversionResult r = audit::ConvertInto(
-        m_s.appFolder, call().AuditImage, call().AuditImageLength, output, path);
+    const audit::ConversionResult r =
+        audit::ConvertInto(m_s.appFolder, call().AuditImage, call().AuditImageLength, output, path);
     if (r.outcome == audit::ConversionResult::Outcome::FileError) {
         auditConverted(path, r);
         return then();

@@ -164,7 +164,10 @@ public:
     QString machineNumber() const override { return Label1; }
     void hangUp() override { Command4_Click(); }
     void resetAlarmClick() override { Command6_Click(); }
-    void auditDownloaded() override { auditDownloaded([] {}); }
+    void auditDownloaded() override
+    {
+        auditDownloaded([] {});
+    }
     void auditDownloaded(std::function<void()> converted) override;
     void fileSaved(const QString &path) override;
 

@@ -229,8 +229,7 @@ void MachineLink::saveMachineData(std::function<void()> ended)
                                          tr("Configurazione(*.prm)"));
         if (path.isEmpty())
             break;
-        save(path,
-             MachineFiles::configFile(QFileInfo(path).fileName(), state.ConfigImage, filler),
+        save(path, MachineFiles::configFile(QFileInfo(path).fileName(), state.ConfigImage, filler),
              [this, path, done](bool saved) {
                  if (saved && m_console)
                      m_console->fileSaved(path);

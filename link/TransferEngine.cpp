@@ -400,8 +400,8 @@ void TransferEngine::endTransfer()
     emit finishing(mode);
     auto ended = [this, mode] {
         if (mode == TransferMode::WriteTelemetry)
-            m_dialogs.message(tr("Write Telemetry OK"), MsgButtons::Ok,
-                              MsgIcon::Information, tr("Info Telemetry"));
+            m_dialogs.message(tr("Write Telemetry OK"), MsgButtons::Ok, MsgIcon::Information,
+                              tr("Info Telemetry"));
         if (m_console) {
             m_console->setStatusLine({});
             m_console->setProgressValue(0);

@@ -116,8 +116,8 @@ private slots:
         QTest::addColumn<QString>("host"); // "-" refused
         QTest::addColumn<int>("port");
         QTest::newRow("IPv4") << "127.0.0.1:4001" << false << "127.0.0.1" << 4001;
-        QTest::newRow("host name") << "router-7.example.org:1" << false << "router-7.example.org"
-                                   << 1;
+        QTest::newRow("host name")
+            << "router-7.example.org:1" << false << "router-7.example.org" << 1;
         QTest::newRow("IPv6 in brackets") << "[::1]:65535" << false << "::1" << 65535;
         QTest::newRow("IPv6 without brackets") << "::1:502" << false << "-" << 0;
         QTest::newRow("not an IPv6 address") << "[router]:502" << false << "-" << 0;
@@ -155,16 +155,19 @@ private slots:
         QTest::addColumn<QString>("reason");
         QTest::addColumn<qint64>("waitedMs"); // -1: whatever the transfer took
         QTest::addColumn<QString>("why");
-        QTest::newRow("refused") << "refusing" << "the call did not connect: NO CARRIER"
-                                 << qint64(0) << "refused";
-        QTest::newRow("no answer") << "silent" << "the call did not connect: Time OUT"
-                                   << qint64(CallSession::ConnectTimeoutMs)
-                                   << "no connection after 20000 ms";
+        QTest::newRow("refused") << "refusing"
+                                 << "the call did not connect: NO CARRIER" << qint64(0)
+                                 << "refused";
+        QTest::newRow("no answer")
+            << "silent"
+            << "the call did not connect: Time OUT" << qint64(CallSession::ConnectTimeoutMs)
+            << "no connection after 20000 ms";
         QTest::newRow("closed during the call")
-            << "dropping" << "the job did not complete: Lost Connection" << qint64(-1)
-            << "closed";
+            << "dropping"
+            << "the job did not complete: Lost Connection" << qint64(-1) << "closed";
         QTest::newRow("inbound machine not connected")
-            << "absent" << "the call did not connect: NO CARRIER" << qint64(0)
+            << "absent"
+            << "the call did not connect: NO CARRIER" << qint64(0)
             << "the machine is not connected";
     }
     void connectionFailures()
@@ -180,9 +183,9 @@ private slots:
         if (peer == "absent")
             s.setLine(std::make_unique<TcpLine>(nullptr));
         else if (peer != "dropping")
-            s.setLine(std::make_unique<TcpLine>(
-                QStringLiteral("127.0.0.1"),
-                peer == "silent" ? dead.server.serverPort() : refusingPort()));
+            s.setLine(std::make_unique<TcpLine>(QStringLiteral("127.0.0.1"),
+                                                peer == "silent" ? dead.server.serverPort()
+                                                                 : refusingPort()));
         const CollectJob::Request r = s.request(Kind::ReadTelemetry, IpNumber, "t.tlm");
         const CollectJob::Result result = s.ipJob.run(r);
         QCOMPARE(result.status, CollectJob::Status::Failed);
@@ -317,9 +320,8 @@ private slots:
             MachineFiles::commitLater(out, &owner,
                                       [&](const OutputFile::Committed &c) { told = c.ok; });
         } else {
-            MachineFiles::writeWholeFileLater(path, "new", &owner, [&](const MachineFiles::Result &r) {
-                told = r.ok();
-            });
+            MachineFiles::writeWholeFileLater(
+                path, "new", &owner, [&](const MachineFiles::Result &r) { told = r.ok(); });
         }
         QVERIFY(!told);
         QVERIFY(time.rt.runUntil([&] { return told.has_value(); }, 0));

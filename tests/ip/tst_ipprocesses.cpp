@@ -49,21 +49,25 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QStringList>("said"); // on standard error, %A the address
         const QStringList telemetry{"--read-telemetry", "t.tlm"};
-        QTest::newRow("telemetry read") << "--address" << "router" << telemetry << 0
-                                        << QStringList{"gsmcollect: connected to %A\n",
-                                                       "gsmcollect: done\n"};
-        QTest::newRow("audit") << "--address" << "router"
-                               << QStringList{"--audit", "a.txt", "--image", "a.img"} << 0
-                               << QStringList{"gsmcollect: done\n"};
+        QTest::newRow("telemetry read")
+            << "--address"
+            << "router" << telemetry << 0
+            << QStringList{"gsmcollect: connected to %A\n", "gsmcollect: done\n"};
+        QTest::newRow("audit") << "--address"
+                               << "router" << QStringList{"--audit", "a.txt", "--image", "a.img"}
+                               << 0 << QStringList{"gsmcollect: done\n"};
         QTest::newRow("refused port")
-            << "--address" << "refusing" << telemetry << 1
+            << "--address"
+            << "refusing" << telemetry << 1
             << QStringList{"gsmcollect: no connection to %A: Connection refused\n",
                            "gsmcollect: NO CARRIER\n",
                            "gsmcollect: failed: the call did not connect: NO CARRIER\n"};
-        QTest::newRow("machine connects") << "--listen" << "machine" << telemetry << 0
-                                          << QStringList{"gsmcollect: done\n"};
-        QTest::newRow("port in use") << "--listen" << "taken" << telemetry << 2
-                                     << QStringList{"gsmcollect: cannot listen on %A: "};
+        QTest::newRow("machine connects")
+            << "--listen"
+            << "machine" << telemetry << 0 << QStringList{"gsmcollect: done\n"};
+        QTest::newRow("port in use")
+            << "--listen"
+            << "taken" << telemetry << 2 << QStringList{"gsmcollect: cannot listen on %A: "};
     }
     void gsmcollect()
     {
@@ -126,9 +130,9 @@ private slots:
         const QString prog = tmp.filePath("prog");
         QVERIFY(installScripts(prog));
         SqlMachineDb db(QDir(prog).filePath("Dati.mdb"));
-        QVERIFY(db.open() && db.append(MachineTables::Distributori, {{"GSM", Number},
-                                                                     {"Description", "Router"},
-                                                                     {"Address", "inbound"}}));
+        QVERIFY(db.open() &&
+                db.append(MachineTables::Distributori,
+                          {{"GSM", Number}, {"Description", "Router"}, {"Address", "inbound"}}));
         // Due this minute and the next: the schedule is checked twice a minute.
         const QDateTime now = QDateTime::currentDateTime();
         Schedule schedule(QDir(prog).filePath("PROGOR.DAT"));

@@ -6,8 +6,8 @@
 #include "TableIo.h"
 
 #include <QCoreApplication>
-#include <QSqlRecord>
 #include <QSignalSpy>
+#include <QSqlRecord>
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
@@ -96,13 +96,13 @@ private slots:
         const QString tooLong = "no line break in the first 64 bytes";
         const QString silent = "no identification within 30 s";
         QTest::newRow("CR ends it") << QByteArray("+39111\r") << false << 0 << online;
-        QTest::newRow("LF ends it, the rest dropped") << QByteArray("+39111\nxyz") << false << 0
-                                                      << online;
-        QTest::newRow("greeting breaks skipped") << QByteArray("\r\n\r\n+39111\r\n") << false
-                                                 << 0 << online;
+        QTest::newRow("LF ends it, the rest dropped")
+            << QByteArray("+39111\nxyz") << false << 0 << online;
+        QTest::newRow("greeting breaks skipped")
+            << QByteArray("\r\n\r\n+39111\r\n") << false << 0 << online;
         QTest::newRow("blanks trimmed") << QByteArray(" +39111 \r") << false << 0 << online;
-        QTest::newRow("64 bytes then CR") << max + "\r" << false << 0
-                                          << QString("unknown identity \"%1\"").arg(max);
+        QTest::newRow("64 bytes then CR")
+            << max + "\r" << false << 0 << QString("unknown identity \"%1\"").arg(max);
         QTest::newRow("64 bytes, no end") << max << false << 30000 << silent;
         QTest::newRow("breaks count against the limit")
             << QByteArray(60, '\n') + "+39111\r" << false << 0 << tooLong;
@@ -173,7 +173,8 @@ private slots:
         QCOMPARE(rig.listener.online(), QStringList{"+39111"});
         QFETCH(QString, logged);
         const QStringList offline = rig.log.filter("offline");
-        QVERIFY2(offline.size() == 1 && offline[0].startsWith(logged), qPrintable(offline.join('\n')));
+        QVERIFY2(offline.size() == 1 && offline[0].startsWith(logged),
+                 qPrintable(offline.join('\n')));
         const auto line = rig.listener.take("+39111");
         line->write("hello");
         QVERIFY(pump([&] { return second.received == "hello"; }));
@@ -224,7 +225,8 @@ private slots:
             "+39555,Tea,inbound,"
             "12345678901234567890123456789012345678901234567890123456789012345\n",
             "1 to 64");
-        row("identity taken on file", "+39555,Tea,inbound,ROUTER-A\n", "already machine \"Coffee 7\"");
+        row("identity taken on file", "+39555,Tea,inbound,ROUTER-A\n",
+            "already machine \"Coffee 7\"");
         row("identity is another machine's number", "+39555,Tea,inbound,+39222\n",
             "already machine \"Snack 2\"");
         row("number is another machine's identity", "+39777,Tea,,\n",
@@ -242,8 +244,8 @@ private slots:
         QSqlQuery(f.db->database())
             .exec("INSERT INTO Distributori (GSM, Description, Identity) "
                   "VALUES ('+39888', 'Juice', '+39777')");
-        const TableIo::ImportPlan plan = TableIo::plan(
-            *f.db, MachineTables::Distributori, "GSM,Description,Address,Identity\n" + rows);
+        const TableIo::ImportPlan plan = TableIo::plan(*f.db, MachineTables::Distributori,
+                                                       "GSM,Description,Address,Identity\n" + rows);
         QVERIFY2(plan.fileError.isEmpty(), qPrintable(plan.fileError));
         QCOMPARE(plan.problems.size(), problem.isEmpty() ? 0 : 1);
         if (problem.isEmpty())
