@@ -3,6 +3,7 @@
 #include "Clock.h"
 #include "LikePattern.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -47,6 +48,11 @@ const Column AttemptColumns[] = {
     {QT_TRANSLATE_NOOP("CollectionsModel", "Detail"), "a.detail"},
 };
 constexpr int AttemptShown = 8;
+
+// The collectors' own outcomes, translated beside the call's.
+[[maybe_unused]] const char *const CollectorOutcomes[] = {
+    QT_TRANSLATE_NOOP("AuditJob", "Abandoned"), QT_TRANSLATE_NOOP("AuditJob", "Taken over")};
+constexpr int OutcomeColumn = 6;
 
 QString sqlOf(const Column &c, const QString &alias)
 {
@@ -210,10 +216,17 @@ QVariant CollectionsModel::data(const QModelIndex &index, int role) const
                                   : tr("pending, %1's lease ran out at %2"))
             .arg(r.value(Holder).toString(), localTime(until));
     }
+    if (!requests && index.column() == OutcomeColumn)
+        return outcomeShown(value.toString());
     const Column &c = requests ? RequestColumns[index.column()] : AttemptColumns[index.column()];
     if (c.shown == Shown::Time)
         return value.isNull() ? QVariant(QString()) : QVariant(localTime(value.toLongLong()));
     return value;
+}
+
+QString CollectionsModel::outcomeShown(const QString &word)
+{
+    return QCoreApplication::translate("AuditJob", word.toUtf8().constData());
 }
 
 QVariant CollectionsModel::headerData(int section, Qt::Orientation orientation, int role) const

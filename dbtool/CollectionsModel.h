@@ -52,6 +52,8 @@ public:
     int totalRows() const;
     // The outcome words the attempts on file carry, sorted.
     QStringList outcomesOnFile() const;
+    // An outcome word as the operator reads it; the file keeps the word.
+    static QString outcomeShown(const QString &word);
 
 private:
     bool queueExists() const;

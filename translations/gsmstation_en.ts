@@ -31,6 +31,14 @@
         <source>File error</source>
         <translation>File error</translation>
     </message>
+    <message>
+        <source>Abandoned</source>
+        <translation>Abandoned</translation>
+    </message>
+    <message>
+        <source>Taken over</source>
+        <translation>Taken over</translation>
+    </message>
 </context>
 <context>
     <name>CallProgress</name>

@@ -31,6 +31,14 @@
         <source>File error</source>
         <translation>Errore di file</translation>
     </message>
+    <message>
+        <source>Abandoned</source>
+        <translation>Interrotto</translation>
+    </message>
+    <message>
+        <source>Taken over</source>
+        <translation>Ripreso da un altro</translation>
+    </message>
 </context>
 <context>
     <name>CallProgress</name>
@@ -222,7 +230,7 @@
     </message>
     <message>
         <source>pending, %1&apos;s lease ran out at %2</source>
-        <translation>in attesa, l&apos;assegnazione a %1 è scaduta il %2</translation>
+        <translation>in attesa, scaduta per %1 il %2</translation>
     </message>
 </context>
 <context>

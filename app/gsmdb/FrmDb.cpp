@@ -569,19 +569,20 @@ CollectionsTab::CollectionsTab(SqlMachineDb &db, QWidget *parent) : QWidget(pare
 {
     requests = new CollectionsModel(db, CollectionsModel::Kind::Requests, m_clock, this);
     attempts = new CollectionsModel(db, CollectionsModel::Kind::Attempts, m_clock, this);
-    const auto table = [this](CollectionsModel *model) {
+    // Widths for what the columns hold: numbers, names, times; the last column stretches.
+    const auto table = [this](CollectionsModel *model, const QList<int> &widths) {
         auto *view = new QTableView(this);
         view->setModel(model);
         view->setEditTriggers(QAbstractItemView::NoEditTriggers);
         view->setSelectionMode(QAbstractItemView::ExtendedSelection);
         setUpView(view, Qt::DescendingOrder);
-        view->setColumnWidth(0, 110); // the GSM number
+        const int em = view->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+        for (int c = 0; c < widths.size(); ++c)
+            view->setColumnWidth(c, widths[c] * em);
         return view;
     };
-    requestsView = table(requests);
-    requestsView->setColumnWidth(5, 330); // "claimed by ... until ..."
-    attemptsView = table(attempts);
-    attemptsView->setColumnWidth(2, 80); // the request's number
+    requestsView = table(requests, {12, 18, 7, 19, 10, 46, 8});
+    attemptsView = table(attempts, {12, 18, 8, 11, 19, 19, 21, 30});
 
     machineFilter = new QLineEdit(this);
     machineFilter->setPlaceholderText(tr("Machine or GSM number"));
@@ -641,7 +642,7 @@ void CollectionsTab::listOutcomes()
     if (!chosen.isEmpty() && chosen != CollectionsFilter::Unfinished && !words.contains(chosen))
         words << chosen;
     for (const QString &w : std::as_const(words))
-        outcomeFilter->addItem(w, w);
+        outcomeFilter->addItem(CollectionsModel::outcomeShown(w), w);
     outcomeFilter->setCurrentIndex(std::max(0, outcomeFilter->findData(chosen)));
 }
 
