@@ -34,8 +34,9 @@ const Column RequestColumns[] = {
     {QT_TRANSLATE_NOOP("CollectionsModel", "Attempts"), "r.attempts", Shown::Number},
     {nullptr, "r.holder"},
     {nullptr, "r.lease_until", Shown::Time},
+    {nullptr, "r.id", Shown::Number},
 };
-constexpr int RequestShown = 7, StateColumn = 5, Holder = 7, LeaseUntil = 8;
+constexpr int RequestShown = 7, StateColumn = 5, Holder = 7, LeaseUntil = 8, RequestId = 9;
 
 const Column AttemptColumns[] = {
     {QT_TRANSLATE_NOOP("CollectionsModel", "GSM"), "a.gsm"},
@@ -116,7 +117,8 @@ QString CollectionsModel::statement(const QString &what, QVariantList &binds, bo
     }
     using State = CollectionsFilter::State;
     // A lease counts as held until the moment it names, as the collectors count it.
-    const QString held = QStringLiteral("r.holder IS NOT NULL AND r.lease_until >= ?");
+    const QString held =
+        QStringLiteral("r.holder IS NOT NULL AND COALESCE(r.lease_until, 0) >= ?");
     switch (m_filter.state) {
     case State::Any:
         break;
@@ -137,6 +139,10 @@ QString CollectionsModel::statement(const QString &what, QVariantList &binds, bo
     case State::GivenUp:
         where << QStringLiteral("r.state = 'failed'");
         break;
+    }
+    if (!requests && m_filter.request != 0) {
+        where << QStringLiteral("a.request = ?");
+        binds << m_filter.request;
     }
     if (!requests && m_filter.outcome == CollectionsFilter::Unfinished) {
         where << QStringLiteral("a.ended IS NULL");
@@ -222,6 +228,11 @@ QVariant CollectionsModel::data(const QModelIndex &index, int role) const
     if (c.shown == Shown::Time)
         return value.isNull() ? QVariant(QString()) : QVariant(localTime(value.toLongLong()));
     return value;
+}
+
+qint64 CollectionsModel::requestAt(int row) const
+{
+    return m_kind == Kind::Requests ? record(row).value(RequestId).toLongLong() : 0;
 }
 
 QString CollectionsModel::outcomeShown(const QString &word)

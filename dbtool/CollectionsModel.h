@@ -13,9 +13,10 @@ struct CollectionsFilter
     // A request waits until a collector claims it; a claim whose lease ran out waits again.
     enum class State { Any, Pending, Waiting, Claimed, Completed, GivenUp };
 
-    QString machine; // GSM number or the machine's description, anywhere, either case
+    QString machine{}; // GSM number or the machine's description, anywhere, either case
     State state = State::Any; // the requests in that state, and the attempts made for them
-    QString outcome; // attempts with that outcome word, or Unfinished; empty for all
+    QString outcome{}; // attempts with that outcome word, or Unfinished; empty for all
+    qint64 request = 0; // the attempts made for that request only; 0 for all
     bool operator==(const CollectionsFilter &) const = default;
 
     // The outcome of attempts that have no end: running, or their collector died.
@@ -52,6 +53,8 @@ public:
     int totalRows() const;
     // The outcome words the attempts on file carry, sorted.
     QStringList outcomesOnFile() const;
+    // The request a row of the queue shows.
+    qint64 requestAt(int row) const;
     // An outcome word as the operator reads it; the file keeps the word.
     static QString outcomeShown(const QString &word);
 

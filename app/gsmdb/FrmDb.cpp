@@ -627,6 +627,8 @@ CollectionsTab::CollectionsTab(SqlMachineDb &db, QWidget *parent) : QWidget(pare
     connect(stateFilter, &QComboBox::currentIndexChanged, this, &CollectionsTab::applyFilter);
     connect(outcomeFilter, &QComboBox::currentIndexChanged, this, &CollectionsTab::applyFilter);
     connect(refreshButton, &QPushButton::clicked, this, &CollectionsTab::refresh);
+    connect(requestsView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &CollectionsTab::showAttemptsOfSelected);
     applyFilter();
 }
 
@@ -655,6 +657,15 @@ void CollectionsTab::applyFilter()
     requests->setCollectionsFilter(f);
     attempts->setCollectionsFilter(f);
     showCount(requestsCount, requests);
+    showCount(attemptsCount, attempts);
+}
+
+void CollectionsTab::showAttemptsOfSelected()
+{
+    CollectionsFilter f = requests->collectionsFilter();
+    const QModelIndexList rows = requestsView->selectionModel()->selectedRows();
+    f.request = rows.size() == 1 ? requests->requestAt(rows.first().row()) : 0;
+    attempts->setCollectionsFilter(f);
     showCount(attemptsCount, attempts);
 }
 

@@ -126,7 +126,7 @@ private:
 };
 
 // The fleet's collection queue and the attempts made, read-only, filtered, read again on
-// "Refresh" and whenever the tab is shown.
+// "Refresh" and whenever the tab is shown. One request selected shows its attempts only.
 class CollectionsTab : public QWidget
 {
     Q_OBJECT
@@ -149,6 +149,7 @@ public:
 private:
     void applyFilter();
     void listOutcomes();
+    void showAttemptsOfSelected();
 
     SystemClock m_clock;
 };

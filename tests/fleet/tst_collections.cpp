@@ -7,6 +7,7 @@
 #include "Runtime.h"
 
 #include <QComboBox>
+#include <QTableView>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -15,7 +16,7 @@
 #include <time.h>
 
 Q_DECLARE_METATYPE(CollectionsModel::Kind)
-Q_DECLARE_METATYPE(CollectionsFilter::State)
+Q_DECLARE_METATYPE(CollectionsFilter)
 using Kind = CollectionsModel::Kind;
 using State = CollectionsFilter::State;
 constexpr qint64 T0 = 1'800'000'000'000; // 2027-01-15 08:00 UTC, 09:00 in Rome
@@ -108,44 +109,41 @@ private slots:
 
     void filters_data()
     {
-        QTest::addColumn<QString>("machine");
-        QTest::addColumn<State>("state");
-        QTest::addColumn<QString>("outcome");
+        QTest::addColumn<CollectionsFilter>("filter");
         QTest::addColumn<QString>("requests"); // newest due first
         QTest::addColumn<QString>("attempts"); // newest first
+        using F = CollectionsFilter;
         const QString all = "555005 555002 555004 555003 555001";
         const QString tried = "555002 555004 555003 555002 555001";
-        QTest::newRow("everything") << "" << State::Any << "" << all << tried;
-        QTest::newRow("name in another case")
-            << "CENTRALE" << State::Any << "" << "555001" << "555001";
-        QTest::newRow("part of the number") << "05" << State::Any << "" << "555005" << "";
-        QTest::newRow("% is a character") << "50%" << State::Any << "" << "555003" << "555003";
-        QTest::newRow("pending only") << "" << State::Pending << ""
-                                      << "555005 555002 555004" << "555002 555004 555002";
+        QTest::newRow("everything") << F{} << all << tried;
+        QTest::newRow("name in another case") << F{.machine = "CENTRALE"} << "555001" << "555001";
+        QTest::newRow("part of the number") << F{.machine = "05"} << "555005" << "";
+        QTest::newRow("% is a character") << F{.machine = "50%"} << "555003" << "555003";
+        QTest::newRow("pending only")
+            << F{.state = State::Pending} << "555005 555002 555004" << "555002 555004 555002";
         QTest::newRow("waiting, a lapsed lease among them")
-            << "" << State::Waiting << "" << "555005 555004" << "555004";
+            << F{.state = State::Waiting} << "555005 555004" << "555004";
         QTest::newRow("claimed: a lease still held")
-            << "" << State::Claimed << "" << "555002" << "555002 555002";
-        QTest::newRow("completed") << "" << State::Completed << "" << "555001" << "555001";
-        QTest::newRow("given up") << "" << State::GivenUp << "" << "555003" << "555003";
+            << F{.state = State::Claimed} << "555002" << "555002 555002";
+        QTest::newRow("completed") << F{.state = State::Completed} << "555001" << "555001";
+        QTest::newRow("given up") << F{.state = State::GivenUp} << "555003" << "555003";
         QTest::newRow("unfinished attempts")
-            << "" << State::Any << CollectionsFilter::Unfinished << all << "555002 555004";
-        QTest::newRow("an outcome word") << "" << State::Any << "Busy" << all << "555002";
+            << F{.outcome = F::Unfinished} << all << "555002 555004";
+        QTest::newRow("an outcome word") << F{.outcome = "Busy"} << all << "555002";
+        QTest::newRow("one request's attempts") << F{.request = 2} << all << "555002 555002";
         QTest::newRow("all together")
-            << "nord" << State::Pending << "Busy" << "555002" << "555002";
+            << F{"nord", State::Pending, "Busy", 2} << "555002" << "555002";
         QTest::newRow("outcome of another state")
-            << "" << State::Completed << "Busy" << "555001" << "";
+            << F{.state = State::Completed, .outcome = "Busy"} << "555001" << "";
     }
     void filters()
     {
-        QFETCH(QString, machine);
-        QFETCH(State, state);
-        QFETCH(QString, outcome);
+        QFETCH(CollectionsFilter, filter);
         QFETCH(QString, requests);
         QFETCH(QString, attempts);
         for (Kind kind : {Kind::Requests, Kind::Attempts}) {
             CollectionsModel m(night(), kind, m_clock);
-            m.setCollectionsFilter({machine, state, outcome});
+            m.setCollectionsFilter(filter);
             QVERIFY2(m.lastErrorText().isEmpty(), qPrintable(m.lastErrorText()));
             QCOMPARE(column0(m), kind == Kind::Requests ? requests : attempts);
             QCOMPARE(m.matchingRows(), m.rowCount());
@@ -218,7 +216,7 @@ private slots:
         QCOMPARE(m.headerData(6, Qt::Horizontal).toString(), "Outcome");
     }
 
-    void theTabReadsAgainWhenShown()
+    void theTabReadsAgainWhenShownAndShowsTheSelectedRequestsAttempts()
     {
         auto db = open();
         CollectQueue q(db->database().connectionName());
@@ -227,12 +225,16 @@ private slots:
         ScriptedDialogs dialogs;
         FrmDb w(*db, dialogs);
         QCOMPARE(w.collections->requests->rowCount(), 0);
-        q.enqueue("555006", CollectQueue::AuditJob, true, T0, "desk");
-        q.fail(*q.claim("c1", true, false, T0, Lease), T0 + Min, AuditJobOutcome::NoAnswer, "", 0);
+        for (const char *gsm : {"555006", "555007"}) {
+            q.enqueue(gsm, CollectQueue::AuditJob, true, T0, "desk");
+            q.fail(*q.claim("c1", true, false, T0, Lease), T0 + Min, AuditJobOutcome::NoAnswer,
+                   "", 0);
+        }
         w.tabs->setCurrentWidget(w.collections);
-        QCOMPARE(w.collections->requestsCount->text(), "1 request");
-        QCOMPARE(w.collections->attempts->rowCount(), 1);
+        QCOMPARE(w.collections->requestsCount->text(), "2 requests");
         QVERIFY(w.collections->outcomeFilter->findData("No answer") > 0);
+        w.collections->requestsView->selectRow(0);
+        QCOMPARE(column0(*w.collections->attempts), column0(*w.collections->requests).left(6));
     }
 };
 
