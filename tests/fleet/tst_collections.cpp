@@ -161,18 +161,12 @@ private slots:
             << Kind::Requests << 1 << 5 << "claimed by c2 until 15/01/27 09:12:00";
         QTest::newRow("a lapsed lease names the collector that died")
             << Kind::Requests << 2 << 5 << "pending, dead's lease ran out at 15/01/27 09:08:00";
-        QTest::newRow("given up") << Kind::Requests << 3 << 5 << "given up";
         QTest::newRow("completed") << Kind::Requests << 4 << 5 << "completed";
         QTest::newRow("due in local time") << Kind::Requests << 0 << 3 << "15/01/27 10:00:00";
-        QTest::newRow("asked by") << Kind::Requests << 0 << 4 << "desk";
-        QTest::newRow("attempts so far") << Kind::Requests << 1 << 6 << "2";
         QTest::newRow("the machine's name") << Kind::Requests << 4 << 1 << "Bar Centrale";
         QTest::newRow("no machine on file") << Kind::Requests << 0 << 1 << "";
         QTest::newRow("an unfinished attempt has no end") << Kind::Attempts << 0 << 5 << "";
         QTest::newRow("ended in local time") << Kind::Attempts << 4 << 5 << "15/01/27 09:01:30";
-        QTest::newRow("the outcome as filed") << Kind::Attempts << 3 << 6 << "Busy";
-        QTest::newRow("the detail") << Kind::Attempts << 2 << 7 << "bad audit";
-        QTest::newRow("the collector") << Kind::Attempts << 1 << 3 << "dead";
     }
     void shown()
     {
@@ -206,25 +200,17 @@ private slots:
         QCOMPARE(column0(m), requests);
     }
 
-    void aDatabaseWithoutAQueueShowsNone()
-    {
-        auto db = open();
-        CollectionsModel m(*db, Kind::Attempts, m_clock);
-        QVERIFY(m.refresh());
-        QCOMPARE(m.rowCount(), 0);
-        QCOMPARE(m.totalRows(), 0);
-        QCOMPARE(m.headerData(6, Qt::Horizontal).toString(), "Outcome");
-    }
-
+    // The window opens on a desk where nothing was ever queued, and a collector starts later.
     void theTabReadsAgainWhenShownAndShowsTheSelectedRequestsAttempts()
     {
         auto db = open();
+        ScriptedDialogs dialogs;
+        FrmDb w(*db, dialogs);
+        QCOMPARE(w.collections->requestsCount->text(), "0 requests");
+        QCOMPARE(w.collections->attempts->headerData(6, Qt::Horizontal).toString(), "Outcome");
         CollectQueue q(db->database().connectionName());
         QString why;
         QVERIFY2(q.prepare(&why), qPrintable(why));
-        ScriptedDialogs dialogs;
-        FrmDb w(*db, dialogs);
-        QCOMPARE(w.collections->requests->rowCount(), 0);
         for (const char *gsm : {"555006", "555007"}) {
             q.enqueue(gsm, CollectQueue::AuditJob, true, T0, "desk");
             q.fail(*q.claim("c1", true, false, T0, Lease), T0 + Min, AuditJobOutcome::NoAnswer,
