@@ -70,7 +70,6 @@ QString localTime(qint64 ms)
 CollectionsModel::CollectionsModel(SqlMachineDb &db, Kind kind, const Clock &now, QObject *parent)
     : QSqlQueryModel(parent), m_db(db), m_kind(kind), m_clock(now)
 {
-    refresh();
 }
 
 qint64 CollectionsModel::nowMs() const
@@ -117,8 +116,7 @@ QString CollectionsModel::statement(const QString &what, QVariantList &binds, bo
     }
     using State = CollectionsFilter::State;
     // A lease counts as held until the moment it names, as the collectors count it.
-    const QString held =
-        QStringLiteral("r.holder IS NOT NULL AND COALESCE(r.lease_until, 0) >= ?");
+    const QString held = QStringLiteral("r.holder IS NOT NULL AND COALESCE(r.lease_until, 0) >= ?");
     switch (m_filter.state) {
     case State::Any:
         break;

@@ -13,10 +13,10 @@ struct CollectionsFilter
     // A request waits until a collector claims it; a claim whose lease ran out waits again.
     enum class State { Any, Pending, Waiting, Claimed, Completed, GivenUp };
 
-    QString machine{}; // GSM number or the machine's description, anywhere, either case
+    QString machine{};        // GSM number or the machine's description, anywhere, either case
     State state = State::Any; // the requests in that state, and the attempts made for them
-    QString outcome{}; // attempts with that outcome word, or Unfinished; empty for all
-    qint64 request = 0; // the attempts made for that request only; 0 for all
+    QString outcome{};        // attempts with that outcome word, or Unfinished; empty for all
+    qint64 request = 0;       // the attempts made for that request only; 0 for all
     bool operator==(const CollectionsFilter &) const = default;
 
     // The outcome of attempts that have no end: running, or their collector died.
@@ -24,8 +24,8 @@ struct CollectionsFilter
 };
 
 // The collection queue (Requests) or its attempts (Attempts), read-only: newest first unless
-// sorted by a column, filtered, times shown in local time. A database where nothing was ever
-// queued has no queue tables, and shows none.
+// sorted by a column, filtered, times shown in local time. Empty until read by refresh(), a
+// filter or an order. A database where nothing was ever queued has no queue tables: none shown.
 class CollectionsModel : public QSqlQueryModel
 {
     Q_OBJECT

@@ -565,10 +565,14 @@ void showCount(QLabel *label, const CollectionsModel *model)
 }
 } // namespace
 
-CollectionsTab::CollectionsTab(SqlMachineDb &db, QWidget *parent) : QWidget(parent)
+CollectionsTab::CollectionsTab(SqlMachineDb &db, QWidget *parent) : QWidget(parent), m_db(db)
 {
-    requests = new CollectionsModel(db, CollectionsModel::Kind::Requests, m_clock, this);
-    attempts = new CollectionsModel(db, CollectionsModel::Kind::Attempts, m_clock, this);
+}
+
+void CollectionsTab::build()
+{
+    requests = new CollectionsModel(m_db, CollectionsModel::Kind::Requests, m_clock, this);
+    attempts = new CollectionsModel(m_db, CollectionsModel::Kind::Attempts, m_clock, this);
     // Widths for what the columns hold: numbers, names, times; the last column stretches.
     const auto table = [this](CollectionsModel *model, const QList<int> &widths) {
         auto *view = new QTableView(this);
@@ -629,7 +633,6 @@ CollectionsTab::CollectionsTab(SqlMachineDb &db, QWidget *parent) : QWidget(pare
     connect(refreshButton, &QPushButton::clicked, this, &CollectionsTab::refresh);
     connect(requestsView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CollectionsTab::showAttemptsOfSelected);
-    applyFilter();
 }
 
 void CollectionsTab::listOutcomes()
@@ -671,6 +674,8 @@ void CollectionsTab::showAttemptsOfSelected()
 
 void CollectionsTab::refresh()
 {
+    if (!requests)
+        build();
     listOutcomes();
     applyFilter();
 }

@@ -126,7 +126,9 @@ private:
 };
 
 // The fleet's collection queue and the attempts made, read-only, filtered, read again on
-// "Refresh" and whenever the tab is shown. One request selected shows its attempts only.
+// "Refresh" and whenever the tab is shown. One request selected shows its attempts only. Nothing
+// is built or read before the tab is first shown: an editor opened for the machines leaves a
+// fleet's queue alone.
 class CollectionsTab : public QWidget
 {
     Q_OBJECT
@@ -147,10 +149,12 @@ public:
     QLabel *attemptsCount = nullptr;
 
 private:
+    void build();
     void applyFilter();
     void listOutcomes();
     void showAttemptsOfSelected();
 
+    SqlMachineDb &m_db;
     SystemClock m_clock;
 };
 

@@ -7,6 +7,7 @@
 #include "Runtime.h"
 
 #include <QComboBox>
+#include <QPushButton>
 #include <QTableView>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -175,6 +176,7 @@ private slots:
         QFETCH(int, column);
         QFETCH(QString, text);
         CollectionsModel m(night(), kind, m_clock);
+        QVERIFY(m.refresh());
         QCOMPARE(m.index(row, column).data().toString(), text);
     }
 
@@ -201,11 +203,12 @@ private slots:
     }
 
     // The window opens on a desk where nothing was ever queued, and a collector starts later.
-    void theTabReadsAgainWhenShownAndShowsTheSelectedRequestsAttempts()
+    void theTabReadsWhenShownOrRefreshedAndFollowsTheSelection()
     {
         auto db = open();
         ScriptedDialogs dialogs;
         FrmDb w(*db, dialogs);
+        w.tabs->setCurrentWidget(w.collections);
         QCOMPARE(w.collections->requestsCount->text(), "0 requests");
         QCOMPARE(w.collections->attempts->headerData(6, Qt::Horizontal).toString(), "Outcome");
         CollectQueue q(db->database().connectionName());
@@ -216,7 +219,7 @@ private slots:
             q.fail(*q.claim("c1", true, false, T0, Lease), T0 + Min, AuditJobOutcome::NoAnswer,
                    "", 0);
         }
-        w.tabs->setCurrentWidget(w.collections);
+        w.collections->refreshButton->click();
         QCOMPARE(w.collections->requestsCount->text(), "2 requests");
         QVERIFY(w.collections->outcomeFilter->findData("No answer") > 0);
         w.collections->requestsView->selectRow(0);
