@@ -790,6 +790,10 @@ The entries stay in memory until the station ends.</translation>
         <source>Enable   PIN2</source>
         <translation>Enable   PIN 2</translation>
     </message>
+    <message>
+        <source>Serve the collection queue with this modem</source>
+        <translation>Serve the collection queue with this modem</translation>
+    </message>
 </context>
 <context>
     <name>FrmSms</name>
@@ -955,6 +959,14 @@ The entries stay in memory until the station ends.</translation>
     <message>
         <source>%1, tried again in 5 minutes</source>
         <translation>%1, tried again in 5 minutes</translation>
+    </message>
+    <message>
+        <source>queued for the collectors</source>
+        <translation>queued for the collectors</translation>
+    </message>
+    <message>
+        <source>already queued for the collectors</source>
+        <translation>already queued for the collectors</translation>
     </message>
 </context>
 <context>

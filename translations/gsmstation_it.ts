@@ -790,6 +790,10 @@ Le voci restano in memoria fino alla chiusura della stazione.</translation>
         <source>Enable   PIN2</source>
         <translation>Abilita   PIN 2</translation>
     </message>
+    <message>
+        <source>Serve the collection queue with this modem</source>
+        <translation>Servire la coda di raccolta con questo modem</translation>
+    </message>
 </context>
 <context>
     <name>FrmSms</name>
@@ -955,6 +959,14 @@ Le voci restano in memoria fino alla chiusura della stazione.</translation>
     <message>
         <source>%1, tried again in 5 minutes</source>
         <translation>%1, nuovo tentativo tra 5 minuti</translation>
+    </message>
+    <message>
+        <source>queued for the collectors</source>
+        <translation>in coda per i raccoglitori</translation>
+    </message>
+    <message>
+        <source>already queued for the collectors</source>
+        <translation>già in coda per i raccoglitori</translation>
     </message>
 </context>
 <context>
