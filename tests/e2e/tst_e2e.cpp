@@ -46,19 +46,19 @@ class EndToEndTest : public QObject
     }
 
 private slots:
-    void oneExchangeThroughAPseudoTerminal()
+    // The serial stack on a pseudo-terminal: one exchange, silence at a speed the modem does not
+    // run, and a line that vanishes closes the port instead of spinning on failed reads.
+    void onePseudoTerminal()
     {
         ModemSim modem;
         modem.setLatency(5);
-        PtyLine line(&modem);
+        auto line = std::make_unique<PtyLine>(&modem);
         QString error;
-        QVERIFY2(line.open(&error), qPrintable(error));
-
-        HardwarePort port({line.devicePath()});
+        QVERIFY2(line->open(&error), qPrintable(error));
+        HardwarePort port({line->devicePath()});
         port.setCommPort(1);
         port.setSettings(QStringLiteral("19200,N,8,1"));
         port.setDtrEnable(true); // a pseudo-terminal refuses DTR; that must not matter
-        port.setRtsEnable(true);
         QVERIFY(port.open());
         QVERIFY(port.carrierDetect()); // cannot be read on a pseudo-terminal: counts as present
 
@@ -67,28 +67,14 @@ private slots:
         AtExchange at(port, timeout);
         QCOMPARE(at.exchange("ATE0", 2000, {ERROR_CRLF, OK_CRLF}), 1);
         QCOMPARE(at.buffer(), QByteArray("ATE0\r\r\nOK\r\n"));
-        QCOMPARE(at.exchange("AT", 2000, {ERROR_CRLF, OK_CRLF}), 1);
-        QCOMPARE(at.buffer(), QByteArray("\r\nOK\r\n"));
         QCOMPARE(at.exchange("AT+NOSUCH", 2000, {ERROR_CRLF, OK_CRLF}), 0);
-        QCOMPARE(modem.commands(), QList<QByteArray>({"ATE0", "AT", "AT+NOSUCH"}));
-
-        // At a speed the modem does not run, it hears nothing: the exchange times out.
+        QCOMPARE(modem.commands(), QList<QByteArray>({"ATE0", "AT+NOSUCH"}));
         port.setSettings(QStringLiteral("9600,N,8,1"));
         QCOMPARE(at.exchange("AT", 300, {OK_CRLF}), -1);
         QCOMPARE(at.buffer(), QByteArray());
-        port.close();
-    }
 
-    void aVanishedLineClosesThePortInsteadOfSpinning()
-    {
-        ModemSim modem;
-        auto line = std::make_unique<PtyLine>(&modem);
-        QVERIFY(line->open());
-        HardwarePort port({line->devicePath()});
-        port.setSettings(QStringLiteral("19200,N,8,1"));
-        QVERIFY(port.open());
         QSignalSpy lost(&port, &SerialPort::lost);
-        line.reset(); // the far end goes away: reads now fail at once, over and over
+        line.reset();
         QVERIFY(lost.wait(5000));
         QVERIFY(!port.isOpen());
     }
@@ -101,8 +87,6 @@ private slots:
         QTest::newRow("telemetry read")
             << QStringList{"--number", "5550001", "--read-telemetry", "t.tlm"} << 0
             << "gsmcollect: done";
-        QTest::newRow("alarm reset") << QStringList{"--number", "5550001", "--reset-alarms"} << 0
-                                     << "gsmcollect:   RESET DONE ";
         QTest::newRow("busy number")
             << QStringList{"--number", "5550003", "--read-telemetry", "t.tlm"} << 1
             << "gsmcollect: failed: the call did not connect: BUSY";

@@ -1,21 +1,17 @@
-// The unattended collector in a station wired as the program wires it (StationDesk), with the
-// console's job runner, against the simulated modem and machines, on virtual time: when it takes
-// the port, the retries, the queue, the archive names and the log.
+// The unattended collector in a station wired as the program wires it, with the console's job
+// runner, against the simulated modem and machines, on virtual time: when it takes the port, the
+// retries, the queue, the archive names and the log.
 #include "AuditArchive.h"
-#include "FrmCall.h"
-#include "GsmModem.h"
-#include "MachineController.h"
-#include "MachineDb.h"
+#include "DeskRig.h"
 #include "PortLender.h"
-#include "StationDesk.h"
-#include "StationFixture.h"
 #include "StationState.h"
 #include "Timer.h"
-#include "UnattendedCollector.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDirIterator>
+#include <QLabel>
+#include <QListWidget>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -24,8 +20,9 @@
 #include <csignal>
 
 namespace {
-const QString Corridor = QStringLiteral("3351234567"); // answers data calls
+const QString Corridor = DeskRig::Corridor;              // answers data calls
 const QString Busy = QStringLiteral("3359990001");     // always busy
+using Entry = DeskRig::Entry;
 
 QByteArray readAll(const QString &path)
 {
@@ -38,54 +35,24 @@ bool write(const QString &path, const QByteArray &bytes)
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
-// A station on Saturday 5 December 2026, 09:00, with two machines in its database and the
-// conversion files in its program folder.
-struct Rig : StationFixture
+// With a second machine, always busy, and a note of whether any menu entry that borrows the
+// port ("Call", "Send SMS", "Setup") was usable as an attempt began.
+struct Rig : DeskRig
 {
     Rig()
     {
-        gsm.setLatency(0);
-        port.plug(1, &gsm);
-        gsm.addMachine(Corridor.toLatin1(), &machine);
+        machines.append({"Busy corner, east", Busy});
         gsm.setDialAnswer(Busy.toLatin1(), DialAnswer::Busy);
-        QObject::connect(&gsm, &ModemSim::commandReceived, [this](const QByteArray &line) {
-            auto &s = desk.station();
-            log << Sent{now(), line, !s.Timer2.isEnabled() && !s.Timer6.isEnabled()};
-        });
         QObject::connect(&collector, &UnattendedCollector::attemptStarted, [this] {
-            auto &s = desk.station();
-            menus << (s.mnuCall->isEnabled() || s.mnuSSMS->isEnabled() || s.mnuSet->isEnabled());
+            menus << (station.mnuCall->isEnabled() || station.mnuSSMS->isEnabled() ||
+                      station.mnuSet->isEnabled());
         });
-    }
-    // With a number, one entry at 09:03 on Saturdays.
-    bool start(const QString &number = {}, bool unattended = true)
-    {
-        SqlMachineDb db(programFile("Dati.mdb"));
-        Schedule schedule(programFile(QStringLiteral("PROGOR.DAT")));
-        if (!number.isEmpty()) {
-            schedule[0].setNumber(number);
-            schedule[0].setHour(9);
-            schedule[0].setMinute(3);
-            schedule[0].setWeekday(6, true);
-            schedule[0].setWeekly(true);
-            schedule[0].setUnattended(unattended);
-        }
-        return db.open() &&
-               db.append(MachineTables::Distributori,
-                         {{"Description", "Corridor A"}, {"GSM", Corridor}}) &&
-               db.append(MachineTables::Distributori,
-                         {{"Description", "Busy corner, east"}, {"GSM", Busy}}) &&
-               write(programFile("decod.asm"), "CA2,CASH,3,6,8\r\nDA1,BLOCK\r\n") &&
-               write(programFile("address.asm"), "CASH,0\r\nBLOCK,10\r\n") && schedule.save() &&
-               desk.station().load() &&
-               time.rt.runUntil([this] { return desk.station().Timer2.isEnabled(); }, 120'000);
     }
     bool runUntilIdle(qint64 limitMs = 3'600'000)
     {
-        return time.rt.runUntil(
-            [this] { return collector.waiting().isEmpty() && !collector.collecting(); }, limitMs);
+        return runUntil([this] { return collector.waiting().isEmpty() && !collector.collecting(); },
+                        limitMs);
     }
-    QString programFile(const QString &name) const { return QDir(programFolder()).filePath(name); }
     QString auditFile(const QString &rel) const { return workFolder() + "/Audit/" + rel; }
     QStringList logLines() const
     {
@@ -113,28 +80,8 @@ struct Rig : StationFixture
                 out << i;
         return out;
     }
-    // Whether network polling asked for the signal between two places of the log.
-    bool polledBetween(int from, int to) const
-    {
-        for (int i = from + 1; i < to && i < log.size(); ++i)
-            if (log[i].line == "AT+CSQ")
-                return true;
-        return false;
-    }
 
-    struct Sent
-    {
-        qint64 at;
-        QByteArray line;
-        bool portLent; // polling and the hand-over off
-    };
-    GsmModem gsm;
-    MachineController machine{MachineProfile::forNumber(Corridor.toLatin1())};
-    StationDesk desk{services, nullptr};
-    FrmCall &window = desk.calls().window();
-    UnattendedCollector &collector = *desk.collect().collector();
-    QList<Sent> log;
-    QList<bool> menus; // any of "Call", "Send SMS", "Setup" enabled as an attempt began
+    QList<bool> menus;
 };
 
 // The collector alone, for runners of a test's own.
@@ -180,9 +127,6 @@ private slots:
         QTest::newRow("failed transfer, no answer, failed dial: three attempts")
             << QStringList{"silent", "no-answer", "no-carrier"}
             << QStringList{"Transfer failed", "No answer", "Dial failed"} << QStringList();
-        QTest::newRow("busy, then completed at 09:05")
-            << QStringList{"busy", "ok"} << QStringList{"Busy", "Completed"}
-            << QStringList{"3351234567/20261205-0905.img", "3351234567/20261205-0905.txt"};
         QTest::newRow("the records cannot be filed: not tried again, no half file")
             << QStringList{"txt-blocked"} << QStringList{"File error"}
             << QStringList{"3351234567/20261205-0900.img"};
@@ -262,8 +206,8 @@ private slots:
         QCOMPARE(r.archived(), files);
         QVERIFY(!r.gsm.callUp());
         QCOMPARE(r.machine.eraseCount(), 0);
-        QVERIFY(r.desk.station().state().StationActive && r.desk.station().Timer2.isEnabled());
-        QVERIFY(r.desk.station().mnuCall->isEnabled() && r.desk.station().mnuSet->isEnabled());
+        QVERIFY(r.station.state().StationActive && r.station.Timer2.isEnabled());
+        QVERIFY(r.station.mnuCall->isEnabled() && r.station.mnuSet->isEnabled());
     }
 
     void waitsWhileThePortIsTaken_data()
@@ -278,10 +222,10 @@ private slots:
         QFETCH(int, holder);
         Rig r;
         QVERIFY(r.start());
-        auto &s = r.desk.station();
+        auto &s = r.station;
         QSignalSpy started(&r.collector, &UnattendedCollector::attemptStarted);
         if (holder == 0) {
-            r.window.show();
+            r.console.show();
             s.lender().giveBack();
         }
         if (holder == 1)
@@ -294,7 +238,7 @@ private slots:
         QVERIFY(!QFile::exists(r.auditFile("collect.csv")));
         // Given back as the console gives it back: polling again after 100 ms.
         const qint64 back = r.now();
-        r.window.unload();
+        r.console.unload();
         s.state().StationActive = true;
         s.Timer2.setInterval(100);
         s.Timer2.start();
@@ -420,23 +364,26 @@ private slots:
     void aDueEntryOpensTheConsoleOnItsMachine()
     {
         Rig r;
-        QVERIFY(r.start(Corridor, false));
-        QVERIFY(r.time.rt.runUntil([&] { return r.window.isLoaded(); }, 10 * 60'000));
+        QVERIFY(r.start(Entry::Console));
+        QVERIFY(r.time.rt.runUntil([&] { return r.console.isLoaded(); }, 10 * 60'000));
         if (!r.desk.scheduler().queue().first().isEmpty())
-            r.window.activated(); // what the window system does when the console comes up
-        QCOMPARE(r.window.Label1->text(), Corridor);
-        QCOMPARE(r.window.Label4->text(), QStringLiteral("Corridor A"));
-        QCOMPARE(r.window.ListView1->currentIndex().row(), 0);
-        QVERIFY(!r.window.Command9->isEnabled());
+            r.console.activated(); // what the window system does when the console comes up
+        QCOMPARE(r.console.Label1->text(), Corridor);
+        QCOMPARE(r.console.Label4->text(), QStringLiteral("Corridor A"));
+        QCOMPARE(r.console.ListView1->currentIndex().row(), 0);
+        QVERIFY(!r.console.Command9->isEnabled());
         r.time.rt.runFor(10 * 60'000);
         QVERIFY(r.dials(Corridor).isEmpty());
         QVERIFY(!QFile::exists(r.auditFile("collect.csv")));
     }
 
-    // An unattended entry: the audit is filed without anyone, equal to what evadts-convert makes
-    // of the same image, and polling goes on. The station was killed once while writing that
-    // machine's files: the temporary names it left are cleared away.
-    void anUnattendedEntryIsCollectedAndFiled()
+    // An unattended entry falls due while the operator works in the console: it waits until the
+    // console is closed, then dials at once. The machine and the step show on the status line
+    // and in the tray's tooltip, and the result is listed. The audit is filed without anyone,
+    // named for when it was read and equal to what evadts-convert makes of the same image, and
+    // polling goes on. The station was killed once while writing that machine's files: the
+    // temporary names it left are cleared away.
+    void anUnattendedEntryWaitsForTheConsoleThenIsFiled()
     {
         Rig r;
         QProcess child;
@@ -451,34 +398,61 @@ private slots:
                  QStringList({"20261205-0900.img.part", "20261205-0900.txt.part"}));
         QCOMPARE(readAll(folder.filePath("20261205-0900.txt.part")), QByteArray("ID1*100"));
 
-        QVERIFY(r.start(Corridor, true));
+        QVERIFY(r.start(Entry::Unattended));
+        const QString idle = r.tray.toolTip();
+        r.station.mnuCall->trigger();
+        r.time.rt.runFor(20 * 60'000);
+        QCOMPARE(r.collector.waiting(), QStringList{Corridor});
+        QVERIFY(r.dials(Corridor).isEmpty());
+
+        QStringList shown; // the tooltip, while the status line said the same
+        QObject::connect(&r.tray, &TrayIcon::changed, [&] {
+            if (r.collector.collecting() && r.station.LabelStatus->text() == r.tray.toolTip())
+                shown << r.tray.toolTip();
+        });
         QSignalSpy finished(&r.collector, &UnattendedCollector::attemptFinished);
-        QVERIFY(r.time.rt.runUntil([&] { return finished.size() == 1; }, 30 * 60'000));
+        QDateTime started;
+        QObject::connect(&r.collector, &UnattendedCollector::attemptStarted,
+                         [&] { started = r.clock.now(); });
+        const qint64 closed = r.now();
+        r.console.close();
+        QVERIFY(r.runUntil([&] { return finished.size() == 1; }, 30 * 60'000));
+        QCOMPARE(finished[0][1].value<AuditJobOutcome>().result, AuditJobOutcome::Completed);
+        QCOMPARE(r.dials(Corridor).size(), 1);
+        QCOMPARE(r.log[r.dials(Corridor).first()].at, closed + 100);
+        QVERIFY2(shown.indexOf(QRegularExpression("^Collecting the audit of Corridor A "
+                                                  "\\(3351234567\\): batch 2 of 3, \\d+%$")) >= 0,
+                 qPrintable(shown.join(u'\n')));
+        QVERIFY(r.station.LabelStatus->text().isEmpty());
+        QCOMPARE(r.tray.toolTip(), idle);
+        QCOMPARE(r.station.ListResults->count(), 1);
+        QVERIFY(r.station.ListResults->item(0)->text().endsWith(
+            "  Corridor A (3351234567)  Completed"));
+
         const int ended = int(r.log.size());
-        QVERIFY(!r.window.isLoaded());
-        QCOMPARE(folder.entryList(QDir::Files),
-                 QStringList({"20261205-0903.img", "20261205-0903.txt"}));
+        const QString stamp = AuditArchive::stamp(started);
+        QCOMPARE(folder.entryList(QDir::Files), QStringList({stamp + ".img", stamp + ".txt"}));
         QProcess convert;
         convert.setWorkingDirectory(r.programFolder());
-        convert.start(QStringLiteral(EVADTS_CONVERT),
-                      {"--script", "decod.asm", "--address", "address.asm", "--image",
-                       folder.filePath("20261205-0903.img")});
+        convert.start(QStringLiteral(EVADTS_CONVERT), {"--script", "decod.asm", "--address",
+                                                       "address.asm", "--image",
+                                                       folder.filePath(stamp + ".img")});
         QVERIFY(convert.waitForFinished(60'000));
         QCOMPARE(convert.exitCode(), 0);
         const QByteArray records = convert.readAllStandardOutput();
         QVERIFY(records.startsWith("CA2*"));
-        QCOMPARE(readAll(folder.filePath("20261205-0903.txt")), records);
+        QCOMPARE(readAll(folder.filePath(stamp + ".txt")), records);
         const QStringList lines = r.logLines();
         QCOMPARE(lines.size(), 1);
-        QVERIFY2(lines[0].startsWith("2026-12-05 09:03:"), qPrintable(lines[0]));
+        QVERIFY2(lines[0].startsWith(started.toString("yyyy-MM-dd hh:mm:")), qPrintable(lines[0]));
         QVERIFY(lines[0].section(u',', 4, 4).toInt() > 60);
         r.time.rt.runFor(1000);
-        QVERIFY(r.polledBetween(ended - 1, int(r.log.size())));
+        QVERIFY(r.polledBetween(ended - 1, r.log.size()));
     }
 };
 
-// The child of anUnattendedEntryIsCollectedAndFiled: its job writes part of the records and the
-// process is killed there.
+// The child of anUnattendedEntryWaitsForTheConsoleThenIsFiled: its job writes part of the
+// records and the process is killed there.
 static int crashingChild(const QString &work)
 {
     class Killed : public AuditJobRunner
