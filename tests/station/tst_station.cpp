@@ -133,32 +133,10 @@ class StationTest : public QObject
     }
 
 private slots:
-    void startsInTheTrayWithSupervisionOn()
-    {
-        StationFixture f;
-        FrmStGSM w(f.services);
-        QVERIFY(w.load());
-        QVERIFY(f.tray.isVisible() && !w.isVisible() && w.state().StationActive);
-        QCOMPARE(f.tray.toolTip(), QString("Wait connecting"));
-        QCOMPARE(w.state().AppFolder, f.programFolder());
-        QCOMPARE(QDir::currentPath(), f.workFolder());
-        QVERIFY(w.Timer1.isEnabled() && !w.Timer2.isEnabled() && w.Timer5.isEnabled());
-        QVERIFY(w.mnuData->isEnabled() && !w.mnuCall->isEnabled() && !w.mnuSet->isEnabled());
-        emit f.tray.doubleClicked(); // opens the window only once the status entry is enabled
-        QVERIFY(!w.isVisible());
-        w.mnuOPEN->setEnabled(true);
-        emit f.tray.doubleClicked();
-        QVERIFY(w.isVisible() && !(w.windowState() & Qt::WindowMinimized));
-        QVERIFY(!w.close() && !w.isVisible()); // the title bar's close puts it in the tray
-        w.restore();
-        w.setWindowState(Qt::WindowMinimized);
-        QVERIFY(!w.isVisible()); // minimised means hidden in the tray
-        FrmStGSM second(f.services); // another station is running: this one ends at once
-        QVERIFY(!second.load());
-        QVERIFY(!second.Timer1.isEnabled() && !second.Timer5.isEnabled());
-    }
-
-    void dataFolderMigration_data()
+    // A station starts in the tray with supervision on, moving an old data folder (Telmodex) over
+    // DirIzara; its window opens from the tray only once the status entry is enabled. A second
+    // station ends at once.
+    void startsInTheTrayWithSupervisionOn_data()
     {
         QTest::addColumn<bool>("telmodex");
         QTest::addColumn<bool>("dirIzara");
@@ -170,7 +148,7 @@ private slots:
         QTest::newRow("Telmodex without DirIzara: copy fails silently, folder still removed")
             << true << false << QByteArray();
     }
-    void dataFolderMigration()
+    void startsInTheTrayWithSupervisionOn()
     {
         QFETCH(bool, telmodex);
         QFETCH(bool, dirIzara);
@@ -188,6 +166,24 @@ private slots:
         QVERIFY(!work.exists("Telmodex"));
         QFile db(work.filePath("DirIzara/Dati.mdb"));
         QCOMPARE(db.open(QIODevice::ReadOnly) ? db.readAll() : QByteArray(), expectedDb);
+        QVERIFY(f.tray.isVisible() && !w.isVisible() && w.state().StationActive);
+        QCOMPARE(f.tray.toolTip(), QString("Wait connecting"));
+        QCOMPARE(w.state().AppFolder, f.programFolder());
+        QCOMPARE(QDir::currentPath(), f.workFolder());
+        QVERIFY(w.Timer1.isEnabled() && !w.Timer2.isEnabled() && w.Timer5.isEnabled());
+        QVERIFY(w.mnuData->isEnabled() && !w.mnuCall->isEnabled() && !w.mnuSet->isEnabled());
+        emit f.tray.doubleClicked();
+        QVERIFY(!w.isVisible());
+        w.mnuOPEN->setEnabled(true);
+        emit f.tray.doubleClicked();
+        QVERIFY(w.isVisible() && !(w.windowState() & Qt::WindowMinimized));
+        QVERIFY(!w.close() && !w.isVisible()); // the title bar's close puts it in the tray
+        w.restore();
+        w.setWindowState(Qt::WindowMinimized);
+        QVERIFY(!w.isVisible()); // minimised means hidden in the tray
+        FrmStGSM second(f.services);
+        QVERIFY(!second.load());
+        QVERIFY(!second.Timer1.isEnabled() && !second.Timer5.isEnabled());
     }
 
     // The editor is looked for in the current folder (the program folder's parent), beside the
@@ -437,9 +433,10 @@ private slots:
     }
 
     // What the SIM asks for at start-up, with a PIN in Pin.set or none: polling starts 1 s after
-    // the identity, or 20 s after it once a stored PIN was sent after a second's pause; a refused
-    // PIN opens the PIN window and stays in the file; a phone lock stops supervision and never
-    // gets the SIM PIN. Closing the PIN window without OK ends the program at once.
+    // the identity, or 20 s after it once a stored PIN was sent after a second's pause; without
+    // one, or with a refused one (which stays in the file), the PIN window opens; a phone lock
+    // stops supervision and never gets the SIM PIN. Closing the PIN window without OK ends the
+    // program at once; a PIN typed there is stored and sent by supervision.
     void simAtStartUp_data()
     {
         QTest::addColumn<int>("state");
@@ -455,7 +452,7 @@ private slots:
         QTest::newRow("no PIN asked") << ready << QByteArray() << QByteArray() << "" << 1000;
         QTest::newRow("stored PIN unlocks without any window")
             << wantsPin << QByteArray() << pinLine("2580") << "" << 20000;
-        QTest::newRow("no stored PIN: the window, no message")
+        QTest::newRow("no stored PIN: the window, no message; the PIN typed")
             << wantsPin << QByteArray() << QByteArray() << "" << -1;
         QTest::newRow("wrong stored PIN") << wantsPin << QByteArray() << pinLine("1111")
                                           << "PIN|Error PIN|Critical|Ok" << -1;
@@ -499,37 +496,29 @@ private slots:
         if (!pin)
             return;
         QVERIFY(pin->isVisible() && pin->Text1->isEnabled() && !pin->Text2->isEnabled());
-        if (!line.isNull())
-            QCOMPARE(readPinFile(r.workFolder()), line + "\r\n"); // a refused PIN stays
+        if (line.isNull()) { // typed: stored with a new filler each time, sent by supervision
+            pin->Text1->setText("258");
+            QVERIFY(readPinFile(r.workFolder()).isEmpty());
+            pin->Text1->setText("2580");
+            const QByteArray first = readPinFile(r.workFolder());
+            QCOMPARE(PinFile::pinArgument(first.left(80)), QByteArray("\"2580\""));
+            QVERIFY(first.size() == 82 && std::all_of(first.begin(), first.end() - 2, [](char c) {
+                        return c >= '0' && c <= '9';
+                    }));
+            pin->Text1->setText("258");
+            pin->Text1->setText("2580");
+            QVERIFY(readPinFile(r.workFolder()) != first);
+            pin->Command1->click();
+            QVERIFY(r.runUntilPolling());
+            QVERIFY(r.log.last().line != "AT+CPIN=\"2580\"");
+            QCOMPARE(r.count("AT+CPIN=\"2580\""), 1);
+            return;
+        }
+        QCOMPARE(readPinFile(r.workFolder()), line + "\r\n"); // a refused PIN stays
         pin->close();
         QCOMPARE(ended.count(), 1);
         QVERIFY(!r.port.isOpen());
         QCOMPARE(r.launcher.started().size(), 0); // ended at once, not through "Exit"
-    }
-
-    void aTypedPinIsStoredAndSentBySupervision()
-    {
-        DeskRig r(sim(SimCardState::WantsPin, "9090"));
-        QVERIFY(r.boot());
-        QVERIFY(r.runUntil([&] { return r.station.pinWindow(); }));
-        QCOMPARE(r.dialogs.shown().size(), 0); // no stored PIN: the window, no message
-        FrmPin *pin = r.station.pinWindow();
-        pin->Text1->setText("909");
-        QVERIFY(readPinFile(r.workFolder()).isEmpty());
-        pin->Text1->setText("9090");
-        const QByteArray first = readPinFile(r.workFolder());
-        QCOMPARE(PinFile::pinArgument(first.left(80)), QByteArray("\"9090\""));
-        QCOMPARE(first.size(), 82);
-        QVERIFY(std::all_of(first.begin(), first.end() - 2,
-                            [](char c) { return c >= '0' && c <= '9'; }));
-        pin->Text1->setText("909");
-        pin->Text1->setText("9090");
-        QVERIFY(readPinFile(r.workFolder()) != first); // new filler each time
-        pin->Command1->click();
-        QVERIFY(r.runUntilPolling());
-        QVERIFY(r.log.last().line != "AT+CPIN=\"9090\"");
-        QCOMPARE(r.count("AT+CPIN=\"9090\""), 1);
-        QCOMPARE(r.gsm.simState(), SimCardState::Ready);
     }
 
     void thePukPathRetriesAWrongPuk()

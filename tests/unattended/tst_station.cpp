@@ -149,11 +149,12 @@ private slots:
                          [&](const QString &, int n) {
                              started << r.now();
                              const QString a = attempts.value(n - 1);
-                             const QByteArray number = Corridor.toLatin1();
-                             r.gsm.setDialAnswer(number, a == "busy"         ? DialAnswer::Busy
-                                                         : a == "no-answer"  ? DialAnswer::NoAnswer
-                                                         : a == "no-carrier" ? DialAnswer::NoCarrier
-                                                                             : DialAnswer::Connect);
+                             const QHash<QString, DialAnswer> dial{
+                                 {"busy", DialAnswer::Busy},
+                                 {"no-answer", DialAnswer::NoAnswer},
+                                 {"no-carrier", DialAnswer::NoCarrier}};
+                             r.gsm.setDialAnswer(Corridor.toLatin1(),
+                                                 dial.value(a, DialAnswer::Connect));
                              LinkFaults f;
                              f.silenceAfter = a == "silent" ? 0 : -1;
                              r.machine.setFaults(f);
