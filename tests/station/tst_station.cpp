@@ -315,39 +315,39 @@ private slots:
             QCOMPARE(r.sentAt("AT#AUTOBND=1") - r.sentAt("AT#AUTOBND"), qint64(2000));
     }
 
-    void aSimThatAnswersErrorMakesThePortWorthless()
+    // Four 500 ms time-outs per port; the question comes after port 13; Retry searches again
+    // from port 1; Cancel gives up.
+    void withoutAModemTheOperatorRetriesOrGivesUp_data()
     {
-        GsmModemConfig cfg;
-        cfg.sim = SimCardState::Failing;
-        DeskRig r(cfg);
-        r.dialogs.answerNext(MsgResult::Cancel);
-        QVERIFY(r.boot());
-        QVERIFY(r.runUntil([&] { return !r.dialogs.shown().isEmpty(); }));
-        QCOMPARE(r.written(), QList<QByteArray>({"ATZ", "AT+CPIN?"}));
-        QCOMPARE(r.port.openAttempts().mid(1, 1), QStringList({"2:19200,N,8,1"}));
+        QTest::addColumn<bool>("failingSim"); // on port 1; else no modem anywhere
+        QTest::newRow("no modem: Retry, then Cancel") << false;
+        QTest::newRow("a SIM that answers ERROR makes its port worthless: Cancel") << true;
     }
-
     void withoutAModemTheOperatorRetriesOrGivesUp()
     {
-        DeskRig r;
-        r.port.unplug(1);
-        r.dialogs.answerNext(MsgResult::Retry);
+        QFETCH(bool, failingSim);
+        DeskRig r(sim(SimCardState::Failing));
+        if (!failingSim) {
+            r.port.unplug(1);
+            r.dialogs.answerNext(MsgResult::Retry);
+        }
         r.dialogs.answerNext(MsgResult::Cancel);
         QSignalSpy ended(&r.station, &FrmStGSM::ended);
         QVERIFY(r.boot());
-
-        // Four 500 ms time-outs per port; the question comes after port 13; Retry searches
-        // again from port 1; Cancel gives up.
-        QVERIFY(r.runUntil([&] { return r.dialogs.shown().size() == 2; }));
+        const int asked = failingSim ? 1 : 2;
+        QVERIFY(r.runUntil([&] { return r.dialogs.shown().size() == asked; }));
         QStringList round;
-        for (int p = 1; p <= 13; ++p)
+        for (int p = 1 + failingSim; p <= 13; ++p)
             round << opens(p);
-        QCOMPARE(r.port.openAttempts(), round + round);
-        QCOMPARE(r.dialogs.shown().at(0).at, qint64(500 + 13 * 2000));
-        QCOMPARE(r.dialogs.shown().at(1).at, qint64(500 + 26 * 2000));
-        QCOMPARE(r.dialogs.boxes(), QStringList({"ERROR|NO GSM FOUND!|Critical|RetryCancel",
-                                                 "ERROR|NO GSM FOUND!|Critical|RetryCancel"}));
-
+        QCOMPARE(r.port.openAttempts(),
+                 failingSim ? QStringList{"1:19200,N,8,1"} + round : round + round);
+        QCOMPARE(r.written(), failingSim ? QList<QByteArray>({"ATZ", "AT+CPIN?"}) : QList<QByteArray>());
+        if (!failingSim) {
+            QCOMPARE(r.dialogs.shown().at(0).at, qint64(500 + 13 * 2000));
+            QCOMPARE(r.dialogs.shown().at(1).at, qint64(500 + 26 * 2000));
+        }
+        QCOMPARE(r.dialogs.boxes(),
+                 QStringList(asked, "ERROR|NO GSM FOUND!|Critical|RetryCancel"));
         QCOMPARE(r.tray.icon() * 10 + r.tray.state(), 30);
         QCOMPARE(r.tray.toolTip(), QString("Direct connect"));
         QVERIFY(r.station.mnuConn->isEnabled() && !r.station.Timer1.isEnabled());
@@ -359,21 +359,23 @@ private slots:
         QCOMPARE(ended.count(), 1);
         QCOMPARE(r.launcher.programs(),
                  QStringList({QDir(r.workFolder()).filePath("WINCORVANI.EXE")}));
-        QCOMPARE(r.written(), QList<QByteArray>());
     }
 
+    // "Setup" borrows the port; OK sends "Set GSM" back, then supervision and polling resume. Its
+    // PIN2 box gives way to the PIN window, which sends nothing in PIN2 mode.
     void settingsWindowFromTheMenu_data()
     {
         QTest::addColumn<bool>("centreReadable");
-        QTest::addColumn<bool>("ok"); // else closed from the title bar
-        QTest::newRow("service centre read and sent back") << true << true;
-        QTest::newRow("ERROR to the query: field disabled, nothing sent") << false << true;
-        QTest::newRow("closed without OK: nothing sent, polling at once") << true << false;
+        QTest::addColumn<QString>("then"); // "ok", "close" (the title bar), "pin2"
+        QTest::newRow("service centre read and sent back") << true << "ok";
+        QTest::newRow("ERROR to the query: field disabled, nothing sent") << false << "ok";
+        QTest::newRow("closed without OK: nothing sent, polling at once") << true << "close";
+        QTest::newRow("PIN2 offered") << true << "pin2";
     }
     void settingsWindowFromTheMenu()
     {
         QFETCH(bool, centreReadable);
-        QFETCH(bool, ok);
+        QFETCH(QString, then);
         DeskRig r;
         QVERIFY(r.boot() && r.runUntilPolling());
         r.time.rt.runFor(1500);
@@ -386,6 +388,22 @@ private slots:
         QVERIFY(set->isVisible() && !r.station.state().StationActive);
         QCOMPARE(set->Text2->isEnabled(), centreReadable);
         QCOMPARE(set->Text2->text(), centreReadable ? QString("+393359609600") : QString());
+        if (then == "pin2") {
+            set->Check1->click();
+            QVERIFY(!r.station.setupWindow());
+            FrmPin *pin = r.station.pinWindow();
+            QVERIFY(pin && pin->isVisible() && pin->Text3->isEnabled() && !pin->Text1->isEnabled());
+            QVERIFY(pin->Check1->isEnabled() && pin->Check1->isChecked());
+            pin->Text3->setText("5555");
+            const QByteArray before = r.port.written();
+            pin->Command1->click();
+            QCOMPARE(r.port.written(), before);
+            QVERIFY(r.station.pinWindow());
+            pin->Check1->click();
+            QVERIFY(!pin->Text3->isEnabled());
+            return;
+        }
+        const bool ok = then == "ok";
         ok ? set->Command1->click() : void(set->close());
         QCOMPARE(r.commands(),
                  QList<QByteArray>{"AT+CSCA?"} +
@@ -547,26 +565,6 @@ private slots:
         // The new PIN is stored too, so the next start unlocks without the window.
         QCOMPARE(PinFile::pinArgument(readPinFile(r.workFolder()).left(80)),
                  QByteArray("\"4321\""));
-    }
-
-    void pin2IsOfferedFromTheSettingsWindow()
-    {
-        DeskRig r;
-        QVERIFY(r.boot() && r.runUntilPolling());
-        r.station.mnuSet->trigger();
-        FrmSet *set = r.station.setupWindow();
-        set->Check1->click();
-        QVERIFY(!r.station.setupWindow()); // the settings window gives way
-        FrmPin *pin = r.station.pinWindow();
-        QVERIFY(pin && pin->isVisible() && pin->Text3->isEnabled() && !pin->Text1->isEnabled());
-        QVERIFY(pin->Check1->isEnabled() && pin->Check1->isChecked());
-        pin->Text3->setText("5555");
-        const QByteArray before = r.port.written();
-        pin->Command1->click(); // nothing to send in PIN2 mode: the window stays
-        QCOMPARE(r.port.written(), before);
-        QVERIFY(r.station.pinWindow());
-        pin->Check1->click();
-        QVERIFY(!pin->Text3->isEnabled());
     }
 
     void theSixthSimErrorIsReportedOnce()
