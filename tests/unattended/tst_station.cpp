@@ -3,9 +3,6 @@
 // retries, the queue, the archive names and the log.
 #include "AuditArchive.h"
 #include "DeskRig.h"
-#include "PortLender.h"
-#include "StationState.h"
-#include "Timer.h"
 
 #include <QAction>
 #include <QApplication>
@@ -84,28 +81,16 @@ struct Rig : DeskRig
     QList<bool> menus;
 };
 
-// The collector alone, for runners of a test's own.
-struct Bare
+// A collector beside the desk's, on its port, with a runner of the test's own; it files under
+// work (by default the desk's own folder).
+std::unique_ptr<UnattendedCollector> ownCollector(DeskRig &r, AuditJobRunner &runner,
+                                                  const QString &work = {})
 {
-    Bare(const QString &work, AuditJobRunner &runner) : collector(servicesIn(work), lender, polling, runner)
-    {
-        state.StationActive = true;
-        polling.start();
-    }
-    Services servicesIn(const QString &work)
-    {
-        Services s;
-        s.clock = &clock;
+    Services s = r.services;
+    if (!work.isEmpty())
         s.appFolder = work + "/prog";
-        return s;
-    }
-    VirtualTimeScope time;
-    StationState state;
-    ::Timer polling{QStringLiteral("Timer2"), 100, true};
-    PortLender lender{state, polling};
-    FakeClock clock{QDateTime(QDate(2026, 12, 5), QTime(9, 0))};
-    UnattendedCollector collector;
-};
+    return std::make_unique<UnattendedCollector>(s, r.station.lender(), r.station.Timer2, runner);
+}
 } // namespace
 
 class StationCollectTest : public QObject
@@ -317,11 +302,12 @@ private slots:
             AuditJobOutcome outcome;
         } runner;
         runner.outcome = {AuditJobOutcome::Result(result), message};
-        QTemporaryDir work;
-        Bare bare(work.path(), runner);
-        bare.collector.due(QStringLiteral("7"), true);
-        bare.time.rt.runFor(1000);
-        const QByteArray log = readAll(work.filePath("Audit/collect.csv"));
+        Rig r;
+        QVERIFY(r.start());
+        const auto collector = ownCollector(r, runner);
+        collector->due(QStringLiteral("7"), true);
+        r.time.rt.runFor(10'000);
+        const QByteArray log = readAll(r.auditFile("collect.csv"));
         QVERIFY2(log.endsWith(logged + "\r\n"), log);
     }
 
@@ -385,6 +371,7 @@ private slots:
         QProcess child;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("COLLECT_CRASH_WORK"), r.workFolder());
+        env.insert(QStringLiteral("TMPDIR"), r.workFolder()); // the killed child's own folder
         child.setProcessEnvironment(env);
         child.start(QCoreApplication::applicationFilePath(), {});
         QVERIFY(child.waitForFinished(60'000));
@@ -463,19 +450,19 @@ static int crashingChild(const QString &work)
                 std::raise(SIGKILL);
         }
     } runner;
-    Bare bare(work, runner);
-    bare.collector.due(Corridor, true);
-    bare.time.rt.runFor(60'000);
+    Rig r;
+    const auto collector = ownCollector(r, runner, work);
+    if (r.start())
+        collector->due(Corridor, true);
+    r.time.rt.runFor(60'000);
     return 0; // not killed: the parent sees a normal exit and fails
 }
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsSet("COLLECT_CRASH_WORK")) {
-        QCoreApplication app(argc, argv);
-        return crashingChild(qEnvironmentVariable("COLLECT_CRASH_WORK"));
-    }
     QApplication app(argc, argv);
+    if (qEnvironmentVariableIsSet("COLLECT_CRASH_WORK"))
+        return crashingChild(qEnvironmentVariable("COLLECT_CRASH_WORK"));
     StationCollectTest test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);
