@@ -26,11 +26,7 @@ inline QList<QByteArray> setGsmCommands(const QByteArray &centre, bool bandWasOf
                            "ATS0=0", "AT+CNMI=0,0", "AT+CSMP=1",  "AT+CMGF=1"};
     if (!centre.isEmpty())
         c << "AT+CSCA=\"" + centre + '"';
-    c << "AT$SCRT"
-      << "AT+CSAS"
-      << "ATX0"
-      << "ATE0"
-      << "AT#AUTOBND";
+    c += {"AT$SCRT", "AT+CSAS", "ATX0", "ATE0", "AT#AUTOBND"};
     if (bandWasOff)
         c << "AT#AUTOBND=1";
     c << "AT&W";
@@ -63,13 +59,6 @@ QByteArray pinLine(const QByteArray &pin)
     line[30] = pin[2];
     line[7] = pin[3];
     return line;
-}
-
-void writePinFile(const QString &dir, const QByteArray &line)
-{
-    QFile f(QDir(dir).filePath("Pin.set"));
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(line + "\r\n");
 }
 
 GsmModemConfig sim(SimCardState state, const QByteArray &pin = "1234")
@@ -493,7 +482,7 @@ private slots:
         if (!cpin.isNull())
             r.gsm.setOverride("AT+CPIN?", cpin);
         if (!line.isNull())
-            writePinFile(r.workFolder(), line);
+            writeFile(QDir(r.workFolder()).filePath("Pin.set"), line + "\r\n");
         QSignalSpy ended(&r.station, &FrmStGSM::ended);
         QVERIFY(r.boot());
         r.time.rt.runFor(60'000);

@@ -337,7 +337,6 @@ private slots:
         QVERIFY(archive.prepare(number, QDateTime(QDate(2026, 12, 5), QTime(9, 0, 59)), &files,
                                 nullptr));
         QCOMPARE(QDir(archive.root()).relativeFilePath(files.txt), txt);
-        QCOMPARE(files.tempTxt, files.txt + ".part");
         QCOMPARE(files.img, files.txt.chopped(4) + ".img");
         QCOMPARE(QDir(folder).entryList({"*.part"}, QDir::Files), QStringList());
     }
