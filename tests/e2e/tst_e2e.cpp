@@ -15,20 +15,6 @@
 #include <csignal>
 #include <memory>
 
-namespace {
-// gsmcollect with its program folder in tmp/prog and its single-instance marker apart from any
-// station's.
-void start(QProcess &collect, const QTemporaryDir &tmp, GsmSimProcess &sim, const QStringList &job)
-{
-    collect.setWorkingDirectory(tmp.path());
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("TMPDIR", tmp.path());
-    collect.setProcessEnvironment(env);
-    collect.start(QStringLiteral(GSMCOLLECT),
-                  QStringList{"--home", tmp.filePath("prog"), "--ports", sim.device()} + job);
-}
-} // namespace
-
 // The serial stack on a pseudo-terminal, and the gsmcollect program against gsmsim through one, on
 // real time: dial results after 50 ms and a short escape guard keep each run to the station's own
 // pacing (a telemetry read and the 10 s wait before the hang-up take most of it).
@@ -105,9 +91,16 @@ private slots:
         QTemporaryDir tmp;
         QVERIFY(QDir(tmp.path()).mkdir("prog"));
 
+        // Its single-instance marker apart from any station's.
         QProcess collect;
+        collect.setWorkingDirectory(tmp.path());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TMPDIR", tmp.path());
+        collect.setProcessEnvironment(env);
         collect.setReadChannel(QProcess::StandardError);
-        start(collect, tmp, sim, {"--number", number, "--read-telemetry", "t.tlm"});
+        collect.start(QStringLiteral(GSMCOLLECT), {"--home", tmp.filePath("prog"), "--ports",
+                                                   sim.device(), "--number", number,
+                                                   "--read-telemetry", "t.tlm"});
         QByteArray err;
         while (interrupted && !err.contains("SIM ready") && collect.waitForReadyRead(30'000))
             err += collect.readAllStandardError();
