@@ -119,7 +119,8 @@ private slots:
         // takes "+++" and "ATH" as one line).
         const QByteArray heard = sim.output();
         QCOMPARE(heard.contains("<- ATD"), !interrupted);
-        QVERIFY2(interrupted || heard.lastIndexOf("ATH") > heard.indexOf("<- ATD"), heard.constData());
+        QVERIFY2(interrupted || heard.lastIndexOf("ATH") > heard.indexOf("<- ATD"),
+                 heard.constData());
         if (status == 0)
             QVERIFY2(heard.contains("<- ATH\n"), heard.constData());
     }

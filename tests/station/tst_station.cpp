@@ -87,7 +87,8 @@ QStringList queued(const FrmSms &viewer)
     QStringList out;
     for (int i = 0; i < viewer.queued(); ++i) {
         const QTreeWidgetItem *it = viewer.ListView1->topLevelItem(i);
-        out << QStringList{it->text(0), it->text(1), it->text(2), it->text(3), it->text(4)}.join('|');
+        out << QStringList{it->text(0), it->text(1), it->text(2), it->text(3), it->text(4)}
+                   .join('|');
     }
     return out;
 }
@@ -330,7 +331,8 @@ private slots:
             round << opens(p);
         QCOMPARE(r.port.openAttempts(),
                  failingSim ? QStringList{"1:19200,N,8,1"} + round : round + round);
-        QCOMPARE(r.written(), failingSim ? QList<QByteArray>({"ATZ", "AT+CPIN?"}) : QList<QByteArray>());
+        QCOMPARE(r.written(),
+                 failingSim ? QList<QByteArray>({"ATZ", "AT+CPIN?"}) : QList<QByteArray>());
         if (!failingSim) {
             QCOMPARE(r.dialogs.shown().at(0).at, qint64(500 + 13 * 2000));
             QCOMPARE(r.dialogs.shown().at(1).at, qint64(500 + 26 * 2000));
@@ -509,9 +511,8 @@ private slots:
             pin->Text1->setText("2580");
             const QByteArray first = readPinFile(r.workFolder());
             QCOMPARE(PinFile::pinArgument(first.left(80)), QByteArray("\"2580\""));
-            QVERIFY(first.size() == 82 && std::all_of(first.begin(), first.end() - 2, [](char c) {
-                        return c >= '0' && c <= '9';
-                    }));
+            QVERIFY(first.size() == 82 && std::all_of(first.begin(), first.end() - 2,
+                                                      [](char c) { return c >= '0' && c <= '9'; }));
             pin->Text1->setText("258");
             pin->Text1->setText("2580");
             QVERIFY(readPinFile(r.workFolder()) != first);
@@ -595,7 +596,7 @@ private slots:
         QTest::addColumn<int>("registration");
         QTest::addColumn<QString>("modem"); // "port of ports at baud"; "" none
         QTest::addColumn<Outcome>("outcome");
-        QTest::addColumn<QString>("note"); // a line that must have come out (the reason if unregistered)
+        QTest::addColumn<QString>("note"); // a line that came out (if unregistered, the reason)
         const int ready = int(SimCardState::Ready);
         const int pin = int(SimCardState::WantsPin);
         const auto row = [](const char *tag, int sim, const QByteArray &storedPin, int registration,
@@ -732,15 +733,13 @@ private slots:
             seen.registration = c.registration ? c.registration : seen.registration;
             seen.operatorText = c.operatorText ? c.operatorText : seen.operatorText;
         }
-        const auto text = [](const auto &v, const auto &f) { return v ? f(*v) : QString("-"); };
-        const QStringList fields = {
-            text(seen.gprsShown, [](bool b) { return QString::number(b); }),
-            text(seen.signal, [](int s) { return QString::number(s); }),
-            text(seen.registration, [](const Registration &r) { return r.toolTip; }),
-            text(seen.registration,
-                 [](const Registration &r) { return QString::number(r.trayState); }),
-            text(seen.operatorText, [](const QString &s) { return s; }),
-            QString::number(asked) + (round.lost() ? ", lost" : "")};
+        const auto number = [](const auto &v) { return v ? QString::number(*v) : QString("-"); };
+        const Registration *reg = seen.registration ? &*seen.registration : nullptr;
+        const QStringList fields = {number(seen.gprsShown), number(seen.signal),
+                                    reg ? reg->toolTip : "-",
+                                    reg ? QString::number(reg->trayState) : "-",
+                                    seen.operatorText.value_or("-"),
+                                    QString::number(asked) + (round.lost() ? ", lost" : "")};
         QCOMPARE(fields.join('|'), shown);
     }
 
