@@ -61,14 +61,6 @@ QByteArray pinLine(const QByteArray &pin)
     return line;
 }
 
-GsmModemConfig sim(SimCardState state, const QByteArray &pin = "1234")
-{
-    GsmModemConfig cfg;
-    cfg.sim = state;
-    cfg.pin = pin;
-    return cfg;
-}
-
 QByteArray readPinFile(const QString &dir)
 {
     QFile f(QDir(dir).filePath("Pin.set"));
@@ -278,9 +270,7 @@ private slots:
         QFETCH(QByteArray, band);
         QFETCH(QList<QByteArray>, search);
         QFETCH(QStringList, opened);
-        GsmModemConfig cfg;
-        cfg.bauds = {baud};
-        DeskRig r(cfg);
+        DeskRig r({.bauds = {baud}});
         if (!atz.isNull())
             r.gsm.setOverride("ATZ", atz);
         if (!band.isNull())
@@ -316,7 +306,7 @@ private slots:
     void withoutAModemTheOperatorRetriesOrGivesUp()
     {
         QFETCH(bool, failingSim);
-        DeskRig r(sim(SimCardState::Failing));
+        DeskRig r({.sim = SimCardState::Failing});
         if (!failingSim) {
             r.port.unplug(1);
             r.dialogs.answerNext(MsgResult::Retry);
@@ -480,7 +470,7 @@ private slots:
         QFETCH(QByteArray, line);
         QFETCH(QString, box);
         QFETCH(int, polling);
-        DeskRig r(sim(SimCardState(state), "2580"));
+        DeskRig r({.sim = SimCardState(state), .pin = "2580"});
         if (!cpin.isNull())
             r.gsm.setOverride("AT+CPIN?", cpin);
         if (!line.isNull())
@@ -531,7 +521,7 @@ private slots:
 
     void thePukPathRetriesAWrongPuk()
     {
-        DeskRig r(sim(SimCardState::WantsPuk));
+        DeskRig r({.sim = SimCardState::WantsPuk});
         QVERIFY(r.boot());
         QVERIFY(r.runUntil([&] { return r.station.pinWindow(); }));
         QCOMPARE(r.dialogs.boxes(), QStringList({"PUK|Error PUK|Critical|Ok"}));
@@ -632,12 +622,10 @@ private slots:
         QFETCH(QString, modem);
         QFETCH(Outcome, outcome);
         QFETCH(QString, note);
-        GsmModemConfig cfg;
-        cfg.sim = SimCardState(sim);
-        cfg.registration = registration;
         const QStringList where = modem.split(' '); // port, "of", ports, "at", baud
-        cfg.bauds = {modem.isEmpty() ? 19200 : where[4].toInt()};
-        DeskRig rig(cfg);
+        DeskRig rig({.sim = SimCardState(sim),
+                     .registration = registration,
+                     .bauds = {modem.isEmpty() ? 19200 : where[4].toInt()}});
         rig.port.unplug(1);
         if (!modem.isEmpty())
             rig.port.plug(where[0].toInt(), &rig.gsm);
