@@ -25,8 +25,11 @@ struct DeskRig : StationFixture
     // A schedule entry for Corridor A at 09:03 on Saturdays: none, for the console, unattended.
     enum class Entry { None, Console, Unattended };
 
-    explicit DeskRig(const GsmModemConfig &cfg = {}, TrayIcon *ownTray = nullptr)
-        : gsm(cfg), trayChosen(!ownTray || (services.tray = ownTray))
+    // database: a PostgreSQL URI for a station on a shared database; "" for the folder's file.
+    explicit DeskRig(const GsmModemConfig &cfg = {}, TrayIcon *ownTray = nullptr,
+                     const QString &database = {})
+        : gsm(cfg), trayChosen(!ownTray || (services.tray = ownTray)),
+          databaseChosen((services.database = database, true))
     {
         gsm.setLatency(0);
         port.plug(1, &gsm);
@@ -55,7 +58,7 @@ struct DeskRig : StationFixture
     // With the machines in the database, the conversion scripts and the entry, until registered.
     bool start(Entry entry = Entry::None)
     {
-        SqlMachineDb db(programFile("Dati.mdb"));
+        SqlMachineDb db(services.machineDatabase());
         bool ready = db.open() && write("decod.asm", "CA2,CASH,3,6,8\r\nDA1,BLOCK\r\n") &&
                      write("address.asm", "CASH,0\r\nBLOCK,10\r\n");
         for (const auto &[name, number] : machines)
@@ -135,6 +138,7 @@ struct DeskRig : StationFixture
     };
     GsmModem gsm;
     bool trayChosen; // before the desk, which takes the services' tray
+    bool databaseChosen;
     SmsStore store;
     QList<Sent> log; // before the desk, which may still write as it goes
     MachineController machine{MachineProfile::forNumber(Corridor.toLatin1())};
