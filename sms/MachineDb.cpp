@@ -241,6 +241,19 @@ QString SqlMachineDb::failureMessage() const
         .arg(where, m_error);
 }
 
+std::optional<DbRecord> OnDemandDb::findFirst(const QString &table, const QString &field,
+                                              const QString &value)
+{
+    if (!ready())
+        return std::nullopt;
+    std::optional<DbRecord> found = m_db.findFirst(table, field, value);
+    // The first query after a server restart is the one that finds the connection gone: a miss
+    // then is asked again on a new one, or the machine would pass for one without an address.
+    if (!found && !m_db.database().isOpen() && m_db.open())
+        found = m_db.findFirst(table, field, value);
+    return found;
+}
+
 std::optional<DbRecord> SqlMachineDb::findFirst(const QString &table, const QString &field,
                                                 const QString &value)
 {

@@ -93,10 +93,7 @@ class OnDemandDb : public MachineDb
 public:
     explicit OnDemandDb(const QString &pathOrUrl) : m_db(pathOrUrl) {}
     std::optional<DbRecord> findFirst(const QString &table, const QString &field,
-                                      const QString &value) override
-    {
-        return ready() ? m_db.findFirst(table, field, value) : std::nullopt;
-    }
+                                      const QString &value) override;
     QList<DbRecord> records(const QString &table) override
     {
         return ready() ? m_db.records(table) : QList<DbRecord>();
