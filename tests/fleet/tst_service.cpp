@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
@@ -174,6 +175,54 @@ private slots:
         c3.signal(SIGTERM);
         QVERIFY(c3.proc.waitForFinished(30'000));
         QCOMPARE(c3.proc.exitCode(), 0);
+    }
+
+    // The server is not there when the collector starts: it says so, retries, and starts working
+    // when the server appears. A machine connecting to its listener is collected through it; a
+    // second collector cannot listen on the same port.
+    void waitsForTheServerAndCollectsAMachineThatConnects()
+    {
+        PgServer pg;
+        QVERIFY2(pg.ok(), qPrintable(pg.error()));
+        const QString url = pg.newDatabase(QStringLiteral("late"));
+        QTemporaryDir tmp;
+        const QString home = tmp.filePath("prog");
+        QVERIFY(QDir().mkpath(home));
+        QCOMPARE(QProcess::execute(QStringLiteral(GSMSIM), {"--install-scripts", home}), 0);
+        const QString inbound = QStringLiteral("5552000");
+        {
+            DatabaseTarget t;
+            QString why;
+            QVERIFY(DatabaseTarget::parse(url, &t, &why) && t.open(QStringLiteral("late"), &why));
+            SqlMachineDb machines(t);
+            QVERIFY2(machines.open(), qPrintable(machines.error()));
+            QVERIFY(machines.append(MachineTables::Distributori,
+                                    {{"GSM", inbound}, {"Description", "NAT"}, {"Address", "inbound"}}));
+            CollectQueue queue(QStringLiteral("late"));
+            QVERIFY(queue.prepare(&why));
+            QCOMPARE(queue.enqueue(inbound, CollectQueue::AuditJob, false,
+                                   QDateTime::currentMSecsSinceEpoch(), "test"),
+                     CollectQueue::Enqueued::Added);
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("late"));
+        QVERIFY2(pg.stop(), qPrintable(pg.error()));
+
+        Collectd c("c", {"--sessions", "2", "--listen", "127.0.0.1:0"}, url, home);
+        QVERIFY2(c.waitFor("retrying in 2 s"), qPrintable(c.said));
+        QVERIFY2(pg.restart(), qPrintable(pg.error()));
+        QVERIFY2(c.waitFor("collecting from"), qPrintable(c.said));
+        const QString port = QRegularExpression("connect to port (\\d+)").match(c.said).captured(1);
+        QVERIFY2(!port.isEmpty(), qPrintable(c.said));
+
+        Collectd second("d", {"--sessions", "1", "--listen", "127.0.0.1:" + port}, url, home);
+        QVERIFY(second.proc.waitForFinished(30'000));
+        QCOMPARE(second.proc.exitCode(), 2);
+
+        QProcess machine;
+        machine.start(QStringLiteral(GSMSIM), {"--connect", "127.0.0.1:" + port, "--machine", inbound});
+        QVERIFY2(c.waitFor(inbound + ": request 1: Completed"), qPrintable(c.said));
+        machine.kill();
+        machine.waitForFinished(5000);
     }
 };
 

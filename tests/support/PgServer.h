@@ -77,6 +77,14 @@ public:
                                                QStringLiteral("-w"), QStringLiteral("restart")});
     }
 
+    // The server away, for tests of programs that start before it.
+    bool stop()
+    {
+        return tool(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), data(), QStringLiteral("-m"),
+                                               QStringLiteral("fast"), QStringLiteral("-w"),
+                                               QStringLiteral("stop")});
+    }
+
 private:
     QString data() const { return m_dir.filePath(QStringLiteral("data")); }
     QString options() const
