@@ -6,6 +6,8 @@
 #include "AuditImage.h"
 #include "ConversionRun.h"
 #include "Dispatcher.h"
+#include "Files.h"
+#include "Rows.h"
 
 #include <QDir>
 #include <QProcess>
@@ -54,30 +56,19 @@ template <int N> QByteArray raw(const char (&text)[N])
 
 // Conversion tables: data bytes, a script and an address table give exactly these record
 // lines and these failed script lines.
-inline void addConversionColumns()
-{
-    QTest::addColumn<QByteArray>("data");
-    QTest::addColumn<QByteArray>("script");
-    QTest::addColumn<QByteArrayList>("expected");
-    QTest::addColumn<QList<int>>("failed");
-    QTest::addColumn<QByteArray>("addresses");
-}
+using Conversion = Rows<QByteArray, QByteArray, QByteArrayList, QList<int>, QByteArray>;
 
 inline void row(const char *name, const QByteArray &data, const QByteArray &script,
                 const QByteArrayList &expected, const QList<int> &failed = {},
                 const QByteArray &addresses = {})
 {
-    QTest::newRow(name) << data << script << expected << failed << addresses;
+    Conversion::add(name, data, script, expected, failed, addresses);
 }
 
 // Converts the row's script over its framed data, as the station does.
 inline void checkConversionRow()
 {
-    QFETCH(QByteArray, data);
-    QFETCH(QByteArray, script);
-    QFETCH(QByteArrayList, expected);
-    QFETCH(QList<int>, failed);
-    QFETCH(QByteArray, addresses);
+    const auto [data, script, expected, failed, addresses] = Conversion::fetch();
     QBuffer out;
     out.open(QIODevice::WriteOnly);
     const ConversionResult result =
@@ -94,37 +85,8 @@ inline void checkConversionRow()
 using namespace audit;
 using namespace audit::test;
 
-class AuditTest : public QObject
+static void cashRows()
 {
-    Q_OBJECT
-
-private slots:
-    void cash_data();
-    void cash() { checkConversionRow(); }
-    void idsAndEvents_data();
-    void idsAndEvents() { checkConversionRow(); }
-    void products_data();
-    void products() { checkConversionRow(); }
-    void resolvesParameters_data();
-    void resolvesParameters();
-    void decodesLines_data();
-    void decodesLines() { checkConversionRow(); }
-    // Random scripts, address tables and images: nothing may crash or read outside the image
-    // (run under the sanitizers to see the latter), and every run must be reproducible.
-    void randomInputs();
-    void initTestCase();
-    void runs_data();
-    void runs();
-    void convertsOnTheCommandLine_data();
-    void convertsOnTheCommandLine();
-
-private:
-    QTemporaryDir m_dir; // the command line's files
-};
-
-void AuditTest::cash_data()
-{
-    addConversionColumns();
     // Device number and model with trailing blanks; revision bytes 0x1C and 0xA5 in BCD.
     const QByteArray block = raw("CHANGER-42     TYPE-7 CC   \x1C\xA5");
     const QByteArray id = "CHANGER-42     *TYPE-7 CC   *112105";
@@ -241,9 +203,8 @@ QByteArrayList bare(int count)
 
 } // namespace
 
-void AuditTest::idsAndEvents_data()
+static void idAndEventRows()
 {
-    addConversionColumns();
     row("EA1 over an all-zero ring", Data(128), "EA1,0,10", bare(15));
     Data newestFirst(128);
     entry(newestFirst, 0, {5, 14, 3, 7, 24, 1, 0});
@@ -331,9 +292,8 @@ QByteArray typed(Data data)
 
 } // namespace
 
-void AuditTest::products_data()
+static void productRows()
 {
-    addConversionColumns();
     const Data pa1 = Data().b(0, 1).b(12, 3).w(50, 100).w(56, 250).b(60, {2, 1, 0x04});
     row("PA1 price through the price index, another type without, single price", pa1,
         "PA1,0,1,10,50,2\nPA1,60,1,10,50,2\nPA1,0,61,10,50,2",
@@ -431,19 +391,68 @@ void AuditTest::products_data()
         {"SA1*W14*8****" + stamp, "SA1*W14*7****" + stamp});
 }
 
+static void decodingRows()
+{
+    const QByteArray example = QByteArray::fromHex("34120010000005000200");
+    const Data small = Data(10).b(0, 2).b(1, 3);
+    // 196 data bytes: length 200; the sum word 8 lies at offsets 196 and 197.
+    const Data data196 = Data(196).b(100, 7).b(195, 1);
+    row("worked example", example, "CA2,CASH,3,6,8", {"CA2*4660*16*5*2"}, {}, "CASH,0");
+    row("CA8,100,200 with length 200 is skipped", data196, "CA8,100,200", {});
+    row("last data byte reads into the sum word", data196, "CA8,100,195", {"CA8*7*2049"});
+    row("offset -2 reads the length word", Data(10).b(0, 1), "CA8,-2,0", {"CA8*65550*1"});
+    row("&HFFFF passes the range check", small, "CA8,&HFFFF,0", {"CA8*197120*770"});
+    row("a name resolves before the range check", small, "CA8,FAR,0", {}, {}, "FAR,14");
+    row("index parameter after V is not checked", small, "CA11,0,0,0,0,0,0,0,0,30000",
+        {"CA11*0*0*0*0*0*0*0"});
+    row("fields after the parameters are ignored", small, "CA9,0,0,junk,more", {"CA9*770*770"});
+    row("line ending is not part of the last field", small, "CA9,0,LAST\r\n", {"CA9*770*3"}, {},
+        "LAST,1");
+    row("unknown keyword, small letters, a comment, a blank before the comma: ignored", small,
+        "ZZ\nca8,0,0\nREM totals follow\nCA8 ,0,0", {});
+    row("empty line, missing parameter and 40000 fail; later lines go on", small,
+        "CA9,0,0\r\n\r\nCA8,100\r\nCA8,40000,0\r\nCA9,1,1\r\n", {"CA9*770*770", "CA9*3*3"},
+        {2, 3, 4});
+}
+
+class AuditTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void converts_data()
+    {
+        Conversion::table();
+        cashRows();
+        idAndEventRows();
+        productRows();
+        decodingRows();
+    }
+    void converts() { checkConversionRow(); }
+    void resolvesParameters_data();
+    void resolvesParameters();
+    // Random scripts, address tables and images: nothing may crash or read outside the image
+    // (run under the sanitizers to see the latter), and every run must be reproducible.
+    void randomInputs();
+    void initTestCase();
+    void runs_data();
+    void runs();
+    void convertsOnTheCommandLine_data();
+    void convertsOnTheCommandLine();
+
+private:
+    QTemporaryDir m_dir; // the command line's files
+};
+
 namespace {
 constexpr int Fails = 99999; // no parameter can hold it
 }
 
+using Parameter = Rows<QByteArray, QByteArray, int>; // field, address table, value
+
 void AuditTest::resolvesParameters_data()
 {
-    QTest::addColumn<QByteArray>("field");
-    QTest::addColumn<QByteArray>("addresses");
-    QTest::addColumn<int>("expected");
-
-    auto row = [](const char *name, QByteArray field, QByteArray addresses, int expected) {
-        QTest::newRow(name) << field << addresses << expected;
-    };
+    const auto row = Parameter::table();
     row("&H10 is 16", "&H10", "", 16);
     row("&HFFFF is the 16-bit pattern -1", "&HFFFF", "", -1);
     row("&h1f in small letters is 31", "&h1f", "", 31);
@@ -482,36 +491,9 @@ void AuditTest::resolvesParameters_data()
 
 void AuditTest::resolvesParameters()
 {
-    QFETCH(QByteArray, field);
-    QFETCH(QByteArray, addresses);
-    QFETCH(int, expected);
+    const auto [field, addresses, expected] = Parameter::fetch();
     const std::optional<qint16> value = ResolveAddress(field, AddressTable::fromText(addresses));
     QCOMPARE(value ? int(*value) : Fails, expected);
-}
-
-void AuditTest::decodesLines_data()
-{
-    addConversionColumns();
-    const QByteArray example = QByteArray::fromHex("34120010000005000200");
-    const Data small = Data(10).b(0, 2).b(1, 3);
-    // 196 data bytes: length 200; the sum word 8 lies at offsets 196 and 197.
-    const Data data196 = Data(196).b(100, 7).b(195, 1);
-    row("worked example", example, "CA2,CASH,3,6,8", {"CA2*4660*16*5*2"}, {}, "CASH,0");
-    row("CA8,100,200 with length 200 is skipped", data196, "CA8,100,200", {});
-    row("last data byte reads into the sum word", data196, "CA8,100,195", {"CA8*7*2049"});
-    row("offset -2 reads the length word", Data(10).b(0, 1), "CA8,-2,0", {"CA8*65550*1"});
-    row("&HFFFF passes the range check", small, "CA8,&HFFFF,0", {"CA8*197120*770"});
-    row("a name resolves before the range check", small, "CA8,FAR,0", {}, {}, "FAR,14");
-    row("index parameter after V is not checked", small, "CA11,0,0,0,0,0,0,0,0,30000",
-        {"CA11*0*0*0*0*0*0*0"});
-    row("fields after the parameters are ignored", small, "CA9,0,0,junk,more", {"CA9*770*770"});
-    row("line ending is not part of the last field", small, "CA9,0,LAST\r\n", {"CA9*770*3"}, {},
-        "LAST,1");
-    row("unknown keyword, small letters, a comment, a blank before the comma: ignored", small,
-        "ZZ\nca8,0,0\nREM totals follow\nCA8 ,0,0", {});
-    row("empty line, missing parameter and 40000 fail; later lines go on", small,
-        "CA9,0,0\r\n\r\nCA8,100\r\nCA8,40000,0\r\nCA9,1,1\r\n", {"CA9*770*770", "CA9*3*3"},
-        {2, 3, 4});
 }
 
 namespace {
@@ -623,9 +605,7 @@ bool writeFiles(const QTemporaryDir &folder,
                 std::initializer_list<std::pair<const char *, QByteArray>> files)
 {
     for (const auto &[name, contents] : files) {
-        QFile file(folder.filePath(QString::fromLatin1(name)));
-        if (!contents.isEmpty() &&
-            !(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size()))
+        if (!contents.isEmpty() && !writeFile(folder.filePath(QString::fromLatin1(name)), contents))
             return false;
     }
     return true;
@@ -652,44 +632,32 @@ void AuditTest::initTestCase()
                                {"short.bin", "\x03"}}));
 }
 
+// The script (empty: no "decod.asm" in the folder), the address table (empty: no
+// "address.asm"), the length passed in, the output file; the outcome, failed lines, records.
+using Run = Rows<QByteArray, QByteArray, qint32, QString, ConversionResult::Outcome, QList<int>,
+                 QByteArray>;
+
 void AuditTest::runs_data()
 {
-    QTest::addColumn<QByteArray>("script");    // empty: no "decod.asm" in the folder
-    QTest::addColumn<QByteArray>("addresses"); // empty: no "address.asm"
-    QTest::addColumn<qint32>("length");
-    QTest::addColumn<QString>("output");
-    QTest::addColumn<ConversionResult::Outcome>("outcome");
-    QTest::addColumn<QList<int>>("failed");
-    QTest::addColumn<QByteArray>("records");
+    const auto row = Run::table();
 
     const QByteArray script = "CA2,CASH,3,6,8\r\nCA8,0,3\r\n";
     const QByteArray cash = "CASH,0\r\n";
     const QByteArray records = "CA2*4660*16*5*2\r\nCA8*4660*16\r\n";
     const qint32 whole = 14; // the framed example's size
     const QString out = QStringLiteral("out.txt");
-    QTest::newRow("every line converted")
-        << script << cash << whole << out << Converted << QList<int>() << records;
-    QTest::newRow("failed lines are listed, the others written")
-        << QByteArray("CA2,CASH,3,6,8\r\n\r\nCA8,0\r\nCA8,0,3\r\n") << cash << whole << out
-        << ConversionResult::Outcome::LinesFailed << QList<int>{2, 3} << records;
-    QTest::newRow("length 0 passed in skips addressed lines, a negative address passes")
-        << QByteArray("CA8,0,0\r\nVA2_,-1\r\n") << cash << 0 << out << Converted << QList<int>()
-        << QByteArray("VA2****13312\r\n");
-    QTest::newRow("no decod.asm") << QByteArray() << cash << whole << out << FileError
-                                  << QList<int>() << QByteArray();
-    QTest::newRow("output folder missing") << script << cash << whole << "missing/out.txt"
-                                           << FileError << QList<int>() << QByteArray();
+    row("every line converted", script, cash, whole, out, Converted, {}, records);
+    row("failed lines are listed, the others written", "CA2,CASH,3,6,8\r\n\r\nCA8,0\r\nCA8,0,3\r\n",
+        cash, whole, out, ConversionResult::Outcome::LinesFailed, {2, 3}, records);
+    row("length 0 passed in skips addressed lines, a negative address passes",
+        "CA8,0,0\r\nVA2_,-1\r\n", cash, 0, out, Converted, {}, "VA2****13312\r\n");
+    row("no decod.asm", {}, cash, whole, out, FileError, {}, {});
+    row("output folder missing", script, cash, whole, "missing/out.txt", FileError, {}, {});
 }
 
 void AuditTest::runs()
 {
-    QFETCH(QByteArray, script);
-    QFETCH(QByteArray, addresses);
-    QFETCH(qint32, length);
-    QFETCH(QString, output);
-    QFETCH(ConversionResult::Outcome, outcome);
-    QFETCH(QList<int>, failed);
-    QFETCH(QByteArray, records);
+    const auto [script, addresses, length, output, outcome, failed, records] = Run::fetch();
     QTemporaryDir folder;
     QVERIFY(writeFiles(folder, {{"decod.asm", script}, {"address.asm", addresses}}));
     const QString outPath = folder.filePath(output);
@@ -709,42 +677,37 @@ void AuditTest::runs()
         QCOMPARE(written.readAll(), records);
 }
 
+// The arguments (file names resolve in the test folder), the exit code, the records on
+// standard output or in "out.txt" when given, and text standard error must hold.
+using Command = Rows<QStringList, int, QByteArray, QString>;
+
 void AuditTest::convertsOnTheCommandLine_data()
 {
-    QTest::addColumn<QStringList>("arguments"); // file names resolve in the test folder
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QByteArray>("records"); // on standard output, or in "out.txt" when given
-    QTest::addColumn<QString>("error");      // text standard error must hold
+    const auto row = Command::table();
 
     const QStringList scripts = {"--script", "decod.asm", "--address", "address.asm"};
     const QStringList image = {"--image", "image.bin"};
-    QTest::newRow("records on standard output") << scripts + image << 0 << Records << "";
-    QTest::newRow("records into --output")
-        << scripts + image + QStringList{"--output", "out.txt"} << 0 << Records << "";
-    QTest::newRow("--data frames bare bytes")
-        << scripts + QStringList{"--data", "raw.bin"} << 0 << Records << "";
-    QTest::newRow("LF script without a final ending: failed lines exit 1 and are listed")
-        << QStringList{"--script", "failing-lf.asm", "--address", "address.asm"} + image << 1
-        << Records << "failed script lines: 2 3\n";
-    QTest::newRow("length word disagreeing with the size")
-        << scripts + QStringList{"--image", "bad-length.bin"} << 2 << QByteArray()
-        << "the length word says 20 bytes but the image has 19";
-    QTest::newRow("image shorter than its frame")
-        << scripts + QStringList{"--image", "short.bin"} << 2 << QByteArray()
-        << "shorter than the length and sum words";
-    QTest::newRow("missing script file")
-        << QStringList{"--script", "none.asm", "--address", "address.asm"} + image << 2
-        << QByteArray() << "cannot read";
-    QTest::newRow("no --address") << QStringList{"--script", "decod.asm"} + image << 2
-                                  << QByteArray() << "--script and --address are required";
+    row("records on standard output", scripts + image, 0, Records, "");
+    row("records into --output", scripts + image + QStringList{"--output", "out.txt"}, 0, Records,
+        "");
+    row("--data frames bare bytes", scripts + QStringList{"--data", "raw.bin"}, 0, Records, "");
+    row("LF script without a final ending: failed lines exit 1 and are listed",
+        QStringList{"--script", "failing-lf.asm", "--address", "address.asm"} + image, 1, Records,
+        "failed script lines: 2 3\n");
+    row("length word disagreeing with the size", scripts + QStringList{"--image", "bad-length.bin"},
+        2, {}, "the length word says 20 bytes but the image has 19");
+    row("image shorter than its frame", scripts + QStringList{"--image", "short.bin"}, 2, {},
+        "shorter than the length and sum words");
+    row("missing script file",
+        QStringList{"--script", "none.asm", "--address", "address.asm"} + image, 2, {},
+        "cannot read");
+    row("no --address", QStringList{"--script", "decod.asm"} + image, 2, {},
+        "--script and --address are required");
 }
 
 void AuditTest::convertsOnTheCommandLine()
 {
-    QFETCH(QStringList, arguments);
-    QFETCH(int, exitCode);
-    QFETCH(QByteArray, records);
-    QFETCH(QString, error);
+    const auto [arguments, exitCode, records, error] = Command::fetch();
     QFile::remove(m_dir.filePath(QStringLiteral("out.txt")));
 
     QProcess process;
