@@ -429,20 +429,18 @@ private slots:
     {
         const auto [filter, column, sms] = Journal::fetch();
         DbFixture f;
-        const auto event = [&](const char *text, const char *when, const char *number,
-                               const char *machine, const char *point, const char *op) {
-            f.add("Eventi", {{"Number", number},
-                             {"Data", when},
-                             {"SMS", text},
-                             {"Vending machine", machine},
-                             {"Sale point", point},
-                             {"Operator", op}});
-        };
-        event("e1 Door open", "30/12/25 10:00:00", "+39111", "Coffee 7", "Bar Roma", "Rossi");
-        event("e2", "31/12/25 23:59:59", "+39222", "Snack 2", "Bar Roma", "Verdi");
-        event("e3", "31/01/26 08:00:00", "+39111", "Coffee 7", "Bar Roma", "Rossi");
-        event("e4 door", "01/02/26 00:00:00", "+39555", "", "", "");
-        event("e5", "31/01/26 08:00:00", "+39222", "Snack 2", "Bar Po", "Verdi");
+        const QStringList fields{"SMS",        "Data",    "Number", "Vending machine",
+                                 "Sale point", "Operator"};
+        for (const QString event : {"e1 Door open|30/12/25 10:00:00|+39111|Coffee 7|Bar Roma|Rossi",
+                                    "e2|31/12/25 23:59:59|+39222|Snack 2|Bar Roma|Verdi",
+                                    "e3|31/01/26 08:00:00|+39111|Coffee 7|Bar Roma|Rossi",
+                                    "e4 door|01/02/26 00:00:00|+39555|||",
+                                    "e5|31/01/26 08:00:00|+39222|Snack 2|Bar Po|Verdi"}) {
+            DbRecord r;
+            for (int i = 0; i < fields.size(); ++i)
+                r.insert(fields[i], event.section('|', i, i));
+            f.add("Eventi", r);
+        }
         EventsModel m(*f.db);
         QAbstractItemModelTester tester(&m);
         m.setEventFilter(filter);
