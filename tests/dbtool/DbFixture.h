@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Files.h"
+#include "../support/Files.h"
 #include "MachineDb.h"
 
 #include <QSqlQuery>

@@ -181,7 +181,7 @@ using Final = Rows<bool, QByteArray, Outcome>;
 // A database or none, the sender, the machine identified as the Eventi record holds it, and the
 // forward: its text, then "->" and the number.
 using Identified = Rows<bool, QString, QString, QString>;
-using Sent = Rows<QString, QString, QByteArrayList>; // text, counter, parts
+using Sent = Rows<QByteArray, QString, QByteArrayList>; // text, counter, parts
 // The fault (-1: the modem answers nothing at all), number, time taken, box, bytes written.
 using NotSent = Rows<int, QString, qint64, QString, QByteArray>;
 using NoMessage = Rows<QByteArray, qint64>; // the answer, the time (-1: the port may not be used)
@@ -496,11 +496,7 @@ private slots:
     // The button, the counter, the parts on the wire, the log entry, and the window closed.
     void sending_data()
     {
-        Sent::table();
-        const auto row = [](const char *tag, const QByteArray &text, const char *counter,
-                            const QByteArrayList &parts) {
-            Sent::add(tag, QString::fromLatin1(text), counter, parts);
-        };
+        const auto row = Sent::table();
         row("160 characters: one part", A160, "160/160", {A160});
         row("161 characters: two parts, the second of one character", A160 + "b", "320/161",
             {A160, "b"});
@@ -518,7 +514,7 @@ private slots:
             r.send.setNumber(number); // "Send" is there from three characters on
             QCOMPARE(r.send.Command1->isEnabled(), enabled);
         }
-        r.send.setText(text);
+        r.send.setText(QString::fromLatin1(text));
         QCOMPARE(r.send.Label1[0]->text(), counter);
         QCOMPARE(r.send.Label1[1]->text(), QString::number(parts.size()));
         r.send.Command1_Click();
