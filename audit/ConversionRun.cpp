@@ -63,8 +63,13 @@ ConversionResult Convert(const ConversionScripts &scripts, const AuditImage &ima
     return result;
 }
 
-ConversionResult RunAuditConversion(const QString &programFolder, const QByteArray &auditImage,
-                                    qint32 auditImageLength, const QString &outputPath)
+ConversionResult OutputError(const QString &outputPath, const QString &why)
+{
+    return fileError(QStringLiteral("cannot write %1: %2").arg(outputPath, why));
+}
+
+ConversionResult ConvertInto(const QString &programFolder, const QByteArray &auditImage,
+                             qint32 auditImageLength, OutputFile &output, const QString &outputPath)
 {
     const QDir folder(programFolder);
     ConversionScripts scripts;
@@ -72,15 +77,19 @@ ConversionResult RunAuditConversion(const QString &programFolder, const QByteArr
                                           folder.filePath(QStringLiteral("address.asm")), scripts);
     if (!result.fileError.isEmpty())
         return result;
-
-    OutputFile output(outputPath);
     if (!output.open())
-        return fileError(
-            QStringLiteral("cannot write %1: %2").arg(outputPath, output.errorString()));
-    result = Convert(scripts, AuditImage(auditImage, auditImageLength), output.device());
-    if (!output.commit())
-        return fileError(
-            QStringLiteral("cannot write %1: %2").arg(outputPath, output.errorString()));
+        return OutputError(outputPath, output.errorString());
+    return Convert(scripts, AuditImage(auditImage, auditImageLength), output.device());
+}
+
+ConversionResult RunAuditConversion(const QString &programFolder, const QByteArray &auditImage,
+                                    qint32 auditImageLength, const QString &outputPath)
+{
+    OutputFile output(outputPath);
+    const ConversionResult result =
+        ConvertInto(programFolder, auditImage, auditImageLength, output, outputPath);
+    if (result.outcome != ConversionResult::Outcome::FileError && !output.commit())
+        return OutputError(outputPath, output.errorString());
     return result;
 }
 

@@ -7,6 +7,8 @@
 #include <QList>
 #include <QString>
 
+class OutputFile;
+
 namespace audit {
 
 struct ConversionResult
@@ -43,5 +45,11 @@ ConversionResult Convert(const ConversionScripts &scripts, const AuditImage &ima
 // records into outputPath (created or replaced).
 ConversionResult RunAuditConversion(const QString &programFolder, const QByteArray &auditImage,
                                     qint32 auditImageLength, const QString &outputPath);
+// The same short of making the output final, which is left to the caller unless the outcome
+// is FileError; OutputError tells an output that could not be made final.
+ConversionResult ConvertInto(const QString &programFolder, const QByteArray &auditImage,
+                             qint32 auditImageLength, OutputFile &output,
+                             const QString &outputPath);
+ConversionResult OutputError(const QString &outputPath, const QString &why);
 
 } // namespace audit

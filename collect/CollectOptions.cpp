@@ -1,6 +1,6 @@
 #include "CollectOptions.h"
 
-#include "TcpLine.h"
+#include "MachineAddress.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -189,9 +189,9 @@ CollectOptions::Parsed CollectOptions::parse(const QStringList &args, const QStr
         if (p.isSet(ports))
             return error(QStringLiteral("--ports and --address exclude each other: a machine on "
                                         "TCP needs no modem"));
-        QString why;
-        if (!TcpLine::parseAddress(p.value(address), nullptr, nullptr, &why))
-            return error(QStringLiteral("bad --address: %1").arg(why));
+        const MachineAddress a = MachineAddress::parseHostPort(p.value(address));
+        if (a.kind != MachineAddress::Kind::Connect)
+            return error(QStringLiteral("bad --address: %1").arg(a.problem));
         o.address = p.value(address);
     }
     if (p.isSet(listen)) {

@@ -3,10 +3,11 @@
 #include "CallSession.h"
 #include "CollectJob.h"
 #include "CollectLog.h"
-#include "MachineDb.h"
-#include "MachineListener.h"
 #include "ConversionRun.h"
+#include "MachineAddress.h"
+#include "MachineDb.h"
 #include "MachineFiles.h"
+#include "MachineListener.h"
 #include "ModemPreparation.h"
 #include "OutputFile.h"
 #include "PortTrace.h"
@@ -194,10 +195,8 @@ int Collector::run(const CollectOptions &o, int portCount)
 
 int Collector::runOverTcp(const CollectOptions &o)
 {
-    QString host;
-    quint16 tcpPort = 0;
-    TcpLine::parseAddress(o.address, &host, &tcpPort, nullptr);
-    TcpLine line(host, tcpPort);
+    const MachineAddress a = MachineAddress::parseHostPort(o.address);
+    TcpLine line(a.host, a.port);
     return runOnLine(line, o);
 }
 

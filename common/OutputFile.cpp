@@ -1,8 +1,11 @@
 #include "OutputFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QPointer>
 #include <QRandomGenerator>
+#include <QThreadPool>
 #include <cerrno>
 #include <cstdio>
 
@@ -216,27 +219,100 @@ bool OutputFile::openTemporary(const QString &target)
     return fail(m_file.error(), m_file.errorString());
 }
 
-bool OutputFile::commit()
+// What a worker needs to make a written temporary file final.
+struct OutputFile::Handover
+{
+    int fd = -1; // a descriptor of the temporary file's own, to flush to the disk
+    QString temp;
+    QString target;
+
+    OutputFile::Committed finish() const
+    {
+        Committed c;
+#ifdef Q_OS_UNIX
+        // A renamed file must not turn out empty after a power cut.
+        if (::fsync(fd) != 0)
+            c = {false, QFileDevice::WriteError, qt_error_string(errno)};
+        ::close(fd);
+#endif
+        if (c.ok && !replace(temp, target))
+            c = {false, QFileDevice::RenameError, qt_error_string()};
+        if (!c.ok)
+            QFile::remove(temp);
+        return c;
+    }
+};
+
+// Writes what is buffered and, for a temporary file, hands it over closed; false (the output
+// cancelled) when the bytes could not be written. A false with an empty h.temp is no failure:
+// an output written in place is final once written.
+bool OutputFile::handOver(Handover &h)
 {
     if (!m_file.isOpen())
         return m_error.isEmpty() ? fail(QFileDevice::WriteError, QStringLiteral("not open"))
                                  : false;
-    bool ok = m_file.flush() && m_file.error() == QFileDevice::NoError;
-    if (!ok)
+    if (!m_file.flush() || m_file.error() != QFileDevice::NoError) {
         fail(m_file.error(), m_file.errorString());
-#ifdef Q_OS_UNIX
-    // A renamed file must not turn out empty after a power cut.
-    if (ok && !m_temp.isEmpty() && ::fsync(m_file.handle()) != 0)
-        ok = fail(QFileDevice::WriteError, qt_error_string(errno));
-#endif
-    if (ok && !m_temp.isEmpty()) {
-        m_file.close();
-        ok = replace(m_temp, m_target) || fail(QFileDevice::RenameError, qt_error_string());
-        if (ok)
-            m_temp.clear();
+        cancel();
+        return false;
     }
-    cancel();
-    return ok;
+    if (m_temp.isEmpty()) {
+        m_file.close();
+        return false;
+    }
+#ifdef Q_OS_UNIX
+    h.fd = ::dup(m_file.handle());
+    if (h.fd < 0) {
+        fail(QFileDevice::WriteError, qt_error_string(errno));
+        cancel();
+        return false;
+    }
+#endif
+    m_file.close();
+    h.temp = std::exchange(m_temp, {});
+    h.target = m_target;
+    return true;
+}
+
+bool OutputFile::commit()
+{
+    Handover h;
+    if (!handOver(h))
+        return m_error.isEmpty();
+    const Committed c = h.finish();
+    return c.ok || fail(c.error, c.errorString);
+}
+
+namespace {
+// Flushes wait on the disk, not on a processor: more of them than cores keep it busy.
+QThreadPool &flushers()
+{
+    static QThreadPool pool;
+    static const bool sized = (pool.setMaxThreadCount(16), true);
+    Q_UNUSED(sized);
+    return pool;
+}
+} // namespace
+
+void OutputFile::commitLater(QObject *receiver, std::function<void(const Committed &)> done)
+{
+    // Only the main thread may look at receiver; the worker hands the outcome to the application.
+    auto deliver = [guard = QPointer<QObject>(receiver),
+                    done = std::move(done)](const Committed &c) {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [guard, done, c] {
+                if (guard)
+                    done(c);
+            },
+            Qt::QueuedConnection);
+    };
+    Handover h;
+    if (!handOver(h)) {
+        deliver({m_error.isEmpty(), m_errorKind, m_error});
+        return;
+    }
+    flushers().start([h, deliver] { deliver(h.finish()); });
 }
 
 void OutputFile::cancel()

@@ -2,6 +2,9 @@
 
 #include <QFile>
 #include <QString>
+#include <functional>
+
+class QObject;
 
 // Where a program's output goes. A missing or regular target (or a link to one) is written under
 // a short temporary name beside it and renamed over it once complete, so nobody ever reads half a
@@ -21,6 +24,16 @@ public:
     bool write(const QByteArray &bytes) { return m_file.write(bytes) == bytes.size(); }
     // Makes the output final; false (with errorString()) when it could not be written whole.
     bool commit();
+    struct Committed
+    {
+        bool ok = true;
+        QFileDevice::FileError error = QFileDevice::NoError;
+        QString errorString;
+    };
+    // commit() without waiting for the disk: the flush to it and the rename run on a worker
+    // thread, then done runs through receiver's event loop (not at all if receiver has gone).
+    // receiver lives on the main thread. The output is closed when this returns.
+    void commitLater(QObject *receiver, std::function<void(const Committed &)> done);
     void cancel();
     QString errorString() const { return m_error; }
     QFileDevice::FileError error() const { return m_errorKind; }
@@ -32,6 +45,8 @@ public:
 
 private:
     bool fail(QFileDevice::FileError kind, const QString &why);
+    struct Handover;
+    bool handOver(Handover &h);
     bool openInPlace();
     bool openTemporary(const QString &target);
 

@@ -1,17 +1,18 @@
 #include "CallSession.h"
 
+#include "Clock.h"
 #include "ConversionRun.h"
 #include "Dialogs.h"
+#include "LinkState.h"
 #include "MachineFiles.h"
 #include "MachineLink.h"
-#include "LinkState.h"
 #include "MemoryMap.h"
+#include "OutputFile.h"
 #include "PortLender.h"
 #include "Runtime.h"
 #include "SerialPort.h"
 #include "TcpLine.h"
 #include "TrayIcon.h"
-#include "Clock.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -198,7 +199,8 @@ bool CallSession::busy() const
 {
     return m_link->engine.Timer.isEnabled() || m_link->engine.Timer8.isEnabled() ||
            m_link->engine.Timer9.isEnabled() || m_link->dialogue.running() ||
-           m_callState == CallState::Dialling || m_connecting || m_pointers.active;
+           m_callState == CallState::Dialling || m_connecting || m_pointers.active ||
+           m_link->saving();
 }
 
 void CallSession::setCallState(CallState s, const QString &shown)
@@ -793,14 +795,16 @@ bool CallSession::LoadTelemetryFile()
 
 // --- Audit conversion --------------------------------------------------------------------------
 
-void CallSession::auditDownloaded()
+void CallSession::auditDownloaded(std::function<void()> converted)
 {
     m_audit = AuditOutcome{};
-    convertAudit();
-    emit auditFinished();
+    convertAudit([this, converted] {
+        emit auditFinished();
+        converted();
+    });
 }
 
-void CallSession::convertAudit()
+void CallSession::convertAudit(std::function<void()> then)
 {
     makeProgramFolderCurrent();
     const QString chosen =
@@ -809,10 +813,23 @@ void CallSession::convertAudit()
                               proposedName(QStringLiteral("txt")));
     const QFileInfo info(chosen);
     if (chosen.isEmpty() || info.fileName() == QLatin1String("*.txt"))
-        return;
+        return then();
     const QString path = info.suffix().isEmpty() ? chosen + QStringLiteral(".txt") : chosen;
+    OutputFile output(path);
     const audit::ConversionResult r =
-        audit::RunAuditConversion(m_s.appFolder, call().AuditImage, call().AuditImageLength, path);
+        audit::ConvertInto(m_s.appFolder, call().AuditImage, call().AuditImageLength, output, path);
+    if (r.outcome == audit::ConversionResult::Outcome::FileError) {
+        auditConverted(path, r);
+        return then();
+    }
+    MachineFiles::commitLater(output, this, [this, path, r, then](const OutputFile::Committed &c) {
+        auditConverted(path, c.ok ? r : audit::OutputError(path, c.errorString));
+        then();
+    });
+}
+
+void CallSession::auditConverted(const QString &path, const audit::ConversionResult &r)
+{
     m_audit.done = true;
     m_audit.path = path;
     if (r.outcome != audit::ConversionResult::Outcome::FileError)

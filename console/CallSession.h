@@ -14,6 +14,9 @@
 #include <functional>
 #include <memory>
 
+namespace audit {
+struct ConversionResult;
+}
 class MachineLink;
 class TcpLine;
 struct LinkState;
@@ -161,7 +164,11 @@ public:
     QString machineNumber() const override { return Label1; }
     void hangUp() override { Command4_Click(); }
     void resetAlarmClick() override { Command6_Click(); }
-    void auditDownloaded() override;
+    void auditDownloaded() override
+    {
+        auditDownloaded([] {});
+    }
+    void auditDownloaded(std::function<void()> converted) override;
     void fileSaved(const QString &path) override;
 
 signals:
@@ -202,7 +209,8 @@ private:
     void pointerBytes();
     bool LoadConfigFile();
     bool LoadTelemetryFile();
-    void convertAudit();
+    void convertAudit(std::function<void()> then);
+    void auditConverted(const QString &path, const audit::ConversionResult &r);
     void makeProgramFolderCurrent();
     void notify() { emit changed(); }
     void setStep(CallProgress::Step step);

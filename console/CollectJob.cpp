@@ -9,6 +9,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <memory>
+#include <optional>
 
 namespace {
 
@@ -221,10 +223,17 @@ CollectJob::Result CollectJob::judge(const Request &r)
         if (m_endedMode != TransferMode::ReadAudit)
             return gaveUp();
         if (!r.image.isEmpty()) {
-            const MachineFiles::Result w = MachineFiles::writeWholeFile(r.image, m_session->call().AuditImage);
-            if (!w.ok())
+            // Waited for as the call's steps are: calls beside this one go on meanwhile.
+            auto w = std::make_shared<std::optional<MachineFiles::Result>>();
+            MachineFiles::writeWholeFileLater(r.image, m_session->call().AuditImage, this,
+                                              [w](const MachineFiles::Result &res) { *w = res; });
+            Runtime &rt = Runtime::current();
+            while (!*w && !rt.isEnding())
+                rt.yield();
+            if (!*w || !(*w)->ok())
                 return {Status::FileError,
-                        QStringLiteral("cannot write the image %1 (%2)").arg(r.image, w.text)};
+                        QStringLiteral("cannot write the image %1 (%2)")
+                            .arg(r.image, *w ? (*w)->text : QStringLiteral("interrupted"))};
         }
         const CallSession::AuditOutcome &a = m_session->lastAudit();
         if (!a.done)

@@ -12,7 +12,8 @@ namespace {
     QT_TRANSLATE_NOOP("Fields", "Celular"),     QT_TRANSLATE_NOOP("Fields", "Number"),
     QT_TRANSLATE_NOOP("Fields", "Data"),        QT_TRANSLATE_NOOP("Fields", "SMS"),
     QT_TRANSLATE_NOOP("Fields", "Vending machine"), QT_TRANSLATE_NOOP("Fields", "Acknowledged"),
-    QT_TRANSLATE_NOOP("Fields", "Station"),     QT_TRANSLATE_NOOP("Fields", "Pending")};
+    QT_TRANSLATE_NOOP("Fields", "Station"),     QT_TRANSLATE_NOOP("Fields", "Pending"),
+    QT_TRANSLATE_NOOP("Fields", "Received by")};
 } // namespace
 
 QString FieldNames::shown(const QString &field)

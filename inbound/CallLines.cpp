@@ -33,7 +33,7 @@ std::unique_ptr<TcpLine> CallLines::lineFor(const QString &number)
     case MachineAddress::Kind::Connect:
         return std::make_unique<TcpLine>(a.host, a.port);
     case MachineAddress::Kind::Inbound:
-        return std::make_unique<TcpLine>(new QTcpSocket);
+        return std::make_unique<TcpLine>(nullptr);
     case MachineAddress::Kind::Dial:
     case MachineAddress::Kind::Invalid:
         break;

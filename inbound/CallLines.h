@@ -23,7 +23,7 @@ public:
 
     // A new line for a call to number (the caller owns it), or nullptr to dial it on the modem.
     // An inbound machine that is not connected gets a line that is already down, so its call
-    // ends as one the machine closed.
+    // ends as one the machine dropped.
     std::unique_ptr<TcpLine> lineFor(const QString &number);
     // Whether a call to number needs the station's modem.
     bool needsModem(const QString &number);

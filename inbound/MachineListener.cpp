@@ -2,6 +2,7 @@
 
 #include "Identification.h"
 #include "IoWatch.h"
+#include "MachineAddress.h"
 #include "MachineDb.h"
 #include "Timer.h"
 
@@ -46,26 +47,24 @@ MachineListener::~MachineListener()
 
 bool MachineListener::listen(const QString &hostPort, QString *error)
 {
-    const qsizetype colon = hostPort.lastIndexOf(QLatin1Char(':'));
-    QString host = hostPort.left(colon);
-    if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
-        host = host.mid(1, host.size() - 2);
-    bool ok = colon >= 0;
-    const uint port = hostPort.mid(colon + 1).toUInt(&ok);
+    const MachineAddress a =
+        MachineAddress::parseHostPort(hostPort, MachineAddress::End::Listening);
     QHostAddress address;
-    if (host.isEmpty() || host == QLatin1String("*"))
+    if (a.host.isEmpty())
         address = QHostAddress::Any;
-    else if (host == QLatin1String("localhost"))
+    else if (a.host == QLatin1String("localhost"))
         address = QHostAddress::LocalHost;
     else
-        ok = ok && address.setAddress(host);
-    if (colon < 0 || !ok || port > 65535) {
-        *error = QStringLiteral("\"%1\" is not HOST:PORT with an IP address (or localhost) "
-                                "and a port from 0 to 65535")
-                     .arg(hostPort);
+        address.setAddress(a.host);
+    if (a.kind == MachineAddress::Kind::Invalid || address.isNull()) {
+        *error = a.kind == MachineAddress::Kind::Invalid
+                     ? a.problem
+                     : QStringLiteral("the host of \"%1\" must be an IP address or localhost: a "
+                                      "name may stand for several")
+                           .arg(hostPort);
         return false;
     }
-    if (!m_server->listen(address, quint16(port))) {
+    if (!m_server->listen(address, a.port)) {
         *error = QStringLiteral("cannot listen on %1: %2").arg(hostPort, m_server->errorString());
         return false;
     }

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 
 // What the machine link needs of the call console: the displays the engine and the reset
 // dialogue write, and the console actions they call back. The call console implements it; tests
@@ -37,4 +38,11 @@ public:
     virtual void fileSaved(const QString &path) { Q_UNUSED(path); }
     // An audit read has ended: the framed image is in `AuditImage`; the console converts it.
     virtual void auditDownloaded() = 0;
+    // The same for a console that saves the conversion off the event thread: the transfer ends
+    // once it calls converted.
+    virtual void auditDownloaded(std::function<void()> converted)
+    {
+        auditDownloaded();
+        converted();
+    }
 };

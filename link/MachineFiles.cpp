@@ -2,11 +2,13 @@
 
 #include "Clock.h"
 #include "OutputFile.h"
+#include "Runtime.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
 
 namespace MachineFiles {
 
@@ -333,6 +335,40 @@ Result writeWholeFile(const QString &path, const QByteArray &bytes)
     if (!file.commit())
         return ioError(openErrorNumber(file.error()));
     return {};
+}
+
+void writeWholeFileLater(const QString &path, const QByteArray &bytes, QObject *context,
+                         std::function<void(const Result &)> done)
+{
+    Runtime &rt = Runtime::current();
+    auto refuse = [&](const Result &r) {
+        rt.post(0, [guard = QPointer<QObject>(context), done, r] {
+            if (guard)
+                done(r);
+        });
+    };
+    if (!QFileInfo(QFileInfo(path).absolutePath()).isDir())
+        return refuse(ioError(PathNotFound));
+    OutputFile file(path);
+    if (!file.open())
+        return refuse(ioError(openErrorNumber(file.error())));
+    if (!file.write(bytes))
+        return refuse(ioError(DeviceIoError));
+    commitLater(file, context, [done = std::move(done)](const OutputFile::Committed &c) {
+        done(c.ok ? Result{} : ioError(openErrorNumber(c.error)));
+    });
+}
+
+void commitLater(OutputFile &file, QObject *context,
+                 std::function<void(const OutputFile::Committed &)> done)
+{
+    // The disk's work is I/O under way: virtual time waits for it as for a socket's bytes.
+    auto *flushing = new QObject(context);
+    Runtime::current().watchIo(flushing, [] { return true; });
+    file.commitLater(context, [flushing, done = std::move(done)](const OutputFile::Committed &c) {
+        delete flushing;
+        done(c);
+    });
 }
 
 Result saveConfigFile(const QString &path, const QByteArray &configImage,

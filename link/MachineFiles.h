@@ -1,8 +1,10 @@
 #pragma once
 
 #include "Dialogs.h"
+#include "OutputFile.h"
 
 #include <QByteArray>
+#include <QObject>
 #include <QString>
 #include <functional>
 
@@ -105,6 +107,14 @@ Result loadSnapshotFile(const QString &path, const QString &machine, QByteArray 
 // Writes under a temporary name and renames when complete, so the final name never holds a
 // half-written file.
 Result writeWholeFile(const QString &path, const QByteArray &bytes);
+// The same without holding the event thread while the disk works: done runs through the event
+// loop once the file is final or refused, not at all if context has gone first. Virtual time
+// stands still meanwhile.
+void writeWholeFileLater(const QString &path, const QByteArray &bytes, QObject *context,
+                         std::function<void(const Result &)> done);
+// OutputFile::commitLater, with virtual time standing still until the disk is done.
+void commitLater(OutputFile &file, QObject *context,
+                 std::function<void(const OutputFile::Committed &)> done);
 // The header's title is the path's file name.
 Result saveConfigFile(const QString &path, const QByteArray &configImage,
                       const FillerSource &filler);

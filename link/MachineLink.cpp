@@ -7,6 +7,7 @@
 #include "MachineFiles.h"
 #include "SerialPort.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
 
@@ -20,7 +21,7 @@ MachineLink::MachineLink(SerialPort &port, Dialogs &dialogs, ::Timer &pollingTim
       dialogue(state, port, dialogs, box, pollingTimer), m_port(port), m_dialogs(dialogs)
 {
     connect(&m_port, &SerialPort::received, this, &MachineLink::onReceived);
-    engine.setTransferEnd([this] { saveMachineData(); });
+    engine.setTransferEnd([this](std::function<void()> ended) { saveMachineData(ended); });
 }
 
 void MachineLink::setConsole(LinkConsole *c)
@@ -191,17 +192,36 @@ QString MachineLink::askSaveName(const QString &title, const QString &pattern,
     return chosen;
 }
 
-void MachineLink::saveSnapshot()
+void MachineLink::save(const QString &path, const QByteArray &bytes,
+                       std::function<void(bool)> after)
 {
-    const QString number = m_console ? m_console->machineNumber() : QString();
-    showRefusal(m_dialogs, MachineFiles::saveSnapshotFile(
-                               MachineFiles::snapshotPath(m_appFolder, number), state.ConfigImage));
+    MachineFiles::writeWholeFileLater(path, bytes, this,
+                                      [this, after](const MachineFiles::Result &r) {
+                                          showRefusal(m_dialogs, r);
+                                          after(r.ok());
+                                      });
 }
 
-void MachineLink::saveMachineData()
+void MachineLink::saveSnapshot(std::function<void()> then)
+{
+    const QString number = m_console ? m_console->machineNumber() : QString();
+    const QString path = MachineFiles::snapshotPath(m_appFolder, number);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    save(path, MachineFiles::rawImage(state.ConfigImage), [then](bool) { then(); });
+}
+
+void MachineLink::saveMachineData(std::function<void()> ended)
 {
     const auto filler = m_clock ? MachineFiles::fillerFrom(*m_clock)
                                 : [] { return quint8(QRandomGenerator::global()->bounded(255)); };
+    // The transfer ends once its files are on the disk; other calls go on meanwhile.
+    ++m_saving;
+    auto done = [this, ended = std::move(ended)] {
+        --m_saving;
+        if (!state.ResetAfterWrite && m_console)
+            m_console->setCommandsEnabled(true);
+        ended();
+    };
     switch (state.mode) {
     case TransferMode::ReadConfig: {
         const QString path = askSaveName(tr("Save the configuration"),
@@ -209,13 +229,13 @@ void MachineLink::saveMachineData()
                                          tr("Configurazione(*.prm)"));
         if (path.isEmpty())
             break;
-        const MachineFiles::Result saved =
-            MachineFiles::saveConfigFile(path, state.ConfigImage, filler);
-        showRefusal(m_dialogs, saved);
-        if (saved.ok() && m_console)
-            m_console->fileSaved(path);
-        saveSnapshot();
-        break;
+        save(path, MachineFiles::configFile(QFileInfo(path).fileName(), state.ConfigImage, filler),
+             [this, path, done](bool saved) {
+                 if (saved && m_console)
+                     m_console->fileSaved(path);
+                 saveSnapshot(done);
+             });
+        return;
     }
     case TransferMode::WriteConfig:
     case TransferMode::WriteChanged:
@@ -223,12 +243,14 @@ void MachineLink::saveMachineData()
         if (m_console)
             m_console->resetAlarmClick();
         state.ResetAfterWrite = true;
-        saveSnapshot();
-        break;
+        saveSnapshot(done);
+        return;
     case TransferMode::ReadAudit:
         frameAuditImage();
-        if (m_console)
-            m_console->auditDownloaded();
+        if (m_console) {
+            m_console->auditDownloaded(done);
+            return;
+        }
         break;
     case TransferMode::ReadTelemetry: {
         const QString path = askSaveName(tr("Save the telemetry"),
@@ -238,18 +260,20 @@ void MachineLink::saveMachineData()
             break;
         if (m_console)
             m_console->setProgressMaximum(625);
-        const MachineFiles::Result saved =
-            MachineFiles::saveTelemetryFile(path, state.ConfigImage, state.TelemetryImage, filler);
-        showRefusal(m_dialogs, saved);
-        if (m_console)
-            m_console->setProgressValue(624);
-        if (saved.ok() && m_console)
-            m_console->fileSaved(path);
-        break;
+        save(path,
+             MachineFiles::telemetryFile(QFileInfo(path).fileName(), state.ConfigImage,
+                                         state.TelemetryImage, filler),
+             [this, path, done](bool saved) {
+                 if (m_console)
+                     m_console->setProgressValue(624);
+                 if (saved && m_console)
+                     m_console->fileSaved(path);
+                 done();
+             });
+        return;
     }
     default:
         break;
     }
-    if (!state.ResetAfterWrite && m_console)
-        m_console->setCommandsEnabled(true);
+    done();
 }

@@ -45,6 +45,8 @@ public:
     void frameAuditImage();
     // Answers dropped by the frame check (wrong check value, count, or no request waiting).
     int droppedAnswers() const { return m_droppedAnswers; }
+    // A transfer's files are on their way to the disk: the transfer has not ended yet.
+    bool saving() const { return m_saving > 0; }
 
 private:
     void onReceived();
@@ -54,9 +56,11 @@ private:
     void storeReadData(const QByteArray &data, quint8 frameNo);
     void badFrame();
     // "Save machine data": what the end of each successful transfer leaves behind.
-    void saveMachineData();
+    void saveMachineData(std::function<void()> ended);
     QString askSaveName(const QString &title, const QString &pattern, const QString &filter);
-    void saveSnapshot();
+    void saveSnapshot(std::function<void()> then);
+    // Writes path off the event thread; a refusal is shown, then after(saved) runs.
+    void save(const QString &path, const QByteArray &bytes, std::function<void(bool)> after);
 
     SerialPort &m_port;
     Dialogs &m_dialogs;
@@ -64,4 +68,5 @@ private:
     QString m_appFolder;
     Clock *m_clock = nullptr;
     int m_droppedAnswers = 0;
+    int m_saving = 0;
 };

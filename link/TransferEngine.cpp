@@ -398,16 +398,20 @@ void TransferEngine::endTransfer()
     if (m_console)
         m_console->setProgressValue(m_console->progressMaximum());
     emit finishing(mode);
+    auto ended = [this, mode] {
+        if (mode == TransferMode::WriteTelemetry)
+            m_dialogs.message(tr("Write Telemetry OK"), MsgButtons::Ok, MsgIcon::Information,
+                              tr("Info Telemetry"));
+        if (m_console) {
+            m_console->setStatusLine({});
+            m_console->setProgressValue(0);
+        }
+        emit this->ended(mode);
+    };
     if (m_onEnd)
-        m_onEnd();
-    if (mode == TransferMode::WriteTelemetry)
-        m_dialogs.message(tr("Write Telemetry OK"), MsgButtons::Ok,
-                          MsgIcon::Information, tr("Info Telemetry"));
-    if (m_console) {
-        m_console->setStatusLine({});
-        m_console->setProgressValue(0);
-    }
-    emit ended(mode);
+        m_onEnd(ended);
+    else
+        ended();
 }
 
 // --- Failures ---------------------------------------------------------------------------------

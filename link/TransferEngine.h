@@ -25,8 +25,10 @@ public:
                    ::Timer &scheduleTimer, QObject *parent = nullptr);
 
     void setConsole(LinkConsole *c) { m_console = c; }
-    // Runs once at the end of every successful transfer ("Save machine data").
-    void setTransferEnd(std::function<void()> f) { m_onEnd = std::move(f); }
+    // Runs once at the end of every successful transfer ("Save machine data"); the transfer
+    // ends when it calls the function it is given, once its files are on the disk.
+    using TransferEnd = std::function<void(std::function<void()> ended)>;
+    void setTransferEnd(TransferEnd f) { m_onEnd = std::move(f); }
 
     // What a console command does to hand a job over: shared transfer state set, receive state
     // cleared, `Timer` switched on, the schedule check's timer restarted.
@@ -89,7 +91,7 @@ private:
     ReceiveBox &m_box;
     ::Timer &m_scheduleTimer; // `Timer5`
     LinkConsole *m_console = nullptr;
-    std::function<void()> m_onEnd;
+    TransferEnd m_onEnd;
 
     QVector<Block> BlockList;
     int FrameNo = 0;

@@ -4,7 +4,6 @@
 #include "Runtime.h"
 
 #include <QHostAddress>
-#include <algorithm>
 #include <QTcpSocket>
 
 TcpLine::TcpLine(const QString &host, quint16 port, QObject *parent)
@@ -14,9 +13,12 @@ TcpLine::TcpLine(const QString &host, quint16 port, QObject *parent)
 }
 
 TcpLine::TcpLine(QTcpSocket *socket, QObject *parent)
-    : SerialPort(parent), m_socket(socket), m_host(socket->peerAddress().toString()),
-      m_port(socket->peerPort()), m_inbound(true), m_discarding(true)
+    : SerialPort(parent), m_socket(socket ? socket : new QTcpSocket),
+      m_host(m_socket->peerAddress().toString()), m_port(m_socket->peerPort()), m_inbound(true),
+      m_discarding(true)
 {
+    if (!socket)
+        m_reason = QStringLiteral("the machine is not connected");
     m_socket->setParent(this);
     wire();
     if (m_socket->state() == QAbstractSocket::ConnectedState)
@@ -45,43 +47,6 @@ void TcpLine::wire()
                                                         : m_reason);
     });
     connect(m_socket, &QTcpSocket::readyRead, this, [this] { onReadyRead(); });
-}
-
-bool TcpLine::parseAddress(const QString &text, QString *host, quint16 *port, QString *why)
-{
-    auto fail = [why](const QString &reason) {
-        if (why)
-            *why = reason;
-        return false;
-    };
-    const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
-    if (colon <= 0)
-        return fail(QStringLiteral("\"%1\" is not HOST:PORT").arg(text));
-    QString h = text.left(colon);
-    const QString p = text.mid(colon + 1);
-    if (h.startsWith(QLatin1Char('[')) && h.endsWith(QLatin1Char(']'))) {
-        h = h.mid(1, h.size() - 2);
-        if (QHostAddress(h).protocol() != QAbstractSocket::IPv6Protocol)
-            return fail(QStringLiteral("\"%1\" is not an IPv6 address").arg(h));
-    } else if (h.contains(QLatin1Char(':'))) {
-        return fail(QStringLiteral("an IPv6 address goes in brackets: [%1]:%2").arg(h, p));
-    } else {
-        // A host name: letters, digits, dots and hyphens, as the resolver takes them.
-        static const QString allowed = QStringLiteral(
-            "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-_");
-        if (h.isEmpty() || h.size() > 253 ||
-            std::any_of(h.begin(), h.end(), [](QChar c) { return !allowed.contains(c); }))
-            return fail(QStringLiteral("\"%1\" is not a host name or address").arg(h));
-    }
-    bool ok = false;
-    const uint n = p.toUInt(&ok);
-    if (!ok || n < 1 || n > 65535 || p.startsWith(QLatin1Char('+')))
-        return fail(QStringLiteral("\"%1\" is not a port 1-65535").arg(p));
-    if (host)
-        *host = h;
-    if (port)
-        *port = quint16(n);
-    return true;
 }
 
 QString TcpLine::address() const
@@ -133,7 +98,8 @@ void TcpLine::onError()
 void TcpLine::onReadyRead()
 {
     if (m_discarding) {
-        m_socket->readAll();
+        if (m_socket->isOpen())
+            m_socket->readAll();
         return;
     }
     if (rThreshold() > 0 && m_socket->bytesAvailable() > 0)

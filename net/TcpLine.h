@@ -24,13 +24,11 @@ public:
     static constexpr qint64 ReadBufferSize = 16 * 1024;
 
     TcpLine(const QString &host, quint16 port, QObject *parent = nullptr);
-    // Takes over socket, connected by the machine.
+    // Takes over socket, connected by the machine; nullptr for a machine that is not connected,
+    // whose call then ends at once as one the machine dropped.
     explicit TcpLine(QTcpSocket *socket, QObject *parent = nullptr);
     ~TcpLine() override;
 
-    // "HOST:PORT" (a name, an IPv4 address, or an IPv6 one in brackets; port 1-65535). False
-    // with a one-line reason for anything else.
-    static bool parseAddress(const QString &text, QString *host, quint16 *port, QString *why);
     // Where an outbound line connects, or the peer of an inbound one, as "HOST:PORT".
     QString address() const;
     bool inbound() const { return m_inbound; }

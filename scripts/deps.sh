@@ -5,7 +5,7 @@ set -euo pipefail
 # Xvfb, xdotool and the xcb headers let a test drive the station on a real X server.
 pkgs=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
       libqt6sql6-sqlite
-      libqt6sql6-psql
+      libqt6sql6-psql libpq-dev
       postgresql
       qt6-l10n-tools
       xvfb xdotool libxcb1-dev

@@ -11,10 +11,11 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
-#include <algorithm>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSet>
 #include <QTreeWidget>
+#include <algorithm>
 
 using TextBox::px;
 
@@ -27,12 +28,15 @@ constexpr int ListGap = 500;
 constexpr int ListHeight = 1500;
 constexpr int DesignHeight = FullButtonTop + ListGap + ListHeight + 120;
 constexpr int IdRole = Qt::UserRole; // the row's record in the database, -1 when not filed
+constexpr int StationColumn = 5;     // the station that received the message
 } // namespace
 
 FrmSms::FrmSms(const Services &services, const QString &databasePath, FrmSend &send,
                QWidget *parent)
-    : QWidget(parent), m_s(services), m_databasePath(databasePath), m_send(send)
+    : QWidget(parent), m_s(services), m_databasePath(databasePath), m_send(send),
+      m_station(AlarmQueue::stationName()), m_watch(new AlarmWatch(databasePath, this))
 {
+    connect(m_watch, &AlarmWatch::changed, this, &FrmSms::refresh);
     setWindowTitle(tr("SMS"));
     // No close from the title bar: the last "OK" closes the window.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint |
@@ -93,14 +97,14 @@ void FrmSms::load()
 {
     m_loaded = true;
     ListView1->clear();
-    const char *columns[5] = {QT_TR_NOOP("N\u00B0"), QT_TR_NOOP("Tel"), QT_TR_NOOP("Data"),
-                              QT_TR_NOOP("Ora"), QT_TR_NOOP("SMS")};
-    const int widths[5] = {400, 1000, 1000, 1000, 1000};
+    const char *columns[6] = {QT_TR_NOOP("N\u00B0"), QT_TR_NOOP("Tel"), QT_TR_NOOP("Data"),
+                              QT_TR_NOOP("Ora"),     QT_TR_NOOP("SMS"), QT_TR_NOOP("Station")};
+    const int widths[6] = {400, 1000, 1000, 1000, 1000, 1000};
     QStringList labels;
     for (const char *c : columns)
         labels << tr(c);
     ListView1->setHeaderLabels(labels);
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < 6; ++i)
         ListView1->header()->resizeSection(i, px(widths[i]));
     m_db = std::make_unique<SqlMachineDb>(m_databasePath);
     if (!m_db->open())
@@ -140,13 +144,15 @@ void FrmSms::insertItem(int position, const SmsListing::Message &m)
 {
     if (!m_loaded)
         load();
-    const QStringList columns{QString::number(m.index), QString::fromLatin1(m.number),
+    const QStringList columns{QString::number(m.index),    QString::fromLatin1(m.number),
                               QString::fromLatin1(m.date), QString::fromLatin1(m.time),
-                              QString::fromLatin1(m.text)};
+                              QString::fromLatin1(m.text), m_station};
     // Filed before the modem deletes it: from now on a stop of the station cannot lose it.
     const qint64 id =
-        m_db ? AlarmQueue::file(*m_db, IncomingSms::identify(m_db.get(), columns[1], columns[2],
-                                                             columns[3], columns[4]))
+        m_db ? AlarmQueue::file(*m_db,
+                                IncomingSms::identify(m_db.get(), columns[1], columns[2],
+                                                      columns[3], columns[4]),
+                                m_station)
              : -1;
     queue(position, columns, id);
 }
@@ -163,23 +169,53 @@ void FrmSms::queue(int position, const QStringList &columns, qint64 id)
 
 void FrmSms::showPending()
 {
+    if (m_watch->isShared()) {
+        m_watch->start();
+        return;
+    }
     // A missing file is not created at start-up, and an unusable one is reported when the first
     // message arrives.
     if (!QFileInfo::exists(m_databasePath))
         return;
-    QList<AlarmQueue::Waiting> pending;
-    {
-        SqlMachineDb db(m_databasePath);
-        if (db.open())
-            pending = AlarmQueue::waiting(db);
-    }
-    if (pending.isEmpty())
-        return;
-    if (!m_loaded)
-        load();
+    SqlMachineDb db(m_databasePath);
+    if (const auto pending = db.open() ? AlarmQueue::waiting(db) : std::nullopt)
+        follow(*pending);
+}
+
+void FrmSms::refresh()
+{
+    if (const auto pending = m_watch->waiting())
+        follow(*pending);
+}
+
+void FrmSms::follow(const QList<AlarmQueue::Waiting> &pending)
+{
+    QSet<qint64> ids;
     for (const AlarmQueue::Waiting &w : pending)
-        queue(queued() + 1, {QString(), w.number, w.date, w.time, w.text}, w.id);
-    showWindow();
+        ids.insert(w.id);
+    const QTreeWidgetItem *onShow = queued() > 0 ? ListView1->topLevelItem(0) : nullptr;
+    QSet<qint64> listed;
+    for (int i = queued() - 1; i >= 0; --i) {
+        const qint64 id = ListView1->topLevelItem(i)->data(0, IdRole).toLongLong();
+        if (id < 0 || ids.contains(id))
+            listed.insert(id);
+        else
+            delete ListView1->takeTopLevelItem(i);
+    }
+    int added = 0;
+    for (const AlarmQueue::Waiting &w : pending) {
+        if (listed.contains(w.id))
+            continue;
+        if (!m_loaded)
+            load();
+        queue(++added, {QString(), w.number, w.date, w.time, w.text, w.station}, w.id);
+    }
+    if (added > 0)
+        showWindow();
+    else if (m_loaded && queued() == 0)
+        unload();
+    else if (m_loaded && ListView1->topLevelItem(0) != onShow)
+        showNext();
 }
 
 void FrmSms::showWindow()
@@ -247,7 +283,7 @@ void FrmSms::acknowledge(const QList<const QTreeWidgetItem *> &rows)
     if (!m_db)
         return;
     const QDateTime now = m_s.clock->now();
-    const QString station = AlarmQueue::stationName();
+    const QString station = m_station;
     QList<qint64> ids;
     for (const QTreeWidgetItem *row : rows) {
         const qint64 id = row->data(0, IdRole).toLongLong();
@@ -261,6 +297,7 @@ void FrmSms::acknowledge(const QList<const QTreeWidgetItem *> &rows)
                                    : IncomingSms::identify(m_db.get(), row->text(1), row->text(2),
                                                            row->text(3), row->text(4)));
         e.insert(AlarmQueue::acknowledged(now, station));
+        e.insert(QStringLiteral("Received by"), row->text(StationColumn));
         m_db->append(MachineTables::Eventi, e);
     }
     AlarmQueue::acknowledge(*m_db, ids, now, station);
@@ -286,8 +323,9 @@ void FrmSms::acknowledgeAll()
         m_s.dialogs->message(tr("Acknowledge the %1 messages in the queue?").arg(rows),
                              MsgButtons::YesNo, MsgIcon::Question, tr("SMS")) != MsgResult::Yes)
         return;
+    // Other desks may have acknowledged some while the question was open.
     QList<const QTreeWidgetItem *> all;
-    for (int i = 0; i < rows; ++i)
+    for (int i = 0; i < queued(); ++i)
         all << ListView1->topLevelItem(i);
     acknowledge(all);
     unload();

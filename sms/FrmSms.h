@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AlarmQueue.h"
 #include "IncomingSms.h"
 #include "Services.h"
 #include "SmsListing.h"
@@ -9,6 +10,7 @@
 #include <array>
 #include <memory>
 
+class AlarmWatch;
 class FrmSend;
 class QLabel;
 class QPlainTextEdit;
@@ -18,7 +20,9 @@ class SqlMachineDb;
 
 // "SMS": the queue of received messages. The message in the first row is on show with the
 // machine that sent it; each is filed as a pending event when it arrives, "OK" acknowledges it
-// and moves on, "Acknowledge all" empties the queue, "Send" forwards it.
+// and moves on, "Acknowledge all" empties the queue, "Send" forwards it. On a shared database
+// the queue holds every desk's pending alarms, each with the station that received it, and
+// follows what the other desks file and acknowledge.
 class FrmSms : public QWidget, public SmsInbox
 {
     Q_OBJECT
@@ -32,8 +36,11 @@ public:
     void insertItem(int position, const SmsListing::Message &m) override;
     // Shows the window with the message in the first row.
     void showWindow() override;
-    // Queues the alarms still pending in the database and shows them (the station's start).
+    // Queues the alarms still pending in the database and shows them (the station's start); on
+    // a shared database the queue follows the other desks from then on.
     void showPending();
+    // The name this desk files and acknowledges alarms under (the computer's name by default).
+    void setStationName(const QString &name) { m_station = name; }
     bool isLoaded() const { return m_loaded; }
     int queued() const;
     // Whether a machine was identified for the message on show (full layout).
@@ -68,10 +75,16 @@ private:
     void queue(int position, const QStringList &columns, qint64 id);
     // Acknowledges the rows' records (those that could not be filed are filed now).
     void acknowledge(const QList<const QTreeWidgetItem *> &rows);
+    // Makes the queue the pending alarms: those acknowledged elsewhere go, those filed
+    // elsewhere come in on top as if received here.
+    void follow(const QList<AlarmQueue::Waiting> &pending);
+    void refresh();
 
     Services m_s;
     QString m_databasePath;
     FrmSend &m_send;
+    QString m_station;
+    AlarmWatch *m_watch;
     std::unique_ptr<SqlMachineDb> m_db;
     bool m_loaded = false;
     bool m_closing = false;

@@ -24,7 +24,7 @@ QStringList fields(const QString &table)
         return {"Name", "Celular"};
     if (table == Eventi)
         return {"Number",   "Data",         "SMS",     "Vending machine", "Sale point",
-                "Operator", "Acknowledged", "Station", "Pending"};
+                "Operator", "Acknowledged", "Station", "Pending",         "Received by"};
     return {};
 }
 } // namespace MachineTables
@@ -216,13 +216,14 @@ QString SqlMachineDb::missingParts()
 
 void SqlMachineDb::addAlarmFields()
 {
-    // Files from before alarms waited for "OK": their events gain the fields empty, which reads
-    // as acknowledged. A read-only file stays as it is and is reported incomplete.
+    // Files from before alarms waited for "OK" (or before desks shared them): their events gain
+    // the fields empty, which reads as acknowledged. A read-only file stays as it is and is
+    // reported incomplete.
     QSqlDatabase db = database();
     const QSqlRecord rec = db.record(MachineTables::Eventi);
     if (rec.isEmpty())
         return;
-    for (const char *name : {"Acknowledged", "Station", "Pending"}) {
+    for (const char *name : {"Acknowledged", "Station", "Pending", "Received by"}) {
         const QString field = QString::fromLatin1(name);
         if (!rec.contains(field))
             QSqlQuery(db).exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 TEXT")

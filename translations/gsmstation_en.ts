@@ -31,6 +31,14 @@
         <source>File error</source>
         <translation>File error</translation>
     </message>
+    <message>
+        <source>Abandoned</source>
+        <translation>Abandoned</translation>
+    </message>
+    <message>
+        <source>Taken over</source>
+        <translation>Taken over</translation>
+    </message>
 </context>
 <context>
     <name>CallProgress</name>
@@ -148,6 +156,132 @@
     <message>
         <source>ERASE %1</source>
         <translation>ERASE %1</translation>
+    </message>
+</context>
+<context>
+    <name>CollectionsModel</name>
+    <message>
+        <source>GSM</source>
+        <translation>GSM</translation>
+    </message>
+    <message>
+        <source>Machine</source>
+        <translation>Machine</translation>
+    </message>
+    <message>
+        <source>Job</source>
+        <translation>Job</translation>
+    </message>
+    <message>
+        <source>Due</source>
+        <translation>Due</translation>
+    </message>
+    <message>
+        <source>Asked by</source>
+        <translation>Asked by</translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation>State</translation>
+    </message>
+    <message>
+        <source>Attempts</source>
+        <translation>Attempts</translation>
+    </message>
+    <message>
+        <source>Request</source>
+        <translation>Request</translation>
+    </message>
+    <message>
+        <source>Collector</source>
+        <translation>Collector</translation>
+    </message>
+    <message>
+        <source>Started</source>
+        <translation>Started</translation>
+    </message>
+    <message>
+        <source>Ended</source>
+        <translation>Ended</translation>
+    </message>
+    <message>
+        <source>Outcome</source>
+        <translation>Outcome</translation>
+    </message>
+    <message>
+        <source>Detail</source>
+        <translation>Detail</translation>
+    </message>
+    <message>
+        <source>completed</source>
+        <translation>completed</translation>
+    </message>
+    <message>
+        <source>given up</source>
+        <translation>given up</translation>
+    </message>
+    <message>
+        <source>pending</source>
+        <translation>pending</translation>
+    </message>
+    <message>
+        <source>claimed by %1 until %2</source>
+        <translation>claimed by %1 until %2</translation>
+    </message>
+    <message>
+        <source>pending, %1&apos;s lease ran out at %2</source>
+        <translation>pending, %1&apos;s lease ran out at %2</translation>
+    </message>
+</context>
+<context>
+    <name>CollectionsTab</name>
+    <message>
+        <source>Machine or GSM number</source>
+        <translation>Machine or GSM number</translation>
+    </message>
+    <message>
+        <source>All requests</source>
+        <translation>All requests</translation>
+    </message>
+    <message>
+        <source>Pending only</source>
+        <translation>Pending only</translation>
+    </message>
+    <message>
+        <source>Waiting</source>
+        <translation>Waiting</translation>
+    </message>
+    <message>
+        <source>Claimed</source>
+        <translation>Claimed</translation>
+    </message>
+    <message>
+        <source>Completed</source>
+        <translation>Completed</translation>
+    </message>
+    <message>
+        <source>Given up</source>
+        <translation>Given up</translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation>Refresh</translation>
+    </message>
+    <message>
+        <source>Queue</source>
+        <translation>Queue</translation>
+    </message>
+    <message>
+        <source>Attempts</source>
+        <translation>Attempts</translation>
+    </message>
+    <message>
+        <source>All outcomes</source>
+        <translation>All outcomes</translation>
+    </message>
+    <message>
+        <source>Unfinished</source>
+        <translation>Unfinished</translation>
     </message>
 </context>
 <context>
@@ -327,6 +461,10 @@
         <source>Pending</source>
         <translation>Pending</translation>
     </message>
+    <message>
+        <source>Received by</source>
+        <translation>Received by</translation>
+    </message>
 </context>
 <context>
     <name>FrmCall</name>
@@ -472,6 +610,32 @@
     <message>
         <source>Events</source>
         <translation>Events</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n request(s)</source>
+        <translation>
+            <numerusform>%n request</numerusform>
+            <numerusform>%n requests</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n attempt(s)</source>
+        <translation>
+            <numerusform>%n attempt</numerusform>
+            <numerusform>%n attempts</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The collections cannot be read: %1</source>
+        <translation>The collections cannot be read: %1</translation>
+    </message>
+    <message>
+        <source>%1 of %2</source>
+        <translation>%1 of %2</translation>
+    </message>
+    <message>
+        <source>Collections</source>
+        <translation>Collections</translation>
     </message>
 </context>
 <context>
@@ -630,6 +794,10 @@ The entries stay in memory until the station ends.</translation>
         <source>Enable   PIN2</source>
         <translation>Enable   PIN 2</translation>
     </message>
+    <message>
+        <source>Serve the collection queue with this modem</source>
+        <translation>Serve the collection queue with this modem</translation>
+    </message>
 </context>
 <context>
     <name>FrmSms</name>
@@ -692,6 +860,10 @@ The entries stay in memory until the station ends.</translation>
     <message>
         <source>Acknowledge the %1 messages in the queue?</source>
         <translation>Acknowledge the %1 messages in the queue?</translation>
+    </message>
+    <message>
+        <source>Station</source>
+        <translation>Station</translation>
     </message>
 </context>
 <context>
@@ -795,6 +967,14 @@ The entries stay in memory until the station ends.</translation>
     <message>
         <source>%1, tried again in 5 minutes</source>
         <translation>%1, tried again in 5 minutes</translation>
+    </message>
+    <message>
+        <source>queued for the collectors</source>
+        <translation>queued for the collectors</translation>
+    </message>
+    <message>
+        <source>already queued for the collectors</source>
+        <translation>already queued for the collectors</translation>
     </message>
 </context>
 <context>

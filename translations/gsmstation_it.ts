@@ -31,6 +31,14 @@
         <source>File error</source>
         <translation>Errore di file</translation>
     </message>
+    <message>
+        <source>Abandoned</source>
+        <translation>Interrotto</translation>
+    </message>
+    <message>
+        <source>Taken over</source>
+        <translation>Ripreso da un altro</translation>
+    </message>
 </context>
 <context>
     <name>CallProgress</name>
@@ -148,6 +156,132 @@
     <message>
         <source>ERASE %1</source>
         <translation>CANCELLA %1</translation>
+    </message>
+</context>
+<context>
+    <name>CollectionsModel</name>
+    <message>
+        <source>GSM</source>
+        <translation>GSM</translation>
+    </message>
+    <message>
+        <source>Machine</source>
+        <translation>Distributore</translation>
+    </message>
+    <message>
+        <source>Job</source>
+        <translation>Lavoro</translation>
+    </message>
+    <message>
+        <source>Due</source>
+        <translation>Previsto</translation>
+    </message>
+    <message>
+        <source>Asked by</source>
+        <translation>Richiesto da</translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation>Stato</translation>
+    </message>
+    <message>
+        <source>Attempts</source>
+        <translation>Tentativi</translation>
+    </message>
+    <message>
+        <source>Request</source>
+        <translation>Richiesta</translation>
+    </message>
+    <message>
+        <source>Collector</source>
+        <translation>Raccoglitore</translation>
+    </message>
+    <message>
+        <source>Started</source>
+        <translation>Iniziato</translation>
+    </message>
+    <message>
+        <source>Ended</source>
+        <translation>Finito</translation>
+    </message>
+    <message>
+        <source>Outcome</source>
+        <translation>Esito</translation>
+    </message>
+    <message>
+        <source>Detail</source>
+        <translation>Dettaglio</translation>
+    </message>
+    <message>
+        <source>completed</source>
+        <translation>completata</translation>
+    </message>
+    <message>
+        <source>given up</source>
+        <translation>non riuscita</translation>
+    </message>
+    <message>
+        <source>pending</source>
+        <translation>in attesa</translation>
+    </message>
+    <message>
+        <source>claimed by %1 until %2</source>
+        <translation>assegnata a %1 fino al %2</translation>
+    </message>
+    <message>
+        <source>pending, %1&apos;s lease ran out at %2</source>
+        <translation>in attesa, scaduta per %1 il %2</translation>
+    </message>
+</context>
+<context>
+    <name>CollectionsTab</name>
+    <message>
+        <source>Machine or GSM number</source>
+        <translation>Distributore o numero GSM</translation>
+    </message>
+    <message>
+        <source>All requests</source>
+        <translation>Tutte le richieste</translation>
+    </message>
+    <message>
+        <source>Pending only</source>
+        <translation>Solo da completare</translation>
+    </message>
+    <message>
+        <source>Waiting</source>
+        <translation>In attesa</translation>
+    </message>
+    <message>
+        <source>Claimed</source>
+        <translation>Assegnate</translation>
+    </message>
+    <message>
+        <source>Completed</source>
+        <translation>Completate</translation>
+    </message>
+    <message>
+        <source>Given up</source>
+        <translation>Non riuscite</translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation>Aggiorna</translation>
+    </message>
+    <message>
+        <source>Queue</source>
+        <translation>Coda</translation>
+    </message>
+    <message>
+        <source>Attempts</source>
+        <translation>Tentativi</translation>
+    </message>
+    <message>
+        <source>All outcomes</source>
+        <translation>Tutti gli esiti</translation>
+    </message>
+    <message>
+        <source>Unfinished</source>
+        <translation>Non conclusi</translation>
     </message>
 </context>
 <context>
@@ -327,6 +461,10 @@
         <source>Pending</source>
         <translation>In attesa</translation>
     </message>
+    <message>
+        <source>Received by</source>
+        <translation>Ricevuto da</translation>
+    </message>
 </context>
 <context>
     <name>FrmCall</name>
@@ -472,6 +610,32 @@
     <message>
         <source>Events</source>
         <translation>Eventi</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n request(s)</source>
+        <translation>
+            <numerusform>%n richiesta</numerusform>
+            <numerusform>%n richieste</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n attempt(s)</source>
+        <translation>
+            <numerusform>%n tentativo</numerusform>
+            <numerusform>%n tentativi</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The collections cannot be read: %1</source>
+        <translation>Le raccolte non si possono leggere: %1</translation>
+    </message>
+    <message>
+        <source>%1 of %2</source>
+        <translation>%1 di %2</translation>
+    </message>
+    <message>
+        <source>Collections</source>
+        <translation>Raccolte</translation>
     </message>
 </context>
 <context>
@@ -630,6 +794,10 @@ Le voci restano in memoria fino alla chiusura della stazione.</translation>
         <source>Enable   PIN2</source>
         <translation>Abilita   PIN 2</translation>
     </message>
+    <message>
+        <source>Serve the collection queue with this modem</source>
+        <translation>Servire la coda di raccolta con questo modem</translation>
+    </message>
 </context>
 <context>
     <name>FrmSms</name>
@@ -692,6 +860,10 @@ Le voci restano in memoria fino alla chiusura della stazione.</translation>
     <message>
         <source>Acknowledge the %1 messages in the queue?</source>
         <translation>Confermare i %1 messaggi in coda?</translation>
+    </message>
+    <message>
+        <source>Station</source>
+        <translation>Postazione</translation>
     </message>
 </context>
 <context>
@@ -795,6 +967,14 @@ Le voci restano in memoria fino alla chiusura della stazione.</translation>
     <message>
         <source>%1, tried again in 5 minutes</source>
         <translation>%1, nuovo tentativo tra 5 minuti</translation>
+    </message>
+    <message>
+        <source>queued for the collectors</source>
+        <translation>in coda per i raccoglitori</translation>
+    </message>
+    <message>
+        <source>already queued for the collectors</source>
+        <translation>già in coda per i raccoglitori</translation>
     </message>
 </context>
 <context>

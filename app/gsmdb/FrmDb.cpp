@@ -21,6 +21,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <QSplitter>
 #include <QSqlQuery>
 #include <QTabWidget>
 #include <QTableView>
@@ -536,6 +538,148 @@ void EventsTab::exportCsv()
                       MsgButtons::Ok, MsgIcon::Information);
 }
 
+// --- CollectionsTab ---
+
+namespace {
+QString countedRows(CollectionsModel::Kind kind, int n)
+{
+    QString out = kind == CollectionsModel::Kind::Requests
+                      ? QCoreApplication::translate("FrmDb", "%n request(s)", nullptr, n)
+                      : QCoreApplication::translate("FrmDb", "%n attempt(s)", nullptr, n);
+    return out.replace(QLatin1String("(s)"), n == 1 ? QString() : QStringLiteral("s"));
+}
+
+void showCount(QLabel *label, const CollectionsModel *model)
+{
+    if (!model->lastErrorText().isEmpty()) {
+        label->setText(QCoreApplication::translate("FrmDb", "The collections cannot be read: %1")
+                           .arg(model->lastErrorText()));
+        return;
+    }
+    const QString total = countedRows(model->kind(), model->totalRows());
+    if (model->collectionsFilter() == CollectionsFilter())
+        label->setText(total);
+    else
+        label->setText(
+            QCoreApplication::translate("FrmDb", "%1 of %2").arg(model->matchingRows()).arg(total));
+}
+} // namespace
+
+CollectionsTab::CollectionsTab(SqlMachineDb &db, QWidget *parent) : QWidget(parent), m_db(db)
+{
+}
+
+void CollectionsTab::build()
+{
+    requests = new CollectionsModel(m_db, CollectionsModel::Kind::Requests, m_clock, this);
+    attempts = new CollectionsModel(m_db, CollectionsModel::Kind::Attempts, m_clock, this);
+    // Widths for what the columns hold: numbers, names, times; the last column stretches.
+    const auto table = [this](CollectionsModel *model, const QList<int> &widths) {
+        auto *view = new QTableView(this);
+        view->setModel(model);
+        view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        setUpView(view, Qt::DescendingOrder);
+        const int em = view->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+        for (int c = 0; c < widths.size(); ++c)
+            view->setColumnWidth(c, widths[c] * em);
+        return view;
+    };
+    requestsView = table(requests, {12, 18, 7, 19, 10, 46, 8});
+    attemptsView = table(attempts, {12, 18, 8, 11, 19, 19, 21, 30});
+
+    machineFilter = new QLineEdit(this);
+    machineFilter->setPlaceholderText(tr("Machine or GSM number"));
+    machineFilter->setClearButtonEnabled(true);
+    stateFilter = new QComboBox(this);
+    using State = CollectionsFilter::State;
+    stateFilter->addItem(tr("All requests"), int(State::Any));
+    stateFilter->addItem(tr("Pending only"), int(State::Pending));
+    stateFilter->addItem(tr("Waiting"), int(State::Waiting));
+    stateFilter->addItem(tr("Claimed"), int(State::Claimed));
+    stateFilter->addItem(tr("Completed"), int(State::Completed));
+    stateFilter->addItem(tr("Given up"), int(State::GivenUp));
+    outcomeFilter = new QComboBox(this);
+    outcomeFilter->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    refreshButton = new QPushButton(tr("Refresh"), this);
+    requestsCount = new QLabel(this);
+    attemptsCount = new QLabel(this);
+    listOutcomes();
+
+    auto *bar = new QHBoxLayout;
+    bar->addWidget(machineFilter, 1);
+    bar->addWidget(stateFilter);
+    bar->addWidget(outcomeFilter);
+    bar->addWidget(refreshButton);
+    const auto pane = [this](const QString &caption, QTableView *view, QLabel *count) {
+        auto *box = new QWidget(this);
+        auto *layout = new QVBoxLayout(box);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(new QLabel(caption, box));
+        layout->addWidget(view, 1);
+        layout->addWidget(count);
+        return box;
+    };
+    auto *split = new QSplitter(Qt::Vertical, this);
+    split->addWidget(pane(tr("Queue"), requestsView, requestsCount));
+    split->addWidget(pane(tr("Attempts"), attemptsView, attemptsCount));
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(bar);
+    layout->addWidget(split, 1);
+
+    connect(machineFilter, &QLineEdit::textChanged, this, &CollectionsTab::applyFilter);
+    connect(stateFilter, &QComboBox::currentIndexChanged, this, &CollectionsTab::applyFilter);
+    connect(outcomeFilter, &QComboBox::currentIndexChanged, this, &CollectionsTab::applyFilter);
+    connect(refreshButton, &QPushButton::clicked, this, &CollectionsTab::refresh);
+    connect(requestsView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &CollectionsTab::showAttemptsOfSelected);
+}
+
+void CollectionsTab::listOutcomes()
+{
+    const QSignalBlocker quiet(outcomeFilter);
+    const QString chosen = outcomeFilter->currentData().toString();
+    outcomeFilter->clear();
+    outcomeFilter->addItem(tr("All outcomes"), QString());
+    outcomeFilter->addItem(tr("Unfinished"), CollectionsFilter::Unfinished);
+    QStringList words = attempts->outcomesOnFile();
+    // The one chosen stays, though no attempt has it any more.
+    if (!chosen.isEmpty() && chosen != CollectionsFilter::Unfinished && !words.contains(chosen))
+        words << chosen;
+    for (const QString &w : std::as_const(words))
+        outcomeFilter->addItem(CollectionsModel::outcomeShown(w), w);
+    outcomeFilter->setCurrentIndex(std::max(0, outcomeFilter->findData(chosen)));
+}
+
+void CollectionsTab::applyFilter()
+{
+    CollectionsFilter f;
+    f.machine = machineFilter->text().trimmed();
+    f.state = CollectionsFilter::State(stateFilter->currentData().toInt());
+    f.outcome = outcomeFilter->currentData().toString();
+    requests->setCollectionsFilter(f);
+    attempts->setCollectionsFilter(f);
+    showCount(requestsCount, requests);
+    showCount(attemptsCount, attempts);
+}
+
+void CollectionsTab::showAttemptsOfSelected()
+{
+    CollectionsFilter f = requests->collectionsFilter();
+    const QModelIndexList rows = requestsView->selectionModel()->selectedRows();
+    f.request = rows.size() == 1 ? requests->requestAt(rows.first().row()) : 0;
+    attempts->setCollectionsFilter(f);
+    showCount(attemptsCount, attempts);
+}
+
+void CollectionsTab::refresh()
+{
+    if (!requests)
+        build();
+    listOutcomes();
+    applyFilter();
+}
+
 // --- FrmDb ---
 
 FrmDb::FrmDb(SqlMachineDb &db, Dialogs &dialogs, QWidget *parent) : QWidget(parent)
@@ -547,10 +691,12 @@ FrmDb::FrmDb(SqlMachineDb &db, Dialogs &dialogs, QWidget *parent) : QWidget(pare
     salePoints = new TableTab(db, dialogs, MachineTables::PuntiVendita, this);
     operators = new TableTab(db, dialogs, MachineTables::Operatori, this);
     events = new EventsTab(db, dialogs, this);
+    collections = new CollectionsTab(db, this);
     tabs->addTab(machines, tr("Machines"));
     tabs->addTab(salePoints, tr("Sale points"));
     tabs->addTab(operators, tr("Operators"));
     tabs->addTab(events, tr("Events"));
+    tabs->addTab(collections, tr("Collections"));
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(tabs);
     // A renamed sale point or operator is renamed in its machines too.
@@ -560,6 +706,9 @@ FrmDb::FrmDb(SqlMachineDb &db, Dialogs &dialogs, QWidget *parent) : QWidget(pare
     connect(tabs, &QTabWidget::currentChanged, this, [this](int index) {
         if (tabs->widget(index) == events)
             events->applyFilter();
+        // Collectors work the queue while the editor is open.
+        if (tabs->widget(index) == collections)
+            collections->refresh();
     });
     resize(900, 600);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Clock.h"
+#include "CollectionsModel.h"
 #include "EventsModel.h"
 #include "MachineDb.h"
 
@@ -123,7 +125,40 @@ private:
     Dialogs &m_dialogs;
 };
 
-// The database editor: one tab per table of the machine database.
+// The fleet's collection queue and the attempts made, read-only, filtered, read again on
+// "Refresh" and whenever the tab is shown. One request selected shows its attempts only. Nothing
+// is built or read before the tab is first shown: an editor opened for the machines leaves a
+// fleet's queue alone.
+class CollectionsTab : public QWidget
+{
+    Q_OBJECT
+public:
+    CollectionsTab(SqlMachineDb &db, QWidget *parent = nullptr);
+
+    void refresh();
+
+    CollectionsModel *requests = nullptr;
+    CollectionsModel *attempts = nullptr;
+    QTableView *requestsView = nullptr;
+    QTableView *attemptsView = nullptr;
+    QLineEdit *machineFilter = nullptr;
+    QComboBox *stateFilter = nullptr;
+    QComboBox *outcomeFilter = nullptr; // all, unfinished, then the outcomes on file
+    QPushButton *refreshButton = nullptr;
+    QLabel *requestsCount = nullptr;
+    QLabel *attemptsCount = nullptr;
+
+private:
+    void build();
+    void applyFilter();
+    void listOutcomes();
+    void showAttemptsOfSelected();
+
+    SqlMachineDb &m_db;
+    SystemClock m_clock;
+};
+
+// The database editor: one tab per table of the machine database, and the collections.
 class FrmDb : public QWidget
 {
     Q_OBJECT
@@ -135,4 +170,5 @@ public:
     TableTab *salePoints = nullptr;
     TableTab *operators = nullptr;
     EventsTab *events = nullptr;
+    CollectionsTab *collections = nullptr;
 };

@@ -6,9 +6,9 @@
 #include "DemoData.h"
 #include "DemoScripts.h"
 #include "GsmModem.h"
+#include "MachineAddress.h"
 #include "MachineController.h"
 #include "PtyLine.h"
-#include "TcpLine.h"
 #include "TcpMachine.h"
 
 #include <QCommandLineParser>
@@ -111,13 +111,11 @@ int serveOverTcp(const QString &listenSpec, const QString &connectSpec, int retr
             });
     }
     if (!connectSpec.isEmpty()) {
-        QString host;
-        quint16 port = 0;
-        QString why;
-        if (!TcpLine::parseAddress(connectSpec, &host, &port, &why))
-            return usage(QStringLiteral("bad --connect: %1").arg(why));
+        const MachineAddress to = MachineAddress::parseHostPort(connectSpec);
+        if (to.kind != MachineAddress::Kind::Connect)
+            return usage(QStringLiteral("bad --connect: %1").arg(to.problem));
         for (int i = 0; i < machines.size(); ++i) {
-            routers[i]->connectTo(host, port, machines[i].first, retryMs);
+            routers[i]->connectTo(to.host, to.port, machines[i].first, retryMs);
             std::printf("%s -> %s\n", machines[i].first.constData(), qPrintable(connectSpec));
         }
         std::fflush(stdout);

@@ -7,8 +7,8 @@
 // most 1.05), the CPU share of one core per call (goal below 0.2 %) and the memory per call (goal
 // below 200 KiB). The simulated machines run in the same process: their CPU counts in the
 // figures, their memory does not (it is measured before the calls are made). Files are saved as
-// the station saves them, flushed to the disk one after the other: on a disk a hundred saves at
-// once delay the last call by a few hundred ms; with TMPDIR=/dev/shm they cost next to nothing.
+// the station saves them, flushed to the disk on worker threads while the event loop goes on;
+// TMPDIR chooses the disk (a folder on it, or /dev/shm for none).
 
 #include "CallSession.h"
 #include "DemoScripts.h"

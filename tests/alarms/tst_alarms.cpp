@@ -129,16 +129,16 @@ private slots:
                                    "10:00:00', 'DOOR')")
                                .arg(db.quoted("Eventi"), db.quoted("Number"), db.quoted("Data"),
                                     db.quoted("SMS"))));
-            for (const char *f : {"Acknowledged", "Station", "Pending"})
+            for (const char *f : {"Acknowledged", "Station", "Pending", "Received by"})
                 QVERIFY(q.exec(QString("ALTER TABLE %1 DROP COLUMN %2")
                                    .arg(db.quoted("Eventi"), db.quoted(f))));
         }
         SqlMachineDb db(target);
         QVERIFY2(db.open(), qPrintable(db.error()));
         const IncomingSms::Shown alarm{"+39222", "02/02/26", "11:00:00", "ALARM 15"};
-        const qint64 id = AlarmQueue::file(db, alarm);
+        const qint64 id = AlarmQueue::file(db, alarm, "desk");
         QVERIFY(id > 0);
-        QCOMPARE(AlarmQueue::file(db, alarm), id);
+        QCOMPARE(AlarmQueue::file(db, alarm, "desk"), id);
         EventsModel events(db);
         QStringList shown;
         for (auto state : {EventsModel::State::Any, EventsModel::State::Pending,
@@ -152,7 +152,7 @@ private slots:
         QCOMPARE(shown, QStringList({"ALARM 15|waiting", "DOOR|", "-", "ALARM 15|waiting", "-",
                                      "DOOR|", "-"}));
         QVERIFY(AlarmQueue::acknowledge(db, {id}, QDateTime::currentDateTime(), "desk"));
-        QVERIFY(AlarmQueue::waiting(db).isEmpty());
+        QVERIFY(AlarmQueue::waiting(db)->isEmpty());
     }
 };
 

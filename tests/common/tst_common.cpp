@@ -9,21 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace {
-// A device that answers every write with the same bytes, 10 ms later.
-class Mirror : public LineDevice
-{
-public:
-    void fromStation(const QByteArray &b, const QString &) override
-    {
-        Runtime::current().post(10, [this, b] { toStation(b); });
-    }
-};
-} // namespace
-
-// Virtual time must reproduce what the real event loop does with the station's timers: order,
-// re-arming, ticks nested inside another tick's wait, and a loud failure instead of a hang. The
-// ports and the AT exchange rules on it, against the simulated modem.
+// The station's timers, the ports, and the AT exchange rules on them, against the simulated
+// modem on virtual time.
 class CommonTest : public QObject
 {
     Q_OBJECT
@@ -42,22 +29,9 @@ class CommonTest : public QObject
     };
 
 private slots:
-    void ticksComeInTimeOrder()
-    {
-        VirtualTimeScope vt;
-        QStringList log;
-        Timer a(QStringLiteral("A"), 300, true);
-        Timer b(QStringLiteral("B"), 500, true);
-        for (Timer *t : {&a, &b})
-            connect(t, &Timer::tick, [&log, t, &vt] {
-                log << QStringLiteral("%1@%2").arg(t->name()).arg(vt.rt.nowMs());
-            });
-        vt.rt.runFor(1000);
-        QCOMPARE(log, QStringList({"A@300", "B@500", "A@600", "A@900", "B@1000"}));
-        QCOMPARE(vt.rt.nowMs(), qint64(1000));
-    }
-
-    void switchingOnARunningTimerKeepsItsPeriod()
+    // Switching on a running timer keeps its period, a new interval restarts it, and a tick
+    // still running (it yielded) swallows the periods that fall inside it.
+    void timerPeriods()
     {
         VirtualTimeScope vt;
         Timer t(QStringLiteral("T"), 1000, true);
@@ -67,85 +41,25 @@ private slots:
         vt.rt.runFor(400);
         QCOMPARE(spy.count(), 1);
         vt.rt.runFor(500);
-        t.setInterval(1000); // a new interval restarts the period
+        t.setInterval(1000);
         vt.rt.runFor(999);
         QCOMPARE(spy.count(), 1);
         vt.rt.runFor(1);
         QCOMPARE(spy.count(), 2);
-    }
-
-    void nestedYieldsRunOtherTimersButNotTheSameTick()
-    {
-        VirtualTimeScope vt;
-        Timer outer(QStringLiteral("outer"), 100, true);
-        Timer other(QStringLiteral("other"), 300, true);
-        Timer wait(QStringLiteral("wait"), 1000, false);
-        connect(&wait, &Timer::tick, [&] { wait.setEnabled(false); });
-        QStringList log;
-        connect(&other, &Timer::tick,
-                [&] { log << QStringLiteral("other@%1").arg(vt.rt.nowMs()); });
-        connect(&outer, &Timer::tick, [&] {
-            log << QStringLiteral("outer@%1").arg(vt.rt.nowMs());
-            outer.setEnabled(false);
-            wait.setEnabled(true);
-            while (wait.isEnabled())
-                Runtime::current().yield();
-            log << QStringLiteral("outer done@%1").arg(vt.rt.nowMs());
-        });
-        vt.rt.runFor(1200);
-        QCOMPARE(log, QStringList({"outer@100", "other@300", "other@600", "other@900",
-                                   "outer done@1100", "other@1200"}));
-    }
-
-    void aTickStillRunningSwallowsItsNextPeriod()
-    {
-        VirtualTimeScope vt;
-        Timer t(QStringLiteral("T"), 100, true);
         Timer wait(QStringLiteral("wait"), 250, false);
         connect(&wait, &Timer::tick, [&] { wait.setEnabled(false); });
-        int entered = 0, maxDepth = 0, depth = 0;
+        int depth = 0, maxDepth = 0;
         connect(&t, &Timer::tick, [&] {
-            ++entered;
             maxDepth = qMax(maxDepth, ++depth);
-            if (entered == 1) {
-                wait.setEnabled(true);
-                while (wait.isEnabled())
-                    Runtime::current().yield();
-            }
+            wait.setEnabled(spy.count() == 3);
+            while (wait.isEnabled())
+                Runtime::current().yield();
             --depth;
         });
+        t.setInterval(100);
         vt.rt.runFor(400);
         QCOMPARE(maxDepth, 1);
-        QCOMPARE(entered, 2); // ticks at 200 and 300 fell inside the first; 400 runs
-    }
-
-    // After the end a yield neither runs what is due nor stalls: the wait around it unwinds.
-    void afterTheEndAYieldReturnsAtOnce()
-    {
-        VirtualTimeScope vt;
-        QString why;
-        vt.rt.setStallHandler([&why](const QString &m) { why = m; });
-        bool ran = false;
-        vt.rt.post(100, [&] { ran = true; });
-        vt.rt.endProgram();
-        Runtime::current().yield();
-        QVERIFY(!ran);
-        QCOMPARE(vt.rt.nowMs(), qint64(0));
-        QCOMPARE(why, QString());
-        vt.rt.runFor(100); // timers and deliveries still run outside a wait (the exit sequence)
-        QVERIFY(ran);
-    }
-
-    void aDestroyedTimerNeverTicks()
-    {
-        VirtualTimeScope vt;
-        int ticks = 0;
-        {
-            Timer t(QStringLiteral("T"), 100, true);
-            connect(&t, &Timer::tick, [&] { ++ticks; });
-        }
-        vt.rt.runFor(1000);
-        QCOMPARE(ticks, 0);
+        QCOMPARE(spy.count(), 4); // ticks 200 and 300 ms on fell inside the first, 400 runs
     }
 
     void settingsStrings_data()
@@ -176,24 +90,6 @@ private slots:
         QCOMPARE(port.settings(), valid ? text : before);
     }
 
-    // Once the program ends no port opens and nothing is written, whichever code asks.
-    void afterTheEndThePortRefuses()
-    {
-        VirtualTimeScope vt;
-        LoopbackPort port;
-        Mirror dev;
-        port.plug(1, &dev);
-        QVERIFY(port.open());
-        port.write("AT\r");
-        vt.rt.endProgram();
-        port.write("AT&W\r");
-        QCOMPARE(port.written(), QByteArray("AT\r"));
-        port.close();
-        QVERIFY(!port.open());
-        QVERIFY(!port.isOpen());
-        QCOMPARE(port.openAttempts().size(), 1);
-    }
-
     void singleInstanceMarkerIsExclusiveAndReleased()
     {
         QTemporaryDir dir;
@@ -202,87 +98,70 @@ private slots:
         SingleInstance second("KVX4417", dir.path());
         QVERIFY(!second.acquire());
         first.reset();
-        SingleInstance third("KVX4417", dir.path());
-        QVERIFY(third.acquire());
+        QVERIFY(second.acquire());
     }
 
-    // A silent modem ends the exchange after exactly its time-out, or the time-out re-armed.
-    void aSilentModemEndsTheExchangeAtItsTimeOut_data()
-    {
-        QTest::addColumn<int>("rearmAt"); // -1: not re-armed
-        QTest::addColumn<qint64>("endsAt");
-        QTest::newRow("15 s") << -1 << qint64(15000);
-        QTest::newRow("re-armed for 2 s after 1.5 s") << 1500 << qint64(3500);
-    }
-    void aSilentModemEndsTheExchangeAtItsTimeOut()
-    {
-        QFETCH(int, rearmAt);
-        QFETCH(qint64, endsAt);
-        Rig r;
-        r.modem.setSilent(true);
-        if (rearmAt >= 0)
-            r.time.rt.post(rearmAt, [&r] { r.at.Tout(2000); });
-        const qint64 start = r.now();
-        QCOMPARE(r.at.exchange("ATZ", rearmAt < 0 ? 15000 : 2000, {ERROR_CRLF, OK_CRLF}), -1);
-        QCOMPARE(r.now() - start, endsAt);
-        QCOMPARE(r.at.buffer(), QByteArray());
-        QVERIFY(r.at.timedOut());
-    }
-
-    void markersAreJudgedOnTheWholeAnswer_data()
+    // Markers, or a judge in their place, decide on the whole answer after every read.
+    void answersAreJudgedWhole_data()
     {
         QTest::addColumn<QByteArray>("answer");
         QTest::addColumn<int>("chunk");
+        QTest::addColumn<bool>("judge"); // 5 once the answer ends in a line "OK"
         QTest::addColumn<int>("expected");
         // markers: 0 = ERROR CR LF, 1 = OK CR LF
-        QTest::newRow("OK in one piece") << QByteArray("\r\nOK\r\n") << 0 << 1;
-        QTest::newRow("OK split across chunks") << QByteArray("\r\nOK\r\n") << 3 << 1;
+        QTest::newRow("OK in one piece") << QByteArray("\r\nOK\r\n") << 0 << false << 1;
+        QTest::newRow("OK split across chunks") << QByteArray("\r\nOK\r\n") << 3 << false << 1;
         QTest::newRow("ERROR wins over OK in the same buffer")
-            << QByteArray("\r\nOK\r\n\r\nERROR\r\n") << 0 << 0;
-        QTest::newRow("OK without CR LF is no final result") << QByteArray("\r\nOK") << 0 << -1;
+            << QByteArray("\r\nOK\r\n\r\nERROR\r\n") << 0 << false << 0;
+        QTest::newRow("OK without CR LF is no final result")
+            << QByteArray("\r\nOK") << 0 << false << -1;
+        QTest::newRow("a judge instead of the markers")
+            << QByteArray("\r\nx OK\r\nOK\r\n") << 1 << true << 5;
     }
-    void markersAreJudgedOnTheWholeAnswer()
+    void answersAreJudgedWhole()
     {
         QFETCH(QByteArray, answer);
         QFETCH(int, chunk);
+        QFETCH(bool, judge);
         QFETCH(int, expected);
         Rig r;
         r.modem.setChunking(chunk, 7);
         r.modem.setOverride("AT+TEST", answer);
-        QCOMPARE(r.at.exchange("AT+TEST", 2000, {ERROR_CRLF, OK_CRLF}), expected);
+        ExchangeRules rules{{ERROR_CRLF, OK_CRLF}};
+        if (judge)
+            rules.judge = [](const QByteArray &a) { return a.endsWith("\nOK\r\n") ? 5 : -1; };
+        QCOMPARE(r.at.exchange("AT+TEST", 2000, rules), expected);
         QVERIFY(r.at.buffer().endsWith(answer));
     }
 
-    // A predicate judges the answer in place of the markers, after every read.
-    void aJudgeDecidesOnTheWholeAnswer()
-    {
-        Rig r;
-        r.modem.setEcho(false);
-        r.modem.setChunking(1, 7);
-        r.modem.setOverride("AT+L", "\r\nx OK\r\nOK\r\n");
-        ExchangeRules rules;
-        rules.markers = {OK_CRLF}; // not used once there is a judge
-        rules.judge = [](const QByteArray &answer) { return answer.endsWith("\nOK\r\n") ? 5 : -1; };
-        QCOMPARE(r.at.exchange("AT+L", 2000, rules), 5);
-        QCOMPARE(r.at.buffer(), QByteArray("\r\nx OK\r\nOK\r\n"));
-    }
-
-    // Whatever a wait waits for, the end of the program ends it at once, and every later wait
-    // returns without waiting.
-    void theEndOfTheProgramEndsEveryWait_data()
+    // A silent modem ends a wait at its time-out, or at the time-out re-armed; the end of the
+    // program ends any wait at once, and every later wait returns without waiting.
+    void silentWaits_data()
     {
         QTest::addColumn<QString>("wait");
-        QTest::newRow("an exchange") << "exchange";
-        QTest::newRow("a listing that skips empty rounds") << "listing";
-        QTest::newRow("a query that reads before the time-out") << "query";
-        QTest::newRow("a pause") << "pause";
+        QTest::addColumn<QString>("event"); // at 1500 ms "rearm" for 2 s, at 700 ms "end"
+        QTest::addColumn<qint64>("endsAt");
+        auto row = [](const char *name, const char *wait, const char *event, qint64 endsAt) {
+            QTest::newRow(name) << QString(wait) << QString(event) << endsAt;
+        };
+        row("an exchange's time-out", "exchange", "", 2000);
+        row("re-armed for 2 s after 1.5 s", "exchange", "rearm", 3500);
+        row("the end: an exchange", "exchange", "end", 700);
+        row("the end: a listing that skips empty rounds", "listing", "end", 700);
+        row("the end: a query that reads before the time-out", "query", "end", 700);
+        row("the end: a pause", "pause", "end", 700);
     }
-    void theEndOfTheProgramEndsEveryWait()
+    void silentWaits()
     {
         QFETCH(QString, wait);
+        QFETCH(QString, event);
+        QFETCH(qint64, endsAt);
         Rig r;
         r.modem.setSilent(true);
-        r.time.rt.post(700, [] { Runtime::current().endProgram(); });
+        if (event == "rearm")
+            r.time.rt.post(1500, [&r] { r.at.Tout(2000); });
+        if (event == "end")
+            r.time.rt.post(700, [] { Runtime::current().endProgram(); });
         const qint64 start = r.now();
         int found = -1;
         if (wait == "exchange")
@@ -294,11 +173,20 @@ private slots:
         else
             r.at.pause(1000);
         QCOMPARE(found, -1);
-        QCOMPARE(r.now() - start, qint64(700));
+        QCOMPARE(r.now() - start, endsAt);
+        QCOMPARE(r.at.buffer(), QByteArray());
         QVERIFY(r.at.timedOut());
+        if (event != "end")
+            return;
+        // Nothing more is written, and the port does not open again.
+        const QByteArray written = r.port.written();
         QCOMPARE(r.at.exchange("AT", 2000, {OK_CRLF}), -1);
         r.at.pause(1000);
         QCOMPARE(r.now() - start, qint64(700));
+        r.port.write("AT&W\r");
+        QCOMPARE(r.port.written(), written);
+        r.port.close();
+        QVERIFY(!r.port.open());
     }
 
     // The chunk that lands in the round in which a query's time-out runs out is read but not
@@ -314,33 +202,21 @@ private slots:
         QCOMPARE(r.port.inBufferCount(), 0);
     }
 
-    void commandLinesEndInCrOrCrLf()
-    {
-        Rig r;
-        r.at.exchange("ATE0", 1000, {OK_});
-        r.at.exchange("AT+CPIN=\"1234\"", 1000, {OK_}, CRLF);
-        QCOMPARE(r.port.written(), QByteArray("ATE0\rAT+CPIN=\"1234\"\r\n"));
-    }
-
-    void flushDiscardsStaleBytes()
+    // A pause leaves what arrives for a flush to discard; a command line ends in CR or CR LF.
+    void pausesFlushesAndLineEnds()
     {
         Rig r;
         r.modem.setEcho(false);
         r.modem.send("\r\nRING\r\n");
-        r.time.rt.runFor(100);
-        r.at.flush();
-        QCOMPARE(r.at.exchange("AT", 1000, {OK_CRLF}), 0);
-        QCOMPARE(r.at.buffer(), QByteArray("\r\nOK\r\n"));
-    }
-
-    void aPauseReadsNothing()
-    {
-        Rig r;
-        r.modem.send("late");
         const qint64 start = r.now();
         r.at.pause(1000);
         QCOMPARE(r.now() - start, qint64(1000));
-        QCOMPARE(r.port.inBufferCount(), 4);
+        QCOMPARE(r.port.inBufferCount(), 8);
+        r.at.flush();
+        QCOMPARE(r.at.exchange("AT", 1000, {OK_CRLF}), 0);
+        QCOMPARE(r.at.buffer(), QByteArray("\r\nOK\r\n"));
+        r.at.exchange("AT+CPIN=\"1234\"", 1000, {OK_}, CRLF);
+        QCOMPARE(r.port.written(), QByteArray("AT\rAT+CPIN=\"1234\"\r\n"));
     }
 
     void oneLineValue_data()

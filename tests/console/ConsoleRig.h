@@ -17,14 +17,17 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
+#include <optional>
 
 // The simulated modem on port 1, with one machine on file that answers data calls, and a fresh
-// program folder, on virtual time.
+// program folder, on virtual time: a clock of its own, or another rig's for two lines side by
+// side in one process.
 struct MachineRig
 {
     static inline const QByteArray Number = "3351234567";
 
-    MachineRig()
+    explicit MachineRig(MachineRig *sameClock = nullptr)
+        : rt(sameClock ? sameClock->rt : ownClock.emplace().rt)
     {
         QDir(tmp.path()).mkpath(QStringLiteral("prog"));
         port.plug(1, &modem);
@@ -49,18 +52,14 @@ struct MachineRig
     {
         return QDir(tmp.path()).absoluteFilePath(QStringLiteral("prog"));
     }
-    static bool write(const QString &path, const QByteArray &bytes)
-    {
-        QFile f(path);
-        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-    }
     static QByteArray read(const QString &path)
     {
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
-    VirtualTimeScope time;
+    std::optional<VirtualTimeScope> ownClock;
+    VirtualRuntime &rt;
     QTemporaryDir tmp;
     LoopbackPort port;
     GsmModem modem;
@@ -78,32 +77,6 @@ struct ConsoleRig : MachineRig
     }
 
     QString file(const QString &name) const { return QDir(programFolder()).filePath(name); }
-    qint64 now() const { return time.rt.nowMs(); }
-    Services services()
-    {
-        Services s;
-        s.port = &port;
-        s.dialogs = &dialogs;
-        s.tray = &tray;
-        s.clock = &clock;
-        s.appFolder = programFolder();
-        s.lender = &lender;
-        return s;
-    }
-    // Runs until the session is idle again (job done, call set-up over).
-    bool settle(qint64 limitMs = 3600 * 1000)
-    {
-        return time.rt.runUntil([this] { return !session.busy(); }, limitMs);
-    }
-    // The AT commands the modem understood, in order.
-    QStringList commands() const
-    {
-        QStringList out;
-        for (const QByteArray &c : modem.commands())
-            out << QString::fromLatin1(c);
-        return out;
-    }
-
     ScriptedDialogs dialogs;
     TrayIcon tray;
     FakeClock clock{QDateTime(QDate(2026, 12, 5), QTime(9, 0))};
@@ -111,5 +84,12 @@ struct ConsoleRig : MachineRig
     ::Timer timer5{QStringLiteral("Timer5"), 30000, true};
     StationState stationState;
     PortLender lender{stationState, timer2};
-    CallSession session{services(), timer2, timer5};
+    CallSession session{{.port = &port,
+                         .dialogs = &dialogs,
+                         .tray = &tray,
+                         .clock = &clock,
+                         .appFolder = programFolder(),
+                         .lender = &lender},
+                        timer2,
+                        timer5};
 };

@@ -118,11 +118,11 @@ private slots:
         }
         const int apart = answer == -1 ? 500 : 100;
         for (int i = 0; i < chunks.size(); ++i)
-            rig.time.rt.post(apart * (i + 1), [&, i] { rig.port.deliver(&rig.modem, chunks.at(i)); });
+            rig.rt.post(apart * (i + 1), [&, i] { rig.port.deliver(&rig.modem, chunks.at(i)); });
         qint64 upAt = -1;
         QObject::connect(&rig.session, &CallSession::callStateChanged, [&](bool on) {
             if (on)
-                upAt = rig.now();
+                upAt = rig.rt.nowMs();
         });
         rig.session.Command2_Click();
         const bool up = box.isEmpty();
@@ -135,123 +135,52 @@ private slots:
         }
         QVERIFY(qAbs(rig.dialogs.shown().first().at - waitMs) < 200);
         // The short hang-up: no 10 s wait.
-        QVERIFY(rig.port.written().startsWith("ATD3351234567\r"));
-        QVERIFY(rig.port.written().endsWith("+++ATH\r"));
-        QVERIFY(rig.now() < waitMs + 4000);
+        const QByteArray written = rig.port.written();
+        QVERIFY(written.startsWith("ATD3351234567\r") && written.endsWith("+++ATH\r"));
+        QVERIFY(rig.rt.nowMs() < waitMs + 4000);
         QVERIFY(!rig.session.LoggedOn && !rig.session.callUp() && !rig.session.call().LinkActive);
-        QCOMPARE(rig.session.Label2, QStringLiteral("Wait for logoff..."));
-        QVERIFY(rig.session.enabled[CallSession::Data]);
-        QVERIFY(!rig.session.enabled[CallSession::Disconnect]);
+        QVERIFY(rig.session.enabled[CallSession::Data] &&
+                !rig.session.enabled[CallSession::Disconnect]);
         QVERIFY(rig.session.listVisible);
         QCOMPARE(rig.tray.icon(), 1);
     }
 
-    void commandWhileConnectedDoesNotDialAgain()
-    {
-        ConsoleRig rig;
-        rig.session.Command10_Click();
-        QVERIFY(rig.settle());
-        rig.session.Command10_Click();
-        QVERIFY(rig.settle());
-        QCOMPARE(rig.commands(), QStringList{"ATD3351234567"});
-        QCOMPARE(rig.machine.requests().size(), 78);
-    }
-
-    // "Disconnect" waits 10 s before the escape; closing the window hangs up and polls again.
-    void hangUps_data()
-    {
-        QTest::addColumn<bool>("unload");
-        QTest::newRow("Disconnect") << false;
-        QTest::newRow("closing during a call") << true;
-    }
-    void hangUps()
-    {
-        QFETCH(bool, unload);
-        ConsoleRig rig;
-        bool on = false;
-        rig.session.Login(on);
-        QVERIFY(on);
-        rig.stationState.StationActive = false;
-        const qint64 start = rig.now();
-        if (unload)
-            rig.session.unload();
-        else
-            rig.session.Command4_Click();
-        QCOMPARE(rig.port.written(), QByteArray("ATD3351234567\r+++ATH\r"));
-        QVERIFY(!rig.modem.callUp());
-        if (!unload) {
-            QVERIFY(rig.now() - start >= 10000);
-            QVERIFY(rig.session.enabled[CallSession::Disconnect]);
-            QVERIFY(rig.session.windowEnabled);
-            return;
-        }
-        QVERIFY(rig.stationState.StationActive);
-        QVERIFY(rig.timer2.isEnabled());
-        QCOMPARE(rig.timer2.interval(), 100);
-    }
-
-    // Nothing is dialled without a machine, or for a cancelled choice, a pattern kept as the
-    // name included.
+    // A cancelled file choice dials nothing, a pattern kept as the name included.
     void noDial_data()
     {
-        QTest::addColumn<int>("command");
+        QTest::addColumn<bool>("all"); // else "Telemetry" write
         QTest::addColumn<QString>("name");
-        QTest::newRow("no machine selected: Data, Audit, Reset Alarm") << 0 << "";
-        QTest::newRow("All: *.prm typed as a name") << 7 << "*.prm";
-        QTest::newRow("All: cancelled") << 7 << "";
-        QTest::newRow("Telemetry write: *.tlm") << 12 << "*.tlm";
+        QTest::newRow("All: *.prm typed as a name") << true << "*.prm";
+        QTest::newRow("All: cancelled") << true << "";
+        QTest::newRow("Telemetry write: *.tlm") << false << "*.tlm";
     }
     void noDial()
     {
-        QFETCH(int, command);
+        QFETCH(bool, all);
         QFETCH(QString, name);
         ConsoleRig rig;
         rig.dialogs.chooseFileNext(name.isEmpty() ? QString() : rig.file(name));
-        if (command == 0) {
-            rig.session.select(QString(), QStringLiteral("no number"));
-            rig.session.Command2_Click();
-            rig.session.Command9_Click();
-            rig.session.Command6_Click();
-        }
-        if (command == 7)
-            rig.session.Command7_Click();
-        if (command == 12)
-            rig.session.Command12_Click();
-        QVERIFY(rig.dialogs.boxes().isEmpty() && (command > 0 || rig.dialogs.shown().isEmpty()));
-        QCOMPARE(rig.session.call().FileCancelled, command > 0);
-        QVERIFY(rig.commands().isEmpty());
+        all ? rig.session.Command7_Click() : rig.session.Command12_Click();
+        QVERIFY(rig.dialogs.boxes().isEmpty() && rig.session.call().FileCancelled);
+        QVERIFY(rig.modem.commands().isEmpty());
     }
 
-    void resetAlarmTwiceCancels()
-    {
-        ConsoleRig rig;
-        rig.session.Command6_Click();
-        QCOMPARE(rig.session.Command6Caption, QStringLiteral("Abrogate"));
-        QVERIFY(!rig.session.enabled[CallSession::Data]);
-        QVERIFY(rig.session.enabled[CallSession::ResetAlarm]);
-        rig.time.rt.runFor(300);
-        rig.session.Command6_Click();
-        QCOMPARE(rig.session.Command6Caption, QStringLiteral("Reset Alarm"));
-        for (int b = CallSession::Data; b <= CallSession::TelemetryWrite; ++b)
-            QVERIFY(rig.session.enabled[b]);
-        QVERIFY(!rig.session.link().dialogue.running());
-    }
-
-    // No to "Waiting Response?" ends the reset after its acknowledgement; a machine silent for
-    // 60 s is asked about, and Yes asks for its status.
-    void resetQuestions_data()
+    // A second click ("Abrogate") cancels the reset; No to "Waiting Response?" ends it after its
+    // acknowledgement; a machine silent for 60 s is asked about, and Yes asks for its status.
+    void resetAlarm_data()
     {
         QTest::addColumn<QString>("faults");
-        QTest::addColumn<MsgResult>("answer");
+        QTest::addColumn<MsgResult>("answer"); // Cancel: the second click instead
         QTest::addColumn<QString>("box");
         QTest::addColumn<int>("polls"); // status reads after the answer
         const QString silent = "|Impossible to receive response.Continue?|None|YesNo";
+        QTest::newRow("Abrogate after 300 ms") << "" << MsgResult::Cancel << "" << 0;
         QTest::newRow("No after the acknowledgement")
             << "" << MsgResult::No << "|Command RESET Sent. Waiting Response?|None|YesNo" << 0;
         QTest::newRow("silent for 60 s, Yes") << "silence-after=0" << MsgResult::Yes << silent << 1;
         QTest::newRow("silent for 60 s, No") << "silence-after=0" << MsgResult::No << silent << 0;
     }
-    void resetQuestions()
+    void resetAlarm()
     {
         QFETCH(QString, faults);
         QFETCH(MsgResult, answer);
@@ -263,157 +192,131 @@ private slots:
         rig.machine.setFaults(f);
         rig.dialogs.answerNext(answer);
         rig.session.Command6_Click();
-        QVERIFY(rig.time.rt.runUntil([&] { return !rig.dialogs.shown().isEmpty(); }, 300000));
-        const qint64 asked = rig.dialogs.shown().first().at - rig.machine.requests().first().atMs;
-        rig.time.rt.runFor(1500);
-        QCOMPARE(rig.dialogs.boxes(), QStringList{box});
+        QCOMPARE(rig.session.Command6Caption, QStringLiteral("Abrogate"));
+        if (answer == MsgResult::Cancel) {
+            rig.rt.runFor(300);
+            rig.session.Command6_Click();
+        }
+        QVERIFY(rig.rt.runUntil([&] { return !rig.dialogs.shown().isEmpty() || box.isEmpty(); },
+                                300000));
+        if (!faults.isEmpty()) {
+            const qint64 asked =
+                rig.dialogs.shown().first().at - rig.machine.requests().first().atMs;
+            QVERIFY(asked >= 60000 && asked < 61000);
+        }
+        rig.rt.runFor(1500);
+        QCOMPARE(rig.dialogs.boxes(), box.isEmpty() ? QStringList() : QStringList{box});
         int statusReads = 0;
         for (const auto &r : rig.machine.requests())
             statusReads += r.address == MachineController::StatusRegister;
         QCOMPARE(statusReads, polls);
         QCOMPARE(rig.machine.requests().size(), 1 + polls);
-        QCOMPARE(rig.session.link().dialogue.running(), answer == MsgResult::Yes);
-        if (!faults.isEmpty())
-            QVERIFY(asked >= 60000 && asked < 61000);
+        const bool running = answer == MsgResult::Yes;
+        QCOMPARE(rig.session.link().dialogue.running(), running);
+        QCOMPARE(rig.session.Command6Caption, running ? "Abrogate" : "Reset Alarm");
+        for (int b = CallSession::Data; b <= CallSession::TelemetryWrite; ++b)
+            QCOMPARE(rig.session.enabled[b], !running || b == CallSession::ResetAlarm);
         rig.session.link().dialogue.stop();
     }
 
-    void selection_data()
+    // Queued calls preselect their machines and enable nothing; a machine without a number
+    // enables nothing and is never dialled, one with a number every command and its schedule. A
+    // command while the call is up does not dial again; "Disconnect" waits 10 s before the escape;
+    // closing the window during the next call hangs up and gives the port back, and the list is
+    // filled again when it opens.
+    void window()
     {
-        QTest::addColumn<int>("machines");
-        QTest::addColumn<int>("row");
-        QTest::addColumn<QString>("label1");
-        QTest::newRow("a machine with a number enables the commands") << 2 << 0 << "3351234567";
-        QTest::newRow("a machine without a number enables nothing") << 2 << 1 << "";
-        QTest::newRow("an empty table enables nothing") << 0 << 0 << "";
-    }
-    void selection()
-    {
-        QFETCH(int, machines);
-        QFETCH(int, row);
-        QFETCH(QString, label1);
-        WindowRig rig(Rows{{"Corridor A", "3351234567"}, {"Store room", ""}}.mid(0, machines));
-        rig.window.show();
-        rig.window.activated();
-        QCOMPARE(rig.machines.rowCount(), machines);
-        rig.window.rowClicked(row);
-        QCOMPARE(rig.window.Label1->text(), label1);
-        QCOMPARE(rig.commandStates(), label1.isEmpty() ? AllOff : AllOn);
-        QStringList opened;
-        rig.window.setOpenSchedule([&](const QString &n) { opened << n; });
-        QCOMPARE(rig.window.CommandSchedule->isEnabled(), !label1.isEmpty());
-        rig.window.CommandSchedule->click();
-        QCOMPARE(opened, label1.isEmpty() ? QStringList() : QStringList{label1});
-    }
-
-    void queuedCallsPreselect()
-    {
-        WindowRig rig(Rows{
-            {"Corridor A", "3351234567"}, {"Corridor B", "3351234568"}, {"Hall", "3351234569"}});
+        WindowRig rig(
+            Rows{{"Corridor A", "3351234567"}, {"Store room", ""}, {"Hall", "3351234569"}});
         rig.queue = {"3351234569  ", "3351234567"};
         rig.window.show();
-        rig.window.activated();
-        QCOMPARE(rig.window.ListView1->currentIndex().row(), 2); // the last row
-        QCOMPARE(rig.window.Label1->text(), QStringLiteral("3351234569"));
-        QCOMPARE(rig.window.Label4->text(), QStringLiteral("Hall"));
-        QCOMPARE(rig.commandStates(), AllOff); // nothing enabled, nothing dialled
-        rig.window.activated();
-        QCOMPARE(rig.window.ListView1->currentIndex().row(), 0);
-        QCOMPARE(rig.window.Label1->text(), QStringLiteral("3351234567"));
-        QVERIFY(rig.queue.isEmpty());
-        QVERIFY(rig.port.written().isEmpty());
-    }
-
-    void closingGivesThePortBackAndRefillsNextTime()
-    {
-        WindowRig rig(Rows{{"Corridor A", "3351234567"}});
-        rig.window.show();
-        rig.window.activated();
+        for (int row : {2, 0}) {
+            rig.window.activated();
+            QCOMPARE(rig.window.ListView1->currentIndex().row(), row);
+            QCOMPARE(rig.window.Label1->text(), rig.machines.text(row, MachineListModel::Gsm));
+            QCOMPARE(rig.commandStates(), AllOff);
+        }
+        QCOMPARE(rig.window.Label4->text(), QStringLiteral("Corridor A"));
+        QVERIFY(rig.queue.isEmpty() && rig.port.written().isEmpty());
+        QStringList opened;
+        rig.window.setOpenSchedule([&](const QString &n) { opened << n; });
+        for (int row : {1, 0}) {
+            rig.window.rowClicked(row);
+            QCOMPARE(rig.commandStates(), row ? AllOff : AllOn);
+            QCOMPARE(rig.window.CommandSchedule->isEnabled(), !row);
+            rig.window.CommandSchedule->click();
+            for (auto command : {&CallSession::Command2_Click, &CallSession::Command9_Click,
+                                 &CallSession::Command6_Click})
+                if (row) // a machine without a number is never dialled
+                    (rig.session.*command)();
+        }
+        QVERIFY(rig.dialogs.shown().isEmpty());
+        QCOMPARE(opened, QStringList{"3351234567"});
+        for (int i = 0; i < 2; ++i) { // the second command does not dial again
+            rig.session.Command10_Click();
+            QVERIFY(rig.rt.runUntil([&] { return !rig.session.busy(); }, 3600 * 1000));
+        }
+        QCOMPARE(rig.machine.requests().size(), 78);
+        const qint64 start = rig.rt.nowMs();
+        rig.session.Command4_Click();
+        QVERIFY(rig.rt.nowMs() - start >= 10000);
+        QVERIFY(rig.session.windowEnabled && rig.session.enabled[CallSession::Disconnect]);
+        bool on = false;
+        rig.session.Login(on);
+        QVERIFY(on);
         rig.stationState.StationActive = false;
         rig.window.close();
-        QVERIFY(!rig.window.isLoaded());
-        QVERIFY(rig.stationState.StationActive);
+        QCOMPARE(rig.modem.commands().join(' '), "ATD3351234567 ATH ATD3351234567 ATH");
+        QVERIFY(rig.port.written().endsWith("+++ATH\r"));
+        QVERIFY(!rig.modem.callUp() && !rig.window.isLoaded());
+        QVERIFY(rig.stationState.StationActive && rig.timer2.isEnabled());
         QCOMPARE(rig.timer2.interval(), 100);
-        QVERIFY(rig.timer2.isEnabled());
         rig.db.append(MachineTables::Distributori, {{"Description", "New"}, {"GSM", "1"}});
         rig.window.show();
         rig.window.activated();
-        QCOMPARE(rig.machines.rowCount(), 2);
+        QCOMPARE(rig.machines.rowCount(), 4);
     }
 
-    void pointerWords_data()
+    // Where the answer to pointer block 1 starts in what arrived (a late repeat of block 0's is
+    // skipped whole, anything else ends the wait), and what its check makes of it.
+    void pointerReplies_data()
     {
-        QTest::addColumn<int>("word");
-        QTest::addColumn<QString>("address");
-        QTest::newRow("0x0CB4 lies 400 above 0B24") << 0x0CB4 << "0B24";
-        QTest::newRow("0x0190 gives 0000") << 0x0190 << "0000";
-        QTest::newRow("0x0000 wraps to FE70") << 0x0000 << "FE70";
-        QTest::newRow("0xFFFF") << 0xFFFF << "FE6F";
-    }
-    void pointerWords()
-    {
-        QFETCH(int, word);
-        QFETCH(QString, address);
-        QCOMPARE(MemoryMap::pointerAddress(quint16(word)), address);
-        QCOMPARE(MemoryMap::swapWordBytes(QStringLiteral("B40C")), QStringLiteral("0CB4"));
-    }
-
-    void replies_data()
-    {
-        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("received");
+        QTest::addColumn<int>("start"); // -1: wait on
         QTest::addColumn<int>("status");
         QTest::addColumn<QStringList>("addresses");
         // Words 0x0CB4, 0x0190, 0x0000, then five of 0x1000.
-        const QByteArray words = "B40C"
-                                 "9001"
-                                 "0000" +
-                                 QByteArray("0010").repeated(5);
-        const QStringList expected =
+        const QByteArray words = "B40C9001" + QByteArray("0000") + QByteArray("0010").repeated(5);
+        const QStringList pointers =
             QStringList{"0B24", "0000", "FE70"} + QStringList(5, QStringLiteral("0E70"));
-        QTest::newRow("clean reply gives eight pointers")
-            << reply(0, words) << int(MemoryMap::PointerReply::Ok) << expected;
-        QTest::newRow("wrong check digits")
-            << reply(0, words, "00") << int(MemoryMap::PointerReply::BadCheck) << QStringList();
-        QTest::newRow("lower-case check digits")
-            << reply(0, QByteArray("AB").repeated(16), "b0")
-            << int(MemoryMap::PointerReply::BadCheck) << QStringList();
-        QTest::newRow("block 1's answer is no reply to block 0")
-            << reply(1, words) << int(MemoryMap::PointerReply::BadCheck) << QStringList();
-        QTest::newRow("15 data bytes with a right sum")
-            << reply(0, words.left(30)) << int(MemoryMap::PointerReply::BadCheck) << QStringList();
-        QTest::newRow("17 data bytes with a right sum")
-            << reply(0, words + "00") << int(MemoryMap::PointerReply::BadCheck) << QStringList();
+        const QByteArray b0 = reply(0, words), b1 = reply(1, words);
+        const int ok = MemoryMap::PointerReply::Ok, bad = MemoryMap::PointerReply::BadCheck;
+        auto row = [](const char *name, const QByteArray &r, int start, int status,
+                      const QStringList &a = {}) {
+            QTest::newRow(name) << r << start << status << a;
+        };
+        row("clean reply gives eight pointers", b1, 0, ok, pointers);
+        row("block 0's repeat before it is skipped", b0 + b1, int(b0.size()), ok, pointers);
+        row("block 0's repeat alone is no reply", b0, -1, bad);
+        row("nothing complete yet", b1.left(20), -1, bad);
+        row("wrong check digits", reply(1, words, "00"), 0, bad);
+        row("lower-case check digits", reply(1, QByteArray("AB").repeated(16), "b0"), 0, bad);
+        row("15 data bytes with a right sum", reply(1, words.left(30)), 0, bad);
+        row("17 data bytes with a right sum", reply(1, words + "00"), 0, bad);
+        row("a frame without SOH ends the wait", "01FF\x04", 0, MemoryMap::PointerReply::NoSoh);
+        row("junk before the answer stays in it", "zz" + b1, 0, bad);
     }
-    void replies()
-    {
-        QFETCH(QByteArray, text);
-        QFETCH(int, status);
-        QFETCH(QStringList, addresses);
-        const MemoryMap::PointerReply r = MemoryMap::checkPointerReply(text, 0);
-        QCOMPARE(int(r.status), status);
-        if (status == MemoryMap::PointerReply::Ok)
-            QCOMPARE(r.addresses, addresses);
-    }
-
-    // A late repeat of the other block's answer is skipped whole; anything else ends the wait.
-    void replyStart_data()
-    {
-        QTest::addColumn<QByteArray>("received");
-        QTest::addColumn<int>("start");
-        const QByteArray b0 = reply(0, QByteArray("11").repeated(16));
-        const QByteArray b1 = reply(1, QByteArray("11").repeated(16));
-        QTest::newRow("nothing complete yet") << b1.left(20) << -1;
-        QTest::newRow("the answer itself") << b1 << 0;
-        QTest::newRow("block 0's repeat before it") << b0 + b1 << int(b0.size());
-        QTest::newRow("block 0's repeat alone: wait on") << b0 << -1;
-        QTest::newRow("a frame without SOH ends the wait") << QByteArray("01FF\x04") << 0;
-        QTest::newRow("junk before the answer stays in it") << "zz" + b1 << 0;
-    }
-    void replyStart()
+    void pointerReplies()
     {
         QFETCH(QByteArray, received);
         QFETCH(int, start);
+        QFETCH(int, status);
+        QFETCH(QStringList, addresses);
         QCOMPARE(int(MemoryMap::replyStart(received, 1)), start);
+        const MemoryMap::PointerReply r =
+            MemoryMap::checkPointerReply(received.mid(qMax(start, 0)), 1);
+        QCOMPARE(int(r.status), status);
+        QCOMPARE(r.addresses, addresses);
     }
 };
 

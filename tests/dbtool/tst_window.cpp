@@ -237,9 +237,9 @@ private slots:
         t->exportButton->click();
         QCOMPARE(r.dialogs.boxes(), QStringList{"|2 events written to ev.csv.|Information|Ok"});
         QCOMPARE(r.f.read("ev.csv"), "\xEF\xBB\xBFNumber,Data,SMS,Vending machine,Sale point,"
-                                     "Operator,Acknowledged,Station,Pending\r\n"
-                                     "+39111,02/02/26 10:00:00,\"new, \"\"hot\"\"\",,,,,,\r\n"
-                                     "+39111,01/02/26 10:00:00,old,,,,,,\r\n");
+                                     "Operator,Acknowledged,Station,Pending,Received by\r\n"
+                                     "+39111,02/02/26 10:00:00,\"new, \"\"hot\"\"\",,,,,,,\r\n"
+                                     "+39111,01/02/26 10:00:00,old,,,,,,,\r\n");
     }
 
     // --- the record rules and the models, read back through another connection ---

@@ -91,14 +91,6 @@ private:
     xcb_window_t m_root;
     xcb_atom_t m_protocols, m_delete;
 };
-
-QProcessEnvironment onDisplay(const QByteArray &display)
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(display));
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    return env;
-}
 } // namespace
 
 class XvfbTest : public QObject
@@ -123,8 +115,11 @@ private slots:
         const QByteArray display = ':' + number.trimmed();
         auto stopXvfb = qScopeGuard([&] { xvfb.terminate(), xvfb.waitForFinished(5000); });
 
+        // Everything started from here on plays on that display.
+        qputenv("DISPLAY", display);
+        qputenv("QT_QPA_PLATFORM", "xcb");
         QProcess station;
-        QProcessEnvironment env = onDisplay(display);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("TMPDIR"), tmp.path());
         station.setProcessEnvironment(env);
         station.start(QStringLiteral(GSMSTATION),
@@ -141,7 +136,6 @@ private slots:
         QVERIFY2(desk.waitFor("GSM STATUS", true, 10000), "the main window is not shown");
         auto user = [&](const QStringList &args) {
             QProcess p;
-            p.setProcessEnvironment(onDisplay(display));
             p.start(xdotool, args);
             return p.waitForFinished(10000) && p.exitCode() == 0;
         };

@@ -1,9 +1,13 @@
-#include "Identification.h"
+// Machines that connect to the station: the identification line, hostile peers, held
+// connections, and the Address and Identity columns that name them in the machine file.
+#include "../dbtool/DbFixture.h"
 #include "MachineListener.h"
 #include "Runtime.h"
+#include "TableIo.h"
 
 #include <QCoreApplication>
 #include <QSignalSpy>
+#include <QSqlRecord>
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
@@ -79,54 +83,33 @@ class TestListener : public QObject
     };
 
 private slots:
-    void identificationLine_data()
-    {
-        QTest::addColumn<QByteArray>("buffer");
-        QTest::addColumn<int>("state");
-        QTest::addColumn<QByteArray>("identity");
-        QTest::addColumn<int>("consumed");
-        using S = Identification::State;
-        const QByteArray max(64, '7');
-        QTest::newRow("CR ends it") << QByteArray("+39111\r") << int(S::Complete)
-                                    << QByteArray("+39111") << 7;
-        QTest::newRow("LF ends it, the rest stays") << QByteArray("RTR-2\nxyz") << int(S::Complete)
-                                                    << QByteArray("RTR-2") << 6;
-        QTest::newRow("greeting breaks skipped") << QByteArray("\r\n\r\nRTR-2\r\n")
-                                                 << int(S::Complete) << QByteArray("RTR-2") << 10;
-        QTest::newRow("blanks trimmed") << QByteArray(" RTR-2 \r") << int(S::Complete)
-                                        << QByteArray("RTR-2") << 8;
-        QTest::newRow("no end yet") << QByteArray("RTR") << int(S::NeedMore) << QByteArray() << 0;
-        QTest::newRow("64 bytes then CR") << max + "\r" << int(S::Complete) << max << 65;
-        QTest::newRow("64 bytes, no end yet") << max << int(S::NeedMore) << QByteArray() << 0;
-        QTest::newRow("65 bytes without an end") << max + "7" << int(S::TooLong) << QByteArray()
-                                                 << 0;
-        QTest::newRow("breaks count against the limit")
-            << QByteArray(60, '\n') + "RTR-2\r" << int(S::TooLong) << QByteArray() << 0;
-    }
-    void identificationLine()
-    {
-        QFETCH(QByteArray, buffer);
-        QFETCH(int, state);
-        const Identification id = Identification::parse(buffer, 64);
-        QCOMPARE(int(id.state), state);
-        QTEST(id.identity, "identity");
-        QTEST(int(id.consumed), "consumed");
-    }
-
-    // Each hostile peer ends closed with one log line, and the machine already online is
-    // still online and its connection clean.
-    void hostilePeer_data()
+    // A peer comes online with one line naming a known machine, or ends closed with one log
+    // line; either way the machine already online stays so, its connection clean.
+    void identification_data()
     {
         QTest::addColumn<QByteArray>("sends");
         QTest::addColumn<bool>("halfClose");
         QTest::addColumn<int>("waitMs"); // virtual time after the bytes arrived
         QTest::addColumn<QString>("logged");
-        QTest::newRow("silent") << QByteArray() << false << 30000
-                                << "no identification within 30 s";
+        const QByteArray max(64, '7');
+        const QString online = "machine +39111 online from";
+        const QString tooLong = "no line break in the first 64 bytes";
+        const QString silent = "no identification within 30 s";
+        QTest::newRow("CR ends it") << QByteArray("+39111\r") << false << 0 << online;
+        QTest::newRow("LF ends it, the rest dropped")
+            << QByteArray("+39111\nxyz") << false << 0 << online;
+        QTest::newRow("greeting breaks skipped")
+            << QByteArray("\r\n\r\n+39111\r\n") << false << 0 << online;
+        QTest::newRow("blanks trimmed") << QByteArray(" +39111 \r") << false << 0 << online;
+        QTest::newRow("64 bytes then CR")
+            << max + "\r" << false << 0 << QString("unknown identity \"%1\"").arg(max);
+        QTest::newRow("64 bytes, no end") << max << false << 30000 << silent;
+        QTest::newRow("breaks count against the limit")
+            << QByteArray(60, '\n') + "+39111\r" << false << 0 << tooLong;
+        QTest::newRow("silent") << QByteArray() << false << 30000 << silent;
         QTest::newRow("slow but in time, unknown") << QByteArray("+39999\r") << false << 29999
                                                    << "unknown identity \"+39999\"";
-        QTest::newRow("1 MiB without a line break") << mib('A') << false << 0
-                                                    << "no line break in the first 64 bytes";
+        QTest::newRow("1 MiB without a line break") << mib('A') << false << 0 << tooLong;
         QTest::newRow("control bytes as identity") << QByteArray("\x01\xff\r", 3) << false << 0
                                                    << "unknown identity \"\\x01\\xff\"";
         QTest::newRow("half-close before identifying") << QByteArray("+391") << true << 0
@@ -137,7 +120,7 @@ private slots:
         QTest::newRow("valid identity, then half-close") << QByteArray("+39111\n") << true << 0
                                                          << "machine +39111 offline: closed by";
     }
-    void hostilePeer()
+    void identification()
     {
         QFETCH(QByteArray, sends);
         QFETCH(bool, halfClose);
@@ -154,46 +137,47 @@ private slots:
             ::shutdown(int(peer.socket->socketDescriptor()), SHUT_WR);
         }
         rig.time.rt.runFor(waitMs);
-        QVERIFY(pump([&] { return peer.closed; }));
+        const bool online = logged.contains(" online ");
+        QVERIFY(pump([&] { return online ? rig.listener.isOnline("+39111") : peer.closed; }));
         QVERIFY2(rig.log.filter(logged).size() == 1, qPrintable(rig.log.join('\n')));
         QCOMPARE(rig.listener.waitingCount(), 0);
-        QCOMPARE(rig.listener.online(), QStringList{"+39222"});
+        QCOMPARE(rig.listener.online().first(), QString("+39222"));
+        QCOMPARE(rig.listener.online().size(), online ? 2 : 1);
         QVERIFY(!bystander->closed);
         const auto held = rig.listener.take("+39222");
         QVERIFY(held);
         QCOMPARE(held->bytesAvailable(), 0);
     }
 
-    void secondConnectionReplacesTheFirst()
+    // A second connection with the same identity replaces the first; past the limit of held
+    // connections the oldest goes. Either way the newcomer's connection is the one a call gets.
+    void displaced_data()
     {
-        Rig rig;
+        QTest::addColumn<int>("maxHeld");
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("same identity") << 1000 << "machine +39111 offline: replaced by a new";
+        QTest::newRow("held limit") << 1 << "machine +39222 offline: the oldest of 1 held";
+    }
+    void displaced()
+    {
+        QFETCH(int, maxHeld);
+        MachineListener::Limits limits;
+        limits.maxHeld = maxHeld;
+        Rig rig(limits);
         Peer first(rig.listener.port());
-        first.send("+39111\r");
-        QVERIFY(pump([&] { return rig.listener.isOnline("+39111"); }));
-        QSignalSpy changes(&rig.listener, &MachineListener::onlineChanged);
+        first.send(maxHeld == 1 ? "RTR-2\r" : "+39111\r");
+        QVERIFY(pump([&] { return rig.listener.online().size() == 1; }));
         Peer second(rig.listener.port());
         second.send("+39111\r");
-        QVERIFY(pump([&] { return first.closed; }));
+        QVERIFY(pump([&] { return first.closed && rig.listener.isOnline("+39111"); }));
         QCOMPARE(rig.listener.online(), QStringList{"+39111"});
-        QCOMPARE(rig.log.filter("replaced by a new connection").size(), 1);
-        // The machine went off and on again; the call now reaches it through the second one.
-        QCOMPARE(changes.size(), 2);
+        QFETCH(QString, logged);
+        const QStringList offline = rig.log.filter("offline");
+        QVERIFY2(offline.size() == 1 && offline[0].startsWith(logged),
+                 qPrintable(offline.join('\n')));
         const auto line = rig.listener.take("+39111");
         line->write("hello");
         QVERIFY(pump([&] { return second.received == "hello"; }));
-    }
-
-    void heldLimitDropsTheOldest()
-    {
-        MachineListener::Limits limits;
-        limits.maxHeld = 1;
-        Rig rig(limits);
-        const auto older = rig.bystander();
-        Peer newer(rig.listener.port());
-        newer.send("+39111\r");
-        QVERIFY(pump([&] { return older->closed && rig.listener.isOnline("+39111"); }));
-        QCOMPARE(rig.listener.online(), QStringList{"+39111"});
-        QCOMPARE(rig.log.filter("machine +39222 offline: the oldest of 1 held").size(), 1);
     }
 
     // 2,000 connections at once: those beyond the waiting limit are closed at once, the rest
@@ -221,6 +205,81 @@ private slots:
         late.send("+39111\r");
         QVERIFY(pump([&] { return rig.listener.isOnline("+39111"); }));
         QCOMPARE(rig.listener.online(), (QStringList{"+39222", "+39111"}));
+    }
+    // What gsmdb lets into the file: the address by the one parser, the identity by its own
+    // rules and unique among identities and numbers.
+    void importChecks_data()
+    {
+        QTest::addColumn<QByteArray>("rows");
+        QTest::addColumn<QString>("problem"); // "" = imported
+        const auto row = [](const char *name, const char *csv, const char *problem) {
+            QTest::newRow(name) << QByteArray(csv) << QString::fromLatin1(problem);
+        };
+        row("inbound", "+39555,Tea,inbound,\n", "");
+        row("host name and port", "+39555,Tea,router-7.example.net:4001,\n", "");
+        row("port 0", "+39555,Tea,10.0.0.7:0,\n", "from 1 to 65535");
+        row("inbound in capitals", "+39555,Tea,INBOUND,\n", "is not HOST:PORT or \"inbound\"");
+        row("identity", "+39555,Tea,inbound,RTR-0042\n", "");
+        row("identity with a blank", "+39555,Tea,inbound,RTR 0042\n", "without blanks");
+        row("identity of 65 characters",
+            "+39555,Tea,inbound,"
+            "12345678901234567890123456789012345678901234567890123456789012345\n",
+            "1 to 64");
+        row("identity taken on file", "+39555,Tea,inbound,ROUTER-A\n",
+            "already machine \"Coffee 7\"");
+        row("identity is another machine's number", "+39555,Tea,inbound,+39222\n",
+            "already machine \"Snack 2\"");
+        row("number is another machine's identity", "+39777,Tea,,\n",
+            "is the identity of machine \"Juice\"");
+        row("identity twice in the file", "+39555,Tea,inbound,X1\n+39556,Pop,inbound,X1\n",
+            "already machine \"Tea\"");
+    }
+    void importChecks()
+    {
+        QFETCH(QByteArray, rows);
+        QFETCH(QString, problem);
+        DbFixture f(true);
+        QSqlQuery(f.db->database())
+            .exec("UPDATE Distributori SET Identity = 'ROUTER-A' WHERE GSM = '+39111'");
+        QSqlQuery(f.db->database())
+            .exec("INSERT INTO Distributori (GSM, Description, Identity) "
+                  "VALUES ('+39888', 'Juice', '+39777')");
+        const TableIo::ImportPlan plan = TableIo::plan(*f.db, MachineTables::Distributori,
+                                                       "GSM,Description,Address,Identity\n" + rows);
+        QVERIFY2(plan.fileError.isEmpty(), qPrintable(plan.fileError));
+        QCOMPARE(plan.problems.size(), problem.isEmpty() ? 0 : 1);
+        if (problem.isEmpty())
+            QVERIFY(TableIo::apply(*f.db, plan, false, nullptr));
+        else
+            QVERIFY2(plan.problems.first().reason.contains(problem),
+                     qPrintable(plan.problems.first().reason));
+    }
+
+    // A file written before machines had addresses opens, keeps its machines and gains the
+    // fields; a connecting machine is then found by its identity or by its number.
+    void oldFileGainsTheFields()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("Dati.mdb");
+        {
+            SqlMachineDb fresh(path);
+            QVERIFY(fresh.open());
+            QSqlQuery q(fresh.database());
+            QVERIFY(q.exec("DROP TABLE Distributori"));
+            QVERIFY(q.exec("CREATE TABLE Distributori (GSM TEXT, Description TEXT, "
+                           "\"Sale point\" TEXT, Operator TEXT)"));
+            QVERIFY(q.exec("INSERT INTO Distributori VALUES ('+39111', 'Coffee 7', NULL, NULL)"));
+        }
+        SqlMachineDb db(path);
+        QVERIFY2(db.open(), qPrintable(db.error()));
+        const QSqlRecord fields = db.database().record(MachineTables::Distributori);
+        QVERIFY(fields.contains("Address") && fields.contains("Identity"));
+        QVERIFY(db.append(MachineTables::Distributori,
+                          {{"GSM", "+39222"}, {"Description", "Tea"}, {"Identity", "RTR-9"}}));
+        QCOMPARE(machineIdentifiedBy(db, "+39111"), QString("+39111"));
+        QCOMPARE(machineIdentifiedBy(db, "RTR-9"), QString("+39222"));
+        QCOMPARE(machineIdentifiedBy(db, "RTR-8"), QString());
+        QCOMPARE(machineIdentifiedBy(db, ""), QString());
     }
 };
 

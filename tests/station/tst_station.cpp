@@ -1,108 +1,23 @@
-#include "AuditArchive.h"
-#include "Clock.h"
-#include "FrmCall.h"
+#include "CallSession.h"
+#include "DeskRig.h"
 #include "FrmPin.h"
-#include "FrmSend.h"
 #include "FrmSet.h"
-#include "FrmSms.h"
-#include "FrmStGSM.h"
-#include "GsmModem.h"
-#include "LoopbackPort.h"
-#include "MachineController.h"
-#include "MachineDb.h"
 #include "ModemPreparation.h"
 #include "PinFile.h"
 #include "PollingRound.h"
-#include "Runtime.h"
 #include "SignalBar.h"
 #include "SmsStore.h"
-#include "StationDesk.h"
-#include "StationFixture.h"
-#include "TrayIcon.h"
-#include "UnattendedCollector.h"
+#include "WindowPlacement.h"
 
-#include <functional>
 #include <QAction>
 #include <QCheckBox>
-#include <QFile>
-#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
-
-// A started station on virtual time with a GSM modem on port 1 answering without latency, and a
-// log of every command line the modem understood with the moment it arrived.
-struct StationRig : StationFixture
-{
-    explicit StationRig(const GsmModemConfig &cfg = GsmModemConfig()) : gsm(cfg)
-    {
-        gsm.setLatency(0);
-        port.plug(1, &gsm);
-        QObject::connect(&gsm, &ModemSim::commandReceived, [this](const QByteArray &line) {
-            log << Sent{now(), line};
-        });
-        station.setCallConsole(&console);
-        station.setSendWindow(&send);
-    }
-
-    bool start() { return station.load(); }
-    bool runUntil(const std::function<bool()> &done, qint64 limitMs = 60'000)
-    {
-        return time.rt.runUntil(done, limitMs);
-    }
-    bool startAndPoll() { return start() && runUntilPolling(); }
-    // Runs until network polling has started (the ready sequence is over).
-    bool runUntilPolling(qint64 limitMs = 120'000)
-    {
-        return time.rt.runUntil([this] { return station.Timer2.isEnabled(); }, limitMs);
-    }
-
-    QList<QByteArray> commands() const
-    {
-        QList<QByteArray> out;
-        for (const auto &s : log)
-            out << s.line;
-        return out;
-    }
-    // The moment the n-th (from 0) occurrence of line reached the modem; -1 when it did not.
-    qint64 sentAt(const QByteArray &line, int n = 0) const
-    {
-        for (const auto &s : log)
-            if (s.line == line && n-- == 0)
-                return s.at;
-        return -1;
-    }
-    int count(const QByteArray &line) const
-    {
-        int c = 0;
-        for (const auto &s : log)
-            c += s.line == line;
-        return c;
-    }
-    // The station's writes split into command lines (CR and LF removed).
-    QList<QByteArray> written() const
-    {
-        QList<QByteArray> out = port.written().split('\r');
-        for (auto &l : out)
-            l.replace("\n", "");
-        out.removeAll(QByteArray());
-        return out;
-    }
-
-    struct Sent
-    {
-        qint64 at;
-        QByteArray line;
-    };
-    GsmModem gsm;
-    FakeWindow console, send;
-    FrmStGSM station{services};
-    QList<Sent> log;
-};
 
 // The commands of a "Set GSM" run with the given service centre ("" = none sent).
 inline QList<QByteArray> setGsmCommands(const QByteArray &centre, bool bandWasOff = false)
@@ -111,11 +26,7 @@ inline QList<QByteArray> setGsmCommands(const QByteArray &centre, bool bandWasOf
                            "ATS0=0", "AT+CNMI=0,0", "AT+CSMP=1",  "AT+CMGF=1"};
     if (!centre.isEmpty())
         c << "AT+CSCA=\"" + centre + '"';
-    c << "AT$SCRT"
-      << "AT+CSAS"
-      << "ATX0"
-      << "ATE0"
-      << "AT#AUTOBND";
+    c += {"AT$SCRT", "AT+CSAS", "ATX0", "ATE0", "AT#AUTOBND"};
     if (bandWasOff)
         c << "AT#AUTOBND=1";
     c << "AT&W";
@@ -150,163 +61,49 @@ QByteArray pinLine(const QByteArray &pin)
     return line;
 }
 
-void writePinFile(const QString &dir, const QByteArray &line)
-{
-    QFile f(QDir(dir).filePath("Pin.set"));
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(line + "\r\n");
-}
-
-GsmModemConfig sim(SimCardState state, const QByteArray &pin = "1234")
-{
-    GsmModemConfig cfg;
-    cfg.sim = state;
-    cfg.pin = pin;
-    return cfg;
-}
-
 QByteArray readPinFile(const QString &dir)
 {
     QFile f(QDir(dir).filePath("Pin.set"));
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
+
+class NoTray : public TrayIcon
+{
+public:
+    bool available() const override { return false; }
+};
+
+// The incoming queue, one "index|number|date|time|text" per row.
+QStringList queued(const FrmSms &viewer)
+{
+    QStringList out;
+    for (int i = 0; i < viewer.queued(); ++i) {
+        const QTreeWidgetItem *it = viewer.ListView1->topLevelItem(i);
+        out << QStringList{it->text(0), it->text(1), it->text(2), it->text(3), it->text(4)}
+                   .join('|');
+    }
+    return out;
+}
+
+// The filed events, "Number|Data|SMS" each.
+QStringList events(const DeskRig &r)
+{
+    SqlMachineDb db(r.programFile("Dati.mdb"));
+    db.open();
+    QStringList out;
+    for (const DbRecord &e : db.records(MachineTables::Eventi))
+        out << QStringList{e.value("Number"), e.value("Data"), e.value("SMS")}.join('|');
+    return out;
+}
 } // namespace
 
 Q_DECLARE_METATYPE(ModemPreparation::Outcome)
-
-namespace {
 using Outcome = ModemPreparation::Outcome;
 
-// Preparation against the simulated modem plugged into one of the port numbers, on virtual time.
-struct PrepRig
-{
-    explicit PrepRig(const GsmModemConfig &cfg, int modemPort = 1) : modem(cfg)
-    {
-        if (modemPort > 0)
-            port.plug(modemPort, &modem);
-        QObject::connect(&prep, &ModemPreparation::note,
-                         [this](const QString &line) { notes << line; });
-    }
-    Outcome run(int ports) { return prep.run(ports, tmp.path()); }
-    bool storePin(const QByteArray &pin)
-    {
-        FakeClock clock{QDateTime(QDate(2026, 12, 5), QTime(9, 0))};
-        return PinFile::write(tmp.path(), pin, clock);
-    }
-    int sent(const QByteArray &line) const { return int(modem.commands().count(line)); }
-
-    VirtualTimeScope time;
-    QTemporaryDir tmp;
-    LoopbackPort port;
-    GsmModem modem;
-    ModemPreparation prep{port};
-    QStringList notes;
-};
-} // namespace
-
-// The station as the program wires it (StationDesk), against a simulated modem, machine and SMS
-// store on virtual time: the windows that borrow the modem keep clear of each other and of the
-// unattended collection, the SMS desk keeps in step inside the polling ticks, and "Exit" ends
-// whatever the station is waiting for.
-
-namespace {
-const QString Corridor = QStringLiteral("3351234567");
-
-struct Rig : StationFixture
-{
-    Rig()
-    {
-        gsm.setLatency(0);
-        port.plug(1, &gsm);
-        gsm.addMachine(Corridor.toLatin1(), &machine);
-        store.install(gsm);
-        // Every chunk on its way to the station passes through here first.
-        gsm.setOutput([this](const QByteArray &bytes) {
-            if (!answers.isEmpty())
-                answers.last() += bytes;
-            port.deliver(&gsm, bytes);
-        });
-        QObject::connect(&gsm, &ModemSim::commandReceived, [this](const QByteArray &line) {
-            log << line;
-            answers << QByteArray();
-        });
-    }
-    // Starts, with an unattended entry for Corridor at 09:03 on Saturdays (today) when asked,
-    // and runs until the modem is registered.
-    bool start(bool collectAt0903 = false)
-    {
-        SqlMachineDb db(programFile("Dati.mdb"));
-        bool ready = db.open() && db.append(MachineTables::Distributori,
-                                            {{"Description", "Corridor A"}, {"GSM", Corridor}});
-        if (collectAt0903) {
-            Schedule schedule(programFile("PROGOR.DAT"));
-            schedule[0].setNumber(Corridor);
-            schedule[0].setHour(9);
-            schedule[0].setMinute(3);
-            schedule[0].setWeekday(6, true);
-            schedule[0].setWeekly(true);
-            schedule[0].setUnattended(true);
-            ready = ready && schedule.save() &&
-                    write("decod.asm", "CA2,CASH,3,6,8\r\nDA1,BLOCK\r\n") &&
-                    write("address.asm", "CASH,0\r\nBLOCK,10\r\n");
-        }
-        return ready && desk.station().load() &&
-               time.rt.runUntil([this] { return desk.station().mnuCall->isEnabled(); }, 120'000);
-    }
-    QString programFile(const QString &name) const { return QDir(programFolder()).filePath(name); }
-    bool write(const QString &name, const QByteArray &bytes) const
-    {
-        QFile f(programFile(name));
-        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-    }
-    // How often line reached the modem after the first `from` lines of the log.
-    int sentAfter(const QByteArray &line, qsizetype from) const
-    {
-        return int(log.mid(from).count(line));
-    }
-    // What the modem sent back between the first `command` and the next command.
-    QByteArray answerTo(const QByteArray &command) const
-    {
-        const qsizetype i = log.indexOf(command);
-        return i < 0 ? "<not sent>" : answers[i];
-    }
-    // The incoming queue, one "index|number|date|time|text" per row.
-    QStringList rows() const
-    {
-        QStringList out;
-        for (int i = 0; i < viewer.queued(); ++i) {
-            const QTreeWidgetItem *it = viewer.ListView1->topLevelItem(i);
-            out << QStringList{it->text(0), it->text(1), it->text(2), it->text(3), it->text(4)}
-                       .join('|');
-        }
-        return out;
-    }
-    // The filed events, "Number|Data|SMS" each.
-    QStringList events() const
-    {
-        SqlMachineDb db(programFile("Dati.mdb"));
-        db.open();
-        QStringList out;
-        for (const DbRecord &e : db.records(MachineTables::Eventi))
-            out << QStringList{e.value("Number"), e.value("Data"), e.value("SMS")}.join('|');
-        return out;
-    }
-    GsmModem gsm;
-    SmsStore store;
-    MachineController machine{MachineProfile::forNumber(Corridor.toLatin1())};
-    StationDesk desk{services, nullptr};
-    FrmCall &console = desk.calls().window();
-    FrmSend &sendWindow = desk.sms().sendWindow();
-    WindowOpener &send = sendWindow.opener();
-    FrmSms &viewer = desk.sms().smsWindow();
-    FrmStGSM &station = desk.station();
-    QList<QByteArray> log;     // every command line the modem understood
-    QList<QByteArray> answers; // what the modem answered to each
-};
-} // namespace
-
 // The station booting (tray, data folder, database tool), finding and preparing the modem,
-// unlocking the SIM, network polling rows, and the station as the program wires it.
+// unlocking the SIM, network polling rows; and the station as the program wires it: the windows
+// that borrow the modem keep clear of each other, the SMS desk keeps in step inside the polling
+// ticks, a command's progress shows, and "Exit" ends whatever the station is waiting for.
 class StationTest : public QObject
 {
     Q_OBJECT
@@ -318,23 +115,10 @@ class StationTest : public QObject
     }
 
 private slots:
-    void startsInTheTrayWithSupervisionOn()
-    {
-        StationFixture f;
-        FrmStGSM w(f.services);
-        QVERIFY(w.load());
-        QVERIFY(f.tray.isVisible() && !w.isVisible() && w.state().StationActive);
-        QCOMPARE(f.tray.toolTip(), QString("Wait connecting"));
-        QCOMPARE(w.state().AppFolder, f.programFolder());
-        QCOMPARE(QDir::currentPath(), f.workFolder());
-        QVERIFY(w.Timer1.isEnabled() && !w.Timer2.isEnabled() && w.Timer5.isEnabled());
-        QVERIFY(w.mnuData->isEnabled() && !w.mnuCall->isEnabled() && !w.mnuSet->isEnabled());
-        FrmStGSM second(f.services); // another station is running: this one ends at once
-        QVERIFY(!second.load());
-        QVERIFY(!second.Timer1.isEnabled() && !second.Timer5.isEnabled());
-    }
-
-    void dataFolderMigration_data()
+    // A station starts in the tray with supervision on, moving an old data folder (Telmodex) over
+    // DirIzara; its window opens from the tray only once the status entry is enabled. A second
+    // station ends at once.
+    void startsInTheTrayWithSupervisionOn_data()
     {
         QTest::addColumn<bool>("telmodex");
         QTest::addColumn<bool>("dirIzara");
@@ -346,7 +130,7 @@ private slots:
         QTest::newRow("Telmodex without DirIzara: copy fails silently, folder still removed")
             << true << false << QByteArray();
     }
-    void dataFolderMigration()
+    void startsInTheTrayWithSupervisionOn()
     {
         QFETCH(bool, telmodex);
         QFETCH(bool, dirIzara);
@@ -364,6 +148,24 @@ private slots:
         QVERIFY(!work.exists("Telmodex"));
         QFile db(work.filePath("DirIzara/Dati.mdb"));
         QCOMPARE(db.open(QIODevice::ReadOnly) ? db.readAll() : QByteArray(), expectedDb);
+        QVERIFY(f.tray.isVisible() && !w.isVisible() && w.state().StationActive);
+        QCOMPARE(f.tray.toolTip(), QString("Wait connecting"));
+        QCOMPARE(w.state().AppFolder, f.programFolder());
+        QCOMPARE(QDir::currentPath(), f.workFolder());
+        QVERIFY(w.Timer1.isEnabled() && !w.Timer2.isEnabled() && w.Timer5.isEnabled());
+        QVERIFY(w.mnuData->isEnabled() && !w.mnuCall->isEnabled() && !w.mnuSet->isEnabled());
+        emit f.tray.doubleClicked();
+        QVERIFY(!w.isVisible());
+        w.mnuOPEN->setEnabled(true);
+        emit f.tray.doubleClicked();
+        QVERIFY(w.isVisible() && !(w.windowState() & Qt::WindowMinimized));
+        QVERIFY(!w.close() && !w.isVisible()); // the title bar's close puts it in the tray
+        w.restore();
+        w.setWindowState(Qt::WindowMinimized);
+        QVERIFY(!w.isVisible()); // minimised means hidden in the tray
+        FrmStGSM second(f.services);
+        QVERIFY(!second.load());
+        QVERIFY(!second.Timer1.isEnabled() && !second.Timer5.isEnabled());
     }
 
     // The editor is looked for in the current folder (the program folder's parent), beside the
@@ -436,100 +238,97 @@ private slots:
         QCOMPARE(f.dialogs.shown().size(), 0); // the operator is never told
     }
 
-    void trayDoubleClickOpensTheWindowOnlyWhenStatusIsEnabled()
-    {
-        StationFixture f;
-        FrmStGSM w(f.services);
-        QVERIFY(w.load());
-        emit f.tray.doubleClicked();
-        QVERIFY(!w.isVisible());
-        w.mnuOPEN->setEnabled(true);
-        emit f.tray.doubleClicked();
-        QVERIFY(w.isVisible() && !(w.windowState() & Qt::WindowMinimized));
-        QVERIFY(!w.close() && !w.isVisible()); // the title bar's close puts it in the tray
-        w.restore();
-        w.setWindowState(Qt::WindowMinimized);
-        QVERIFY(!w.isVisible()); // minimised means hidden in the tray
-    }
-
+    // The modem is found, configured and set up for the station ("Set GSM"); automatic band
+    // selection is switched on when it was off, and the operator asked to restart the modem.
     void theModemIsFoundAndConfigured_data()
     {
         QTest::addColumn<int>("baud"); // the only speed the modem hears
-        QTest::addColumn<QByteArray>("atz");
+        QTest::addColumn<QByteArray>("atz"); // the answer instead of the modem's own; null: its own
+        QTest::addColumn<QByteArray>("band"); // likewise to "AT#AUTOBND"
         QTest::addColumn<QList<QByteArray>>("search"); // what comes before the found ATZ
         QTest::addColumn<QStringList>("opened");
-        QTest::newRow("fixed at 19200: found at once")
-            << 19200 << QByteArray() << QList<QByteArray>{}
-            << QStringList{"1:19200,N,8,1", "1:19200,N,8,1"};
-        QTest::newRow("ERROR to ATZ still counts as found")
-            << 19200 << QByteArray("\r\nERROR\r\n") << QList<QByteArray>{}
-            << QStringList{"1:19200,N,8,1", "1:19200,N,8,1"};
+        const QStringList once{"1:19200,N,8,1", "1:19200,N,8,1"};
+        const auto row = [&](const char *tag, const QByteArray &atz, const QByteArray &band) {
+            QTest::newRow(tag) << 19200 << atz << band << QList<QByteArray>{} << once;
+        };
+        row("fixed at 19200, band automatic: found at once, nothing to say", {}, {});
+        row("ERROR to ATZ still counts as found", "\r\nERROR\r\n", {});
+        row("band off: switched on, restart asked for", {}, "\r\n#AUTOBND: 0\r\n\r\nOK\r\n");
+        row("band silent counts as off, after the 2 s time-out", {}, "");
         // A and B go unheard at 19200 and 9600; C answers and is set to 19200; D finds it.
         QTest::newRow("only at 115200: configured, then found at 19200")
-            << 115200 << QByteArray()
+            << 115200 << QByteArray() << QByteArray()
             << QList<QByteArray>{"ATZ",          "ATZ",           "ATZ",    "ATE0", "AT+ICF=3,3",
                                  "AT+IFC=2,2",   "AT+CBST=7,0,1", "ATS0=0", "ATX0", "AT+CBST=7,0,1",
                                  "AT+IPR=19200", "AT#AUTOBND",    "AT&W"}
-            << (opens(1) << "1:19200,N,8,1"
-                         << "1:19200,N,8,1");
+            << (opens(1) << once);
     }
     void theModemIsFoundAndConfigured()
     {
         QFETCH(int, baud);
         QFETCH(QByteArray, atz);
+        QFETCH(QByteArray, band);
         QFETCH(QList<QByteArray>, search);
         QFETCH(QStringList, opened);
-        GsmModemConfig cfg;
-        cfg.bauds = {baud};
-        StationRig r(cfg);
+        DeskRig r({.bauds = {baud}});
         if (!atz.isNull())
             r.gsm.setOverride("ATZ", atz);
-        QVERIFY(r.startAndPoll());
+        if (!band.isNull())
+            r.gsm.setOverride("AT#AUTOBND", band);
+        QVERIFY(r.boot() && r.runUntilPolling());
         search << "ATZ"
                << "AT+CPIN?"
-               << "AT+CSCA?" << setGsmCommands("+393359609600") << "AT+CPIN?" << ReadyCommands;
+               << "AT+CSCA?" << setGsmCommands("+393359609600", !band.isNull()) << "AT+CPIN?"
+               << ReadyCommands;
         QCOMPARE(r.written(), search);
         QCOMPARE(r.port.openAttempts(), opened);
         QCOMPARE(r.gsm.bauds(), QSet<int>{19200});
         QVERIFY(r.station.mnuSet->isEnabled() && r.station.mnuOPEN->isEnabled());
         QVERIFY(!r.station.setupWindow()); // loaded hidden for "Set GSM", then unloaded
-        QVERIFY(r.dialogs.shown().isEmpty() && r.station.state().StationActive);
+        QVERIFY(r.station.state().StationActive);
+        QCOMPARE(r.dialogs.boxes(),
+                 band.isNull() ? QStringList()
+                               : QStringList{"|Modified AUTO BAND.Close Program and Turn OFF/ON "
+                                             "MODEM|Information|Ok"});
         QCOMPARE(r.sentAt("ATZ"), baud == 19200 ? 500 : 1500); // heard at C
+        if (!band.isNull() && band.isEmpty())
+            QCOMPARE(r.sentAt("AT#AUTOBND=1") - r.sentAt("AT#AUTOBND"), qint64(2000));
     }
 
-    void aSimThatAnswersErrorMakesThePortWorthless()
+    // Four 500 ms time-outs per port; the question comes after port 13; Retry searches again
+    // from port 1; Cancel gives up.
+    void withoutAModemTheOperatorRetriesOrGivesUp_data()
     {
-        GsmModemConfig cfg;
-        cfg.sim = SimCardState::Failing;
-        StationRig r(cfg);
-        r.dialogs.answerNext(MsgResult::Cancel);
-        QVERIFY(r.start());
-        QVERIFY(r.runUntil([&] { return !r.dialogs.shown().isEmpty(); }));
-        QCOMPARE(r.written(), QList<QByteArray>({"ATZ", "AT+CPIN?"}));
-        QCOMPARE(r.port.openAttempts().mid(1, 1), QStringList({"2:19200,N,8,1"}));
+        QTest::addColumn<bool>("failingSim"); // on port 1; else no modem anywhere
+        QTest::newRow("no modem: Retry, then Cancel") << false;
+        QTest::newRow("a SIM that answers ERROR makes its port worthless: Cancel") << true;
     }
-
     void withoutAModemTheOperatorRetriesOrGivesUp()
     {
-        StationRig r;
-        r.port.unplug(1);
-        r.dialogs.answerNext(MsgResult::Retry);
+        QFETCH(bool, failingSim);
+        DeskRig r({.sim = SimCardState::Failing});
+        if (!failingSim) {
+            r.port.unplug(1);
+            r.dialogs.answerNext(MsgResult::Retry);
+        }
         r.dialogs.answerNext(MsgResult::Cancel);
         QSignalSpy ended(&r.station, &FrmStGSM::ended);
-        QVERIFY(r.start());
-
-        // Four 500 ms time-outs per port; the question comes after port 13; Retry searches
-        // again from port 1; Cancel gives up.
-        QVERIFY(r.runUntil([&] { return r.dialogs.shown().size() == 2; }));
+        QVERIFY(r.boot());
+        const int asked = failingSim ? 1 : 2;
+        QVERIFY(r.runUntil([&] { return r.dialogs.shown().size() == asked; }));
         QStringList round;
-        for (int p = 1; p <= 13; ++p)
+        for (int p = 1 + failingSim; p <= 13; ++p)
             round << opens(p);
-        QCOMPARE(r.port.openAttempts(), round + round);
-        QCOMPARE(r.dialogs.shown().at(0).at, qint64(500 + 13 * 2000));
-        QCOMPARE(r.dialogs.shown().at(1).at, qint64(500 + 26 * 2000));
-        QCOMPARE(r.dialogs.boxes(), QStringList({"ERROR|NO GSM FOUND!|Critical|RetryCancel",
-                                                 "ERROR|NO GSM FOUND!|Critical|RetryCancel"}));
-
+        QCOMPARE(r.port.openAttempts(),
+                 failingSim ? QStringList{"1:19200,N,8,1"} + round : round + round);
+        QCOMPARE(r.written(),
+                 failingSim ? QList<QByteArray>({"ATZ", "AT+CPIN?"}) : QList<QByteArray>());
+        if (!failingSim) {
+            QCOMPARE(r.dialogs.shown().at(0).at, qint64(500 + 13 * 2000));
+            QCOMPARE(r.dialogs.shown().at(1).at, qint64(500 + 26 * 2000));
+        }
+        QCOMPARE(r.dialogs.boxes(),
+                 QStringList(asked, "ERROR|NO GSM FOUND!|Critical|RetryCancel"));
         QCOMPARE(r.tray.icon() * 10 + r.tray.state(), 30);
         QCOMPARE(r.tray.toolTip(), QString("Direct connect"));
         QVERIFY(r.station.mnuConn->isEnabled() && !r.station.Timer1.isEnabled());
@@ -541,50 +340,25 @@ private slots:
         QCOMPARE(ended.count(), 1);
         QCOMPARE(r.launcher.programs(),
                  QStringList({QDir(r.workFolder()).filePath("WINCORVANI.EXE")}));
-        QCOMPARE(r.written(), QList<QByteArray>());
     }
 
-    void automaticBandSelection_data()
-    {
-        QTest::addColumn<QByteArray>("answer"); // to "AT#AUTOBND"
-        QTest::addColumn<bool>("switched");
-        QTest::newRow("already automatic: no change, no message")
-            << QByteArray("\r\n#AUTOBND: 1\r\n\r\nOK\r\n") << false;
-        QTest::newRow("off: switched on, restart asked for")
-            << QByteArray("\r\n#AUTOBND: 0\r\n\r\nOK\r\n") << true;
-        QTest::newRow("silence counts as off, after the 2 s time-out") << QByteArray() << true;
-    }
-    void automaticBandSelection()
-    {
-        QFETCH(QByteArray, answer);
-        QFETCH(bool, switched);
-        StationRig r;
-        r.gsm.setOverride("AT#AUTOBND", answer);
-        QVERIFY(r.startAndPoll());
-        QCOMPARE(r.count("AT#AUTOBND=1"), switched ? 1 : 0);
-        QCOMPARE(r.gsm.profileWrites(), 1);
-        QCOMPARE(r.dialogs.boxes(),
-                 switched ? QStringList{"|Modified AUTO BAND.Close Program and Turn OFF/ON MODEM|"
-                                        "Information|Ok"}
-                          : QStringList());
-        if (answer.isEmpty())
-            QCOMPARE(r.sentAt("AT#AUTOBND=1") - r.sentAt("AT#AUTOBND"), qint64(2000));
-    }
-
+    // "Setup" borrows the port; OK sends "Set GSM" back, then supervision and polling resume. Its
+    // PIN2 box gives way to the PIN window, which sends nothing in PIN2 mode.
     void settingsWindowFromTheMenu_data()
     {
         QTest::addColumn<bool>("centreReadable");
-        QTest::addColumn<bool>("ok"); // else closed from the title bar
-        QTest::newRow("service centre read and sent back") << true << true;
-        QTest::newRow("ERROR to the query: field disabled, nothing sent") << false << true;
-        QTest::newRow("closed without OK: nothing sent, polling at once") << true << false;
+        QTest::addColumn<QString>("then"); // "ok", "close" (the title bar), "pin2"
+        QTest::newRow("service centre read and sent back") << true << "ok";
+        QTest::newRow("ERROR to the query: field disabled, nothing sent") << false << "ok";
+        QTest::newRow("closed without OK: nothing sent, polling at once") << true << "close";
+        QTest::newRow("PIN2 offered") << true << "pin2";
     }
     void settingsWindowFromTheMenu()
     {
         QFETCH(bool, centreReadable);
-        QFETCH(bool, ok);
-        StationRig r;
-        QVERIFY(r.startAndPoll());
+        QFETCH(QString, then);
+        DeskRig r;
+        QVERIFY(r.boot() && r.runUntilPolling());
         r.time.rt.runFor(1500);
         if (!centreReadable)
             r.gsm.setOverride("AT+CSCA?", "\r\nERROR\r\n");
@@ -595,6 +369,22 @@ private slots:
         QVERIFY(set->isVisible() && !r.station.state().StationActive);
         QCOMPARE(set->Text2->isEnabled(), centreReadable);
         QCOMPARE(set->Text2->text(), centreReadable ? QString("+393359609600") : QString());
+        if (then == "pin2") {
+            set->Check1->click();
+            QVERIFY(!r.station.setupWindow());
+            FrmPin *pin = r.station.pinWindow();
+            QVERIFY(pin && pin->isVisible() && pin->Text3->isEnabled() && !pin->Text1->isEnabled());
+            QVERIFY(pin->Check1->isEnabled() && pin->Check1->isChecked());
+            pin->Text3->setText("5555");
+            const QByteArray before = r.port.written();
+            pin->Command1->click();
+            QCOMPARE(r.port.written(), before);
+            QVERIFY(r.station.pinWindow());
+            pin->Check1->click();
+            QVERIFY(!pin->Text3->isEnabled());
+            return;
+        }
+        const bool ok = then == "ok";
         ok ? set->Command1->click() : void(set->close());
         QCOMPARE(r.commands(),
                  QList<QByteArray>{"AT+CSCA?"} +
@@ -611,8 +401,8 @@ private slots:
     // polling rests.
     void aPortTakenDuringARoundEndsIt()
     {
-        StationRig r;
-        QVERIFY(r.startAndPoll());
+        DeskRig r;
+        QVERIFY(r.boot() && r.runUntilPolling());
         connect(&r.gsm, &ModemSim::commandReceived, [&](const QByteArray &line) {
             if (line == "AT+CSQ")
                 r.station.state().StationActive = false;
@@ -641,81 +431,98 @@ private slots:
         QCOMPARE(PinFile::pinArgument(line), argument);
     }
 
-    void aSimWithoutPinStartsPollingOneSecondAfterTheIdentity()
+    // What the SIM asks for at start-up, with a PIN in Pin.set or none: polling starts 1 s after
+    // the identity, or 20 s after it once a stored PIN was sent after a second's pause; without
+    // one, or with a refused one (which stays in the file), the PIN window opens; a phone lock
+    // stops supervision and never gets the SIM PIN. Closing the PIN window without OK ends the
+    // program at once; a PIN typed there is stored and sent by supervision.
+    void simAtStartUp_data()
     {
-        StationRig r;
-        QVERIFY(r.start());
-        QVERIFY(r.runUntil([&] { return r.sentAt("AT+CGATT?") >= 0; }));
-        QCOMPARE(r.sentAt("AT+CGATT?") - r.sentAt("AT+CGSN"), qint64(1000));
-        QCOMPARE(r.sentAt("AT+COPS=3,0") - r.sentAt("AT+CPIN?", 1), qint64(1000));
-        QCOMPARE(r.station.Label1[0]->text() + '|' + r.station.Label1[1]->text() + '|' +
-                     r.station.Label1[2]->text() + '|' + r.station.state().Manufacturer,
-                 QString("Generic_GSM_Modem|GSM900-1800|356938035643809|Generic_GSM_Modem"));
-        QVERIFY(!r.station.Timer1.isEnabled());
+        QTest::addColumn<int>("state");
+        QTest::addColumn<QByteArray>("cpin"); // the answer to "AT+CPIN?" instead of the SIM's
+        QTest::addColumn<QByteArray>("line"); // Pin.set's; null for none
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<int>("polling"); // ms from the identity; -1 never
+        const int ready = int(SimCardState::Ready), wantsPin = int(SimCardState::WantsPin);
+        const QString lock = "|Waiting for Phone to SIM card(antitheft)|Critical|Ok";
+        const auto phoneLock = [](const char *spelling) {
+            return "\r\n+CPIN: " + QByteArray(spelling) + "\r\n\r\nOK\r\n";
+        };
+        QTest::newRow("no PIN asked") << ready << QByteArray() << QByteArray() << "" << 1000;
+        QTest::newRow("stored PIN unlocks without any window")
+            << wantsPin << QByteArray() << pinLine("2580") << "" << 20000;
+        QTest::newRow("no stored PIN: the window, no message; the PIN typed")
+            << wantsPin << QByteArray() << QByteArray() << "" << -1;
+        QTest::newRow("wrong stored PIN") << wantsPin << QByteArray() << pinLine("1111")
+                                          << "PIN|Error PIN|Critical|Ok" << -1;
+        QTest::newRow("line too short for the PIN")
+            << wantsPin << QByteArray() << QByteArray("0001000200000000000000000")
+            << "PIN|Error PIN|Critical|Ok" << -1;
+        QTest::newRow("phone lock, modem spelling PH-SIM PIN")
+            << ready << phoneLock("PH-SIM PIN") << pinLine("2580") << lock << -1;
+        QTest::newRow("phone lock spelt PH_SIM PIN")
+            << ready << phoneLock("PH_SIM PIN") << pinLine("2580") << lock << -1;
     }
-
-    void aStoredPinUnlocksWithoutAnyWindow()
+    void simAtStartUp()
     {
-        StationRig r(sim(SimCardState::WantsPin, "2580"));
-        writePinFile(r.workFolder(), pinLine("2580"));
-        QVERIFY(r.start());
-        QVERIFY(r.runUntil([&] { return r.sentAt("AT+CGATT?") >= 0; }));
-        QVERIFY(r.port.written().contains("AT+CPIN=\"2580\"\r\n"));
-        // One second's pause before the PIN, then polling 20 s after the identity.
-        QCOMPARE(r.sentAt("AT+CPIN=\"2580\"") - r.sentAt("AT+CPIN?", 1), qint64(1000));
-        QCOMPARE(r.sentAt("AT+CGATT?") - r.sentAt("AT+CGSN"), qint64(20000));
-        QVERIFY(!r.station.pinWindow() && r.dialogs.shown().isEmpty());
-    }
-
-    void aRefusedStoredPinOpensThePinWindow_data()
-    {
-        QTest::addColumn<QByteArray>("line");
-        QTest::newRow("wrong PIN") << pinLine("1111");
-        QTest::newRow("line too short for the PIN") << QByteArray("0001000200000000000000000");
-    }
-    void aRefusedStoredPinOpensThePinWindow()
-    {
+        QFETCH(int, state);
+        QFETCH(QByteArray, cpin);
         QFETCH(QByteArray, line);
-        StationRig r(sim(SimCardState::WantsPin));
-        writePinFile(r.workFolder(), line);
-        QVERIFY(r.start());
-        QVERIFY(r.runUntil([&] { return r.station.pinWindow(); }));
-        QCOMPARE(r.dialogs.boxes(), QStringList({"PIN|Error PIN|Critical|Ok"}));
-        FrmPin *pin = r.station.pinWindow();
-        QVERIFY(pin->isVisible() && pin->Text1->isEnabled() && !pin->Text2->isEnabled());
+        QFETCH(QString, box);
+        QFETCH(int, polling);
+        DeskRig r({.sim = SimCardState(state), .pin = "2580"});
+        if (!cpin.isNull())
+            r.gsm.setOverride("AT+CPIN?", cpin);
+        if (!line.isNull())
+            writeFile(QDir(r.workFolder()).filePath("Pin.set"), line + "\r\n");
+        QSignalSpy ended(&r.station, &FrmStGSM::ended);
+        QVERIFY(r.boot());
+        r.time.rt.runFor(60'000);
+        QCOMPARE(r.dialogs.boxes(), box.isEmpty() ? QStringList() : QStringList{box});
         QVERIFY(!r.station.Timer1.isEnabled());
-        QCOMPARE(readPinFile(r.workFolder()), line + "\r\n"); // a refused PIN is not deleted
-    }
-
-    void aTypedPinIsStoredAndSentBySupervision()
-    {
-        StationRig r(sim(SimCardState::WantsPin, "9090"));
-        QVERIFY(r.start());
-        QVERIFY(r.runUntil([&] { return r.station.pinWindow(); }));
-        QCOMPARE(r.dialogs.shown().size(), 0); // no stored PIN: the window, no message
+        QCOMPARE(r.station.Timer2.isEnabled(), polling >= 0);
+        QCOMPARE(r.count("AT+CPIN=\"2580\""), int(polling == 20000));
+        if (polling >= 0) {
+            QCOMPARE(r.sentAt("AT+CGATT?") - r.sentAt("AT+CGSN"), qint64(polling));
+            const qsizetype query = r.indexOf("AT+CPIN?", 1); // then the PIN or the network
+            QCOMPARE(r.log[query + 1].at - r.log[query].at, qint64(1000));
+            QCOMPARE(r.station.Label1[0]->text() + '|' + r.station.Label1[1]->text() + '|' +
+                         r.station.Label1[2]->text() + '|' + r.station.state().Manufacturer,
+                     QString("Generic_GSM_Modem|GSM900-1800|356938035643809|Generic_GSM_Modem"));
+        }
         FrmPin *pin = r.station.pinWindow();
-        pin->Text1->setText("909");
-        QVERIFY(readPinFile(r.workFolder()).isEmpty());
-        pin->Text1->setText("9090");
-        const QByteArray first = readPinFile(r.workFolder());
-        QCOMPARE(PinFile::pinArgument(first.left(80)), QByteArray("\"9090\""));
-        QCOMPARE(first.size(), 82);
-        QVERIFY(std::all_of(first.begin(), first.end() - 2,
-                            [](char c) { return c >= '0' && c <= '9'; }));
-        pin->Text1->setText("909");
-        pin->Text1->setText("9090");
-        QVERIFY(readPinFile(r.workFolder()) != first); // new filler each time
-        pin->Command1->click();
-        QVERIFY(r.runUntilPolling());
-        QVERIFY(r.log.last().line != "AT+CPIN=\"9090\"");
-        QCOMPARE(r.count("AT+CPIN=\"9090\""), 1);
-        QCOMPARE(r.gsm.simState(), SimCardState::Ready);
+        QCOMPARE(bool(pin), state == int(SimCardState::WantsPin) && polling < 0);
+        if (!pin)
+            return;
+        QVERIFY(pin->isVisible() && pin->Text1->isEnabled() && !pin->Text2->isEnabled());
+        if (line.isNull()) { // typed: stored with a new filler each time, sent by supervision
+            pin->Text1->setText("258");
+            QVERIFY(readPinFile(r.workFolder()).isEmpty());
+            pin->Text1->setText("2580");
+            const QByteArray first = readPinFile(r.workFolder());
+            QCOMPARE(PinFile::pinArgument(first.left(80)), QByteArray("\"2580\""));
+            QVERIFY(first.size() == 82 && std::all_of(first.begin(), first.end() - 2,
+                                                      [](char c) { return c >= '0' && c <= '9'; }));
+            pin->Text1->setText("258");
+            pin->Text1->setText("2580");
+            QVERIFY(readPinFile(r.workFolder()) != first);
+            pin->Command1->click();
+            QVERIFY(r.runUntilPolling());
+            QVERIFY(r.log.last().line != "AT+CPIN=\"2580\"");
+            QCOMPARE(r.count("AT+CPIN=\"2580\""), 1);
+            return;
+        }
+        QCOMPARE(readPinFile(r.workFolder()), line + "\r\n"); // a refused PIN stays
+        pin->close();
+        QCOMPARE(ended.count(), 1);
+        QVERIFY(!r.port.isOpen());
+        QCOMPARE(r.launcher.started().size(), 0); // ended at once, not through "Exit"
     }
 
     void thePukPathRetriesAWrongPuk()
     {
-        StationRig r(sim(SimCardState::WantsPuk));
-        QVERIFY(r.start());
+        DeskRig r({.sim = SimCardState::WantsPuk});
+        QVERIFY(r.boot());
         QVERIFY(r.runUntil([&] { return r.station.pinWindow(); }));
         QCOMPARE(r.dialogs.boxes(), QStringList({"PUK|Error PUK|Critical|Ok"}));
         FrmPin *pin = r.station.pinWindow();
@@ -740,64 +547,10 @@ private slots:
                  QByteArray("\"4321\""));
     }
 
-    void pin2IsOfferedFromTheSettingsWindow()
-    {
-        StationRig r;
-        QVERIFY(r.startAndPoll());
-        r.station.mnuSet->trigger();
-        FrmSet *set = r.station.setupWindow();
-        set->Check1->click();
-        QVERIFY(!r.station.setupWindow()); // the settings window gives way
-        FrmPin *pin = r.station.pinWindow();
-        QVERIFY(pin && pin->isVisible() && pin->Text3->isEnabled() && !pin->Text1->isEnabled());
-        QVERIFY(pin->Check1->isEnabled() && pin->Check1->isChecked());
-        pin->Text3->setText("5555");
-        const QByteArray before = r.port.written();
-        pin->Command1->click(); // nothing to send in PIN2 mode: the window stays
-        QCOMPARE(r.port.written(), before);
-        QVERIFY(r.station.pinWindow());
-        pin->Check1->click();
-        QVERIFY(!pin->Text3->isEnabled());
-    }
-
-    void closingThePinWindowWithoutOkEndsTheProgram()
-    {
-        StationRig r(sim(SimCardState::WantsPin));
-        QSignalSpy ended(&r.station, &FrmStGSM::ended);
-        QVERIFY(r.start());
-        QVERIFY(r.runUntil([&] { return r.station.pinWindow(); }));
-        r.station.pinWindow()->close();
-        QCOMPARE(ended.count(), 1);
-        QVERIFY(!r.port.isOpen());
-        QCOMPARE(r.launcher.started().size(), 0); // ended at once, not through "Exit"
-    }
-
-    void phoneLockStopsSupervision_data()
-    {
-        QTest::addColumn<QByteArray>("answer");
-        QTest::newRow("modem spelling PH-SIM PIN")
-            << QByteArray("\r\n+CPIN: PH-SIM PIN\r\n\r\nOK\r\n");
-        QTest::newRow("spelling PH_SIM PIN") << QByteArray("\r\n+CPIN: PH_SIM PIN\r\n\r\nOK\r\n");
-    }
-    void phoneLockStopsSupervision()
-    {
-        QFETCH(QByteArray, answer);
-        StationRig r;
-        r.gsm.setOverride("AT+CPIN?", answer);
-        writePinFile(r.workFolder(), pinLine("1234"));
-        QVERIFY(r.start());
-        QVERIFY(r.runUntil([&] { return !r.dialogs.shown().isEmpty(); }));
-        QCOMPARE(r.dialogs.boxes(),
-                 QStringList({"|Waiting for Phone to SIM card(antitheft)|Critical|Ok"}));
-        r.time.rt.runFor(60'000);
-        QVERIFY(!r.station.Timer1.isEnabled() && !r.station.Timer2.isEnabled());
-        QVERIFY(!r.port.written().contains("AT+CPIN=")); // the SIM PIN never goes to a phone lock
-    }
-
     void theSixthSimErrorIsReportedOnce()
     {
-        StationRig r;
-        QVERIFY(r.startAndPoll());
+        DeskRig r;
+        QVERIFY(r.boot() && r.runUntilPolling());
         // The SIM fails after start-up; a registration error hands back to supervision.
         r.gsm.config().sim = SimCardState::Failing;
         r.gsm.setOverride("AT+CREG?", "\r\nERROR\r\n");
@@ -833,7 +586,7 @@ private slots:
         QTest::addColumn<int>("registration");
         QTest::addColumn<QString>("modem"); // "port of ports at baud"; "" none
         QTest::addColumn<Outcome>("outcome");
-        QTest::addColumn<QString>("note"); // a line that must have come out
+        QTest::addColumn<QString>("note"); // a line that came out (if unregistered, the reason)
         const int ready = int(SimCardState::Ready);
         const int pin = int(SimCardState::WantsPin);
         const auto row = [](const char *tag, int sim, const QByteArray &storedPin, int registration,
@@ -844,8 +597,6 @@ private slots:
         };
         row("SIM ready, home network", ready, "", 1, Outcome::Ready,
             "network: Connect Home network");
-        row("roaming counts as registered", ready, "", 5, Outcome::Ready,
-            "network: Connect Roaming network");
         row("ports in order; a modem at 115200 is brought to 19200", ready, "", 1, Outcome::Ready,
             "modem found on port 3", "3 of 4 at 115200");
         row("no modem on either port", ready, "", 1, Outcome::NoModem, "ERROR: NO GSM FOUND!", "");
@@ -858,8 +609,10 @@ private slots:
             "Waiting for Phone to SIM card(antitheft)");
         row("a SIM that answers ERROR is no modem", int(SimCardState::Failing), "", 1,
             Outcome::NoModem, "ERROR: NO GSM FOUND!");
-        row("searching for the operator", ready, "", 2, Outcome::NotRegistered, "SIM ready");
-        row("registration denied", ready, "", 3, Outcome::NotRegistered, "SIM ready");
+        row("searching for the operator: given up after 60 s", ready, "", 2, Outcome::NotRegistered,
+            "not registered on the network after 60 s (Searching operator)");
+        row("registration denied", ready, "", 3, Outcome::NotRegistered,
+            "not registered on the network after 60 s (Operator registration denied)");
     }
     void outcomes()
     {
@@ -869,45 +622,42 @@ private slots:
         QFETCH(QString, modem);
         QFETCH(Outcome, outcome);
         QFETCH(QString, note);
-        GsmModemConfig cfg;
-        cfg.sim = SimCardState(sim);
-        cfg.registration = registration;
         const QStringList where = modem.split(' '); // port, "of", ports, "at", baud
-        cfg.bauds = {modem.isEmpty() ? 19200 : where[4].toInt()};
-        PrepRig rig(cfg, modem.isEmpty() ? 0 : where[0].toInt());
+        DeskRig rig({.sim = SimCardState(sim),
+                     .registration = registration,
+                     .bauds = {modem.isEmpty() ? 19200 : where[4].toInt()}});
+        rig.port.unplug(1);
+        if (!modem.isEmpty())
+            rig.port.plug(where[0].toInt(), &rig.gsm);
+        ModemPreparation prep(rig.port);
+        QStringList notes;
+        connect(&prep, &ModemPreparation::note, [&](const QString &line) { notes << line; });
         if (!storedPin.isEmpty())
-            QVERIFY(rig.storePin(storedPin));
-        QCOMPARE(rig.run(modem.isEmpty() ? 2 : where[2].toInt()), outcome);
-        QVERIFY2(rig.notes.contains(note), qPrintable(rig.notes.join(u'\n')));
-        QCOMPARE(rig.prep.reason().isEmpty(), outcome == Outcome::Ready);
+            QVERIFY(PinFile::write(rig.workFolder(), storedPin, rig.clock));
+        QCOMPARE(prep.run(modem.isEmpty() ? 2 : where[2].toInt(), rig.workFolder()), outcome);
+        QCOMPARE(prep.reason().isEmpty(), outcome == Outcome::Ready);
+        if (outcome == Outcome::NotRegistered) {
+            QCOMPARE(prep.reason(), note);
+            const qint64 waited = rig.time.rt.nowMs();
+            QVERIFY2(waited >= 60'000 && waited < 75'000, qPrintable(QString::number(waited)));
+            QVERIFY(rig.count("AT+CREG?") >= 20);
+        } else {
+            QVERIFY2(notes.contains(note), qPrintable(notes.join(u'\n')));
+        }
         QCOMPARE(rig.port.isOpen(), outcome != Outcome::NoModem);
         if (outcome == Outcome::Ready) {
-            QCOMPARE(rig.modem.simState(), SimCardState::Ready);
-            QCOMPARE(rig.sent("AT+COPS=0"), 1);
+            QCOMPARE(rig.gsm.simState(), SimCardState::Ready);
+            QCOMPARE(rig.count("AT+COPS=0"), 1);
             QCOMPARE(rig.port.commPort(), where[0].toInt());
             QCOMPARE(rig.port.settings(), QStringLiteral("19200,N,8,1"));
-            QCOMPARE(rig.sent("AT+IPR=19200"), int(where[4] != "19200"));
+            QCOMPARE(rig.count("AT+IPR=19200"), int(where[4] != "19200"));
         }
         if (modem.isEmpty()) { // four speeds on each port, and nothing else to tell
             QCOMPARE(rig.port.openAttempts().size(), 8);
-            QCOMPARE(rig.notes, QStringList{note});
+            QCOMPARE(notes, QStringList{note});
         }
         // The stored PIN goes out once at most: a refused one is never tried again.
-        QVERIFY(rig.sent("AT+CPIN=\"" + storedPin + '"') <= 1);
-    }
-
-    void notRegisteredGivesUpAfterTheWait()
-    {
-        GsmModemConfig cfg;
-        cfg.registration = 2;
-        PrepRig rig(cfg);
-        const qint64 start = rig.time.rt.nowMs();
-        QCOMPARE(rig.run(1), Outcome::NotRegistered);
-        QCOMPARE(rig.prep.reason(),
-                 QStringLiteral("not registered on the network after 60 s (Searching operator)"));
-        const qint64 waited = rig.time.rt.nowMs() - start;
-        QVERIFY2(waited >= 60000 && waited < 75000, qPrintable(QString::number(waited)));
-        QVERIFY(rig.sent("AT+CREG?") >= 20);
+        QVERIFY(rig.count("AT+CPIN=\"" + storedPin + '"') <= 1);
     }
 
     // A network-polling round as rows: the four answers, and what the station shows after them.
@@ -927,9 +677,6 @@ private slots:
         enum { Gprs, Csq, Creg, Cops };
         row("all answered", {}, "1|17|Connect Home network|1| TIM|4");
         row("0 not registered", {{Creg, "+CREG: 0,0"}}, "1|17|NO connect|0| TIM|4");
-        row("2 searching", {{Creg, "+CREG: 0,2"}}, "1|17|Searching operator|0| TIM|4");
-        row("3 denied", {{Creg, "+CREG: 0,3"}}, "1|17|Operator registration denied|0| TIM|4");
-        row("4 unknown", {{Creg, "+CREG: 0,4"}}, "1|17|Unknown|0| TIM|4");
         row("5 roaming works like home", {{Creg, "+CREG: 0,5"}},
             "1|17|Connect Roaming network|1| TIM|4");
         row("7 any other: empty tip", {{Creg, "+CREG: 0,7"}}, "1|17||0| TIM|4");
@@ -940,12 +687,6 @@ private slots:
             "1|-|Connect Home network|1| TIM|4");
         row("detached hides the GPRS bar", {{Gprs, "+CGATT: 0"}},
             "0|17|Connect Home network|1| TIM|4");
-        row("numeric 22210 is OMNITEL", {{Cops, "+COPS: 0,2,\"22210\""}},
-            "1|17|Connect Home network|1| OMNITEL|4");
-        row("numeric 22288 is WIND", {{Cops, "+COPS: 0,2,\"22288\""}},
-            "1|17|Connect Home network|1| WIND|4");
-        row("numeric 22298 is BLUE", {{Cops, "+COPS: 0,2,\"22298\""}},
-            "1|17|Connect Home network|1| BLUE|4");
         row("other Italian code", {{Cops, "+COPS: 0,2,\"22250\""}},
             "1|17|Connect Home network|1| Operator n\u00B050|4");
         row("name without 222 is unidentified", {{Cops, "+COPS: 0,0,\"GSM OPERATOR\""}},
@@ -980,81 +721,171 @@ private slots:
             seen.registration = c.registration ? c.registration : seen.registration;
             seen.operatorText = c.operatorText ? c.operatorText : seen.operatorText;
         }
-        const auto text = [](const auto &v, const auto &f) { return v ? f(*v) : QString("-"); };
-        const QStringList fields = {
-            text(seen.gprsShown, [](bool b) { return QString::number(b); }),
-            text(seen.signal, [](int s) { return QString::number(s); }),
-            text(seen.registration, [](const Registration &r) { return r.toolTip; }),
-            text(seen.registration,
-                 [](const Registration &r) { return QString::number(r.trayState); }),
-            text(seen.operatorText, [](const QString &s) { return s; }),
-            QString::number(asked) + (round.lost() ? ", lost" : "")};
+        const auto number = [](const auto &v) { return v ? QString::number(*v) : QString("-"); };
+        const Registration *reg = seen.registration ? &*seen.registration : nullptr;
+        const QStringList fields = {number(seen.gprsShown), number(seen.signal),
+                                    reg ? reg->toolTip : "-",
+                                    reg ? QString::number(reg->trayState) : "-",
+                                    seen.operatorText.value_or("-"),
+                                    QString::number(asked) + (round.lost() ? ", lost" : "")};
         QCOMPARE(fields.join('|'), shown);
     }
 
-    // Each window holds the modem while it is open: opening one closes the other, and the
-    // station's polling stays off the port until the last one has closed.
-    void consoleAndSendWindowCloseEachOther_data()
+    // The console and the send window each hold the modem while open: opening one closes the
+    // other, and polling stays off the port until the last has closed. Both hide the main
+    // window; without a tray it comes back when they close (one replacing the other is no reason
+    // to), or nothing is left to reach the station by. Its own close button puts it away, never
+    // ends the station, and says so once.
+    void windowsThatBorrowTheModem_data()
     {
-        QTest::addColumn<bool>("consoleFirst");
-        QTest::newRow("console open, then \"Send SMS\"") << true;
-        QTest::newRow("send window open, then \"Call\"") << false;
+        QTest::addColumn<bool>("withTray");
+        QTest::newRow("tray: console, then \"Send SMS\"; hidden on close, a balloon") << true;
+        QTest::newRow("no tray: send window, then \"Call\"; minimized on close, a box") << false;
     }
-    void consoleAndSendWindowCloseEachOther()
+    void windowsThatBorrowTheModem()
     {
-        QFETCH(bool, consoleFirst);
-        Rig r;
+        QFETCH(bool, withTray);
+        NoTray noTray;
+        DeskRig r({}, withTray ? nullptr : &noTray);
         QVERIFY(r.start());
-        QAction *call = r.desk.station().mnuCall, *sms = r.desk.station().mnuSSMS;
-        WindowOpener &first = consoleFirst ? static_cast<WindowOpener &>(r.console) : r.send;
-        WindowOpener &second = consoleFirst ? r.send : static_cast<WindowOpener &>(r.console);
+        QCOMPARE(r.station.isVisible(), !withTray);
+        QCOMPARE(r.station.isMinimized(), withTray);
+        QAction *call = r.station.mnuCall, *sms = r.station.mnuSSMS;
+        QWidget *send = &r.sendWindow;
+        for (QWidget *child : {static_cast<QWidget *>(&r.console), send, send}) {
+            (child == &r.console ? call : sms)->trigger();
+            QVERIFY(child->isVisible() && !r.station.isVisible());
+            child->close();
+            QCOMPARE(r.station.isVisible() && !r.station.isMinimized(), !withTray);
+        }
 
-        (consoleFirst ? call : sms)->trigger();
-        QVERIFY(first.isLoaded());
-        (consoleFirst ? sms : call)->trigger();
-        QVERIFY(second.isLoaded());
-        QVERIFY(!first.isLoaded());
+        WindowOpener &first = withTray ? static_cast<WindowOpener &>(r.console) : r.send;
+        WindowOpener &second = withTray ? r.send : static_cast<WindowOpener &>(r.console);
+        (withTray ? call : sms)->trigger();
+        (withTray ? sms : call)->trigger();
+        QVERIFY(second.isLoaded() && !first.isLoaded() && !r.station.isVisible());
         QCOMPARE(QDir::currentPath(), r.programFolder()); // "Call" works in the program folder
         const qsizetype opened = r.log.size();
         r.time.rt.runFor(30'000);
-        QCOMPARE(r.sentAfter("AT+CSQ", opened), 0);
-
+        QCOMPARE(r.count("AT+CSQ", opened), 0);
         second.unload();
         const qsizetype closed = r.log.size();
-        QVERIFY(r.time.rt.runUntil([&] { return r.sentAfter("AT+CSQ", closed) > 0; }, 15'000));
+        QVERIFY(r.runUntil([&] { return r.count("AT+CSQ", closed) > 0; }, 15'000));
+
+        for (int round = 0; round < 2; ++round) {
+            r.station.restore();
+            QVERIFY(!r.station.close() && !r.station.isUnloaded());
+            QCOMPARE(r.station.isVisible(), !withTray);
+            QCOMPARE(r.station.isMinimized(), !withTray);
+        }
+        const QString box = "GSM STATUS|The station keeps running. \"Exit\" in this window's menu "
+                            "(right mouse button) ends it.";
+        QCOMPARE(r.dialogs.messages(), withTray ? QStringList() : QStringList{box});
+        QCOMPARE(r.tray.messageTitle(), withTray ? QStringLiteral("GSM STATUS") : QString());
     }
 
-    // The collection falls due while the operator works in the console: it waits until the
-    // console is closed, then dials at once and files the audit.
-    void anOpenConsoleDefersTheCollection()
+    // An audit read: the steps in order, the machine named while the list is hidden, a
+    // percentage that never goes down, a remaining time that only shrinks and is 0 when the
+    // transfer ends, exactly at its designed end; the file saved stays named until the next
+    // command.
+    void auditProgress()
     {
-        Rig r;
-        QVERIFY(r.start(true));
-        UnattendedCollector *collector = r.desk.collect().collector();
-        QVERIFY(collector);
-        r.desk.station().mnuCall->trigger();
-        r.time.rt.runFor(20 * 60'000);
-        QCOMPARE(collector->waiting(), QStringList{Corridor});
-        QCOMPARE(r.sentAfter("ATD" + Corridor.toLatin1(), 0), 0);
+        DeskRig r;
+        QVERIFY(r.start());
+        CallSession &session = r.desk.calls().session();
+        r.station.mnuCall->trigger();
+        r.console.activated();
+        r.console.rowClicked(0);
+        QStringList steps;
+        int percent = 0;
+        qint64 left = -1, endedAt = -1;
+        QStringList faults;
+        QObject::connect(&session, &CallSession::changed, [&] {
+            const CallProgress &p = session.report();
+            if (!p.stepText().isEmpty() && (steps.isEmpty() || steps.last() != p.stepText()))
+                steps << p.stepText();
+            if (p.percent() < percent)
+                faults << "percentage down in " + p.stepText();
+            percent = p.percent();
+            if (p.step() == CallProgress::Step::Batch) {
+                if (left >= 0 && p.remainingMs(r.now()) > left)
+                    faults << "remaining time grew in " + p.stepText();
+                left = p.remainingMs(r.now());
+                if (r.console.ListView1->isVisible() ||
+                    r.console.LabelMachine->text() != "Corridor A (3351234567)")
+                    faults << "machine not named in " + p.stepText();
+            } else if (p.step() == CallProgress::Step::Converting && endedAt < 0) {
+                endedAt = r.now() - p.designedEnd();
+                left = p.remainingMs(r.now());
+            }
+        });
+        const QString file = r.programFile("corridor.txt");
+        r.dialogs.chooseFileNext(file);
+        r.dialogs.answerNext(MsgResult::No);
+        r.console.Command9->click();
+        QVERIFY(r.runUntil([&] { return session.lastAudit().done; }, 600'000));
+        session.Command4_Click();
 
-        QSignalSpy finished(collector, &UnattendedCollector::attemptFinished);
-        QDateTime started;
-        QObject::connect(collector, &UnattendedCollector::attemptStarted,
-                         [&] { started = r.clock.now(); });
-        r.console.close();
-        QVERIFY(
-            r.time.rt.runUntil([&] { return r.log.contains("ATD" + Corridor.toLatin1()); }, 5000));
-        QVERIFY(r.time.rt.runUntil([&] { return finished.size() == 1; }, 30 * 60'000));
-        QCOMPARE(finished[0][1].value<AuditJobOutcome>().result, AuditJobOutcome::Completed);
-        QCOMPARE(r.sentAfter("ATD" + Corridor.toLatin1(), 0), 1);
-        // Named for when it was read, not for when it fell due.
-        QCOMPARE(QDir(r.workFolder() + "/Audit/" + Corridor).entryList({"*.txt"}),
-                 QStringList{AuditArchive::stamp(started) + ".txt"});
+        QCOMPARE(steps, (QStringList{"dialling", "connected", "pointer read", "memory map",
+                                     "batch 1 of 3", "batch 2 of 3", "batch 3 of 3",
+                                     "converting", "hanging up"}));
+        QCOMPARE(faults, QStringList());
+        QCOMPARE(r.console.ProgressBar1->value(), 100);
+        QCOMPARE(left, 0);
+        QCOMPARE(endedAt, 0); // ms after the designed end
+        QCOMPARE(r.console.LabelSaved->text(), "saved to " + QDir::toNativeSeparators(file));
+        const auto save = std::find_if(r.dialogs.shown().begin(), r.dialogs.shown().end(),
+                                       [](const auto &s) { return s.kind == s.Save; });
+        QVERIFY(save != r.dialogs.shown().end());
+        QVERIFY2(QRegularExpression("^3351234567-20261205-09\\d\\d\\.txt$")
+                     .match(save->suggested)
+                     .hasMatch(),
+                 qPrintable(save->suggested));
+        QCOMPARE(r.dialogs.boxes().last(), QStringLiteral("ERASE Corridor A (3351234567)|"
+                                                          "ERASE Erasable DATA ? |Question|YesNo"));
+        r.dialogs.chooseFileNext({});
+        r.console.Command2->click();
+        QVERIFY(r.console.LabelSaved->text().isEmpty());
+    }
+
+    // Windows land whole on a screen; the SMS window beside the status window (`beside`).
+    void placement_data()
+    {
+        QTest::addColumn<QRect>("frame");
+        QTest::addColumn<QRect>("beside");
+        QTest::addColumn<QList<QRect>>("screens");
+        QTest::addColumn<QRect>("placed");
+        const QRect one(0, 0, 1920, 1080), two(1920, 0, 1280, 1024);
+        QTest::newRow("on screen: stays")
+            << QRect(100, 100, 400, 300) << QRect() << QList{one} << QRect(100, 100, 400, 300);
+        QTest::newRow("second monitor gone: back on the first")
+            << QRect(2500, 200, 400, 300) << QRect() << QList{one} << QRect(1520, 200, 400, 300);
+        QTest::newRow("across two monitors: onto the one it covers most")
+            << QRect(1800, 100, 400, 300) << QRect() << QList{one, two}
+            << QRect(1920, 100, 400, 300);
+        QTest::newRow("bigger than the screen: shrunk")
+            << QRect(-50, -20, 2000, 1200) << QRect() << QList{one} << QRect(one);
+        QTest::newRow("beside: to the right")
+            << QRect(0, 0, 400, 300) << QRect(100, 100, 300, 300) << QList{one}
+            << QRect(400, 100, 400, 300);
+        QTest::newRow("beside: no room on the right, to the left")
+            << QRect(0, 0, 400, 300) << QRect(1600, 100, 300, 300) << QList{one}
+            << QRect(1200, 100, 400, 300);
+    }
+    void placement()
+    {
+        QFETCH(QRect, frame);
+        QFETCH(QRect, beside);
+        QFETCH(QList<QRect>, screens);
+        QFETCH(QRect, placed);
+        QCOMPARE(beside.isNull() ? WindowPlacement::onScreen(frame, screens)
+                                 : WindowPlacement::beside(frame.size(), beside, screens),
+                 placed);
     }
 
     void anUnreadableScheduleIsReportedAtStartUp()
     {
-        Rig r;
+        DeskRig r;
         const QString path = r.programFile("PROGOR.DAT");
         QVERIFY(QDir().mkpath(path)); // a folder where the file should be
         QVERIFY(r.start());
@@ -1070,7 +901,7 @@ private slots:
     // "OK", answers in 4-byte chunks: every answer still belongs to its own command.
     void telitReadsDeletesAndQueriesStayInStep()
     {
-        Rig r;
+        DeskRig r;
         r.gsm.config().manufacturer = "Telit_Mobile_Terminals";
         r.gsm.config().operatorName.clear(); // known by its code only: " OMNITEL"
         r.gsm.config().rssi = 23;
@@ -1080,16 +911,16 @@ private slots:
         r.gsm.setChunking(4, 5);
         QVERIFY(r.start());
         QVERIFY(r.time.rt.runUntil(
-            [&] { return r.log.contains("AT+COPS?") && r.station.Timer2.isEnabled(); }, 30'000));
+            [&] { return r.count("AT+COPS?") && r.station.Timer2.isEnabled(); }, 30'000));
 
-        QCOMPARE(r.log.mid(r.log.indexOf("AT+CMGL=\"ALL\"")),
+        QCOMPARE(r.commands(r.indexOf("AT+CMGL=\"ALL\"")),
                  QList<QByteArray>({"AT+CMGL=\"ALL\"", "AT+CMGR=1", "AT+CMGD=1", "AT+CMGR=2",
                                     "AT+CMGD=2", "AT+CGATT?", "AT+CSQ", "AT+CREG?", "AT+COPS?"}));
         QCOMPARE(r.answerTo("AT+CMGR=1"),
                  QByteArray("\r\n+CMGR: \"REC READ\",\"+391\",,\"05/03/21,10:15:00+04\"\r\n"
                             "POWER OK\r\n\r\nOK\r\n"));
         QCOMPARE(r.answerTo("AT+CMGD=1") + r.answerTo("AT+CMGD=2"), "\r\nOK\r\n\r\nOK\r\n");
-        QCOMPARE(r.rows(), QStringList({"1|+391|21/03/05|10:15|POWER OK",
+        QCOMPARE(queued(r.viewer), QStringList({"1|+391|21/03/05|10:15|POWER OK",
                                         "2|+392|22/03/05|11:16|DOOR OPEN"}));
         QCOMPARE(r.store.count(), 0);
 
@@ -1104,7 +935,7 @@ private slots:
         QVERIFY(!r.console.isLoaded());
         r.viewer.Command1_Click();
         r.viewer.Command1_Click();
-        QCOMPARE(r.events(),
+        QCOMPARE(events(r),
                  QStringList({"+391|21/03/05 10:15|POWER OK", "+392|22/03/05 11:16|DOOR OPEN"}));
     }
 
@@ -1120,7 +951,7 @@ private slots:
     void exitEndsEveryWaitAtOnce()
     {
         QFETCH(QString, during);
-        Rig r;
+        DeskRig r;
         FakeWindow console;
         r.station.setCallConsole(&console);
         QList<qint64> ended;
@@ -1146,7 +977,7 @@ private slots:
             exitIn(1200); // while port 1 is tried at 9600 baud
         } else {
             QVERIFY(r.start());
-            QVERIFY(r.time.rt.runUntil([&] { return r.log.contains("AT+COPS?"); }, 30'000));
+            QVERIFY(r.time.rt.runUntil([&] { return r.count("AT+COPS?"); }, 30'000));
         }
         if (during == "listing") {
             r.gsm.setOverride("AT+CMGL=\"ALL\"", QByteArray());

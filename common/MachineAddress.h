@@ -13,6 +13,11 @@ struct MachineAddress
     QString problem; // why the text is not an address (Invalid only)
 
     static MachineAddress parse(const QString &text);
+    // HOST:PORT alone: a name, an IPv4 address or an IPv6 one in brackets, and a port 1-65535.
+    // A listening end may also give port 0 (any free one) and an empty host or "*" (every
+    // address of the station), which comes back as an empty host.
+    enum class End { Connecting, Listening };
+    static MachineAddress parseHostPort(const QString &text, End end = End::Connecting);
     static inline const QString InboundWord = QStringLiteral("inbound");
 };
 

@@ -48,33 +48,46 @@ MachineAddress MachineAddress::parse(const QString &text)
         a.kind = Kind::Inbound;
         return a;
     }
+    a = parseHostPort(text);
+    if (a.kind == Kind::Invalid && !text.contains(QLatin1Char(':')))
+        a.problem = QStringLiteral("\"%1\" is not HOST:PORT or \"inbound\"").arg(text);
+    return a;
+}
+
+MachineAddress MachineAddress::parseHostPort(const QString &text, End end)
+{
+    MachineAddress a;
     a.kind = Kind::Invalid;
     const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
     if (colon < 0) {
-        a.problem = QStringLiteral("\"%1\" is not HOST:PORT or \"inbound\"").arg(text);
+        a.problem = QStringLiteral("\"%1\" is not HOST:PORT").arg(text);
         return a;
     }
+    const bool listening = end == End::Listening;
     QStringView host = QStringView(text).left(colon);
     const QStringView port = QStringView(text).mid(colon + 1);
     bool ok = !port.isEmpty() && port.size() <= 5;
     for (QChar c : port)
         ok &= c >= QLatin1Char('0') && c <= QLatin1Char('9');
-    const int number = ok ? port.toInt() : 0;
-    if (number < 1 || number > 65535) {
-        a.problem = QStringLiteral("the port of \"%1\" must be a number from 1 to 65535").arg(text);
+    const int number = ok ? port.toInt() : -1;
+    if (number < (listening ? 0 : 1) || number > 65535) {
+        a.problem = QStringLiteral("the port of \"%1\" must be a number from %2 to 65535")
+                        .arg(text)
+                        .arg(listening ? 0 : 1);
         return a;
     }
     const bool bracketed = host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']'));
     if (bracketed)
         host = host.mid(1, host.size() - 2);
-    if (bracketed ? !isIpv6(host) : !isHostName(host)) {
+    const bool anyHost = listening && (host.isEmpty() || host == QLatin1String("*"));
+    if (!anyHost && (bracketed ? !isIpv6(host) : !isHostName(host))) {
         a.problem = QStringLiteral("the host of \"%1\" is not a host name or an IP address "
                                    "(an IPv6 address goes in brackets)")
                         .arg(text);
         return a;
     }
     a.kind = Kind::Connect;
-    a.host = host.toString();
+    a.host = anyHost ? QString() : host.toString();
     a.port = quint16(number);
     return a;
 }
