@@ -3,11 +3,11 @@
 #include <QTest>
 #include <tuple>
 
-// A data table of one tuple column: the cells are named once, where a test unpacks them,
-//   using Case = Rows<QString, int>;      // in _data(): const auto row = Case::table();
-//                                          //             row("tag", "a", 1);
-//   const auto [text, count] = Case::fetch();
-// A row whose cells do not have the declared types fails the test that fetches it.
+// A data table of one tuple column, its cells named once where a test unpacks them:
+//   using Case = Rows<QString, int>;
+//   in case_data(): const auto row = Case::table(); row("tag", "a", 1);
+//   in case():      const auto [text, count] = Case::fetch();
+// Fetching with cell types other than the table's stops the test program, naming both.
 template <typename... Cells> struct Rows
 {
     using Row = std::tuple<Cells...>;
