@@ -6,6 +6,8 @@
 #include "AuditImage.h"
 #include "ConversionRun.h"
 #include "Dispatcher.h"
+#include "Files.h"
+#include "Rows.h"
 
 #include <QDir>
 #include <QProcess>
@@ -21,12 +23,9 @@ class Data
 public:
     explicit Data(int size = 64) : m_bytes(size, '\0') {}
 
-    Data &b(int at, std::initializer_list<int> values) { return put(at, values, 1); }
-    Data &w(int at, std::initializer_list<int> values) { return put(at, values, 2); }
-    Data &t(int at, std::initializer_list<int> values) { return put(at, values, 3); }
-    Data &b(int at, int value) { return put(at, {value}, 1); }
-    Data &w(int at, int value) { return put(at, {value}, 2); }
-    Data &t(int at, int value) { return put(at, {value}, 3); }
+    template <typename... V> Data &b(int at, V... values) { return put(at, {values...}, 1); }
+    template <typename... V> Data &w(int at, V... values) { return put(at, {values...}, 2); }
+    template <typename... V> Data &t(int at, V... values) { return put(at, {values...}, 3); }
     Data &s(int at, const QByteArray &text)
     {
         m_bytes.replace(at, text.size(), text);
@@ -54,30 +53,19 @@ template <int N> QByteArray raw(const char (&text)[N])
 
 // Conversion tables: data bytes, a script and an address table give exactly these record
 // lines and these failed script lines.
-inline void addConversionColumns()
-{
-    QTest::addColumn<QByteArray>("data");
-    QTest::addColumn<QByteArray>("script");
-    QTest::addColumn<QByteArrayList>("expected");
-    QTest::addColumn<QList<int>>("failed");
-    QTest::addColumn<QByteArray>("addresses");
-}
+using Conversion = Rows<QByteArray, QByteArray, QByteArrayList, QList<int>, QByteArray>;
 
 inline void row(const char *name, const QByteArray &data, const QByteArray &script,
                 const QByteArrayList &expected, const QList<int> &failed = {},
                 const QByteArray &addresses = {})
 {
-    QTest::newRow(name) << data << script << expected << failed << addresses;
+    Conversion::add(name, data, script, expected, failed, addresses);
 }
 
 // Converts the row's script over its framed data, as the station does.
 inline void checkConversionRow()
 {
-    QFETCH(QByteArray, data);
-    QFETCH(QByteArray, script);
-    QFETCH(QByteArrayList, expected);
-    QFETCH(QList<int>, failed);
-    QFETCH(QByteArray, addresses);
+    const auto [data, script, expected, failed, addresses] = Conversion::fetch();
     QBuffer out;
     out.open(QIODevice::WriteOnly);
     const ConversionResult result =
@@ -94,57 +82,27 @@ inline void checkConversionRow()
 using namespace audit;
 using namespace audit::test;
 
-class AuditTest : public QObject
+static void cashRows()
 {
-    Q_OBJECT
-
-private slots:
-    void cash_data();
-    void cash() { checkConversionRow(); }
-    void idsAndEvents_data();
-    void idsAndEvents() { checkConversionRow(); }
-    void products_data();
-    void products() { checkConversionRow(); }
-    void resolvesParameters_data();
-    void resolvesParameters();
-    void decodesLines_data();
-    void decodesLines() { checkConversionRow(); }
-    // Random scripts, address tables and images: nothing may crash or read outside the image
-    // (run under the sanitizers to see the latter), and every run must be reproducible.
-    void randomInputs();
-    void initTestCase();
-    void runs_data();
-    void runs();
-    void convertsOnTheCommandLine_data();
-    void convertsOnTheCommandLine();
-
-private:
-    QTemporaryDir m_dir; // the command line's files
-};
-
-void AuditTest::cash_data()
-{
-    addConversionColumns();
     // Device number and model with trailing blanks; revision bytes 0x1C and 0xA5 in BCD.
     const QByteArray block = raw("CHANGER-42     TYPE-7 CC   \x1C\xA5");
     const QByteArray id = "CHANGER-42     *TYPE-7 CC   *112105";
 
     row("CA1 keeps zero bytes in its 15 and 12 characters; a block starting with 0 is 0",
-        Data().s(0, "COINMECH 123").s(15, "MODEL-A").b(27, {0x0C, 0x07}).s(41, "X"),
-        "CA1,0\nCA1,40", {raw("CA1*COINMECH 123\0\0\0*MODEL-A\0\0\0\0\0*1207"), "CA1*0"});
-    row("CA1_ needs bit 2 of p0 and bit 4 of p1",
-        Data().b(0, {0x04, 0x10, 0x03, 0x08}).s(32, block), "CA1_,0,1,32\nCA1_,0,3,32\nCA1_,2,1,32",
-        {"CA1*" + id, "CA1*0", "CA1*0"});
+        Data().s(0, "COINMECH 123").s(15, "MODEL-A").b(27, 0x0C, 0x07).s(41, "X"), "CA1,0\nCA1,40",
+        {raw("CA1*COINMECH 123\0\0\0*MODEL-A\0\0\0\0\0*1207"), "CA1*0"});
+    row("CA1_ needs bit 2 of p0 and bit 4 of p1", Data().b(0, 0x04, 0x10, 0x03, 0x08).s(32, block),
+        "CA1_,0,1,32\nCA1_,0,3,32\nCA1_,2,1,32", {"CA1*" + id, "CA1*0", "CA1*0"});
     row("CA2 at the widths' limits", Data().t(0, 16777215).t(3, 1).w(6, 65535), "CA2,0,3,6,8",
         {"CA2*16777215*1*65535*0"});
     row("CA2_ with the flag, nothing without", Data().b(0, 0x04).t(1, 70000).w(4, 300).w(6, 2),
         "CA2_,0,1,4,6\nCA2_,63,1,4,6", {"CA2*70000**300*2"});
     row("CA3 sum reaching 16777216 saturates, one below does not",
-        Data().t(0, {16777200, 16, 1, 2, 3, 4, 5, 6, 14}),
+        Data().t(0, 16777200, 16, 1, 2, 3, 4, 5, 6, 14),
         "CA3,0,3,6,9,12,15,18,21\nCA3,0,24,6,9,12,15,18,21",
         {"CA3*16777215*1*2*3**4*5*6", "CA3*16777214*1*2*3**4*5*6"});
 
-    const Data counters = Data().b(0, 0x04).t(1, {11, 22, 33, 44, 55});
+    const Data counters = Data().b(0, 0x04).t(1, 11, 22, 33, 44, 55);
     row("CA3_ with and without the flag", counters, "CA3_,0,1,4,7,10,13\nCA3_,63,1,4,7,10,13",
         {"CA3**11*22*33**44*55", "CA3***22"});
     row("CA4, CA4_ with and without the flag", counters,
@@ -161,10 +119,10 @@ void AuditTest::cash_data()
     row("DA5, DA5_ with the flag, nothing without", counters, "DA5,1,4\nDA5_,0,1,4\nDA5_,63,1,4",
         {"DA5*11**22", "DA5*11**22"});
 
-    row("CA7 never goes below 0", Data().t(0, {100, 30, 20, 5, 10, 1}), "CA7,0,3,6,9,12,15",
+    row("CA7 never goes below 0", Data().t(0, 100, 30, 20, 5, 10, 1), "CA7,0,3,6,9,12,15",
         {"CA7*50*0"});
     row("CA7_ subtracts both counters, one with p3 = -1, none without the flag",
-        Data().b(0, 0x04).t(1, {100, 30, 20}), "CA7_,0,1,4,7\nCA7_,0,1,4,-1\nCA7_,63,1,4,7",
+        Data().b(0, 0x04).t(1, 100, 30, 20), "CA7_,0,1,4,7\nCA7_,0,1,4,-1\nCA7_,63,1,4,7",
         {"CA7*50", "CA7*70", "CA7*100"});
 
     // Type 4 at 5; coin bytes at 20, factor at 24; coin words at 10; counters at 30 to 60.
@@ -183,15 +141,15 @@ void AuditTest::cash_data()
         "CA13,0,50,10,20,30,40,0\nCA13,79,50,10,20,30,40,1\nCA13,79,50,10,20,30,40,8",
         {"CA13*30*3*70000", "CA13*200", "CA13*0"});
     row("CA14 needs type 4 at p0, CA14_ type 3 at p1",
-        Data().b(0, {4, 3}).b(11, 3).b(20, 7).w(32, 5).t(43, 9),
+        Data().b(0, 4, 3).b(11, 3).b(20, 7).w(32, 5).t(43, 9),
         "CA14,0,10,20,30,40,1\nCA14,63,10,20,30,40,1\nCA14_,0,1,10,20,30,1\nCA14_,0,0,10,20,30,1",
         {"CA14*21*5*9", "CA14*0", "CA14*21*5", "CA14*0"});
 
     // Counts 1, 2, 3 (coin 7), 4 (coin 8), 5 (coin 15); values 5, 10, 20, 50, 100; factor 2.
     Data tubes;
-    tubes.b(0, 1).b(50, 2).b(60, {0x10, 0x04});
-    tubes.b(10, {1, 2, 0, 0, 0, 0, 0, 3, 4, 0, 0, 0, 0, 0, 0, 5});
-    tubes.b(30, {5, 10, 0, 0, 0, 0, 0, 20, 50, 0, 0, 0, 0, 0, 0, 100});
+    tubes.b(0, 1).b(50, 2).b(60, 0x10, 0x04);
+    tubes.b(10, 1, 2, 0, 0, 0, 0, 0, 3, 4, 0, 0, 0, 0, 0, 0, 5);
+    tubes.b(30, 5, 10, 0, 0, 0, 0, 0, 20, 50, 0, 0, 0, 0, 0, 0, 100);
     row("CA15 mode 0 totals sixteen coins, another mode lists coins 8 to 15, flag 0", tubes,
         "CA15,0,10,30,50,0\nCA15,0,10,30,50,1\nCA15,63,10,30,50,0",
         {"CA15*1570*1*1*2*0*0*0*0*0*3", "CA15**2*4*0*0*0*0*0*0*5", "CA15*"});
@@ -203,12 +161,12 @@ void AuditTest::cash_data()
         Data().b(0, 0x04).t(1, 5).t(4, 1234567).w(7, 9), "DA2,1,4,7\nDA2_,0,1,4,7\nDA2_,63,1,4,7",
         {"DA2*5**1234567*9", "DA2*5**234567*9", "DA2***234567"});
     row("TA1 and TA1_ write the block only when all their flags hold",
-        Data().b(0, {0x04, 0x10, 1}).s(3, block),
+        Data().b(0, 0x04, 0x10, 1).s(3, block),
         "TA1,2,3\nTA1,63,3\nTA1_,0,1,2,3\nTA1_,63,1,2,3\nTA1_,0,1,63,3",
         {"TA1*" + id, "TA1*0", "TA1*" + id, "TA1*0", "TA1*0"});
-    row("TA2, TA2_ with the flag, nothing without", Data().b(0, 0x04).t(1, {1, 2}).w(7, {3, 4}),
+    row("TA2, TA2_ with the flag, nothing without", Data().b(0, 0x04).t(1, 1, 2).w(7, 3, 4),
         "TA2,1,4,7,9\nTA2_,0,1,4,7,9\nTA2_,63,1,4,7,9", {"TA2*1*2*****3*4", "TA2*1*2*****3*4"});
-    const Data tokens = Data().b(0, 0x04).t(1, {70000, 5});
+    const Data tokens = Data().b(0, 0x04).t(1, 70000, 5);
     row("TA3 reads its first counter as 16-bit, TA3_ as 24-bit, 0 without the flag", tokens,
         "TA3,1,1\nTA3_,0,1,4\nTA3_,63,1,4", {"TA3*4464*70000", "TA3*70000*5", "TA3*0"});
     row("TA5, TA5_ with the flag, nothing without", tokens, "TA5,1,4\nTA5_,0,1,4\nTA5_,63,1,4",
@@ -219,7 +177,7 @@ void AuditTest::cash_data()
     row("TA10 k = 0 is token 1, k = 3 token 4", Data().w(10, 55).w(16, 66), "TA10,10,0\nTA10,10,3",
         {"TA10*1*55", "TA10*4*66"});
 
-    const Data vend = Data().t(0, {1, 2, 3, 1234567});
+    const Data vend = Data().t(0, 1, 2, 3, 1234567);
     row("VA1 and VA3 keep six digits of the last counter, their twins all", vend,
         "VA1,0,3,6,9\nVA1_,0,3,6,9\nVA3,0,3,9\nVA3_,9",
         {"VA1*1*2*3*234567", "VA1*1*2*3*1234567", "VA3**1*2*234567", "VA3****1234567"});
@@ -229,9 +187,9 @@ void AuditTest::cash_data()
 namespace {
 
 // Event log entry j of a ring at offset 10: minute, hour, day, month, year, code, detail.
-Data &entry(Data &log, int j, std::initializer_list<int> bytes)
+template <typename... V> Data &entry(Data &log, int j, V... bytes)
 {
-    return log.b(10 + 7 * j, bytes);
+    return log.b(10 + 7 * j, bytes...);
 }
 
 QByteArrayList bare(int count)
@@ -241,23 +199,22 @@ QByteArrayList bare(int count)
 
 } // namespace
 
-void AuditTest::idsAndEvents_data()
+static void idAndEventRows()
 {
-    addConversionColumns();
     row("EA1 over an all-zero ring", Data(128), "EA1,0,10", bare(15));
     Data newestFirst(128);
-    entry(newestFirst, 0, {5, 14, 3, 7, 24, 1, 0});
-    entry(newestFirst, 14, {0, 0, 31, 12, 99, 144, 7});
-    entry(newestFirst, 1, {4, 3, 2, 1, 25, 145, 10});
+    entry(newestFirst, 0, 5, 14, 3, 7, 24, 1, 0);
+    entry(newestFirst, 14, 0, 0, 31, 12, 99, 144, 7);
+    entry(newestFirst, 1, 4, 3, 2, 1, 25, 145, 10);
     row("EA1 newest index 0 runs 0, 14, 13 ... 1", newestFirst, "EA1,0,10",
         QByteArrayList{"EA1*EAR*240703*140500", "EA1*ECQ_O05P02*991231*000000"} + bare(12) +
             QByteArrayList{"EA1*EJB_A23*250102*030400"});
     Data codes = Data(128).b(0, 2);
-    entry(codes, 2, {1, 2, 3, 4, 5, 0, 3});
-    entry(codes, 1, {1, 2, 3, 4, 5, 150, 1});
-    entry(codes, 0, {0, 0, 0, 0, 0, 146, 47});
-    entry(codes, 14, {0, 0, 0, 0, 0, 13, 0});
-    entry(codes, 13, {0, 0, 0, 0, 0, 144, 50});
+    entry(codes, 2, 1, 2, 3, 4, 5, 0, 3);
+    entry(codes, 1, 1, 2, 3, 4, 5, 150, 1);
+    entry(codes, 0, 0, 0, 0, 0, 0, 146, 47);
+    entry(codes, 14, 0, 0, 0, 0, 0, 13, 0);
+    entry(codes, 13, 0, 0, 0, 0, 0, 144, 50);
     row("EA1 codes: 0 with a detail, above 146, 146, empty name, detail past the table", codes,
         "EA1,0,10",
         QByteArrayList{"EA1*ECM*050403*020100", "EA1*", "EA1*EJB_B68*000000*000000",
@@ -283,17 +240,17 @@ void AuditTest::idsAndEvents_data()
          "EA2*EAR*0*300"});
 
     row("EA3 and EA3_ stamp bytes falling, EA6 rising",
-        Data().w(0, 1234).b(2, {24, 7, 3, 14, 5}).b(10, {1, 2, 3, 4, 25}),
+        Data().w(0, 1234).b(2, 24, 7, 3, 14, 5).b(10, 1, 2, 3, 4, 25),
         "EA3,0,2,3,4,5,6,10\nEA3_,0,2,3,4,5,6,10\nEA6,10",
         {"EA3*1234*240703*1405**250403*0201", "EA3*1234*240703*1405**250403*0201",
          "EA6*010203*0425"});
-    row("EA7, EA7_ with and without the flag", Data().b(0, 0x04).w(1, {5, 6}),
+    row("EA7, EA7_ with and without the flag", Data().b(0, 0x04).w(1, 5, 6),
         "EA7,1,3\nEA7_,0,1,3\nEA7_,63,1,3", {"EA7*5*6", "EA7*5*6", "EA7**6"});
 
     // Number, a byte, a word, a last number; models at 20, variants at 24, options at 26,
     // payments at 28.
-    const Data id1 = Data().t(0, 123456).b(3, 9).w(4, 4321).t(7, 77).b(
-        20, {1, 4, 6, 5, 1, 3, 2, 1, 0, 2, 4, 5, 3});
+    const Data id1 = Data().t(0, 123456).b(3, 9).w(4, 4321).t(7, 77).b(20, 1, 4, 6, 5, 1, 3, 2, 1,
+                                                                       0, 2, 4, 5, 3);
     row("ID1 MQA with variant E and option F, MQD, MQF variant I, unknown model", id1,
         "ID1,0,20,24,26,3,4,28,7\nID1,0,21,24,26,3,4,28,7\nID1,0,22,25,27,3,4,28,7\n"
         "ID1,0,23,24,26,3,4,28,7",
@@ -307,9 +264,9 @@ void AuditTest::idsAndEvents_data()
         "ID1_,0,3,4,28,7\nID1_,0,3,4,32,7\nID1_,0,3,4,30,7",
         {"ID1*123456**9*4321*Tokn*77", "ID1*123456**9*4321*MDB *77", "ID1*123456**9*4321**77"});
     row("ID4 978 from the word and the code bytes, none for code byte 0x29; ID4_ whole word",
-        Data().b(0, 0x06).w(1, 1978).b(3, {0x19, 0x78, 0x29}), "ID4,0,1,3\nID4,0,1,5\nID4_,0,1,3",
+        Data().b(0, 0x06).w(1, 1978).b(3, 0x19, 0x78, 0x29), "ID4,0,1,3\nID4,0,1,5\nID4_,0,1,3",
         {"ID4*2*978*978", "ID4*2*978", "ID4*2*1978*978"});
-    row("ID5 and ID5_ with year 124 as 00", Data().b(0, {24, 7, 3, 14, 5, 124}),
+    row("ID5 and ID5_ with year 124 as 00", Data().b(0, 24, 7, 3, 14, 5, 124),
         "ID5,0,1,2,3,4\nID5_,5,1,2,3,4", {"ID5*240703*1405", "ID5*000703*1405"});
 
     const QByteArray peripheral = "ID7*1**ABC*SERIAL-00001*MODEL-XYZ-01*0102";
@@ -326,15 +283,14 @@ namespace {
 // product type 1 at 215; layout bytes 4 at 220 and 0 at 221; flag bytes 0x02, 0x01, 0 at 230.
 QByteArray typed(Data data)
 {
-    return data.b(200, {3, 0, 0, 0, 3, 0, 4, 0, 0, 0, 4, 0, 0, 0, 4, 1}).b(220, 4).b(230, {2, 1});
+    return data.b(200, 3, 0, 0, 0, 3, 0, 4, 0, 0, 0, 4, 0, 0, 0, 4, 1).b(220, 4).b(230, 2, 1);
 }
 
 } // namespace
 
-void AuditTest::products_data()
+static void productRows()
 {
-    addConversionColumns();
-    const Data pa1 = Data().b(0, 1).b(12, 3).w(50, 100).w(56, 250).b(60, {2, 1, 0x04});
+    const Data pa1 = Data().b(0, 1).b(12, 3).w(50, 100).w(56, 250).b(60, 2, 1, 0x04);
     row("PA1 price through the price index, another type without, single price", pa1,
         "PA1,0,1,10,50,2\nPA1,60,1,10,50,2\nPA1,0,61,10,50,2",
         {"PA1*03*250", "PA1*03", "PA1*03*100"});
@@ -346,7 +302,7 @@ void AuditTest::products_data()
 
     // Price indices at 10, prices at 100; selection 9 (code 22) and 0 (code 11).
     Data prices(256);
-    prices.b(19, 2).b(74, 1).b(83, 5).b(147, 7).w(100, {99, 130, 120, 0, 0, 150, 0, 180});
+    prices.b(19, 2).b(74, 1).b(83, 5).b(147, 7).w(100, 99, 130, 120, 0, 0, 150, 0, 180);
     row("PA1V index at p3 + k with layout 4, else + 64; V in either byte; single price; other",
         typed(prices),
         "PA1V,200,230,220,10,100,9\nPA1V,200,230,221,10,100,9\nPA1V,203,230,221,10,100,9\n"
@@ -363,7 +319,7 @@ void AuditTest::products_data()
         {"PA1*S68*75", "PA1*S68", "PA1*S*0"});
     // Price indices 29, 30, 31 for selections 0, 1, 2; tables at 100 and 200.
     const Data pa1v50 =
-        Data(256).b(0, 4).b(10, {29, 30, 31}).b(20, 1).w(100, 5).w(158, 290).w(200, {300, 310});
+        Data(256).b(0, 4).b(10, 29, 30, 31).b(20, 1).w(100, 5).w(158, 290).w(200, 300, 310);
     row("PA1V_50 price index 29 reads the first table, 30 and 31 the second", pa1v50,
         "PA1V_50,0,1,10,100,200,0\nPA1V_50,0,1,10,100,200,1\nPA1V_50,0,1,10,100,200,2",
         {"PA1*S11*290", "PA1*S12*300", "PA1*S13*310"});
@@ -395,8 +351,8 @@ void AuditTest::products_data()
 
     // Dates at 10 and times at 20 for product 1, then again 672 and 1344 further on.
     Data lastSale(2048);
-    lastSale.b(13, {24, 7, 3}).b(22, {14, 5}).b(685, {99, 12, 31}).b(694, {23, 59});
-    lastSale.b(1357, {1, 2, 3}).b(1366, {4, 5});
+    lastSale.b(13, 24, 7, 3).b(22, 14, 5).b(685, 99, 12, 31).b(694, 23, 59);
+    lastSale.b(1357, 1, 2, 3).b(1366, 4, 5);
     row("PA5 for type 1; nothing with bit 1 clear or another type", typed(lastSale),
         "PA5,215,230,10,20,1\nPA5,215,231,10,20,1\nPA5,200,230,10,20,1", {"PA5*240703*1405"});
     row("PA5V with layout 4 and another; nothing with bit 1 clear", typed(lastSale),
@@ -412,7 +368,7 @@ void AuditTest::products_data()
         "PA11,1\nPA11_,0,1\nPA11_,63,1", {"PA11*70000", "PA11*70000", "PA11*"});
 
     // Flag at 0, grains at 10, box levels at 10, stamp bytes 1 to 5 at 40, box count 2 at 50.
-    const Data boxes = Data(128).b(0, 1).t(10, 500).t(13, 4321).b(40, {1, 2, 3, 4, 5}).b(50, 2);
+    const Data boxes = Data(128).b(0, 1).t(10, 500).t(13, 4321).b(40, 1, 2, 3, 4, 5).b(50, 2);
     const QByteArray stamp = "040500030201";
     row("SA1 box 2; k at the box count names the box alone; flag 0", boxes,
         "SA1,0,10,40,50,1\nSA1,0,10,40,50,2\nSA1,127,10,40,50,1",
@@ -421,7 +377,7 @@ void AuditTest::products_data()
         "SA1G,0,10,40\nSA1G,127,10,40\nSA1B,0,10,40",
         {"SA1*GRAINS*500*" + stamp, "SA1*GRAINS*0*" + stamp, "SA1*CUP*500*" + stamp});
     // Levels of selection 3 at 13, 69 and 125.
-    const QByteArray levels = typed(Data(256).b(13, 9).b(69, 8).b(125, 7).b(40, {1, 2, 3, 4, 5}));
+    const QByteArray levels = typed(Data(256).b(13, 9).b(69, 8).b(125, 7).b(40, 1, 2, 3, 4, 5));
     row("SA1V with layout 4 and another, flag 0, another type", levels,
         "SA1V,200,230,220,10,40,3\nSA1V,203,230,221,10,40,3\nSA1V,200,232,220,10,40,3\n"
         "SA1V,206,230,220,10,40,3",
@@ -431,19 +387,68 @@ void AuditTest::products_data()
         {"SA1*W14*8****" + stamp, "SA1*W14*7****" + stamp});
 }
 
+static void decodingRows()
+{
+    const QByteArray example = QByteArray::fromHex("34120010000005000200");
+    const Data small = Data(10).b(0, 2).b(1, 3);
+    // 196 data bytes: length 200; the sum word 8 lies at offsets 196 and 197.
+    const Data data196 = Data(196).b(100, 7).b(195, 1);
+    row("worked example", example, "CA2,CASH,3,6,8", {"CA2*4660*16*5*2"}, {}, "CASH,0");
+    row("CA8,100,200 with length 200 is skipped", data196, "CA8,100,200", {});
+    row("last data byte reads into the sum word", data196, "CA8,100,195", {"CA8*7*2049"});
+    row("offset -2 reads the length word", Data(10).b(0, 1), "CA8,-2,0", {"CA8*65550*1"});
+    row("&HFFFF passes the range check", small, "CA8,&HFFFF,0", {"CA8*197120*770"});
+    row("a name resolves before the range check", small, "CA8,FAR,0", {}, {}, "FAR,14");
+    row("index parameter after V is not checked", small, "CA11,0,0,0,0,0,0,0,0,30000",
+        {"CA11*0*0*0*0*0*0*0"});
+    row("fields after the parameters are ignored", small, "CA9,0,0,junk,more", {"CA9*770*770"});
+    row("line ending is not part of the last field", small, "CA9,0,LAST\r\n", {"CA9*770*3"}, {},
+        "LAST,1");
+    row("unknown keyword, small letters, a comment, a blank before the comma: ignored", small,
+        "ZZ\nca8,0,0\nREM totals follow\nCA8 ,0,0", {});
+    row("empty line, missing parameter and 40000 fail; later lines go on", small,
+        "CA9,0,0\r\n\r\nCA8,100\r\nCA8,40000,0\r\nCA9,1,1\r\n", {"CA9*770*770", "CA9*3*3"},
+        {2, 3, 4});
+}
+
+class AuditTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void converts_data()
+    {
+        Conversion::table();
+        cashRows();
+        idAndEventRows();
+        productRows();
+        decodingRows();
+    }
+    void converts() { checkConversionRow(); }
+    void resolvesParameters_data();
+    void resolvesParameters();
+    // Random scripts, address tables and images: nothing may crash or read outside the image
+    // (run under the sanitizers to see the latter), and every run must be reproducible.
+    void randomInputs();
+    void initTestCase();
+    void runs_data();
+    void runs();
+    void convertsOnTheCommandLine_data();
+    void convertsOnTheCommandLine();
+
+private:
+    QTemporaryDir m_dir; // the command line's files
+};
+
 namespace {
 constexpr int Fails = 99999; // no parameter can hold it
 }
 
+using Parameter = Rows<QByteArray, QByteArray, int>; // field, address table, value
+
 void AuditTest::resolvesParameters_data()
 {
-    QTest::addColumn<QByteArray>("field");
-    QTest::addColumn<QByteArray>("addresses");
-    QTest::addColumn<int>("expected");
-
-    auto row = [](const char *name, QByteArray field, QByteArray addresses, int expected) {
-        QTest::newRow(name) << field << addresses << expected;
-    };
+    const auto row = Parameter::table();
     row("&H10 is 16", "&H10", "", 16);
     row("&HFFFF is the 16-bit pattern -1", "&HFFFF", "", -1);
     row("&h1f in small letters is 31", "&h1f", "", 31);
@@ -482,36 +487,9 @@ void AuditTest::resolvesParameters_data()
 
 void AuditTest::resolvesParameters()
 {
-    QFETCH(QByteArray, field);
-    QFETCH(QByteArray, addresses);
-    QFETCH(int, expected);
+    const auto [field, addresses, expected] = Parameter::fetch();
     const std::optional<qint16> value = ResolveAddress(field, AddressTable::fromText(addresses));
     QCOMPARE(value ? int(*value) : Fails, expected);
-}
-
-void AuditTest::decodesLines_data()
-{
-    addConversionColumns();
-    const QByteArray example = QByteArray::fromHex("34120010000005000200");
-    const Data small = Data(10).b(0, 2).b(1, 3);
-    // 196 data bytes: length 200; the sum word 8 lies at offsets 196 and 197.
-    const Data data196 = Data(196).b(100, 7).b(195, 1);
-    row("worked example", example, "CA2,CASH,3,6,8", {"CA2*4660*16*5*2"}, {}, "CASH,0");
-    row("CA8,100,200 with length 200 is skipped", data196, "CA8,100,200", {});
-    row("last data byte reads into the sum word", data196, "CA8,100,195", {"CA8*7*2049"});
-    row("offset -2 reads the length word", Data(10).b(0, 1), "CA8,-2,0", {"CA8*65550*1"});
-    row("&HFFFF passes the range check", small, "CA8,&HFFFF,0", {"CA8*197120*770"});
-    row("a name resolves before the range check", small, "CA8,FAR,0", {}, {}, "FAR,14");
-    row("index parameter after V is not checked", small, "CA11,0,0,0,0,0,0,0,0,30000",
-        {"CA11*0*0*0*0*0*0*0"});
-    row("fields after the parameters are ignored", small, "CA9,0,0,junk,more", {"CA9*770*770"});
-    row("line ending is not part of the last field", small, "CA9,0,LAST\r\n", {"CA9*770*3"}, {},
-        "LAST,1");
-    row("unknown keyword, small letters, a comment, a blank before the comma: ignored", small,
-        "ZZ\nca8,0,0\nREM totals follow\nCA8 ,0,0", {});
-    row("empty line, missing parameter and 40000 fail; later lines go on", small,
-        "CA9,0,0\r\n\r\nCA8,100\r\nCA8,40000,0\r\nCA9,1,1\r\n", {"CA9*770*770", "CA9*3*3"},
-        {2, 3, 4});
 }
 
 namespace {
@@ -618,19 +596,6 @@ const QByteArray ImageData = QByteArray::fromHex("34120010000005000200") + raw("
 const QByteArray Records = raw("CA2*4660*16*5*2\r\nDA1*\xE9t\xE9\0 \xC3\x02\0\0\0\0\0\0\0\0*"
                                "\0\0\0\0\0\0\0\0\0\0\0\0*0000\r\n");
 
-// Writes every file with contents into the folder.
-bool writeFiles(const QTemporaryDir &folder,
-                std::initializer_list<std::pair<const char *, QByteArray>> files)
-{
-    for (const auto &[name, contents] : files) {
-        QFile file(folder.filePath(QString::fromLatin1(name)));
-        if (!contents.isEmpty() &&
-            !(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size()))
-            return false;
-    }
-    return true;
-}
-
 int openFileCount()
 {
     return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
@@ -643,55 +608,46 @@ void AuditTest::initTestCase()
     QVERIFY(m_dir.isValid());
     QByteArray badLength = *FrameAuditData(ImageData);
     badLength[0] = char(badLength[0] + 1);
-    QVERIFY(writeFiles(m_dir, {{"decod.asm", "CA2,CASH,3,6,8\r\nDA1,BLOCK\r\n"},
-                               {"failing-lf.asm", "CA2,CASH,3,6,8\n\nCA8,1\nDA1,BLOCK"},
-                               {"address.asm", "CASH,0\r\nBLOCK,10\r\n"},
-                               {"image.bin", *FrameAuditData(ImageData)},
-                               {"raw.bin", ImageData},
-                               {"bad-length.bin", badLength},
-                               {"short.bin", "\x03"}}));
+    for (const auto &[name, bytes] :
+         {std::pair<QString, QByteArray>{"decod.asm", "CA2,CASH,3,6,8\r\nDA1,BLOCK\r\n"},
+          {"failing-lf.asm", "CA2,CASH,3,6,8\n\nCA8,1\nDA1,BLOCK"},
+          {"address.asm", "CASH,0\r\nBLOCK,10\r\n"},
+          {"image.bin", *FrameAuditData(ImageData)},
+          {"raw.bin", ImageData},
+          {"bad-length.bin", badLength},
+          {"short.bin", "\x03"}})
+        QVERIFY(writeFile(m_dir.filePath(name), bytes));
 }
+
+// The script (empty: no "decod.asm" in the folder), the address table (empty: no
+// "address.asm"), the length passed in, the output file; the outcome, failed lines, records.
+using Run = Rows<QByteArray, QByteArray, qint32, QString, ConversionResult::Outcome, QList<int>,
+                 QByteArray>;
 
 void AuditTest::runs_data()
 {
-    QTest::addColumn<QByteArray>("script");    // empty: no "decod.asm" in the folder
-    QTest::addColumn<QByteArray>("addresses"); // empty: no "address.asm"
-    QTest::addColumn<qint32>("length");
-    QTest::addColumn<QString>("output");
-    QTest::addColumn<ConversionResult::Outcome>("outcome");
-    QTest::addColumn<QList<int>>("failed");
-    QTest::addColumn<QByteArray>("records");
+    const auto row = Run::table();
 
     const QByteArray script = "CA2,CASH,3,6,8\r\nCA8,0,3\r\n";
     const QByteArray cash = "CASH,0\r\n";
     const QByteArray records = "CA2*4660*16*5*2\r\nCA8*4660*16\r\n";
     const qint32 whole = 14; // the framed example's size
     const QString out = QStringLiteral("out.txt");
-    QTest::newRow("every line converted")
-        << script << cash << whole << out << Converted << QList<int>() << records;
-    QTest::newRow("failed lines are listed, the others written")
-        << QByteArray("CA2,CASH,3,6,8\r\n\r\nCA8,0\r\nCA8,0,3\r\n") << cash << whole << out
-        << ConversionResult::Outcome::LinesFailed << QList<int>{2, 3} << records;
-    QTest::newRow("length 0 passed in skips addressed lines, a negative address passes")
-        << QByteArray("CA8,0,0\r\nVA2_,-1\r\n") << cash << 0 << out << Converted << QList<int>()
-        << QByteArray("VA2****13312\r\n");
-    QTest::newRow("no decod.asm") << QByteArray() << cash << whole << out << FileError
-                                  << QList<int>() << QByteArray();
-    QTest::newRow("output folder missing") << script << cash << whole << "missing/out.txt"
-                                           << FileError << QList<int>() << QByteArray();
+    row("every line converted", script, cash, whole, out, Converted, {}, records);
+    row("failed lines are listed, the others written", "CA2,CASH,3,6,8\r\n\r\nCA8,0\r\nCA8,0,3\r\n",
+        cash, whole, out, ConversionResult::Outcome::LinesFailed, {2, 3}, records);
+    row("length 0 passed in skips addressed lines, a negative address passes",
+        "CA8,0,0\r\nVA2_,-1\r\n", cash, 0, out, Converted, {}, "VA2****13312\r\n");
+    row("no decod.asm", {}, cash, whole, out, FileError, {}, {});
+    row("output folder missing", script, cash, whole, "missing/out.txt", FileError, {}, {});
 }
 
 void AuditTest::runs()
 {
-    QFETCH(QByteArray, script);
-    QFETCH(QByteArray, addresses);
-    QFETCH(qint32, length);
-    QFETCH(QString, output);
-    QFETCH(ConversionResult::Outcome, outcome);
-    QFETCH(QList<int>, failed);
-    QFETCH(QByteArray, records);
+    const auto [script, addresses, length, output, outcome, failed, records] = Run::fetch();
     QTemporaryDir folder;
-    QVERIFY(writeFiles(folder, {{"decod.asm", script}, {"address.asm", addresses}}));
+    for (const auto &[name, bytes] : {std::pair{"decod.asm", script}, {"address.asm", addresses}})
+        QVERIFY(bytes.isEmpty() || writeFile(folder.filePath(name), bytes));
     const QString outPath = folder.filePath(output);
 
     const int filesBefore = openFileCount();
@@ -709,42 +665,37 @@ void AuditTest::runs()
         QCOMPARE(written.readAll(), records);
 }
 
+// The arguments (file names resolve in the test folder), the exit code, the records on
+// standard output or in "out.txt" when given, and text standard error must hold.
+using Command = Rows<QStringList, int, QByteArray, QString>;
+
 void AuditTest::convertsOnTheCommandLine_data()
 {
-    QTest::addColumn<QStringList>("arguments"); // file names resolve in the test folder
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QByteArray>("records"); // on standard output, or in "out.txt" when given
-    QTest::addColumn<QString>("error");      // text standard error must hold
+    const auto row = Command::table();
 
     const QStringList scripts = {"--script", "decod.asm", "--address", "address.asm"};
     const QStringList image = {"--image", "image.bin"};
-    QTest::newRow("records on standard output") << scripts + image << 0 << Records << "";
-    QTest::newRow("records into --output")
-        << scripts + image + QStringList{"--output", "out.txt"} << 0 << Records << "";
-    QTest::newRow("--data frames bare bytes")
-        << scripts + QStringList{"--data", "raw.bin"} << 0 << Records << "";
-    QTest::newRow("LF script without a final ending: failed lines exit 1 and are listed")
-        << QStringList{"--script", "failing-lf.asm", "--address", "address.asm"} + image << 1
-        << Records << "failed script lines: 2 3\n";
-    QTest::newRow("length word disagreeing with the size")
-        << scripts + QStringList{"--image", "bad-length.bin"} << 2 << QByteArray()
-        << "the length word says 20 bytes but the image has 19";
-    QTest::newRow("image shorter than its frame")
-        << scripts + QStringList{"--image", "short.bin"} << 2 << QByteArray()
-        << "shorter than the length and sum words";
-    QTest::newRow("missing script file")
-        << QStringList{"--script", "none.asm", "--address", "address.asm"} + image << 2
-        << QByteArray() << "cannot read";
-    QTest::newRow("no --address") << QStringList{"--script", "decod.asm"} + image << 2
-                                  << QByteArray() << "--script and --address are required";
+    row("records on standard output", scripts + image, 0, Records, "");
+    row("records into --output", scripts + image + QStringList{"--output", "out.txt"}, 0, Records,
+        "");
+    row("--data frames bare bytes", scripts + QStringList{"--data", "raw.bin"}, 0, Records, "");
+    row("LF script without a final ending: failed lines exit 1 and are listed",
+        QStringList{"--script", "failing-lf.asm", "--address", "address.asm"} + image, 1, Records,
+        "failed script lines: 2 3\n");
+    row("length word disagreeing with the size", scripts + QStringList{"--image", "bad-length.bin"},
+        2, {}, "the length word says 20 bytes but the image has 19");
+    row("image shorter than its frame", scripts + QStringList{"--image", "short.bin"}, 2, {},
+        "shorter than the length and sum words");
+    row("missing script file",
+        QStringList{"--script", "none.asm", "--address", "address.asm"} + image, 2, {},
+        "cannot read");
+    row("no --address", QStringList{"--script", "decod.asm"} + image, 2, {},
+        "--script and --address are required");
 }
 
 void AuditTest::convertsOnTheCommandLine()
 {
-    QFETCH(QStringList, arguments);
-    QFETCH(int, exitCode);
-    QFETCH(QByteArray, records);
-    QFETCH(QString, error);
+    const auto [arguments, exitCode, records, error] = Command::fetch();
     QFile::remove(m_dir.filePath(QStringLiteral("out.txt")));
 
     QProcess process;

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "../support/Files.h"
 #include "MachineDb.h"
 
-#include <QFile>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
@@ -38,15 +38,10 @@ struct DbFixture
         if (!db->append(table, r))
             qFatal("cannot add to %s", qPrintable(table));
     }
-    QByteArray read(const QString &name) const
-    {
-        QFile f(file(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QByteArray read(const QString &name) const { return readFile(file(name)); }
     void write(const QString &name, const QByteArray &bytes) const
     {
-        QFile f(file(name));
-        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        if (!writeFile(file(name), bytes))
             qFatal("cannot write %s", qPrintable(name));
     }
 
@@ -67,7 +62,8 @@ struct DbFixture
             for (int i = 0; i < names.size(); ++i)
                 fields << (q.value(i).isNull() ? QString("~") : q.value(i).toString());
             // A machine's address fields show only when set, so dialled machines read as ever.
-            while (table == MachineTables::Distributori && fields.size() > 4 && fields.last() == "~")
+            while (table == MachineTables::Distributori && fields.size() > 4 &&
+                   fields.last() == "~")
                 fields.removeLast();
             out << fields.join('|');
         }

@@ -3,6 +3,7 @@
 #include "Dialogs.h"
 #include "EventsModel.h"
 #include "FrmDb.h"
+#include "Rows.h"
 #include "Rules.h"
 #include "Runtime.h"
 #include "SqlOnFile.h"
@@ -35,19 +36,6 @@ DbRecord rec(const QString &text)
     return r;
 }
 
-QStringList column(const QTableView *view, int c)
-{
-    return shown(*view->model(), c);
-}
-
-void select(QTableView *view, const QList<int> &rows)
-{
-    view->clearSelection();
-    for (int r : rows)
-        view->selectionModel()->select(view->model()->index(r, 0),
-                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
-}
-
 // The cell's own editor, opened as a double click does.
 template <typename Editor> Editor *openEditor(QTableView *view, int row, int col)
 {
@@ -63,6 +51,16 @@ void leave(QWidget *editor)
     QCoreApplication::processEvents();
 }
 } // namespace
+
+// The tab, the rows selected, the answer, the question asked, the count afterwards.
+using Deletion = Rows<int, QList<int>, bool, QString, QString>;
+using Import = Rows<QByteArray, MsgResult, QStringList, int>; // file, answer, boxes, rows
+// The table, the record, the record before ("" for a new one), the problem.
+using Problem = Rows<QString, QString, QString, QString>;
+using Refusal = Rows<QString, int, QString, QString, QString>; // table, row, field, value, why
+using Search = Rows<QString, QStringList>;                     // text, the machines left
+// The filter, the column sorted by (-1 newest first), the events shown.
+using Journal = Rows<EventsModel::Filter, int, QStringList>;
 
 // The editor's window with scripted message boxes and file dialogs, on a temporary database.
 class WindowTest : public QObject
@@ -80,33 +78,19 @@ class WindowTest : public QObject
 private slots:
     void deletionAsksFirst_data()
     {
-        QTest::addColumn<int>("tab");
-        QTest::addColumn<QList<int>>("rows");
-        QTest::addColumn<bool>("yes");
-        QTest::addColumn<QString>("question");
-        QTest::addColumn<QString>("count"); // afterwards
-        QTest::newRow("machine, confirmed")
-            << 0 << QList<int>{0} << true << "Delete machine \"Coffee 7\" (+39111)?"
-            << "1 machine";
-        QTest::newRow("machine, cancelled")
-            << 0 << QList<int>{0} << false << "Delete machine \"Coffee 7\" (+39111)?"
-            << "2 machines";
-        QTest::newRow("sale point that machines name")
-            << 1 << QList<int>{0} << true
-            << "Delete sale point \"Bar Roma\"?\n2 machines name it and keep the name."
-            << "1 sale point";
-        QTest::newRow("two operators") << 2 << QList<int>{1, 0} << true
-                                       << "Delete 2 operators?\n1 machine names them and keeps "
-                                          "the names."
-                                       << "0 operators";
+        const auto row = Deletion::table();
+        const QString coffee = "Delete machine \"Coffee 7\" (+39111)?";
+        row("machine, confirmed", 0, {0}, true, coffee, "1 machine");
+        row("machine, cancelled", 0, {0}, false, coffee, "2 machines");
+        row("sale point that machines name", 1, {0}, true,
+            "Delete sale point \"Bar Roma\"?\n2 machines name it and keep the name.",
+            "1 sale point");
+        row("two operators", 2, {1, 0}, true,
+            "Delete 2 operators?\n1 machine names them and keeps the names.", "0 operators");
     }
     void deletionAsksFirst()
     {
-        QFETCH(int, tab);
-        QFETCH(QList<int>, rows);
-        QFETCH(bool, yes);
-        QFETCH(QString, question);
-        QFETCH(QString, count);
+        const auto [tab, rows, yes, question, count] = Deletion::fetch();
         Rig r;
         r.f.add("PuntiVendita", {{"Name", "Bar Po"}});
         r.f.add("Distributori",
@@ -116,7 +100,10 @@ private slots:
         TableTab *t = QList<TableTab *>{r.w.machines, r.w.salePoints, r.w.operators}[tab];
         t->reload();
         QVERIFY(!t->deleteButton->isEnabled());
-        select(t->view, rows);
+        for (int row : rows)
+            t->view->selectionModel()->select(t->view->model()->index(row, 0),
+                                              QItemSelectionModel::Select |
+                                                  QItemSelectionModel::Rows);
         QVERIFY(t->deleteButton->isEnabled());
         r.dialogs.answerNext(yes ? MsgResult::Yes : MsgResult::No);
         t->deleteButton->click();
@@ -135,8 +122,7 @@ private slots:
         QVERIFY(form->isVisible());
         auto *point = qobject_cast<QComboBox *>(form->editor("Sale point"));
         QVERIFY(point);
-        QCOMPARE(point->count(), 2);
-        QCOMPARE(point->itemText(1), QString("Bar Roma"));
+        QCOMPARE(shown(*point->model(), 0), QStringList({"", "Bar Roma"}));
         qobject_cast<QLineEdit *>(form->editor("GSM"))->setText("+39111");
         qobject_cast<QLineEdit *>(form->editor("Description"))->setText("Tea 1");
         point->setCurrentIndex(1);
@@ -168,15 +154,12 @@ private slots:
         QCOMPARE(r.dialogs.boxes(),
                  QStringList{"|\"Description\" must not hold a line break or a control "
                              "character.|Exclamation|Ok"});
-        QCOMPARE(column(view, 1), QStringList({"Coffee 7", "Snack 2"}));
+        QCOMPARE(shown(*view->model(), 1), QStringList({"Coffee 7", "Snack 2"}));
 
         // Sale points and operators are chosen from the names on file, or none.
         auto *names = openEditor<QComboBox>(view, 1, 3);
         QVERIFY(names);
-        QStringList items;
-        for (int i = 0; i < names->count(); ++i)
-            items << names->itemText(i);
-        QCOMPARE(items, QStringList({"", "Rossi", "Verdi"}));
+        QCOMPARE(shown(*names->model(), 0), QStringList({"", "Rossi", "Verdi"}));
         names->setCurrentIndex(2);
         leave(names);
         QCOMPARE(r.f.rows("Distributori").last(), QString("+39222|Snack 2|~|Verdi"));
@@ -190,9 +173,9 @@ private slots:
             leave(edit);
         };
         rename(r.w.salePoints, 0, "Bar Rome");
-        QCOMPARE(column(view, 2), QStringList({"Bar Rome", "Bar Rome"}));
+        QCOMPARE(shown(*view->model(), 2), QStringList({"Bar Rome", "Bar Rome"}));
         rename(r.w.operators, 1, "Verdini");
-        QCOMPARE(column(view, 3), QStringList({"Rossi", "Verdini"}));
+        QCOMPARE(shown(*view->model(), 3), QStringList({"Rossi", "Verdini"}));
         QCOMPARE(r.f.rows("Distributori"), QStringList({"+39111|Coffee 7|Bar Rome|Rossi",
                                                         "+39222|Snack 2|Bar Rome|Verdini"}));
     }
@@ -203,7 +186,7 @@ private slots:
         TableTab *t = r.w.machines;
         QCOMPARE(t->countLabel->text(), QString("2 machines"));
         t->searchBox->setText("snack");
-        QCOMPARE(column(t->view, 0), QStringList{"+39222"});
+        QCOMPARE(shown(*t->view->model(), 0), QStringList{"+39222"});
         QCOMPARE(t->countLabel->text(), QString("1 of 2 machines"));
         t->searchBox->clear();
         QCOMPARE(t->countLabel->text(), QString("2 machines"));
@@ -211,37 +194,23 @@ private slots:
 
     void importFromTheWindow_data()
     {
-        QTest::addColumn<QByteArray>("csv");
-        QTest::addColumn<MsgResult>("answer");
-        QTest::addColumn<QStringList>("boxes");
-        QTest::addColumn<int>("rows");
+        const auto row = Import::table();
         const QByteArray bad = "GSM,Description\n+39333,Water\n+39/444,Cold\n";
-        const QString invalid = "|1 of 2 rows of in.csv are invalid:\nline 3: \"GSM\" must be 3 "
-                                "to 15 digits with an optional leading \"+\", not \"+39/444\".\n\n";
-        QTest::newRow("all valid")
-            << QByteArray("GSM,Description\n+39111,Coffee 8\n+39333,W\n") << MsgResult::Ok
-            << QStringList{"|in.csv: 1 added, 1 updated.|Information|Ok"} << 3;
-        QTest::newRow("invalid row, valid ones taken")
-            << bad << MsgResult::Yes
-            << QStringList{invalid + "Import the 1 valid rows and skip the invalid ones?|"
-                                     "Exclamation|YesNo",
-                           "|in.csv: 1 added, 0 updated.|Information|Ok"}
-            << 3;
-        QTest::newRow("invalid row, nothing taken")
-            << bad << MsgResult::No
-            << QStringList{invalid + "Import the 1 valid rows and skip the invalid ones?|"
-                                     "Exclamation|YesNo"}
-            << 2;
-        QTest::newRow("header refused")
-            << QByteArray("Name\nx\n") << MsgResult::Ok
-            << QStringList{"|in.csv: the column \"GSM\" is missing.|Exclamation|Ok"} << 2;
+        const QString invalid =
+            "|1 of 2 rows of in.csv are invalid:\nline 3: \"GSM\" must be 3 "
+            "to 15 digits with an optional leading \"+\", not \"+39/444\".\n\n"
+            "Import the 1 valid rows and skip the invalid ones?|Exclamation|YesNo";
+        row("all valid", "GSM,Description\n+39111,Coffee 8\n+39333,W\n", MsgResult::Ok,
+            {"|in.csv: 1 added, 1 updated.|Information|Ok"}, 3);
+        row("invalid row, valid ones taken", bad, MsgResult::Yes,
+            {invalid, "|in.csv: 1 added, 0 updated.|Information|Ok"}, 3);
+        row("invalid row, nothing taken", bad, MsgResult::No, {invalid}, 2);
+        row("header refused", "Name\nx\n", MsgResult::Ok,
+            {"|in.csv: the column \"GSM\" is missing.|Exclamation|Ok"}, 2);
     }
     void importFromTheWindow()
     {
-        QFETCH(QByteArray, csv);
-        QFETCH(MsgResult, answer);
-        QFETCH(QStringList, boxes);
-        QFETCH(int, rows);
+        const auto [csv, answer, boxes, rows] = Import::fetch();
         Rig r;
         r.f.write("in.csv", csv);
         r.dialogs.chooseFileNext(r.f.file("in.csv"));
@@ -261,17 +230,16 @@ private slots:
         r.f.add("Eventi", {{"Number", "+39222"}, {"Data", "03/02/26 10:00:00"}, {"SMS", "other"}});
         r.w.tabs->setCurrentWidget(r.w.events);
         EventsTab *t = r.w.events;
-        QCOMPARE(column(t->view, 2), QStringList({"other", "new, \"hot\"", "old"}));
+        QCOMPARE(shown(*t->view->model(), 2), QStringList({"other", "new, \"hot\"", "old"}));
         t->machineFilter->setText("39111");
         QCOMPARE(t->countLabel->text(), QString("2 of 3 events"));
         r.dialogs.chooseFileNext(r.f.file("ev.csv"));
         t->exportButton->click();
         QCOMPARE(r.dialogs.boxes(), QStringList{"|2 events written to ev.csv.|Information|Ok"});
-        QCOMPARE(r.f.read("ev.csv"),
-                 "\xEF\xBB\xBFNumber,Data,SMS,Vending machine,Sale point,"
-                 "Operator,Acknowledged,Station,Pending,Received by\r\n"
-                 "+39111,02/02/26 10:00:00,\"new, \"\"hot\"\"\",,,,,,,\r\n"
-                 "+39111,01/02/26 10:00:00,old,,,,,,,\r\n");
+        QCOMPARE(r.f.read("ev.csv"), "\xEF\xBB\xBFNumber,Data,SMS,Vending machine,Sale point,"
+                                     "Operator,Acknowledged,Station,Pending,Received by\r\n"
+                                     "+39111,02/02/26 10:00:00,\"new, \"\"hot\"\"\",,,,,,,\r\n"
+                                     "+39111,01/02/26 10:00:00,old,,,,,,,\r\n");
     }
 
     // --- the record rules and the models, read back through another connection ---
@@ -280,14 +248,7 @@ private slots:
     // (Rules the import and the model's tables reach are checked there.)
     void problems_data()
     {
-        QTest::addColumn<QString>("table");
-        QTest::addColumn<QString>("record");
-        QTest::addColumn<QString>("before"); // "" for a new record
-        QTest::addColumn<QString>("problem");
-        const auto row = [](const char *tag, const QString &table, const QString &record,
-                            const QString &before, const QString &problem) {
-            QTest::newRow(tag) << table << record << before << problem;
-        };
+        const auto row = Problem::table();
         const QString M = "Distributori", P = "PuntiVendita", O = "Operatori";
         const QString digits = "\"GSM\" must be 3 to 15 digits with an optional leading \"+\", "
                                "not \"%1\".";
@@ -320,10 +281,7 @@ private slots:
     }
     void problems()
     {
-        QFETCH(QString, table);
-        QFETCH(QString, record);
-        QFETCH(QString, before);
-        QFETCH(QString, problem);
+        const auto [table, record, before, problem] = Problem::fetch();
         DbFixture f;
         f.add("Distributori", {{"GSM", "+39111"}, {"Description", "Coffee 7"}});
         SqlOnFile onFile(*f.db);
@@ -356,15 +314,7 @@ private slots:
 
     void aRefusedEditSavesNothing_data()
     {
-        QTest::addColumn<QString>("table");
-        QTest::addColumn<int>("row");
-        QTest::addColumn<QString>("field");
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<QString>("reason");
-        const auto row = [](const char *tag, const char *table, int r, const char *field,
-                            const char *value, const char *reason) {
-            QTest::newRow(tag) << table << r << field << value << reason;
-        };
+        const auto row = Refusal::table();
         // The rules' look-ups and the record before the change, as the model passes them.
         row("GSM of the other machine", "Distributori", 1, "GSM", "+39111",
             "The GSM number +39111 is already machine \"Coffee 7\".");
@@ -377,11 +327,7 @@ private slots:
     }
     void aRefusedEditSavesNothing()
     {
-        QFETCH(QString, table);
-        QFETCH(int, row);
-        QFETCH(QString, field);
-        QFETCH(QString, value);
-        QFETCH(QString, reason);
+        const auto [table, row, field, value, reason] = Refusal::fetch();
         DbFixture f(true);
         f.add("PuntiVendita", {{"Name", "Bar Duomo"}});
         const QStringList before = f.rows(table);
@@ -415,21 +361,18 @@ private slots:
 
     void searchLeavesTheRowsThatHoldTheText_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QStringList>("gsm");
-        QTest::newRow("nothing: every row") << "" << QStringList{"+39111", "+39222", "+39333"};
-        QTest::newRow("any field, either case")
-            << "bar" << QStringList{"+39111", "+39222", "+39333"};
-        QTest::newRow("part of a number") << "922" << QStringList{"+39222"};
-        QTest::newRow("percent sign is itself") << "100%" << QStringList{"+39333"};
-        QTest::newRow("percent sign is no wildcard") << "a%b" << QStringList{};
-        QTest::newRow("underscore is itself") << "a_b" << QStringList{};
-        QTest::newRow("quote is itself") << "d'I" << QStringList{"+39222"};
+        const auto row = Search::table();
+        row("nothing: every row", "", {"+39111", "+39222", "+39333", "+39444"});
+        row("any field, either case", "bar", {"+39111", "+39222", "+39333"});
+        row("part of a number", "922", {"+39222"});
+        row("percent sign is itself", "100%", {"+39333"});
+        row("percent sign is no wildcard", "a%b", {});
+        row("underscore is itself", "a_b", {});
+        row("quote is itself", "d'I", {"+39222"});
     }
     void searchLeavesTheRowsThatHoldTheText()
     {
-        QFETCH(QString, text);
-        QFETCH(QStringList, gsm);
+        const auto [text, gsm] = Search::fetch();
         DbFixture f(true);
         QSqlQuery(f.db->database())
             .exec("UPDATE Distributori SET Description = 'Bar d''Italia' "
@@ -438,8 +381,6 @@ private slots:
         f.add("Distributori", {{"GSM", "+39444"}, {"Description", "axb"}});
         DbTableModel m(*f.db, "Distributori");
         m.setSearch(text);
-        if (text.isEmpty())
-            gsm << "+39444";
         QCOMPARE(shown(m, 0), gsm);
         QCOMPARE(m.matchingRows(), gsm.size());
         QCOMPARE(m.totalRows(), 4);
@@ -462,54 +403,40 @@ private slots:
 
     void eventsAreNewestFirstAndFiltered_data()
     {
-        QTest::addColumn<EventsModel::Filter>("filter");
-        QTest::addColumn<int>("column"); // sorted by; -1 newest first
-        QTest::addColumn<QStringList>("sms");
+        const auto row = Journal::table();
         using F = EventsModel::Filter;
         const auto with = [](auto set) {
             F f;
             set(f);
             return f;
         };
-        QTest::newRow("newest first, the same time latest filed first")
-            << F{} << -1 << QStringList{"e4", "e5", "e3", "e2", "e1"};
-        QTest::newRow("machine by description")
-            << with([](F &f) { f.machine = "coffee"; }) << -1 << QStringList{"e3", "e1"};
-        QTest::newRow("machine by number")
-            << with([](F &f) { f.machine = "39222"; }) << -1 << QStringList{"e5", "e2"};
-        QTest::newRow("sale point")
-            << with([](F &f) { f.salePoint = "Bar Po"; }) << -1 << QStringList{"e5"};
-        QTest::newRow("operator") << with([](F &f) { f.operatorName = "Verdi"; }) << -1
-                                  << QStringList{"e5", "e2"};
-        QTest::newRow("search in the text")
-            << with([](F &f) { f.search = "door"; }) << -1 << QStringList{"e4", "e1"};
-        QTest::newRow("from a day") << with([](F &f) { f.from = QDate(2026, 1, 31); }) << -1
-                                    << QStringList{"e4", "e5", "e3"};
-        QTest::newRow("one day") << with([](F &f) { f.from = f.to = QDate(2025, 12, 31); }) << -1
-                                 << QStringList{"e2"};
-        QTest::newRow("oldest first by date")
-            << F{} << 1 << QStringList{"e1", "e2", "e3", "e5", "e4"};
+        row("newest first, the same time latest filed first", {}, -1,
+            {"e4", "e5", "e3", "e2", "e1"});
+        row("machine by description", with([](F &f) { f.machine = "coffee"; }), -1, {"e3", "e1"});
+        row("machine by number", with([](F &f) { f.machine = "39222"; }), -1, {"e5", "e2"});
+        row("sale point", with([](F &f) { f.salePoint = "Bar Po"; }), -1, {"e5"});
+        row("operator", with([](F &f) { f.operatorName = "Verdi"; }), -1, {"e5", "e2"});
+        row("search in the text", with([](F &f) { f.search = "door"; }), -1, {"e4", "e1"});
+        row("from a day", with([](F &f) { f.from = QDate(2026, 1, 31); }), -1, {"e4", "e5", "e3"});
+        row("one day", with([](F &f) { f.from = f.to = QDate(2025, 12, 31); }), -1, {"e2"});
+        row("oldest first by date", {}, 1, {"e1", "e2", "e3", "e5", "e4"});
     }
     void eventsAreNewestFirstAndFiltered()
     {
-        QFETCH(EventsModel::Filter, filter);
-        QFETCH(int, column);
-        QFETCH(QStringList, sms);
+        const auto [filter, column, sms] = Journal::fetch();
         DbFixture f;
-        const auto event = [&](const char *text, const char *when, const char *number,
-                               const char *machine, const char *point, const char *op) {
-            f.add("Eventi", {{"Number", number},
-                             {"Data", when},
-                             {"SMS", text},
-                             {"Vending machine", machine},
-                             {"Sale point", point},
-                             {"Operator", op}});
-        };
-        event("e1 Door open", "30/12/25 10:00:00", "+39111", "Coffee 7", "Bar Roma", "Rossi");
-        event("e2", "31/12/25 23:59:59", "+39222", "Snack 2", "Bar Roma", "Verdi");
-        event("e3", "31/01/26 08:00:00", "+39111", "Coffee 7", "Bar Roma", "Rossi");
-        event("e4 door", "01/02/26 00:00:00", "+39555", "", "", "");
-        event("e5", "31/01/26 08:00:00", "+39222", "Snack 2", "Bar Po", "Verdi");
+        const QStringList fields{"SMS",        "Data",    "Number", "Vending machine",
+                                 "Sale point", "Operator"};
+        for (const QString event : {"e1 Door open|30/12/25 10:00:00|+39111|Coffee 7|Bar Roma|Rossi",
+                                    "e2|31/12/25 23:59:59|+39222|Snack 2|Bar Roma|Verdi",
+                                    "e3|31/01/26 08:00:00|+39111|Coffee 7|Bar Roma|Rossi",
+                                    "e4 door|01/02/26 00:00:00|+39555|||",
+                                    "e5|31/01/26 08:00:00|+39222|Snack 2|Bar Po|Verdi"}) {
+            DbRecord r;
+            for (int i = 0; i < fields.size(); ++i)
+                r.insert(fields[i], event.section('|', i, i));
+            f.add("Eventi", r);
+        }
         EventsModel m(*f.db);
         QAbstractItemModelTester tester(&m);
         m.setEventFilter(filter);

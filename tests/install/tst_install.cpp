@@ -1,4 +1,5 @@
 #include "ProgramFolder.h"
+#include "Rows.h"
 
 #include <QDirIterator>
 #include <QProcess>
@@ -24,6 +25,8 @@ class InstallTest : public QObject
     Q_OBJECT
 
     enum Folder { Writable, ReadOnly, Missing };
+    // Where the executable is, its folder, --home, the folder chosen ("user": the user's data).
+    using Case = Rows<QString, int, QString, QString>;
     QTemporaryDir m_tmp;
     QString home() const { return m_tmp.filePath(QStringLiteral("home")); }
     QString userFolder() const
@@ -41,28 +44,18 @@ private slots:
 
     void programFolder_data()
     {
-        QTest::addColumn<QString>("executableIn");
-        QTest::addColumn<int>("folder");
-        QTest::addColumn<QString>("home");
-        QTest::addColumn<QString>("expected"); // "user" = the user's data folder
-
-        QTest::newRow("build tree: beside the executable")
-            << "build/app/gsmstation" << int(Writable) << QString() << "build/app/gsmstation";
-        QTest::newRow("installed in a bin folder")
-            << "usr/bin" << int(Writable) << QString() << "user";
-        QTest::newRow("a folder the user may not write")
-            << "opt/station" << int(ReadOnly) << QString() << "user";
-        QTest::newRow("a folder that is gone") << "opt/gone" << int(Missing) << QString() << "user";
-        QTest::newRow("--home wins over an installed layout")
-            << "usr/bin" << int(Writable) << QStringLiteral("/srv/station/prog")
-            << "/srv/station/prog";
+        const auto row = Case::table();
+        row("build tree: beside the executable", "build/app/gsmstation", Writable, "",
+            "build/app/gsmstation");
+        row("installed in a bin folder", "usr/bin", Writable, "", "user");
+        row("a folder the user may not write", "opt/station", ReadOnly, "", "user");
+        row("a folder that is gone", "opt/gone", Missing, "", "user");
+        row("--home wins over an installed layout", "usr/bin", Writable, "/srv/station/prog",
+            "/srv/station/prog");
     }
     void programFolder()
     {
-        QFETCH(QString, executableIn);
-        QFETCH(int, folder);
-        QFETCH(QString, home);
-        QFETCH(QString, expected);
+        const auto [executableIn, folder, home, expected] = Case::fetch();
         QTemporaryDir tmp;
         const QString exe = tmp.filePath(executableIn);
         if (folder != Missing)

@@ -1,6 +1,8 @@
 #include "CallQueue.h"
 #include "Clock.h"
+#include "Files.h"
 #include "FrmProgor.h"
+#include "Rows.h"
 #include "Runtime.h"
 #include "Schedule.h"
 #include "ScheduleCheck.h"
@@ -11,12 +13,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QFocusEvent>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -39,12 +41,6 @@ constexpr quint8 Mon = 0x01, Tue = 0x02, Wed = 0x04, Thu = 0x08;
 constexpr quint16 Jan = 0x001, Feb = 0x002, Apr = 0x008, Sep = 0x100, Dec = 0x800;
 constexpr quint8 Weekly = ScheduleRecord::Weekly, First = ScheduleRecord::First,
                  Last = ScheduleRecord::Last, Unattended = ScheduleRecord::Unattended;
-
-inline QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<no file>");
-}
 
 namespace {
 // "number|hour|minute|days|months|flags", with " U" when the entry is collected unattended.
@@ -108,7 +104,7 @@ struct WindowRig : StationFixture
         seed[0] = entry("111", 8, 5, Mon | Wed, Jan | Dec, Weekly | Unattended);
         seed[1] = entry("222", 17, 45, Thu, Feb | Apr, Last);
         seed.save();
-        original = readAll(path());
+        original = readFile(path());
     }
     QString path() const { return QDir(programFolder()).filePath("PROGOR.DAT"); }
 
@@ -167,6 +163,19 @@ void act(FrmProgor &w, const QString &action)
 }
 } // namespace
 
+using Bytes = Rows<QByteArray, QString>; // a record in hexadecimal, its fields
+using Sizes = Rows<int, int>;            // bytes, records read
+using Due = Rows<ScheduleRecord, QDateTime, bool>;
+// The first tick on Monday, Timer5 off after the first minute for so long, the dues until
+// Wednesday 09:00.
+using Ticks = Rows<QTime, int, QStringList>;
+using Collected = Rows<bool, QStringList>;  // by the station, the numbers queued
+using Opened = Rows<QString, int, QString>; // number, record, controls
+// The number, the actions, and afterwards the fields hour minute days months(2) flags.
+using Control = Rows<QString, QStringList, QByteArray>;
+using Closed = Rows<bool>;                        // by the title bar
+using Refused = Rows<QString, bool, QStringList>; // number, schedule full, boxes
+
 // The schedule: PROGOR.DAT, when an entry falls due and what the check does with it, and the
 // window that edits it.
 class ScheduleTest : public QObject
@@ -179,27 +188,25 @@ class ScheduleTest : public QObject
 private slots:
     void recordBytes_data()
     {
-        QTest::addColumn<QByteArray>("hex");
-        QTest::addColumn<QString>("decoded");
-        QTest::newRow("monthly last Sunday of January and December: months little-endian")
-            << QByteArray("2b3339333335313233343536373839"
-                          "172d40"
-                          "0108"
-                          "04")
-            << "+39335123456789|23|45|64|2049|4";
-        QTest::newRow("Latin-1 number; unattended is bit 3, beside first")
-            << QByteArray("e9"
-                          "2020202020202020202020202020"
-                          "063b02"
-                          "1000"
-                          "0a")
-            << QString::fromLatin1("\xe9|6|59|2|16|10 U");
-        QTest::newRow("free: fifteen bytes of code 0") << QByteArray(42, '0') << "|0|0|0|0|0";
+        const auto row = Bytes::table();
+        row("monthly last Sunday of January and December: months little-endian",
+            "2b3339333335313233343536373839"
+            "172d40"
+            "0108"
+            "04",
+            "+39335123456789|23|45|64|2049|4");
+        row("Latin-1 number; unattended is bit 3, beside first",
+            "e9"
+            "2020202020202020202020202020"
+            "063b02"
+            "1000"
+            "0a",
+            QString::fromLatin1("\xe9|6|59|2|16|10 U"));
+        row("free: fifteen bytes of code 0", QByteArray(42, '0'), "|0|0|0|0|0");
     }
     void recordBytes()
     {
-        QFETCH(QByteArray, hex);
-        QFETCH(QString, decoded);
+        const auto [hex, decoded] = Bytes::fetch();
         const ScheduleRecord r = ScheduleRecord::decode(QByteArray::fromHex(hex));
         QCOMPARE(fields(r), decoded);
         QCOMPARE(r.isFree(), decoded.startsWith('|'));
@@ -213,9 +220,7 @@ private slots:
         const QByteArray file = "3351234567     " + QByteArray::fromHex("081e05000001") + junk +
                                 QByteArray("0039011       \0", 15) +
                                 QByteArray::fromHex("112d0401080c") + junk;
-        QFile f(path());
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(file) == file.size());
-        f.close();
+        QVERIFY(writeFile(path(), file));
         Schedule s(path());
         QVERIFY(s.load());
         QCOMPARE(fields(s[0]), QString("3351234567|8|30|5|0|1"));
@@ -223,21 +228,19 @@ private slots:
         QCOMPARE(s[1].occurrence(), ScheduleRecord::Occurrence::Last);
         QVERIFY(s[2].isFree());
         QVERIFY(s.save()); // the same fields back, the unused bytes zero
-        QCOMPARE(readAll(path()).toHex(),
+        QCOMPARE(readFile(path()).toHex(),
                  QByteArray(file).replace(junk, QByteArray(107, 0)).toHex());
     }
 
     void savingStopsAtTheFirstFreeRecord()
     {
-        QFile old(path());
-        QVERIFY(old.open(QIODevice::WriteOnly) && old.write(QByteArray(6 * 128, 'x')));
-        old.close();
+        QVERIFY(writeFile(path(), QByteArray(6 * 128, 'x')));
         Schedule s(path());
         s[0] = entry("111", 8, 30, Mon | Wed, 0, Weekly);
         s[1] = entry("+3933512345678901", 9, 0, 0, Jan, Last); // cut to 15 characters
         s[3] = entry("444", 10, 0, Tue, 0, Weekly);            // after the gap: lost
         QVERIFY(s.save());
-        const QByteArray bytes = readAll(path());
+        const QByteArray bytes = readFile(path());
         QCOMPARE(bytes.toHex(), (s[0].encode() + QByteArray(107, 0) + "+39335123456789" +
                                  QByteArray::fromHex("090000010004") + QByteArray(107, 0))
                                     .toHex());
@@ -249,28 +252,24 @@ private slots:
 
     void readsRecordsUntilTheDataEnds_data()
     {
-        QTest::addColumn<int>("bytes");
-        QTest::addColumn<int>("records");
-        QTest::newRow("empty") << 0 << 0;
-        QTest::newRow("a trailing piece with the 21 field bytes") << 128 + 21 << 2;
-        QTest::newRow("a trailing piece too short for them") << 128 + 20 << 1;
-        QTest::newRow("more records than the table holds") << 5003 * 128 << 5001;
+        const auto row = Sizes::table();
+        row("empty", 0, 0);
+        row("a trailing piece with the 21 field bytes", 128 + 21, 2);
+        row("a trailing piece too short for them", 128 + 20, 1);
+        row("more records than the table holds", 5003 * 128, 5001);
     }
     void readsRecordsUntilTheDataEnds()
     {
-        QFETCH(int, bytes);
-        QFETCH(int, records);
+        const auto [bytes, records] = Sizes::fetch();
         QCOMPARE(Schedule(path()).readBytes(QByteArray(bytes, '7')), records);
     }
 
     void dueRule_data()
     {
-        QTest::addColumn<QByteArray>("record");
-        QTest::addColumn<QDateTime>("moment");
-        QTest::addColumn<bool>("due");
+        Due::table();
         const auto row = [](const char *tag, quint8 days, quint16 months, quint8 flags,
                             const QDateTime &t, bool due) {
-            QTest::newRow(tag) << entry("1", 8, 30, days, months, flags).encode() << t << due;
+            Due::add(tag, entry("1", 8, 30, days, months, flags), t, due);
         };
         // December 2026: Tuesday 1st, Monday 7th. September 2026: Tuesday 1st, Monday 7th,
         // Wednesday 23rd and 30th (the last day), Thursday 24th.
@@ -299,16 +298,12 @@ private slots:
         row("two weekdays in a monthly entry: never", Mon | Tue, Sep, First, at(2026, 9, 1), false);
         row("first and last: first wins", 0, Sep, First | Last, at(2026, 9, 1), true);
         row("first and last: not the last day", 0, Sep, First | Last, at(2026, 9, 30), false);
-        QTest::newRow("a free record never")
-            << FreeButDueLooking.encode() << at(2026, 12, 7) << false;
+        Due::add("a free record never", FreeButDueLooking, at(2026, 12, 7), false);
     }
     void dueRule()
     {
-        QFETCH(QByteArray, record);
-        QFETCH(QDateTime, moment);
-        QFETCH(bool, due);
-        const ScheduleRecord r = ScheduleRecord::decode(record);
-        QCOMPARE(isDue(r, moment.addSecs(59)), due);
+        const auto [record, moment, due] = Due::fetch();
+        QCOMPARE(isDue(record, moment.addSecs(59)), due);
     }
 
     // "1" on Monday and Wednesday at 08:30, "2" and "3" on Monday at 09:00 and 09:30: each due
@@ -316,26 +311,21 @@ private slots:
     // while Timer5 was off is not made up.
     void ticksFindEachDueMinuteOnce_data()
     {
-        QTest::addColumn<QTime>("start");      // on Monday
-        QTest::addColumn<int>("pauseMinutes"); // Timer5 off after the first minute for so long
-        QTest::addColumn<QStringList>("dues"); // until Wednesday 09:00
+        const auto row = Ticks::table();
         const auto week = [](const char *s) {
             return QStringList{QString("Mon 08:30:%1 1").arg(s), QString("Mon 09:00:%1 2").arg(s),
                                QString("Mon 09:30:%1 3").arg(s), QString("Wed 08:30:%1 1").arg(s)};
         };
-        QTest::newRow("ticks at :15 and :45") << QTime(8, 29, 45) << 0 << week("15");
-        QTest::newRow("ticks at :00 and :30") << QTime(8, 29, 30) << 0 << week("00");
-        QTest::newRow("ticks at :29 and :59") << QTime(8, 29, 59) << 0 << week("29");
-        QTest::newRow("09:30 after an hour without checks")
-            << QTime(8, 29, 45) << 59
-            << QStringList{"Mon 08:30:15 1", "Mon 09:30:20 3", "Wed 08:30:20 1"};
-        QTest::newRow("minute 0 of the first hour") << QTime(8, 59, 45) << 0 << week("15").mid(1);
+        row("ticks at :15 and :45", QTime(8, 29, 45), 0, week("15"));
+        row("ticks at :00 and :30", QTime(8, 29, 30), 0, week("00"));
+        row("ticks at :29 and :59", QTime(8, 29, 59), 0, week("29"));
+        row("09:30 after an hour without checks", QTime(8, 29, 45), 59,
+            {"Mon 08:30:15 1", "Mon 09:30:20 3", "Wed 08:30:20 1"});
+        row("minute 0 of the first hour", QTime(8, 59, 45), 0, week("15").mid(1));
     }
     void ticksFindEachDueMinuteOnce()
     {
-        QFETCH(QTime, start);
-        QFETCH(int, pauseMinutes);
-        QFETCH(QStringList, dues);
+        const auto [start, pauseMinutes, dues] = Ticks::fetch();
         CheckRig r(QDateTime(QDate(2026, 12, 7), start));
         r.schedule[0] = entry("1", 8, 30, Mon | Wed, 0, Weekly);
         r.schedule[1] = entry("2", 9, 0, Mon, 0, Weekly);
@@ -354,17 +344,14 @@ private slots:
     // one goes to the console only when the station does not collect it itself.
     void everyDueEntryQueuesItsNumber_data()
     {
-        QTest::addColumn<bool>("collected");
-        QTest::addColumn<QStringList>("queued");
+        const auto row = Collected::table();
         const QString n111 = "111            ", n222 = "222            ";
-        QTest::newRow("no collector: the console gets the unattended entry")
-            << false << QStringList{n111, n222, n111};
-        QTest::newRow("collector: only announced") << true << QStringList{n111, n111};
+        row("no collector: the console gets the unattended entry", false, {n111, n222, n111});
+        row("collector: only announced", true, {n111, n111});
     }
     void everyDueEntryQueuesItsNumber()
     {
-        QFETCH(bool, collected);
-        QFETCH(QStringList, queued);
+        const auto [collected, queued] = Collected::fetch();
         CheckRig r(at(2026, 12, 7, 8, 29, 45));
         r.check.setUnattendedCollected(collected);
         QSignalSpy due(&r.check, &ScheduleCheck::due);
@@ -407,24 +394,18 @@ private slots:
     // The schedule window: which entry it opens on, what each control does to it, and the file.
     void opensOnTheNumbersEntry_data()
     {
-        QTest::addColumn<QString>("number");
-        QTest::addColumn<int>("record");
-        QTest::addColumn<QString>("controls");
-        QTest::newRow("existing weekly entry") << "111" << 0
-                                               << "Weekly|Monday Wednesday|January December|"
-                                                  "No one|No one|08:05|unattended";
-        QTest::newRow("existing monthly entry")
-            << "222" << 1 << "Monthly|Thursday|February April|Last|Thursday|17:45|-";
-        QTest::newRow("trailing blanks: the same number")
-            << "222    " << 1 << "Monthly|Thursday|February April|Last|Thursday|17:45|-";
-        QTest::newRow("a new number takes the first free entry")
-            << "3351234567" << 2 << "Monthly|||No one|No one|00:00|-";
+        const auto row = Opened::table();
+        const QString monthly = "Monthly|Thursday|February April|Last|Thursday|17:45|-";
+        row("existing weekly entry", "111", 0,
+            "Weekly|Monday Wednesday|January December|No one|No one|08:05|unattended");
+        row("existing monthly entry", "222", 1, monthly);
+        row("trailing blanks: the same number", "222    ", 1, monthly);
+        row("a new number takes the first free entry", "3351234567", 2,
+            "Monthly|||No one|No one|00:00|-");
     }
     void opensOnTheNumbersEntry()
     {
-        QFETCH(QString, number);
-        QFETCH(int, record);
-        QFETCH(QString, controls);
+        const auto [number, record, controls] = Opened::fetch();
         WindowRig r;
         QVERIFY(r.w.showFor(record == 1 ? "111" : "222")); // another entry shown before
         QVERIFY(r.w.showFor(number));
@@ -435,19 +416,13 @@ private slots:
         QCOMPARE(r.schedule[record].numberText(), number.trimmed());
         // Showing an entry changes no entry and writes nothing.
         QCOMPARE(r.schedule.toBytes().left(256), r.original);
-        QCOMPARE(readAll(r.path()), r.original);
+        QCOMPARE(readFile(r.path()), r.original);
     }
 
     void controls_data()
     {
-        QTest::addColumn<QString>("number");
-        QTest::addColumn<QStringList>("actions");
-        QTest::addColumn<QByteArray>("fields"); // hour minute days months(2) flags, afterwards
         // Before: "111" is 08 05 05 01 08 09, "222" is 11 2d 08 0a 00 04.
-        const auto row = [](const char *tag, const char *number, QStringList actions,
-                            const char *fields) {
-            QTest::newRow(tag) << number << actions << QByteArray(fields);
-        };
+        const auto row = Control::table();
         row("Monthly clears bit 0, days from the weekday list", "111", {"Option1 1"},
             "08 05 00 01 08 08");
         row("Weekly sets bit 0, days from the weekday boxes", "222", {"Combo2 1", "Option1 0"},
@@ -470,9 +445,7 @@ private slots:
     }
     void controls()
     {
-        QFETCH(QString, number);
-        QFETCH(QStringList, actions);
-        QFETCH(QByteArray, fields);
+        const auto [number, actions, fields] = Control::fetch();
         WindowRig r;
         QVERIFY(r.w.showFor(number));
         for (const QString &a : actions)
@@ -489,19 +462,19 @@ private slots:
                 .replace(at, 21, number.toLatin1().leftJustified(15) + QByteArray::fromHex(fields));
         r.w.Command1[0]->click();
         QVERIFY(!r.w.isVisible());
-        QCOMPARE(readAll(r.path()).toHex(' '), file.toHex(' '));
+        QCOMPARE(readFile(r.path()).toHex(' '), file.toHex(' '));
         QVERIFY(r.dialogs.boxes().isEmpty());
     }
 
     void exitKeepsTheEditsInMemoryOnly_data()
     {
-        QTest::addColumn<bool>("titleBar");
-        QTest::newRow("Exit") << false;
-        QTest::newRow("title bar") << true;
+        const auto row = Closed::table();
+        row("Exit", false);
+        row("title bar", true);
     }
     void exitKeepsTheEditsInMemoryOnly()
     {
-        QFETCH(bool, titleBar);
+        const auto [titleBar] = Closed::fetch();
         WindowRig r;
         QVERIFY(r.w.showFor("4444")); // a new entry, left unsaved
         act(r.w, "Option1 0");
@@ -510,7 +483,7 @@ private slots:
         titleBar ? void(r.w.close()) : r.w.Command1[1]->click();
         QVERIFY(!r.w.isVisible());
         QCOMPARE(int(r.schedule[0].hour()), 9);
-        QCOMPARE(readAll(r.path()), r.original);
+        QCOMPARE(readFile(r.path()), r.original);
         QVERIFY(r.w.showFor("4444"));
         QCOMPARE(r.w.editedRecord(), 2);
         QVERIFY(r.w.Option1[0]->isChecked());
@@ -520,45 +493,36 @@ private slots:
     // A folder where the file should be: neither read nor written, and the window says so.
     void fileFailuresAreReported()
     {
-        StationFixture f;
-        const QString path = QDir(f.programFolder()).filePath("PROGOR.DAT");
-        QVERIFY(QDir().mkpath(path));
-        Schedule schedule(path);
-        schedule[0] = entry("111", 8, 5, Mon, 0, Weekly);
-        FrmProgor w(f.services, schedule);
-        QVERIFY(w.showFor("111"));
-        QVERIFY(w.Check1[0]->isChecked()); // the entries in memory
-        w.Command1[0]->click();
-        QVERIFY(w.isVisible());
-        const QStringList boxes = f.dialogs.boxes();
-        QCOMPARE(boxes.size(), 2);
-        const QString name = QDir::toNativeSeparators(path);
-        QVERIFY(boxes[0].startsWith("Error|The schedule " + name + " cannot be read ("));
-        QVERIFY(boxes[0].endsWith(
-            ").\r\nThe entries in memory are shown and saved in its place.|Exclamation|Ok"));
-        QVERIFY(boxes[1].startsWith("Error|The schedule cannot be written to " + name + " ("));
-        QVERIFY(boxes[1].endsWith(
-            ").\r\nThe entries stay in memory until the station ends.|Exclamation|Ok"));
-        w.Command1[1]->click();
-        QVERIFY(!w.isVisible());
+        WindowRig r;
+        QVERIFY(QFile::remove(r.path()) && QDir().mkpath(r.path()));
+        r.schedule[0] = entry("111", 8, 5, Mon, 0, Weekly);
+        QVERIFY(r.w.showFor("111"));
+        QVERIFY(r.w.Check1[0]->isChecked()); // the entries in memory
+        r.w.Command1[0]->click();
+        QVERIFY(r.w.isVisible());
+        const QString name = QDir::toNativeSeparators(r.path());
+        QCOMPARE(r.dialogs.boxes().replaceInStrings(QRegularExpression(" \\(.+\\)"), " (why)"),
+                 QStringList({"Error|The schedule " + name +
+                                  " cannot be read (why).\r\nThe entries in memory are shown and "
+                                  "saved in its place.|Exclamation|Ok",
+                              "Error|The schedule cannot be written to " + name +
+                                  " (why).\r\nThe entries stay in memory until the station ends."
+                                  "|Exclamation|Ok"}));
+        r.w.Command1[1]->click();
+        QVERIFY(!r.w.isVisible());
     }
 
     void refusals_data()
     {
-        QTest::addColumn<QString>("number");
-        QTest::addColumn<bool>("full");
-        QTest::addColumn<QStringList>("boxes");
-        QTest::newRow("blank number") << "   " << false << QStringList();
-        QTest::newRow("every entry taken by other numbers")
-            << "999" << true
-            << QStringList{"Scheduler|The schedule is full: all 5001 entries belong to other "
-                           "numbers, so 999 cannot be scheduled.|Exclamation|Ok"};
+        const auto row = Refused::table();
+        row("blank number", "   ", false, {});
+        row("every entry taken by other numbers", "999", true,
+            {"Scheduler|The schedule is full: all 5001 entries belong to other numbers, "
+             "so 999 cannot be scheduled.|Exclamation|Ok"});
     }
     void refusals()
     {
-        QFETCH(QString, number);
-        QFETCH(bool, full);
-        QFETCH(QStringList, boxes);
+        const auto [number, full, boxes] = Refused::fetch();
         WindowRig r;
         if (full) {
             for (int i = 0; i < r.schedule.size(); ++i)

@@ -2,9 +2,11 @@
 #include "ConversionRun.h"
 #include "DemoAudit.h"
 #include "DemoScripts.h"
+#include "Files.h"
 #include "GsmModem.h"
 #include "LoopbackPort.h"
 #include "MachineController.h"
+#include "Rows.h"
 #include "Runtime.h"
 
 #include <QBuffer>
@@ -174,20 +176,21 @@ struct CallRig
     QByteArray rx;
 };
 
-// The records the demo script makes of a machine's audit image, CR LF checked and taken off.
-QList<QByteArray> auditOf(const MachineController &m, bool *converted)
+// The records the demo script makes of a machine's audit image, CR LF checked and taken off,
+// and a last line that says so when a script line failed.
+QList<QByteArray> auditOf(const MachineController &m)
 {
     const audit::ConversionScripts scripts{DemoScripts::script(), DemoScripts::addresses()};
     QBuffer out;
     out.open(QIODevice::WriteOnly);
-    *converted =
+    const bool converted =
         audit::Convert(scripts, audit::AuditImage(DemoAudit::imageFor(m)), out).succeeded();
     QList<QByteArray> lines = out.data().split('\n');
     if (lines.last().isEmpty())
         lines.removeLast();
     for (QByteArray &l : lines)
         l = l.endsWith('\r') ? l.chopped(1) : "(line without CR) " + l;
-    return lines;
+    return converted ? lines : lines << "(a script line failed)";
 }
 
 QList<QByteArray> kind(const QList<QByteArray> &lines, const QByteArray &id)
@@ -205,13 +208,29 @@ quint64 element(const QList<QByteArray> &lines, const QByteArray &id, int i)
     return kind(lines, id).value(0).split('*').value(i).toULongLong();
 }
 
+using Machine = Rows<QByteArray>; // its number
+
 void addMachines()
 {
-    QTest::addColumn<QByteArray>("number");
+    Machine::table();
     for (const char *n : {"+393471110001", "+393471110002", "+393471110003"})
-        QTest::newRow(n) << QByteArray(n);
+        Machine::add(n, n);
 }
 } // namespace
+
+// Bytes poked into a memory type at an address, what is sent, the transcript heard.
+using Answer = Rows<int, int, QByteArray, QByteArray, QByteArray>;
+using Doubtful = Rows<QByteArray, int>;         // sent; recorded -1 not at all, 0 invalid, 1 valid
+using Write = Rows<int, int>;                   // command, memory type
+using Busy = Rows<int, QByteArray>;             // busy reads, the statuses read
+using Faulty = Rows<QString, QByteArray, bool>; // faults, transcript, carrier afterwards
+// The answer (a DialAnswer, or -1: the machine on file, -2: nobody), its delay (-1: the
+// usual one), the registration, the number dialled, the result and when it comes (-1: never).
+using Dial = Rows<int, int, int, QByteArray, QByteArray, qint64>;
+// Steps "wait ms:bytes" from the last frame on; OK that long after the last, -1 no escape.
+using Escape = Rows<QStringList, qint64>;
+// A command after the escape or what ends the call; then what is heard, call up, online.
+using After = Rows<QString, QByteArray, bool, bool>;
 
 // The simulated controller and modem, driven with frames and commands written out by hand, and
 // the demonstration conversion files over the controllers' audit images.
@@ -222,47 +241,31 @@ class SimTest : public QObject
 private slots:
     void answersFollowTheFrameLayoutAndTheLineSpeed_data()
     {
-        QTest::addColumn<int>("type");
-        QTest::addColumn<int>("address");
-        QTest::addColumn<QByteArray>("poke");
-        QTest::addColumn<QByteArray>("sent");
-        QTest::addColumn<QByteArray>("transcript");
+        const auto row = Answer::table();
         const QByteArray sixteen = QByteArray::fromHex("000102030405060708090A0B0C0D0E0F");
         const QByteArray read05 = wire({"05", "5F", "00", "F0", "0E", "5D"});
         const QByteArray answer05 = wire({"05", "000102030405060708090A0B0C0D0E0F", "78"});
         // 38 characters at 9600 bit/s take 40 ms, after 5 ms of processing.
-        QTest::newRow("16-byte read of memory type 1, frame 05")
-            << 1 << 0x0EF0 << sixteen << read05 << at(45, answer05);
-        QTest::newRow("reset write: acknowledged with twice its checksum 94")
-            << 2 << 0 << QByteArray() << ResetWrite << at(12, wire({"00", "28"}));
-        QTest::newRow("erase write: twice 90 wraps to 20")
-            << 2 << 0 << QByteArray() << EraseWrite << at(12, wire({"00", "20"}));
-        QTest::newRow("status read: the status is its own check value")
-            << 2 << 12 << QByteArray::fromHex("40") << StatusRead
-            << at(14, wire({"00", "40", "40"}));
-        QTest::newRow("3-byte read of memory type 0 (selector 10)")
-            << 0 << 0x20 << QByteArray::fromHex("010207")
-            << wire({"07", "12", "00", "20", "00", "32"}) << at(18, wire({"07", "010207", "0A"}));
-        QTest::newRow("the data sum wraps at 256")
-            << 1 << 0x100 << QByteArray::fromHex("FF02")
-            << wire({"FE", "51", "00", "00", "01", "52"}) << at(16, wire({"FE", "FF02", "01"}));
-        QTest::newRow("two requests at once queue on the line")
-            << 1 << 0x0EF0 << sixteen << read05 + wire({"06", "00", "00", "0C", "00", "0C"})
-            << at(45, answer05) + at(54, wire({"06", "00", "00"}));
-        QTest::newRow("noise, then a new SOH abandons a half-received frame")
-            << 1 << 0x0EF0 << sixteen
-            << "\r\n?\x01"
-               "055F00" +
-                   read05
-            << at(45, answer05);
+        row("16-byte read of memory type 1, frame 05", 1, 0x0EF0, sixteen, read05,
+            at(45, answer05));
+        row("reset write: acknowledged with twice its checksum 94", 2, 0, {}, ResetWrite,
+            at(12, wire({"00", "28"})));
+        row("erase write: twice 90 wraps to 20", 2, 0, {}, EraseWrite, at(12, wire({"00", "20"})));
+        row("status read: the status is its own check value", 2, 12, QByteArray::fromHex("40"),
+            StatusRead, at(14, wire({"00", "40", "40"})));
+        row("3-byte read of memory type 0 (selector 10)", 0, 0x20, QByteArray::fromHex("010207"),
+            wire({"07", "12", "00", "20", "00", "32"}), at(18, wire({"07", "010207", "0A"})));
+        row("the data sum wraps at 256", 1, 0x100, QByteArray::fromHex("FF02"),
+            wire({"FE", "51", "00", "00", "01", "52"}), at(16, wire({"FE", "FF02", "01"})));
+        row("two requests at once queue on the line", 1, 0x0EF0, sixteen,
+            read05 + wire({"06", "00", "00", "0C", "00", "0C"}),
+            at(45, answer05) + at(54, wire({"06", "00", "00"})));
+        row("noise, then a new SOH abandons a half-received frame", 1, 0x0EF0, sixteen,
+            QByteArray("\r\n?") + SOH + "055F00" + read05, at(45, answer05));
     }
     void answersFollowTheFrameLayoutAndTheLineSpeed()
     {
-        QFETCH(int, type);
-        QFETCH(int, address);
-        QFETCH(QByteArray, poke);
-        QFETCH(QByteArray, sent);
-        QFETCH(QByteArray, transcript);
+        const auto [type, address, poke, sent, transcript] = Answer::fetch();
         Rig r;
         r.machine.memory(type).replace(address, poke.size(), poke);
         r.send(sent);
@@ -272,24 +275,19 @@ private slots:
 
     void doubtfulRequestsGetNoAnswer_data()
     {
-        QTest::addColumn<QByteArray>("sent");
-        QTest::addColumn<int>("recorded"); // -1 not at all, 0 as invalid, 1 as valid
-        QTest::newRow("checksum one too high") << wire({"05", "5F", "00", "F0", "0E", "5E"}) << 0;
-        QTest::newRow("lower-case digits") << wire({"05", "5f", "00", "f0", "0e", "5d"}) << 0;
-        QTest::newRow("odd number of digits") << wire({"05", "5F", "00", "F0", "0E", "5"}) << 0;
-        QTest::newRow("2-byte write carrying one byte")
-            << wire({"00", "81", "00", "09", "00", "0B", "95"}) << 0;
-        QTest::newRow("read carrying a data byte")
-            << wire({"00", "00", "00", "0C", "00", "01", "0D"}) << 0;
-        QTest::newRow("memory selector 20 names no memory")
-            << wire({"00", "2F", "00", "90", "0B", "CA"}) << 1;
-        QTest::newRow("EOT without SOH") << QByteArray("055F00F00E5D\x04") << -1;
-        QTest::newRow("longer than any request") << SOH + QByteArray(46, '0') + EOT << 0;
+        const auto row = Doubtful::table();
+        row("checksum one too high", wire({"05", "5F", "00", "F0", "0E", "5E"}), 0);
+        row("lower-case digits", wire({"05", "5f", "00", "f0", "0e", "5d"}), 0);
+        row("odd number of digits", wire({"05", "5F", "00", "F0", "0E", "5"}), 0);
+        row("2-byte write carrying one byte", wire({"00", "81", "00", "09", "00", "0B", "95"}), 0);
+        row("read carrying a data byte", wire({"00", "00", "00", "0C", "00", "01", "0D"}), 0);
+        row("memory selector 20 names no memory", wire({"00", "2F", "00", "90", "0B", "CA"}), 1);
+        row("EOT without SOH", "055F00F00E5D\x04", -1);
+        row("longer than any request", SOH + QByteArray(46, '0') + EOT, 0);
     }
     void doubtfulRequestsGetNoAnswer()
     {
-        QFETCH(QByteArray, sent);
-        QFETCH(int, recorded);
+        const auto [sent, recorded] = Doubtful::fetch();
         Rig r;
         r.send(sent);
         r.time.rt.runFor(5000);
@@ -301,16 +299,14 @@ private slots:
 
     void writesLandInTheSelectedMemory_data()
     {
-        QTest::addColumn<int>("command");
-        QTest::addColumn<int>("type");
-        QTest::newRow("D2 writes memory type 1") << 0xD2 << 1;
-        QTest::newRow("92 writes memory type 0") << 0x92 << 0;
-        QTest::newRow("82 writes memory type 2") << 0x82 << 2;
+        const auto row = Write::table();
+        row("D2 writes memory type 1", 0xD2, 1);
+        row("92 writes memory type 0", 0x92, 0);
+        row("82 writes memory type 2", 0x82, 2);
     }
     void writesLandInTheSelectedMemory()
     {
-        QFETCH(int, command);
-        QFETCH(int, type);
+        const auto [command, type] = Write::fetch();
         Rig r;
         const QByteArray data = QByteArray::fromHex("C0FFEE");
         QList<QByteArray> expected;
@@ -325,15 +321,13 @@ private slots:
 
     void aResetStaysBusyForTheConfiguredStatusReads_data()
     {
-        QTest::addColumn<int>("busyReads");
-        QTest::addColumn<QByteArray>("statuses");
-        QTest::newRow("done at once") << 0 << QByteArray("00 00 00 00");
-        QTest::newRow("busy for three reads") << 3 << QByteArray("08 08 08 00");
+        const auto row = Busy::table();
+        row("done at once", 0, "00 00 00 00");
+        row("busy for three reads", 3, "08 08 08 00");
     }
     void aResetStaysBusyForTheConfiguredStatusReads()
     {
-        QFETCH(int, busyReads);
-        QFETCH(QByteArray, statuses);
+        const auto [busyReads, statuses] = Busy::fetch();
         MachineProfile p;
         p.resetBusyReads = busyReads;
         Rig r(p);
@@ -354,40 +348,32 @@ private slots:
 
     void faultsShapeTheAnswers_data()
     {
-        QTest::addColumn<QString>("faults");
-        QTest::addColumn<QByteArray>("transcript");
-        QTest::addColumn<bool>("carrier");
+        const auto row = Faulty::table();
         // Three 16-byte reads, 200 ms apart, of data whose sum is AB.
         auto a = [](int n, const QByteArray &check = "AB") {
             return wire({hex(n), "AB" + QByteArray(30, '0'), check});
         };
         const QByteArray oversized = wire({"01", "AB" + QByteArray(30, '0') + "01", "AC"});
-        QTest::newRow("clean line") << "" << at(45, a(1)) + at(245, a(2)) + at(445, a(3)) << true;
-        QTest::newRow("every answer lost") << "lost=1" << QByteArray() << true;
-        QTest::newRow("lower-case check digits")
-            << "lowercase" << at(45, a(1, "ab")) + at(245, a(2, "ab")) + at(445, a(3, "ab"))
-            << true;
-        QTest::newRow("every answer twice, back to back")
-            << "duplicate=1"
-            << at(45, a(1)) + at(85, a(1)) + at(245, a(2)) + at(285, a(2)) + at(445, a(3)) +
-                   at(485, a(3))
-            << true;
-        QTest::newRow("answers 2.5 s late")
-            << "late=1,late-ms=2500" << at(2545, a(1)) + at(2745, a(2)) + at(2945, a(3)) << true;
-        QTest::newRow("17 bytes to a 16-byte read: 40 characters take 42 ms")
-            << "oversize"
-            << at(47, oversized) + at(247, QByteArray(oversized).replace(1, 2, "02")) +
-                   at(447, QByteArray(oversized).replace(1, 2, "03"))
-            << true;
-        QTest::newRow("quiet after two requests")
-            << "silence-after=2" << at(45, a(1)) + at(245, a(2)) << true;
-        QTest::newRow("line dropped after one answer") << "drop-after=1" << at(45, a(1)) << false;
+        row("clean line", "", at(45, a(1)) + at(245, a(2)) + at(445, a(3)), true);
+        row("every answer lost", "lost=1", {}, true);
+        row("lower-case check digits", "lowercase",
+            at(45, a(1, "ab")) + at(245, a(2, "ab")) + at(445, a(3, "ab")), true);
+        row("every answer twice, back to back", "duplicate=1",
+            at(45, a(1)) + at(85, a(1)) + at(245, a(2)) + at(285, a(2)) + at(445, a(3)) +
+                at(485, a(3)),
+            true);
+        row("answers 2.5 s late", "late=1,late-ms=2500",
+            at(2545, a(1)) + at(2745, a(2)) + at(2945, a(3)), true);
+        row("17 bytes to a 16-byte read: 40 characters take 42 ms", "oversize",
+            at(47, oversized) + at(247, QByteArray(oversized).replace(1, 2, "02")) +
+                at(447, QByteArray(oversized).replace(1, 2, "03")),
+            true);
+        row("quiet after two requests", "silence-after=2", at(45, a(1)) + at(245, a(2)), true);
+        row("line dropped after one answer", "drop-after=1", at(45, a(1)), false);
     }
     void faultsShapeTheAnswers()
     {
-        QFETCH(QString, faults);
-        QFETCH(QByteArray, transcript);
-        QFETCH(bool, carrier);
+        const auto [faults, transcript, carrier] = Faulty::fetch();
         Rig r(faults);
         const QByteArray data = QByteArray::fromHex("AB00000000000000000000000000000001");
         r.machine.memory(1).replace(0x0EF0, data.size(), data);
@@ -438,40 +424,25 @@ private slots:
 
     void dialResultsComeAfterTheirDelay_data()
     {
-        QTest::addColumn<int>("answer");  // DialAnswer, or -1: the machine on file, -2: nobody
-        QTest::addColumn<int>("delayMs"); // -1: the usual delay of that result
-        QTest::addColumn<int>("registration");
-        QTest::addColumn<QByteArray>("dialled");
-        QTest::addColumn<QByteArray>("result");
-        QTest::addColumn<qint64>("atMs"); // -1: no result at all
+        const auto row = Dial::table();
         // Results leave the modem 20 ms after the network gave them.
-        QTest::newRow("machine on file: CONNECT 9600 after 9 s")
-            << -1 << -1 << 1 << Number << QByteArray("\r\nCONNECT 9600\r\n") << qint64(9020);
-        QTest::newRow("number nobody has: NO CARRIER after 6 s")
-            << -2 << -1 << 1 << QByteArray("+393470000000") << QByteArray("\r\nNO CARRIER\r\n")
-            << qint64(6020);
-        QTest::newRow("busy after a delay of its own")
-            << int(DialAnswer::Busy) << 1500 << 1 << Number << QByteArray("\r\nBUSY\r\n")
-            << qint64(1520);
-        QTest::newRow("nobody picks up: NO ANSWER before the station's 60 s")
-            << int(DialAnswer::NoAnswer) << -1 << 1 << Number << QByteArray("\r\nNO ANSWER\r\n")
-            << qint64(40020);
-        QTest::newRow("silent number: no result at all")
-            << int(DialAnswer::Silent) << -1 << 1 << Number << QByteArray("\r\n") << qint64(-1);
-        QTest::newRow("not registered: NO CARRIER even for a machine")
-            << -1 << -1 << 0 << Number << QByteArray("\r\nNO CARRIER\r\n") << qint64(6020);
-        QTest::newRow("tone prefix, blanks and dashes in the number")
-            << -1 << 2000 << 5 << QByteArray("T+39 347-111 0001")
-            << QByteArray("\r\nCONNECT 9600\r\n") << qint64(2020);
+        row("machine on file: CONNECT 9600 after 9 s", -1, -1, 1, Number, "\r\nCONNECT 9600\r\n",
+            9020);
+        row("number nobody has: NO CARRIER after 6 s", -2, -1, 1, "+393470000000",
+            "\r\nNO CARRIER\r\n", 6020);
+        row("busy after a delay of its own", int(DialAnswer::Busy), 1500, 1, Number, "\r\nBUSY\r\n",
+            1520);
+        row("nobody picks up: NO ANSWER before the station's 60 s", int(DialAnswer::NoAnswer), -1,
+            1, Number, "\r\nNO ANSWER\r\n", 40020);
+        row("silent number: no result at all", int(DialAnswer::Silent), -1, 1, Number, "\r\n", -1);
+        row("not registered: NO CARRIER even for a machine", -1, -1, 0, Number,
+            "\r\nNO CARRIER\r\n", 6020);
+        row("tone prefix, blanks and dashes in the number", -1, 2000, 5, "T+39 347-111 0001",
+            "\r\nCONNECT 9600\r\n", 2020);
     }
     void dialResultsComeAfterTheirDelay()
     {
-        QFETCH(int, answer);
-        QFETCH(int, delayMs);
-        QFETCH(int, registration);
-        QFETCH(QByteArray, dialled);
-        QFETCH(QByteArray, result);
-        QFETCH(qint64, atMs);
+        const auto [answer, delayMs, registration, dialled, result, atMs] = Dial::fetch();
         CallRig r;
         r.modem.config().registration = registration;
         if (answer == -1)
@@ -500,22 +471,17 @@ private slots:
     // anything else is data for the machine.
     void theEscapeNeedsItsGuardTime_data()
     {
-        QTest::addColumn<QStringList>("steps"); // "wait ms:bytes", from the last frame on
-        QTest::addColumn<qint64>("okAfterMs");  // after the last step; -1 no escape
-        QTest::newRow("1 s of silence, +++, 1 s of silence")
-            << QStringList{"1000:+++"} << qint64(1020);
-        QTest::newRow("+++ half a second after a frame") << QStringList{"500:+++"} << qint64(-1);
-        QTest::newRow("a byte within the guard after +++")
-            << QStringList{"1000:+++", "500:X"} << qint64(-1);
-        QTest::newRow("the three pluses in three writes")
-            << QStringList{"1200:+", "100:+", "100:+"} << qint64(1020);
-        QTest::newRow("four pluses") << QStringList{"1000:++++"} << qint64(-1);
-        QTest::newRow("a command while the call is up") << QStringList{"1000:AT\r"} << qint64(-1);
+        const auto row = Escape::table();
+        row("1 s of silence, +++, 1 s of silence", {"1000:+++"}, 1020);
+        row("+++ half a second after a frame", {"500:+++"}, -1);
+        row("a byte within the guard after +++", {"1000:+++", "500:X"}, -1);
+        row("the three pluses in three writes", {"1200:+", "100:+", "100:+"}, 1020);
+        row("four pluses", {"1000:++++"}, -1);
+        row("a command while the call is up", {"1000:AT\r"}, -1);
     }
     void theEscapeNeedsItsGuardTime()
     {
-        QFETCH(QStringList, steps);
-        QFETCH(qint64, okAfterMs);
+        const auto [steps, okAfterMs] = Escape::fetch();
         CallRig r;
         QVERIFY(r.connect());
         const QList<QByteArray> commands = r.modem.commands();
@@ -545,28 +511,18 @@ private slots:
     // How a call goes on after the escape, or ends without one.
     void theCallAfterwards_data()
     {
-        QTest::addColumn<QString>("how"); // a command after the escape, or what ends the call
-        QTest::addColumn<QByteArray>("heard");
-        QTest::addColumn<bool>("up");
-        QTest::addColumn<bool>("online");
-        QTest::newRow("ATH hangs up") << "ATH" << QByteArray("\r\nOK\r\n") << false << false;
-        QTest::newRow("ATO goes back online")
-            << "ATO" << QByteArray("\r\nCONNECT 9600\r\n") << true << true;
-        QTest::newRow("a second call is refused")
-            << QString("ATD" + Number) << QByteArray("\r\nERROR\r\n") << true << false;
-        QTest::newRow("machine drops the line after answering")
-            << "drop-after=1" << StatusAnswer + "\r\nNO CARRIER\r\n"
-            << false << false;
-        QTest::newRow("network loses the call")
-            << "network" << QByteArray("\r\nNO CARRIER\r\n") << false << false;
-        QTest::newRow("the station closes the port") << "close" << QByteArray() << false << false;
+        const auto row = After::table();
+        row("ATH hangs up", "ATH", "\r\nOK\r\n", false, false);
+        row("ATO goes back online", "ATO", "\r\nCONNECT 9600\r\n", true, true);
+        row("a second call is refused", "ATD" + Number, "\r\nERROR\r\n", true, false);
+        row("machine drops the line after answering", "drop-after=1",
+            StatusAnswer + "\r\nNO CARRIER\r\n", false, false);
+        row("network loses the call", "network", "\r\nNO CARRIER\r\n", false, false);
+        row("the station closes the port", "close", {}, false, false);
     }
     void theCallAfterwards()
     {
-        QFETCH(QString, how);
-        QFETCH(QByteArray, heard);
-        QFETCH(bool, up);
-        QFETCH(bool, online);
+        const auto [how, heard, up, online] = After::fetch();
         CallRig r;
         const bool dropping = how.startsWith("drop");
         if (dropping)
@@ -606,12 +562,10 @@ private slots:
     void demoRecordsAddUp_data() { addMachines(); }
     void demoRecordsAddUp()
     {
-        QFETCH(QByteArray, number);
+        const auto [number] = Machine::fetch();
         VirtualTimeScope time;
         MachineController m(MachineProfile::forNumber(number));
-        bool converted = false;
-        const QList<QByteArray> lines = auditOf(m, &converted);
-        QVERIFY(converted);
+        const QList<QByteArray> lines = auditOf(m);
         QCOMPARE(lines.size(), 106);
         // The identity from the configuration; a model D carries neither variant nor option.
         const MachineProfile &p = m.profile();
@@ -665,18 +619,16 @@ private slots:
     void anEraseZeroesTheCountsSinceTheLastErase_data() { addMachines(); }
     void anEraseZeroesTheCountsSinceTheLastErase()
     {
-        QFETCH(QByteArray, number);
+        const auto [number] = Machine::fetch();
         VirtualTimeScope time;
         MachineController m(MachineProfile::forNumber(number));
         m.setOutput([](const QByteArray &) {});
         m.lineOpened(Line);
-        bool converted = false;
-        const QList<QByteArray> before = auditOf(m, &converted);
+        const QList<QByteArray> before = auditOf(m);
         time.rt.runFor(3 * 3600 * 1000);
         m.fromStation(EraseWrite, Line);
         time.rt.runFor(1000);
-        const QList<QByteArray> after = auditOf(m, &converted);
-        QVERIFY(converted);
+        const QList<QByteArray> after = auditOf(m);
         QCOMPARE(m.eraseTimes(), QList<qint64>({3 * 3600 * 1000}));
         QCOMPARE(m.resetCount(), 0);
 
@@ -709,22 +661,18 @@ private slots:
     {
         QTemporaryDir tmp;
         const QDir dir(tmp.path());
-        QFile own(dir.filePath("decod.asm"));
-        QVERIFY(own.open(QIODevice::WriteOnly) && own.write("OPERATOR\r\n") == 10);
-        own.close();
+        QVERIFY(writeFile(dir.filePath("decod.asm"), "OPERATOR\r\n"));
         QStringList wrote;
         QString error;
         QVERIFY(DemoScripts::install(dir.path(), &wrote, &error));
         QCOMPARE(wrote, QStringList{dir.filePath("address.asm")});
-        QFile script(dir.filePath("decod.asm")), addresses(dir.filePath("address.asm"));
-        QVERIFY(script.open(QIODevice::ReadOnly) && addresses.open(QIODevice::ReadOnly));
-        QCOMPARE(script.readAll() + addresses.readAll(), "OPERATOR\r\n" + DemoScripts::addresses());
-        QVERIFY(script.remove());
+        QCOMPARE(readFile(dir.filePath("decod.asm")) + readFile(dir.filePath("address.asm")),
+                 "OPERATOR\r\n" + DemoScripts::addresses());
+        QVERIFY(QFile::remove(dir.filePath("decod.asm")));
         wrote.clear();
         QVERIFY(DemoScripts::install(dir.path(), &wrote, &error));
         QCOMPARE(wrote, QStringList{dir.filePath("decod.asm")});
-        QVERIFY(script.open(QIODevice::ReadOnly));
-        QCOMPARE(script.readAll(), DemoScripts::script());
+        QCOMPARE(readFile(dir.filePath("decod.asm")), DemoScripts::script());
         QVERIFY(!DemoScripts::install(dir.filePath("missing"), &wrote, &error));
         QVERIFY2(error.startsWith("cannot write " + dir.filePath("missing/decod.asm") + ": "),
                  qPrintable(error));

@@ -1,11 +1,13 @@
 #include "AtExchange.h"
 #include "DemoData.h"
+#include "Files.h"
 #include "FrmSend.h"
 #include "FrmSms.h"
 #include "IncomingSms.h"
 #include "MachineDb.h"
 #include "MachineListModel.h"
 #include "PortLender.h"
+#include "Rows.h"
 #include "SimulatedFleet.h"
 #include "SmsListing.h"
 #include "SmsReception.h"
@@ -28,9 +30,6 @@
 #include <QWidget>
 
 using namespace SmsListing;
-Q_DECLARE_METATYPE(SmsListing::Form)
-Q_DECLARE_METATYPE(SmsListing::Outcome)
-
 
 namespace {
 // Machines +39000 ... in record order, "M<n>" at sale point "P<n mod 7>".
@@ -85,11 +84,7 @@ struct SmsRig : StationFixture
 
     QString dbPath() const { return QDir(programFolder()).filePath(QStringLiteral("Dati.mdb")); }
     QString logPath(const QString &name) const { return QDir(workFolder()).filePath(name); }
-    QByteArray log(const QString &name) const
-    {
-        QFile f(logPath(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<no file>");
-    }
+    QByteArray log(const QString &name) const { return readFile(logPath(name)); }
     // The filed events, "Number|Data|SMS|Vending machine|Sale point|Operator" each.
     QStringList events() const
     {
@@ -176,6 +171,24 @@ const QByteArray A160(160, 'a');
 const QString X160(160, 'x');
 } // namespace
 
+using Index = Rows<QString, QString>;  // table, field
+using LastRow = Rows<QString, int>;    // number, the row found
+using Listed = Rows<QByteArray, bool>; // header, genuinely listed
+// The listing, its form, the messages "index|number|date|time|text" or "index|-".
+using Parse = Rows<QByteArray, Form, QStringList>;
+// Judged as a single read ("+CMGR:") or as the listing, the answer, the outcome.
+using Final = Rows<bool, QByteArray, Outcome>;
+// A database or none, the sender, the machine identified as the Eventi record holds it, and the
+// forward: its text, then "->" and the number.
+using Identified = Rows<bool, QString, QString, QString>;
+using Sent = Rows<QByteArray, QString, QByteArrayList>; // text, counter, parts
+// The fault (-1: the modem answers nothing at all), number, time taken, box, bytes written.
+using NotSent = Rows<int, QString, qint64, QString, QByteArray>;
+using NoMessage = Rows<QByteArray, qint64>; // the answer, the time (-1: the port may not be used)
+// Noise before the first real header, between the two real messages, the end of the answer; the
+// messages deleted.
+using Noise = Rows<QByteArray, QByteArray, QByteArray, QList<int>>;
+
 // The modem's SMS listing taken apart, the machine database and the call console's directory
 // over it; reception at a polling tick, the incoming SMS window and the send window against the
 // simulated modem and its store, on virtual time.
@@ -193,19 +206,14 @@ private slots:
     // one step of an index, on files made before the indexes too.
     void lookUpsUseAnIndex_data()
     {
-        QTest::addColumn<QString>("table");
-        QTest::addColumn<QString>("field");
-        QTest::newRow("machine by GSM number") << "Distributori"
-                                               << "GSM";
-        QTest::newRow("sale point by name") << "PuntiVendita"
-                                            << "Name";
-        QTest::newRow("operator by name") << "Operatori"
-                                          << "Name";
+        const auto row = Index::table();
+        row("machine by GSM number", "Distributori", "GSM");
+        row("sale point by name", "PuntiVendita", "Name");
+        row("operator by name", "Operatori", "Name");
     }
     void lookUpsUseAnIndex()
     {
-        QFETCH(QString, table);
-        QFETCH(QString, field);
+        const auto [table, field] = Index::fetch();
         QStringList tables;
         for (const QString &t : MachineTables::tables())
             tables << QString("CREATE TABLE %1 (\"%2\" TEXT)")
@@ -276,19 +284,17 @@ private slots:
 
     void lastRowWithGsm_data()
     {
-        QTest::addColumn<QString>("number");
-        QTest::addColumn<int>("row");
-        QTest::newRow("first row") << "+39000" << 0;
-        QTest::newRow("last row") << "+39299" << 299;
-        QTest::newRow("two rows: the last") << "+39007" << 300;
-        QTest::newRow("exact: no prefix") << "+3900" << -1;
-        QTest::newRow("added after the fill: the row listed") << "+39008" << 8;
-        QTest::newRow("none") << "+39555" << -1;
+        const auto row = LastRow::table();
+        row("first row", "+39000", 0);
+        row("last row", "+39299", 299);
+        row("two rows: the last", "+39007", 300);
+        row("exact: no prefix", "+3900", -1);
+        row("added after the fill: the row listed", "+39008", 8);
+        row("none", "+39555", -1);
     }
     void lastRowWithGsm()
     {
-        QFETCH(QString, number);
-        QFETCH(int, row);
+        const auto [number, row] = LastRow::fetch();
         SqlMachineDb db(newFile());
         QVERIFY(db.open());
         addMachines(db, 0, 300);
@@ -303,39 +309,32 @@ private slots:
     // those the reception tests list.
     void parse_data()
     {
-        QTest::addColumn<QByteArray>("listing");
-        QTest::addColumn<Form>("form");
-        QTest::addColumn<QStringList>("messages"); // "index|number|date|time|text" or "index|-"
+        const auto row = Parse::table();
         const Form G = Form::Generic;
         const Form T = Form::Telit;
-        QTest::newRow("several messages, in listing order")
-            << QByteArray(
-                   "\r\n+CMGL: 3,\"REC UNREAD\",\"+391\",,\"26/12/05,08:00:00+04\"\r\nA\r\n"
-                   "+CMGL: 12,\"REC UNREAD\",\"+392\",,\"26/12/06,08:30:00+04\"\r\nB b\r\n"
-                   "+CMGL: 4,\"REC READ\",\"3471\",\"26/11/30,23:59:59-08\"\r\n\r\n\r\nOK\r\n")
-            << G
-            << QStringList{"3|+391|05/12/26|08:00:00|A", "12|+392|06/12/26|08:30:00|B b",
-                           "4|3471|30/11/26|23:59:59|"};
-        QTest::newRow("header without time stamp is unparsed, the next one still read")
-            << QByteArray("\r\n+CMGL: 4,\"REC UNREAD\"\r\ngarbled\r\n"
-                          "+CMGL: 6,\"REC UNREAD\",\"+39\",,\"26/01/02,03:04:05+00\"\r\nok\r\n")
-            << G << QStringList{"4|-", "6|+39|02/01/26|03:04:05|ok"};
-        QTest::newRow("listing cut inside the last text line")
-            << QByteArray("\r\n+CMGL: 1,\"REC UNREAD\",\"+39\",,\"26/01/02,03:04:05+00\"\r\nAL")
-            << G << QStringList{"1|-"};
-        QTest::newRow("header without any comma ends the walk")
-            << QByteArray("\r\n+CMGL: 9") << G << QStringList{};
-        QTest::newRow("Telit header, index of two digits")
-            << QByteArray("\r\n+CMGL: 12,\"REC UNREAD\",\"+393471234567\"\r\nALARM 3\r\n\r\nOK\r\n")
-            << T << QStringList{"12|+393471234567|||ALARM 3"};
-        QTest::newRow("Telit header without number is unparsed")
-            << QByteArray("\r\n+CMGL: 3,\"REC UNREAD\"\r\nA\r\n") << T << QStringList{"3|-"};
+        row("several messages, in listing order",
+            "\r\n+CMGL: 3,\"REC UNREAD\",\"+391\",,\"26/12/05,08:00:00+04\"\r\nA\r\n"
+            "+CMGL: 12,\"REC UNREAD\",\"+392\",,\"26/12/06,08:30:00+04\"\r\nB b\r\n"
+            "+CMGL: 4,\"REC READ\",\"3471\",\"26/11/30,23:59:59-08\"\r\n\r\n\r\nOK\r\n",
+            G,
+            {"3|+391|05/12/26|08:00:00|A", "12|+392|06/12/26|08:30:00|B b",
+             "4|3471|30/11/26|23:59:59|"});
+        row("header without time stamp is unparsed, the next one still read",
+            "\r\n+CMGL: 4,\"REC UNREAD\"\r\ngarbled\r\n"
+            "+CMGL: 6,\"REC UNREAD\",\"+39\",,\"26/01/02,03:04:05+00\"\r\nok\r\n",
+            G, {"4|-", "6|+39|02/01/26|03:04:05|ok"});
+        row("listing cut inside the last text line",
+            "\r\n+CMGL: 1,\"REC UNREAD\",\"+39\",,\"26/01/02,03:04:05+00\"\r\nAL", G, {"1|-"});
+        row("header without any comma ends the walk", "\r\n+CMGL: 9", G, {});
+        row("Telit header, index of two digits",
+            "\r\n+CMGL: 12,\"REC UNREAD\",\"+393471234567\"\r\nALARM 3\r\n\r\nOK\r\n", T,
+            {"12|+393471234567|||ALARM 3"});
+        row("Telit header without number is unparsed", "\r\n+CMGL: 3,\"REC UNREAD\"\r\nA\r\n", T,
+            {"3|-"});
     }
     void parse()
     {
-        QFETCH(QByteArray, listing);
-        QFETCH(Form, form);
-        QFETCH(QStringList, messages);
+        const auto [listing, form, messages] = Parse::fetch();
         QStringList got;
         for (const Message &m : SmsListing::parse(listing, form))
             got << QString::fromLatin1(m.parsed ? QByteArrayList{QByteArray::number(m.index),
@@ -349,27 +348,22 @@ private slots:
     // reception test).
     void genuinelyListed_data()
     {
-        QTest::addColumn<QByteArray>("header");
-        QTest::addColumn<bool>("listed");
+        const auto row = Listed::table();
         const QByteArray stamp = ",,\"05/03/21,10:15:00+04\"";
-        QTest::newRow("generic header") << "+CMGL: 7,\"REC UNREAD\",\"+391\"" + stamp << true;
-        QTest::newRow("Telit header") << QByteArray("+CMGL: 12,\"REC READ\",\"+391\"") << true;
-        QTest::newRow("stored outgoing message")
-            << QByteArray("+CMGL: 3,\"STO SENT\",\"+391\"") << true;
-        QTest::newRow("empty number") << QByteArray("+CMGL: 3,\"REC READ\",\"\"") << true;
-        QTest::newRow("largest index") << QByteArray("+CMGL: 9999,\"REC READ\",\"+39\"") << true;
-        QTest::newRow("index beyond any store")
-            << QByteArray("+CMGL: 10000,\"REC READ\",\"+39\"") << false;
-        QTest::newRow("no index") << QByteArray("+CMGL: ,\"REC READ\",\"+39\"") << false;
-        QTest::newRow("status without quotes") << QByteArray("+CMGL: 7,REC READ,\"+39\"") << false;
-        QTest::newRow("number never closed") << QByteArray("+CMGL: 7,\"REC READ\",\"+39") << false;
-        QTest::newRow("control character in the number")
-            << QByteArray("+CMGL: 7,\"REC READ\",\"+3\x01\"") << false;
+        row("generic header", "+CMGL: 7,\"REC UNREAD\",\"+391\"" + stamp, true);
+        row("Telit header", "+CMGL: 12,\"REC READ\",\"+391\"", true);
+        row("stored outgoing message", "+CMGL: 3,\"STO SENT\",\"+391\"", true);
+        row("empty number", "+CMGL: 3,\"REC READ\",\"\"", true);
+        row("largest index", "+CMGL: 9999,\"REC READ\",\"+39\"", true);
+        row("index beyond any store", "+CMGL: 10000,\"REC READ\",\"+39\"", false);
+        row("no index", "+CMGL: ,\"REC READ\",\"+39\"", false);
+        row("status without quotes", "+CMGL: 7,REC READ,\"+39\"", false);
+        row("number never closed", "+CMGL: 7,\"REC READ\",\"+39", false);
+        row("control character in the number", "+CMGL: 7,\"REC READ\",\"+3\x01\"", false);
     }
     void genuinelyListed()
     {
-        QFETCH(QByteArray, header);
-        QFETCH(bool, listed);
+        const auto [header, listed] = Listed::fetch();
         for (Form form : {Form::Generic, Form::Telit}) {
             const QList<Message> got =
                 SmsListing::parse("\r\n" + header + "\r\nA\r\n\r\nOK\r\n", form);
@@ -382,37 +376,27 @@ private slots:
     // text reading "OK" or "ERROR" neither ends nor fails the answer.
     void finalResult_data()
     {
-        QTest::addColumn<bool>("read"); // judged as a single read ("+CMGR:") or as the listing
-        QTest::addColumn<QByteArray>("answer");
-        QTest::addColumn<Outcome>("outcome");
+        const auto row = Final::table();
         const QByteArray readHead =
             "\r\n+CMGR: \"REC READ\",\"+391\",,\"05/03/21,10:15:00+04\"\r\n";
         const QByteArray listHead = "\r\n+CMGL: 1,\"REC READ\",\"+391\"\r\n";
-        QTest::newRow("read: text ending in OK, final OK still to come")
-            << true << readHead + "POWER OK\r\n\r\n"
-            << Outcome::Pending;
-        QTest::newRow("read: text OK alone") << true << readHead + "OK\r\n" << Outcome::Pending;
-        QTest::newRow("read: final OK after the text")
-            << true << readHead + "POWER OK\r\n\r\nOK\r\n"
-            << Outcome::Complete;
-        QTest::newRow("read: OK not yet ended by CR LF")
-            << true << readHead + "A\r\n\r\nOK\r" << Outcome::Pending;
-        QTest::newRow("read: no such message")
-            << true << QByteArray("\r\n+CMS ERROR: 321\r\n") << Outcome::Failed;
-        QTest::newRow("read: text ERROR") << true << readHead + "ERROR\r\n" << Outcome::Pending;
-        QTest::newRow("listing: text OK, then the final OK")
-            << false << listHead + "OK\r\n\r\nOK\r\n"
-            << Outcome::Complete;
-        QTest::newRow("listing: a read header does not make a text line")
-            << false << readHead + "OK\r\n"
-            << Outcome::Complete;
-        QTest::newRow("listing: ERROR") << false << QByteArray("\r\nERROR\r\n") << Outcome::Failed;
+        row("read: text ending in OK, final OK still to come", true, readHead + "POWER OK\r\n\r\n",
+            Outcome::Pending);
+        row("read: text OK alone", true, readHead + "OK\r\n", Outcome::Pending);
+        row("read: final OK after the text", true, readHead + "POWER OK\r\n\r\nOK\r\n",
+            Outcome::Complete);
+        row("read: OK not yet ended by CR LF", true, readHead + "A\r\n\r\nOK\r", Outcome::Pending);
+        row("read: no such message", true, "\r\n+CMS ERROR: 321\r\n", Outcome::Failed);
+        row("read: text ERROR", true, readHead + "ERROR\r\n", Outcome::Pending);
+        row("listing: text OK, then the final OK", false, listHead + "OK\r\n\r\nOK\r\n",
+            Outcome::Complete);
+        row("listing: a read header does not make a text line", false, readHead + "OK\r\n",
+            Outcome::Complete);
+        row("listing: ERROR", false, "\r\nERROR\r\n", Outcome::Failed);
     }
     void finalResult()
     {
-        QFETCH(bool, read);
-        QFETCH(QByteArray, answer);
-        QFETCH(Outcome, outcome);
+        const auto [read, answer, outcome] = Final::fetch();
         QCOMPARE(read ? judgeRead(answer) : judge(answer), outcome);
     }
 
@@ -422,14 +406,7 @@ private slots:
     // what is on show, "Send" composes the forward and chooses where it goes.
     void identifyFileAndForward_data()
     {
-        QTest::addColumn<bool>("database");
-        QTest::addColumn<QString>("sender");
-        QTest::addColumn<QString>("event"); // the machine identified, as the Eventi record holds it
-        QTest::addColumn<QString>("forward"); // text, then "->" and the number
-        const auto row = [](const char *tag, bool database, const char *sender, const char *event,
-                            const char *forward) {
-            QTest::newRow(tag) << database << QString(sender) << QString(event) << QString(forward);
-        };
+        const auto row = Identified::table();
         row("known machine, sale point and operator", true, "+39111", "Coffee 7|Bar Roma|Rossi",
             "Bar Roma\r\nVia Po 1\r\nTorino\r\n011 22\r\nCoffee 7\r\nALARM->+39333");
         row("sale point and operator unknown: description, back to the machine", true, "+39222",
@@ -447,10 +424,7 @@ private slots:
     }
     void identifyFileAndForward()
     {
-        QFETCH(bool, database);
-        QFETCH(QString, sender);
-        QFETCH(QString, event);
-        QFETCH(QString, forward);
+        const auto [database, sender, event, forward] = Identified::fetch();
         SmsRig r;
         seedFleet(r);
         SqlMachineDb sql(r.dbPath());
@@ -503,9 +477,7 @@ private slots:
     void anUnreadableDatabaseIsReportedAndTheQueueStillWorks()
     {
         SmsRig r;
-        QFile f(r.dbPath());
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(QByteArray(2048, '#')) == 2048);
-        f.close();
+        QVERIFY(writeFile(r.dbPath(), QByteArray(2048, '#')));
         r.viewer.insertItem(1, message(1, "+39111", "A"));
         r.viewer.showWindow();
         QCOMPARE(r.dialogs.boxes(),
@@ -524,13 +496,7 @@ private slots:
     // The button, the counter, the parts on the wire, the log entry, and the window closed.
     void sending_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("counter");
-        QTest::addColumn<QByteArrayList>("parts");
-        const auto row = [](const char *tag, const QByteArray &text, const char *counter,
-                            const QByteArrayList &parts) {
-            QTest::newRow(tag) << QString::fromLatin1(text) << QString(counter) << parts;
-        };
+        const auto row = Sent::table();
         row("160 characters: one part", A160, "160/160", {A160});
         row("161 characters: two parts, the second of one character", A160 + "b", "320/161",
             {A160, "b"});
@@ -541,16 +507,14 @@ private slots:
     }
     void sending()
     {
-        QFETCH(QString, text);
-        QFETCH(QString, counter);
-        QFETCH(QByteArrayList, parts);
+        const auto [text, counter, parts] = Sent::fetch();
         SmsRig r;
         r.send.opener().show();
         for (auto [number, enabled] : {std::pair{"123", true}, {"12", false}, {"+39333", true}}) {
             r.send.setNumber(number); // "Send" is there from three characters on
             QCOMPARE(r.send.Command1->isEnabled(), enabled);
         }
-        r.send.setText(text);
+        r.send.setText(QString::fromLatin1(text));
         QCOMPARE(r.send.Label1[0]->text(), counter);
         QCOMPARE(r.send.Label1[1]->text(), QString::number(parts.size()));
         r.send.Command1_Click();
@@ -568,18 +532,11 @@ private slots:
     // port with number and text, and logs nothing; closing the window gives the port back.
     void aSendThatDoesNotGoKeepsTheWindow_data()
     {
-        QTest::addColumn<int>("fault"); // -1: the modem answers nothing at all
-        QTest::addColumn<QString>("number");
-        QTest::addColumn<qint64>("after");
-        QTest::addColumn<QString>("box");
-        QTest::addColumn<QByteArray>("written");
+        NotSent::table();
         const QString retry = "Error|Fail to send SMS! Retry?|Question|YesNo";
         const QString refused =
             "Error|The number must not hold double quotes or line breaks.|Exclamation|Ok";
-        const auto row = [](const char *tag, int fault, const char *number, qint64 after,
-                            const QString &box, const QByteArray &written) {
-            QTest::newRow(tag) << fault << QString(number) << after << box << written;
-        };
+        const auto row = NotSent::add;
         row("no answer: retry asked after 2 s", -1, "+39333", 2000, retry, Cmgs);
         // The simulated modem answers after 20 ms.
         row("ERROR after the text", int(SmsStore::SendFault::Error), "+39333", 40, retry,
@@ -591,11 +548,7 @@ private slots:
     }
     void aSendThatDoesNotGoKeepsTheWindow()
     {
-        QFETCH(int, fault);
-        QFETCH(QString, number);
-        QFETCH(qint64, after);
-        QFETCH(QString, box);
-        QFETCH(QByteArray, written);
+        const auto [fault, number, after, box, written] = NotSent::fetch();
         SmsRig r;
         r.mainWindow.show();
         r.modem.setSilent(fault < 0);
@@ -693,20 +646,17 @@ private slots:
     // nothing logged, deleted or opened.
     void aListingWithoutMessagesLogsDeletesAndOpensNothing_data()
     {
-        QTest::addColumn<QByteArray>("answer");
-        QTest::addColumn<qint64>("duration"); // -1: the port may not be used
-        QTest::newRow("port lent: nothing sent") << QByteArray() << qint64(-1);
-        QTest::newRow("empty store: OK alone") << QByteArray("\r\nOK\r\n") << qint64(20);
-        QTest::newRow("ERROR") << QByteArray("\r\nERROR\r\n") << qint64(20);
-        QTest::newRow("silence") << QByteArray() << qint64(15000);
-        QTest::newRow("listing never ended")
-            << QByteArray("\r\n+CMGL: 1,\"REC UNREAD\",\"+39\",,\"05/03/21,10:15:00+04\"\r\nA\r\n")
-            << qint64(15000);
+        const auto row = NoMessage::table();
+        row("port lent: nothing sent", {}, -1);
+        row("empty store: OK alone", "\r\nOK\r\n", 20);
+        row("ERROR", "\r\nERROR\r\n", 20);
+        row("silence", {}, 15000);
+        row("listing never ended",
+            "\r\n+CMGL: 1,\"REC UNREAD\",\"+39\",,\"05/03/21,10:15:00+04\"\r\nA\r\n", 15000);
     }
     void aListingWithoutMessagesLogsDeletesAndOpensNothing()
     {
-        QFETCH(QByteArray, answer);
-        QFETCH(qint64, duration);
+        const auto [answer, duration] = NoMessage::fetch();
         SmsRig r;
         r.comOK = duration >= 0;
         r.store.receive("+391", "A", March21);
@@ -743,16 +693,12 @@ private slots:
     // deleted. Message 2 is in the store but not listed, and the noise names its index.
     void noiseNeverDeletesWhatWasNotListed_data()
     {
-        QTest::addColumn<QByteArray>("before");     // noise before the first real header
-        QTest::addColumn<QByteArray>("between");    // noise between the two real messages
-        QTest::addColumn<QByteArray>("finalLines"); // the end of the answer
-        QTest::addColumn<QList<int>>("deleted");
+        Noise::table();
         const QByteArray ok = "\r\n\r\nOK\r\n";
         const QByteArray stamp = ",,\"05/03/21,10:16:00+04\"";
         auto row = [&](const char *name, const QByteArray &before, const QByteArray &between,
                        const QByteArray &end, bool received) {
-            QTest::newRow(name) << before << between << end
-                                << (received ? QList<int>{1, 3} : QList<int>{});
+            Noise::add(name, before, between, end, received ? QList<int>{1, 3} : QList<int>{});
         };
         row("a header fragment in a garbled line", "\r\n\x8c\xff+CMGL: 2,\"REC", "", ok, true);
         row("an absurd index", "",
@@ -767,18 +713,14 @@ private slots:
         row("a header after the final OK", "", "",
             ok + "+CMGL: 2,\"REC UNREAD\",\"+392\"" + stamp + "\r\nX\r\n", true);
         // Genuinely listed, so deleted as ever; its raw text stays in the log.
-        QTest::newRow("a listed header without its time stamp is deleted, not shown")
-            << QByteArray() << QByteArray("\r\n+CMGL: 2,\"REC UNREAD\",\"+392\"\r\nPOWER FAIL")
-            << ok << QList<int>{1, 2, 3};
+        Noise::add("a listed header without its time stamp is deleted, not shown", {},
+                   "\r\n+CMGL: 2,\"REC UNREAD\",\"+392\"\r\nPOWER FAIL", ok, {1, 2, 3});
         row("a garbled final OK: the listing never ends", "", "\r\n+CMGL: 2,\"REC",
             "\r\n\r\nO\xcbK\r\n", false);
     }
     void noiseNeverDeletesWhatWasNotListed()
     {
-        QFETCH(QByteArray, before);
-        QFETCH(QByteArray, between);
-        QFETCH(QByteArray, finalLines);
-        QFETCH(QList<int>, deleted);
+        const auto [before, between, finalLines, deleted] = Noise::fetch();
         SmsRig r;
         r.store.receive("+391", "DOOR OPEN", March21);
         r.store.receive("+392", "POWER FAIL", March21.addSecs(60));
