@@ -4,6 +4,7 @@
 #include "Dialogs.h"
 #include "FrmDb.h"
 #include "PgServer.h"
+#include "Rows.h"
 #include "Runtime.h"
 
 #include <QComboBox>
@@ -16,10 +17,12 @@
 #include <memory>
 #include <time.h>
 
-Q_DECLARE_METATYPE(CollectionsModel::Kind)
-Q_DECLARE_METATYPE(CollectionsFilter)
 using Kind = CollectionsModel::Kind;
 using State = CollectionsFilter::State;
+// The requests shown, newest due first, and the attempts, newest first.
+using Filtered = Rows<CollectionsFilter, QString, QString>;
+using Shown = Rows<Kind, int, int, QString>;      // row, column, text
+using Sorted = Rows<int, Qt::SortOrder, QString>; // column, order, requests
 constexpr qint64 T0 = 1'800'000'000'000; // 2027-01-15 08:00 UTC, 09:00 in Rome
 constexpr qint64 Min = 60'000;
 constexpr qint64 Lease = 5 * Min;
@@ -110,38 +113,31 @@ private slots:
 
     void filters_data()
     {
-        QTest::addColumn<CollectionsFilter>("filter");
-        QTest::addColumn<QString>("requests"); // newest due first
-        QTest::addColumn<QString>("attempts"); // newest first
         using F = CollectionsFilter;
         const QString all = "555005 555002 555004 555003 555001";
         const QString tried = "555002 555004 555003 555002 555001";
-        QTest::newRow("everything") << F{} << all << tried;
-        QTest::newRow("name in another case") << F{.machine = "CENTRALE"} << "555001" << "555001";
-        QTest::newRow("part of the number") << F{.machine = "05"} << "555005" << "";
-        QTest::newRow("% is a character") << F{.machine = "50%"} << "555003" << "555003";
-        QTest::newRow("pending only")
-            << F{.state = State::Pending} << "555005 555002 555004" << "555002 555004 555002";
-        QTest::newRow("waiting, a lapsed lease among them")
-            << F{.state = State::Waiting} << "555005 555004" << "555004";
-        QTest::newRow("claimed: a lease still held")
-            << F{.state = State::Claimed} << "555002" << "555002 555002";
-        QTest::newRow("completed") << F{.state = State::Completed} << "555001" << "555001";
-        QTest::newRow("given up") << F{.state = State::GivenUp} << "555003" << "555003";
-        QTest::newRow("unfinished attempts")
-            << F{.outcome = F::Unfinished} << all << "555002 555004";
-        QTest::newRow("an outcome word") << F{.outcome = "Busy"} << all << "555002";
-        QTest::newRow("one request's attempts") << F{.request = 2} << all << "555002 555002";
-        QTest::newRow("all together")
-            << F{"nord", State::Pending, "Busy", 2} << "555002" << "555002";
-        QTest::newRow("outcome of another state")
-            << F{.state = State::Completed, .outcome = "Busy"} << "555001" << "";
+        const auto row = Filtered::table();
+        row("everything", F{}, all, tried);
+        row("name in another case", F{.machine = "CENTRALE"}, "555001", "555001");
+        row("part of the number", F{.machine = "05"}, "555005", "");
+        row("% is a character", F{.machine = "50%"}, "555003", "555003");
+        row("pending only", F{.state = State::Pending}, "555005 555002 555004",
+            "555002 555004 555002");
+        row("waiting, a lapsed lease among them", F{.state = State::Waiting}, "555005 555004",
+            "555004");
+        row("claimed: a lease still held", F{.state = State::Claimed}, "555002", "555002 555002");
+        row("completed", F{.state = State::Completed}, "555001", "555001");
+        row("given up", F{.state = State::GivenUp}, "555003", "555003");
+        row("unfinished attempts", F{.outcome = F::Unfinished}, all, "555002 555004");
+        row("an outcome word", F{.outcome = "Busy"}, all, "555002");
+        row("one request's attempts", F{.request = 2}, all, "555002 555002");
+        row("all together", F{"nord", State::Pending, "Busy", 2}, "555002", "555002");
+        row("outcome of another state", F{.state = State::Completed, .outcome = "Busy"}, "555001",
+            "");
     }
     void filters()
     {
-        QFETCH(CollectionsFilter, filter);
-        QFETCH(QString, requests);
-        QFETCH(QString, attempts);
+        const auto [filter, requests, attempts] = Filtered::fetch();
         for (Kind kind : {Kind::Requests, Kind::Attempts}) {
             CollectionsModel m(night(), kind, m_clock);
             m.setCollectionsFilter(filter);
@@ -153,28 +149,22 @@ private slots:
 
     void shown_data()
     {
-        QTest::addColumn<Kind>("kind");
-        QTest::addColumn<int>("row");
-        QTest::addColumn<int>("column");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("never claimed") << Kind::Requests << 0 << 5 << "pending";
-        QTest::newRow("a held lease names its collector and end")
-            << Kind::Requests << 1 << 5 << "claimed by c2 until 15/01/27 09:12:00";
-        QTest::newRow("a lapsed lease names the collector that died")
-            << Kind::Requests << 2 << 5 << "pending, dead's lease ran out at 15/01/27 09:08:00";
-        QTest::newRow("completed") << Kind::Requests << 4 << 5 << "completed";
-        QTest::newRow("due in local time") << Kind::Requests << 0 << 3 << "15/01/27 10:00:00";
-        QTest::newRow("the machine's name") << Kind::Requests << 4 << 1 << "Bar Centrale";
-        QTest::newRow("no machine on file") << Kind::Requests << 0 << 1 << "";
-        QTest::newRow("an unfinished attempt has no end") << Kind::Attempts << 0 << 5 << "";
-        QTest::newRow("ended in local time") << Kind::Attempts << 4 << 5 << "15/01/27 09:01:30";
+        const auto row = Shown::table();
+        row("never claimed", Kind::Requests, 0, 5, "pending");
+        row("a held lease names its collector and end", Kind::Requests, 1, 5,
+            "claimed by c2 until 15/01/27 09:12:00");
+        row("a lapsed lease names the collector that died", Kind::Requests, 2, 5,
+            "pending, dead's lease ran out at 15/01/27 09:08:00");
+        row("completed", Kind::Requests, 4, 5, "completed");
+        row("due in local time", Kind::Requests, 0, 3, "15/01/27 10:00:00");
+        row("the machine's name", Kind::Requests, 4, 1, "Bar Centrale");
+        row("no machine on file", Kind::Requests, 0, 1, "");
+        row("an unfinished attempt has no end", Kind::Attempts, 0, 5, "");
+        row("ended in local time", Kind::Attempts, 4, 5, "15/01/27 09:01:30");
     }
     void shown()
     {
-        QFETCH(Kind, kind);
-        QFETCH(int, row);
-        QFETCH(int, column);
-        QFETCH(QString, text);
+        const auto [kind, row, column, text] = Shown::fetch();
         CollectionsModel m(night(), kind, m_clock);
         QVERIFY(m.refresh());
         QCOMPARE(m.index(row, column).data().toString(), text);
@@ -182,21 +172,16 @@ private slots:
 
     void sorts_data()
     {
-        QTest::addColumn<int>("column");
-        QTest::addColumn<Qt::SortOrder>("order");
-        QTest::addColumn<QString>("requests");
-        QTest::newRow("by name, none last")
-            << 1 << Qt::AscendingOrder << "555001 555004 555002 555003 555005";
-        QTest::newRow("by name descending, none still last")
-            << 1 << Qt::DescendingOrder << "555003 555002 555004 555001 555005";
-        QTest::newRow("by attempts, ties newest first")
-            << 6 << Qt::DescendingOrder << "555002 555004 555003 555001 555005";
+        const auto row = Sorted::table();
+        row("by name, none last", 1, Qt::AscendingOrder, "555001 555004 555002 555003 555005");
+        row("by name descending, none still last", 1, Qt::DescendingOrder,
+            "555003 555002 555004 555001 555005");
+        row("by attempts, ties newest first", 6, Qt::DescendingOrder,
+            "555002 555004 555003 555001 555005");
     }
     void sorts()
     {
-        QFETCH(int, column);
-        QFETCH(Qt::SortOrder, order);
-        QFETCH(QString, requests);
+        const auto [column, order, requests] = Sorted::fetch();
         CollectionsModel m(night(), Kind::Requests, m_clock);
         m.sort(column, order);
         QCOMPARE(column0(m), requests);

@@ -2,6 +2,7 @@
 #include "CollectQueue.h"
 #include "ConsoleAuditRunner.h"
 #include "DatabaseTarget.h"
+#include "Files.h"
 #include "FleetCollector.h"
 #include "GsmModem.h"
 #include "LoopbackPort.h"
@@ -9,7 +10,6 @@
 #include "Runtime.h"
 
 #include <QDir>
-#include <QFile>
 #include <QSqlDatabase>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -37,12 +37,6 @@ struct ModemLine
     GsmModem modem;
     std::unique_ptr<ConsoleAuditRunner> runner;
 };
-
-bool write(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
 } // namespace
 
 // The collector on virtual time: two modem lines against the simulated fleet, the queue in a
@@ -56,8 +50,8 @@ class FleetCollectorTest : public QObject
         {
             QDir(tmp.path()).mkpath(QStringLiteral("prog"));
             const QString prog = tmp.filePath(QStringLiteral("prog"));
-            QVERIFY(write(prog + "/decod.asm", "CA2,CASH,3,6,8\r\nDA1,BLOCK\r\n") &&
-                    write(prog + "/address.asm", "CASH,0\r\nBLOCK,10\r\n"));
+            QVERIFY(writeFile(prog + "/decod.asm", "CA2,CASH,3,6,8\r\nDA1,BLOCK\r\n") &&
+                    writeFile(prog + "/address.asm", "CASH,0\r\nBLOCK,10\r\n"));
             for (int n = 1; n <= 2; ++n)
                 lines.push_back(std::make_unique<ModemLine>(n, fleet, prog));
             DatabaseTarget t;
@@ -126,28 +120,6 @@ private slots:
         QCOMPARE(ended, (QList<int>{1, 2}));
     }
 
-    void everyMachineIsCollectedOnce()
-    {
-        Rig rig;
-        rig.enqueueAll();
-        rig.collector->start();
-        QVERIFY2(rig.time.rt.runUntil([&] { return rig.allSettled(); }, 3600'000),
-                 qPrintable(rig.log.join('\n')));
-        const auto audits = rig.queue.audits();
-        QCOMPARE(audits.size(), Numbers.size());
-        QSet<QString> seen;
-        for (const auto &a : audits) {
-            seen << a.gsm;
-            QVERIFY2(a.evaDts.startsWith("CA2*"), qPrintable(a.evaDts.left(40)));
-            QVERIFY(a.image.size() > 4);
-        }
-        QCOMPARE(seen.size(), Numbers.size());
-        for (const auto &a : rig.queue.attempts())
-            QCOMPARE(a.outcome, QStringLiteral("Completed"));
-        // Two lines: the four calls took two rounds, not four.
-        QVERIFY(rig.log.filter("calling").size() == 4);
-    }
-
     void aStoppedCollectorAbandonsItsCallsAfterTheGrace()
     {
         Rig rig;
@@ -187,8 +159,15 @@ private slots:
             return QSqlDatabase::database(QStringLiteral("fleet"), false).isOpen() && rig.allSettled();
         }, 3600'000), qPrintable(rig.log.join('\n')));
         QCOMPARE(reconnects, 3);
-        QCOMPARE(rig.queue.audits().size(), Numbers.size());
         QVERIFY(!rig.log.filter("retrying").isEmpty());
+        QSet<QString> filed;
+        for (const auto &a : rig.queue.audits())
+            if (a.evaDts.startsWith("CA2*"))
+                filed << a.gsm;
+        QCOMPARE(filed.size(), Numbers.size());
+        QCOMPARE(rig.queue.audits().size(), Numbers.size());
+        // Two lines: each machine called once, the four calls in two rounds.
+        QCOMPARE(rig.log.filter("calling").size(), Numbers.size());
     }
 };
 

@@ -3,9 +3,11 @@
 #include "FleetCommand.h"
 #include "MachineDb.h"
 #include "EventsModel.h"
+#include "Files.h"
 #include "MachineListModel.h"
-#include "TableIo.h"
 #include "PgServer.h"
+#include "Rows.h"
+#include "TableIo.h"
 
 #include <QBuffer>
 #include <QSqlQuery>
@@ -16,6 +18,9 @@
 using Filed = CollectQueue::Filed;
 constexpr qint64 T0 = 1'800'000'000'000; // 2027-01-15 08:00 UTC, in ms
 constexpr qint64 Lease = 300'000;
+
+// The results of the attempts in turn, and the request's state after them.
+using Retries = Rows<QList<int>, QString>;
 
 // Every case runs on the SQLite file of a single desk and on a PostgreSQL server of its own.
 class QueueTest : public QObject
@@ -152,17 +157,15 @@ private slots:
 
     void attemptsFollowTheRetryRules_data()
     {
-        QTest::addColumn<QList<int>>("results"); // AuditJobOutcome::Result per attempt
-        QTest::addColumn<QString>("state");
         using R = AuditJobOutcome;
-        QTest::newRow("busy three times gives up") << QList<int>{R::Busy, R::NoAnswer, R::Busy} << "failed";
-        QTest::newRow("a failed conversion is not retried") << QList<int>{R::ConversionFailed} << "failed";
-        QTest::newRow("a transfer failure, then done") << QList<int>{R::TransferFailed, R::Completed} << "done";
+        const auto row = Retries::table();
+        row("busy three times gives up", {R::Busy, R::NoAnswer, R::Busy}, "failed");
+        row("a failed conversion is not retried", {R::ConversionFailed}, "failed");
+        row("a transfer failure, then done", {R::TransferFailed, R::Completed}, "done");
     }
     void attemptsFollowTheRetryRules()
     {
-        QFETCH(QList<int>, results);
-        QFETCH(QString, state);
+        const auto [results, state] = Retries::fetch();
         CollectQueue q = fresh();
         q.enqueue("5550001", CollectQueue::AuditJob, true, T0, "t");
         const qint64 delay = 300'000;
@@ -180,18 +183,6 @@ private slots:
         QCOMPARE(q.requests().at(0).state, state);
         QVERIFY(!q.claim("c", true, true, now + 10 * delay, Lease));
         QCOMPARE(q.attempts().size(), results.size());
-    }
-
-    void anAbandonedRequestIsDueAgainAndDoesNotCount()
-    {
-        CollectQueue q = fresh();
-        q.enqueue("5550001", CollectQueue::AuditJob, false, T0, "t");
-        auto c = q.claim("stopping", false, true, T0, Lease);
-        QCOMPARE(q.abandon(*c, T0 + 5, "SIGTERM"), Filed::Done);
-        auto d = q.claim("other", false, true, T0 + 6, Lease);
-        QVERIFY(d);
-        QCOMPARE(d->attemptNumber, 1);
-        QCOMPARE(q.attempts().at(0).outcome, CollectQueue::Abandoned);
     }
 
     void gsmdbQueuesAndExports()
@@ -232,13 +223,12 @@ private slots:
         attempts.exportName = "attempts";
         attempts.file = m_dir.filePath("attempts.csv");
         QCOMPARE(gsmdb(attempts), 0);
-        QFile csv(attempts.file);
-        QVERIFY(csv.open(QIODevice::ReadOnly));
-        const QList<QByteArray> lines = csv.readAll().split('\n');
+        const QList<QByteArray> lines = readFile(attempts.file).split('\n');
         QCOMPARE(lines[0].trimmed(), "GSM,Request,Collector,Started,Ended,Outcome,Detail");
-        QVERIFY2(lines[1].contains(",c1,2027-01-15T08:00:00Z,2027-01-15T08:01:00Z,Completed,"),
-                 lines[1].constData());
-        QVERIFY2(lines[2].contains(",c2,2027-01-15T08:00:00Z,,,"), lines[2].constData()); // open
+        QVERIFY2(lines.value(1).contains(",c1,2027-01-15T08:00:00Z,2027-01-15T08:01:00Z,Completed,"),
+                 lines.value(1).constData());
+        QVERIFY2(lines.value(2).contains(",c2,2027-01-15T08:00:00Z,,,"), // still open
+                 lines.value(2).constData());
 
         DbCommand::Options audits;
         audits.exportName = "audits";

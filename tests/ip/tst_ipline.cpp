@@ -3,12 +3,14 @@
 #include "CallSession.h"
 #include "CollectJob.h"
 #include "DemoScripts.h"
+#include "Files.h"
 #include "GsmModem.h"
 #include "IoWatch.h"
 #include "LoopbackPort.h"
 #include "MachineAddress.h"
 #include "MachineController.h"
 #include "MachineFiles.h"
+#include "Rows.h"
 #include "Runtime.h"
 #include "TcpLine.h"
 #include "TcpMachine.h"
@@ -20,19 +22,11 @@
 #include <memory>
 #include <optional>
 
-Q_DECLARE_METATYPE(CollectJob::Kind)
-
 namespace {
 using Kind = CollectJob::Kind;
 const QByteArray GsmNumber = "3351234567";
 const QByteArray IpNumber = "3357654321";
 constexpr int IpStartMs = 15000; // while the data call transfers, past its dial and settle
-
-QByteArray contents(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<no file>");
-}
 
 // A loopback port that takes no connection: one connection fills its queue and nobody accepts,
 // so the next attempt hears nothing, as a machine behind a dead router.
@@ -104,6 +98,13 @@ struct Station
 };
 } // namespace
 
+// The text, whether it is an address to listen on, and host:port parsed ("-" refused).
+using Address = Rows<QString, bool, QString>;
+// The peer, the job's reason, the time waited (-1: whatever the transfer took), the line's.
+using Failure = Rows<QString, QString, qint64, QString>;
+using Beside = Rows<Kind, QStringList>; // the files in the program folder after both jobs
+using Saved = Rows<QString, bool>; // how, saved
+
 class IpLineTest : public QObject
 {
     Q_OBJECT
@@ -111,69 +112,51 @@ class IpLineTest : public QObject
 private slots:
     void address_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("listening");
-        QTest::addColumn<QString>("host"); // "-" refused
-        QTest::addColumn<int>("port");
-        QTest::newRow("IPv4") << "127.0.0.1:4001" << false << "127.0.0.1" << 4001;
-        QTest::newRow("host name")
-            << "router-7.example.org:1" << false << "router-7.example.org" << 1;
-        QTest::newRow("IPv6 in brackets") << "[::1]:65535" << false << "::1" << 65535;
-        QTest::newRow("IPv6 without brackets") << "::1:502" << false << "-" << 0;
-        QTest::newRow("not an IPv6 address") << "[router]:502" << false << "-" << 0;
-        QTest::newRow("no port") << "router" << false << "-" << 0;
-        QTest::newRow("no host") << ":4001" << false << "-" << 0;
-        QTest::newRow("port 0") << "router:0" << false << "-" << 0;
-        QTest::newRow("port too big") << "router:65536" << true << "-" << 0;
-        QTest::newRow("signed port") << "router:+4001" << false << "-" << 0;
-        QTest::newRow("blank in the host") << "rou ter:4001" << false << "-" << 0;
-        QTest::newRow("incomplete IPv4") << "10.0.7:4001" << false << "-" << 0;
-        QTest::newRow("inbound is no address") << "inbound" << false << "-" << 0;
-        QTest::newRow("listening on any port") << "127.0.0.1:0" << true << "127.0.0.1" << 0;
-        QTest::newRow("listening everywhere") << "*:4001" << true << "" << 4001;
-        QTest::newRow("listening, no host") << ":4001" << true << "" << 4001;
+        const auto row = Address::table();
+        row("IPv4", "127.0.0.1:4001", false, "127.0.0.1:4001");
+        row("host name", "router-7.example.org:1", false, "router-7.example.org:1");
+        row("IPv6 in brackets", "[::1]:65535", false, "::1:65535");
+        row("IPv6 without brackets", "::1:502", false, "-");
+        row("not an IPv6 address", "[router]:502", false, "-");
+        row("no port", "router", false, "-");
+        row("no host", ":4001", false, "-");
+        row("port 0", "router:0", false, "-");
+        row("port too big", "router:65536", true, "-");
+        row("signed port", "router:+4001", false, "-");
+        row("blank in the host", "rou ter:4001", false, "-");
+        row("incomplete IPv4", "10.0.7:4001", false, "-");
+        row("inbound is no address", "inbound", false, "-");
+        row("listening on any port", "127.0.0.1:0", true, "127.0.0.1:0");
+        row("listening everywhere", "*:4001", true, ":4001");
+        row("listening, no host", ":4001", true, ":4001");
     }
     void address()
     {
-        QFETCH(QString, text);
-        QFETCH(bool, listening);
-        QFETCH(QString, host);
-        QFETCH(int, port);
+        const auto [text, listening, parsed] = Address::fetch();
         const MachineAddress a = MachineAddress::parseHostPort(
             text, listening ? MachineAddress::End::Listening : MachineAddress::End::Connecting);
-        QCOMPARE(a.kind == MachineAddress::Kind::Connect, host != "-");
-        QCOMPARE(a.problem.isEmpty(), host != "-");
-        if (host != "-")
-            QCOMPARE(a.host + ':' + QString::number(a.port), host + ':' + QString::number(port));
+        QCOMPARE(a.kind == MachineAddress::Kind::Connect, parsed != "-");
+        QCOMPARE(a.problem.isEmpty(), parsed != "-");
+        if (parsed != "-")
+            QCOMPARE(a.host + ':' + QString::number(a.port), parsed);
     }
 
     // The connection fails the way a dial does: the console's message, no call, no job, the
     // time the station waited, and the line's own reason for the trace.
     void connectionFailures_data()
     {
-        QTest::addColumn<QString>("peer");
-        QTest::addColumn<QString>("reason");
-        QTest::addColumn<qint64>("waitedMs"); // -1: whatever the transfer took
-        QTest::addColumn<QString>("why");
-        QTest::newRow("refused") << "refusing"
-                                 << "the call did not connect: NO CARRIER" << qint64(0)
-                                 << "refused";
-        QTest::newRow("no answer")
-            << "silent"
-            << "the call did not connect: Time OUT" << qint64(CallSession::ConnectTimeoutMs)
-            << "no connection after 20000 ms";
-        QTest::newRow("closed during the call")
-            << "dropping"
-            << "the job did not complete: Lost Connection" << qint64(-1) << "closed";
-        QTest::newRow("inbound machine not connected")
-            << "absent"
-            << "the call did not connect: NO CARRIER" << qint64(0)
-            << "the machine is not connected";
+        const auto row = Failure::table();
+        row("refused", "refusing", "the call did not connect: NO CARRIER", 0, "refused");
+        row("no answer", "silent", "the call did not connect: Time OUT",
+            CallSession::ConnectTimeoutMs, "no connection after 20000 ms");
+        row("closed during the call", "dropping", "the job did not complete: Lost Connection", -1,
+            "closed");
+        row("inbound machine not connected", "absent", "the call did not connect: NO CARRIER", 0,
+            "the machine is not connected");
     }
     void connectionFailures()
     {
-        QFETCH(QString, peer);
-        QFETCH(qint64, waitedMs);
+        const auto [peer, reason, waitedMs, why] = Failure::fetch();
         QTemporaryDir tmp;
         Station s(tmp.path());
         SilentPort dead;
@@ -189,13 +172,12 @@ private slots:
         const CollectJob::Request r = s.request(Kind::ReadTelemetry, IpNumber, "t.tlm");
         const CollectJob::Result result = s.ipJob.run(r);
         QCOMPARE(result.status, CollectJob::Status::Failed);
-        QTEST(result.reason, "reason");
+        QCOMPARE(result.reason, reason);
         if (waitedMs >= 0) {
             QCOMPARE(s.time.rt.nowMs(), waitedMs);
             QVERIFY(!s.ipJob.connected());
         }
         QCOMPARE(s.line->state(), TcpLine::State::Closed);
-        QFETCH(QString, why);
         QVERIFY2(s.line->reason().contains(why, Qt::CaseInsensitive), qPrintable(s.line->reason()));
         QVERIFY(!QFile::exists(r.file));
     }
@@ -232,18 +214,14 @@ private slots:
     // are those each gives alone, the modem hears the same commands, the router one connection.
     void callOverTcpBesideDataCall_data()
     {
-        QTest::addColumn<Kind>("kind");
-        QTest::addColumn<QStringList>("files"); // in the program folder, after both jobs
-        QTest::newRow("audits") << Kind::Audit
-                                << QStringList{"gsm.txt", "gsm.img", "ip.txt", "ip.img"};
-        QTest::newRow("configuration reads")
-            << Kind::ReadConfig
-            << QStringList{"Cartella/" + GsmNumber + ".ntm", "Cartella/" + IpNumber + ".ntm"};
+        const auto row = Beside::table();
+        row("audits", Kind::Audit, {"gsm.txt", "gsm.img", "ip.txt", "ip.img"});
+        row("configuration reads", Kind::ReadConfig,
+            {"Cartella/" + GsmNumber + ".ntm", "Cartella/" + IpNumber + ".ntm"});
     }
     void callOverTcpBesideDataCall()
     {
-        QFETCH(Kind, kind);
-        QFETCH(QStringList, files);
+        const auto [kind, files] = Beside::fetch();
         QTemporaryDir tmp;
         const QString suffix = kind == Kind::ReadConfig ? QStringLiteral(".prm") : QString();
         struct Outcome
@@ -270,7 +248,7 @@ private slots:
                          CollectJob::Status::Done);
             for (const QString &f : files)
                 if (QFile::exists(QDir(s.folder).filePath(f)))
-                    o.files[f] = contents(QDir(s.folder).filePath(f));
+                    o.files[f] = readFile(QDir(s.folder).filePath(f));
             o.commands = s.modem.commands();
             o.connections = s.router.connections();
             QVERIFY(!s.line->isOpen());
@@ -295,16 +273,14 @@ private slots:
     // leaves nothing behind.
     void savedOffTheEventThread_data()
     {
-        QTest::addColumn<QString>("how");
-        QTest::addColumn<bool>("saved");
-        QTest::newRow("saved") << "" << true;
-        QTest::newRow("a folder where the file goes") << "folder first" << false;
-        QTest::newRow("a folder put there before the rename") << "folder later" << false;
+        const auto row = Saved::table();
+        row("saved", "", true);
+        row("a folder where the file goes", "folder first", false);
+        row("a folder put there before the rename", "folder later", false);
     }
     void savedOffTheEventThread()
     {
-        QFETCH(QString, how);
-        QFETCH(bool, saved);
+        const auto [how, saved] = Saved::fetch();
         VirtualTimeScope time;
         time.rt.runFor(1000);
         QTemporaryDir tmp;
@@ -330,7 +306,7 @@ private slots:
         QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{"t.tlm"});
         if (saved)
-            QCOMPARE(contents(path), QByteArray("new"));
+            QCOMPARE(readFile(path), QByteArray("new"));
     }
 };
 

@@ -1,7 +1,9 @@
 // gsmcollect, the station program and gsmsim as separate processes on real loopback sockets and
 // real time: machines reached at their routers, and machines that connect out to the program.
+#include "Files.h"
 #include "GsmSimProcess.h"
 #include "MachineDb.h"
+#include "Rows.h"
 #include "Schedule.h"
 
 #include <QDateTime>
@@ -21,18 +23,16 @@ quint16 freePort()
     return s.serverPort();
 }
 
-QByteArray contents(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 bool installScripts(const QString &prog)
 {
     return QDir().mkpath(prog) &&
            QProcess::execute(GSMSIM, {"--machine", Number, "--install-scripts", prog}) == 0;
 }
 } // namespace
+
+// How gsmcollect reaches the machine, the peer (router, refusing, machine: it connects out,
+// taken), the job, the exit status, and what standard error says (%A the address).
+using Run = Rows<QString, QString, QStringList, int, QStringList>;
 
 class IpProcessesTest : public QObject
 {
@@ -43,38 +43,21 @@ private slots:
     // the machine opens; failures are the console's, a port in use a usage error.
     void gsmcollect_data()
     {
-        QTest::addColumn<QString>("how");
-        QTest::addColumn<QString>("peer"); // router, refusing, machine (connects out), taken
-        QTest::addColumn<QStringList>("job");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QStringList>("said"); // on standard error, %A the address
         const QStringList telemetry{"--read-telemetry", "t.tlm"};
-        QTest::newRow("telemetry read")
-            << "--address"
-            << "router" << telemetry << 0
-            << QStringList{"gsmcollect: connected to %A\n", "gsmcollect: done\n"};
-        QTest::newRow("audit") << "--address"
-                               << "router" << QStringList{"--audit", "a.txt", "--image", "a.img"}
-                               << 0 << QStringList{"gsmcollect: done\n"};
-        QTest::newRow("refused port")
-            << "--address"
-            << "refusing" << telemetry << 1
-            << QStringList{"gsmcollect: no connection to %A: Connection refused\n",
-                           "gsmcollect: NO CARRIER\n",
-                           "gsmcollect: failed: the call did not connect: NO CARRIER\n"};
-        QTest::newRow("machine connects")
-            << "--listen"
-            << "machine" << telemetry << 0 << QStringList{"gsmcollect: done\n"};
-        QTest::newRow("port in use")
-            << "--listen"
-            << "taken" << telemetry << 2 << QStringList{"gsmcollect: cannot listen on %A: "};
+        const auto row = Run::table();
+        row("telemetry read", "--address", "router", telemetry, 0,
+            {"gsmcollect: connected to %A\n", "gsmcollect: done\n"});
+        row("audit", "--address", "router", {"--audit", "a.txt", "--image", "a.img"}, 0,
+            {"gsmcollect: done\n"});
+        row("refused port", "--address", "refusing", telemetry, 1,
+            {"gsmcollect: no connection to %A: Connection refused\n", "gsmcollect: NO CARRIER\n",
+             "gsmcollect: failed: the call did not connect: NO CARRIER\n"});
+        row("machine connects", "--listen", "machine", telemetry, 0, {"gsmcollect: done\n"});
+        row("port in use", "--listen", "taken", telemetry, 2, {"gsmcollect: cannot listen on %A: "});
     }
     void gsmcollect()
     {
-        QFETCH(QString, how);
-        QFETCH(QString, peer);
-        QFETCH(QStringList, job);
-        QFETCH(int, status);
+        const auto [how, peer, job, status, said] = Run::fetch();
         QTemporaryDir tmp;
         const QString prog = tmp.filePath("prog");
         QVERIFY(installScripts(prog));
@@ -103,7 +86,6 @@ private slots:
         QVERIFY(collect.waitForFinished(180'000));
         const QString err = QString::fromLocal8Bit(collect.readAllStandardError());
         QVERIFY2(collect.exitCode() == status, qPrintable(err));
-        QFETCH(QStringList, said);
         for (const QString &l : said)
             QVERIFY2(err.contains(QString(l).replace("%A", address)), qPrintable(err));
         QVERIFY(!err.contains("modem"));
@@ -116,11 +98,11 @@ private slots:
             const QString expected = tmp.filePath("expected.img");
             QCOMPARE(QProcess::execute(GSMSIM, {"--machine", Number, "--audit-image", expected}),
                      0);
-            const QByteArray image = contents(tmp.filePath("a.img"));
-            const QByteArray machine = contents(expected);
+            const QByteArray image = readFile(tmp.filePath("a.img"));
+            const QByteArray machine = readFile(expected);
             QCOMPARE(image.size(), machine.size());
             QCOMPARE(image.mid(8, image.size() - 10), machine.mid(8, machine.size() - 10));
-            QVERIFY(!contents(tmp.filePath("a.txt")).isEmpty());
+            QVERIFY(QFileInfo(tmp.filePath("a.txt")).size() > 0);
         }
     }
 

@@ -2,6 +2,7 @@
 // (StationDesk), on virtual time with real loopback sockets: the modem stays with the station.
 #include "AuditJob.h"
 #include "CallSession.h"
+#include "Files.h"
 #include "FrmCall.h"
 #include "GsmModem.h"
 #include "MachineController.h"
@@ -50,15 +51,11 @@ struct Rig : StationFixture
                                                        {"GSM", Router},
                                                        {"Address", address},
                                                        {"Identity", "RTR-7"}}) &&
-               write("decod.asm", "CA2,CASH,3,6,8\r\nDA1,BLOCK\r\n") &&
-               write("address.asm", "CASH,0\r\nBLOCK,10\r\n") && schedule.save() &&
+               writeFile(programFolder() + "/decod.asm", "CA2,CASH,3,6,8\r\nDA1,BLOCK\r\n") &&
+               writeFile(programFolder() + "/address.asm", "CASH,0\r\nBLOCK,10\r\n") &&
+               schedule.save() &&
                desk.listen("127.0.0.1:0", &error) && desk.station().load() &&
                time.rt.runUntil([this] { return desk.station().Timer2.isEnabled(); }, 120'000);
-    }
-    bool write(const QString &name, const QByteArray &bytes) const
-    {
-        QFile f(QDir(programFolder()).filePath(name));
-        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
     }
 
     GsmModem gsm;

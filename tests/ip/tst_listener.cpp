@@ -2,6 +2,7 @@
 // connections, and the Address and Identity columns that name them in the machine file.
 #include "../dbtool/DbFixture.h"
 #include "MachineListener.h"
+#include "Rows.h"
 #include "Runtime.h"
 #include "TableIo.h"
 
@@ -48,6 +49,12 @@ struct Peer
 };
 } // namespace
 
+// What the peer sends, whether it half-closes then, the virtual time after the bytes
+// arrived, the one line logged.
+using Identifies = Rows<QByteArray, bool, int, QString>;
+using Displaced = Rows<int, QString>; // the held limit, the one offline line
+using Imported = Rows<QByteArray, QString>; // the rows, the problem ("" imported)
+
 class TestListener : public QObject
 {
     Q_OBJECT
@@ -87,45 +94,32 @@ private slots:
     // line; either way the machine already online stays so, its connection clean.
     void identification_data()
     {
-        QTest::addColumn<QByteArray>("sends");
-        QTest::addColumn<bool>("halfClose");
-        QTest::addColumn<int>("waitMs"); // virtual time after the bytes arrived
-        QTest::addColumn<QString>("logged");
         const QByteArray max(64, '7');
         const QString online = "machine +39111 online from";
         const QString tooLong = "no line break in the first 64 bytes";
         const QString silent = "no identification within 30 s";
-        QTest::newRow("CR ends it") << QByteArray("+39111\r") << false << 0 << online;
-        QTest::newRow("LF ends it, the rest dropped")
-            << QByteArray("+39111\nxyz") << false << 0 << online;
-        QTest::newRow("greeting breaks skipped")
-            << QByteArray("\r\n\r\n+39111\r\n") << false << 0 << online;
-        QTest::newRow("blanks trimmed") << QByteArray(" +39111 \r") << false << 0 << online;
-        QTest::newRow("64 bytes then CR")
-            << max + "\r" << false << 0 << QString("unknown identity \"%1\"").arg(max);
-        QTest::newRow("64 bytes, no end") << max << false << 30000 << silent;
-        QTest::newRow("breaks count against the limit")
-            << QByteArray(60, '\n') + "+39111\r" << false << 0 << tooLong;
-        QTest::newRow("silent") << QByteArray() << false << 30000 << silent;
-        QTest::newRow("slow but in time, unknown") << QByteArray("+39999\r") << false << 29999
-                                                   << "unknown identity \"+39999\"";
-        QTest::newRow("1 MiB without a line break") << mib('A') << false << 0 << tooLong;
-        QTest::newRow("control bytes as identity") << QByteArray("\x01\xff\r", 3) << false << 0
-                                                   << "unknown identity \"\\x01\\xff\"";
-        QTest::newRow("half-close before identifying") << QByteArray("+391") << true << 0
-                                                       << "closed before identifying itself";
-        QTest::newRow("valid identity, then 1 MiB of garbage")
-            << "+39111\r\n" + mib('\x55') << false << 0
-            << "machine +39111 offline: sent";
-        QTest::newRow("valid identity, then half-close") << QByteArray("+39111\n") << true << 0
-                                                         << "machine +39111 offline: closed by";
+        const auto row = Identifies::table();
+        row("CR ends it", "+39111\r", false, 0, online);
+        row("LF ends it, the rest dropped", "+39111\nxyz", false, 0, online);
+        row("greeting breaks skipped", "\r\n\r\n+39111\r\n", false, 0, online);
+        row("blanks trimmed", " +39111 \r", false, 0, online);
+        row("64 bytes then CR", max + "\r", false, 0, QString("unknown identity \"%1\"").arg(max));
+        row("64 bytes, no end", max, false, 30000, silent);
+        row("breaks count against the limit", QByteArray(60, '\n') + "+39111\r", false, 0, tooLong);
+        row("silent", "", false, 30000, silent);
+        row("slow but in time, unknown", "+39999\r", false, 29999, "unknown identity \"+39999\"");
+        row("1 MiB without a line break", mib('A'), false, 0, tooLong);
+        row("control bytes as identity", QByteArray("\x01\xff\r", 3), false, 0,
+            "unknown identity \"\\x01\\xff\"");
+        row("half-close before identifying", "+391", true, 0, "closed before identifying itself");
+        row("valid identity, then 1 MiB of garbage", "+39111\r\n" + mib('\x55'), false, 0,
+            "machine +39111 offline: sent");
+        row("valid identity, then half-close", "+39111\n", true, 0,
+            "machine +39111 offline: closed by");
     }
     void identification()
     {
-        QFETCH(QByteArray, sends);
-        QFETCH(bool, halfClose);
-        QFETCH(int, waitMs);
-        QFETCH(QString, logged);
+        const auto [sends, halfClose, waitMs, logged] = Identifies::fetch();
         Rig rig;
         const auto bystander = rig.bystander();
         rig.log.clear();
@@ -153,14 +147,13 @@ private slots:
     // connections the oldest goes. Either way the newcomer's connection is the one a call gets.
     void displaced_data()
     {
-        QTest::addColumn<int>("maxHeld");
-        QTest::addColumn<QString>("logged");
-        QTest::newRow("same identity") << 1000 << "machine +39111 offline: replaced by a new";
-        QTest::newRow("held limit") << 1 << "machine +39222 offline: the oldest of 1 held";
+        const auto row = Displaced::table();
+        row("same identity", 1000, "machine +39111 offline: replaced by a new");
+        row("held limit", 1, "machine +39222 offline: the oldest of 1 held");
     }
     void displaced()
     {
-        QFETCH(int, maxHeld);
+        const auto [maxHeld, logged] = Displaced::fetch();
         MachineListener::Limits limits;
         limits.maxHeld = maxHeld;
         Rig rig(limits);
@@ -171,7 +164,6 @@ private slots:
         second.send("+39111\r");
         QVERIFY(pump([&] { return first.closed && rig.listener.isOnline("+39111"); }));
         QCOMPARE(rig.listener.online(), QStringList{"+39111"});
-        QFETCH(QString, logged);
         const QStringList offline = rig.log.filter("offline");
         QVERIFY2(offline.size() == 1 && offline[0].startsWith(logged),
                  qPrintable(offline.join('\n')));
@@ -210,11 +202,7 @@ private slots:
     // rules and unique among identities and numbers.
     void importChecks_data()
     {
-        QTest::addColumn<QByteArray>("rows");
-        QTest::addColumn<QString>("problem"); // "" = imported
-        const auto row = [](const char *name, const char *csv, const char *problem) {
-            QTest::newRow(name) << QByteArray(csv) << QString::fromLatin1(problem);
-        };
+        const auto row = Imported::table();
         row("inbound", "+39555,Tea,inbound,\n", "");
         row("host name and port", "+39555,Tea,router-7.example.net:4001,\n", "");
         row("port 0", "+39555,Tea,10.0.0.7:0,\n", "from 1 to 65535");
@@ -236,8 +224,7 @@ private slots:
     }
     void importChecks()
     {
-        QFETCH(QByteArray, rows);
-        QFETCH(QString, problem);
+        const auto [rows, problem] = Imported::fetch();
         DbFixture f(true);
         QSqlQuery(f.db->database())
             .exec("UPDATE Distributori SET Identity = 'ROUTER-A' WHERE GSM = '+39111'");
