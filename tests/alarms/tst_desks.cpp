@@ -6,6 +6,7 @@
 #include "FrmSend.h"
 #include "FrmSms.h"
 #include "PgServer.h"
+#include "Rows.h"
 #include "StationFixture.h"
 #include "Timer.h"
 
@@ -48,6 +49,9 @@ struct Desk
     }
     FrmSms sms;
 };
+// Who acknowledges, whether the other desk starts after the alarm, whether the server restarts
+// before the acknowledgement (both desks reconnect).
+using Acked = Rows<bool, bool, bool>;
 } // namespace
 
 class DesksTest : public QObject
@@ -66,19 +70,15 @@ private slots:
 
     void anAcknowledgementClearsEveryDesk_data()
     {
-        QTest::addColumn<bool>("otherAcks");
-        QTest::addColumn<bool>("otherStartsLater");
-        QTest::addColumn<bool>("serverRestarts"); // before the ack: both desks reconnect
-        QTest::newRow("ack on the receiving desk") << false << false << false;
-        QTest::newRow("ack on the other desk") << true << false << false;
-        QTest::newRow("other desk started after the alarm") << true << true << false;
-        QTest::newRow("server restarted before the ack") << false << false << true;
+        const auto row = Acked::table();
+        row("ack on the receiving desk", false, false, false);
+        row("ack on the other desk", true, false, false);
+        row("other desk started after the alarm", true, true, false);
+        row("server restarted before the ack", false, false, true);
     }
     void anAcknowledgementClearsEveryDesk()
     {
-        QFETCH(bool, otherAcks);
-        QFETCH(bool, otherStartsLater);
-        QFETCH(bool, serverRestarts);
+        const auto [otherAcks, otherStartsLater, serverRestarts] = Acked::fetch();
         const QString url = m_pg->newDatabase(QString("desks%1").arg(++m_databases));
         StationFixture f;
         Timer timeout("Timer3", 2000, false);

@@ -98,28 +98,6 @@ class FleetCollectorTest : public QObject
     };
 
 private slots:
-    void strandsEndInTheirOwnTime()
-    {
-        // Nested on one stack, the short wait started first could only end after the long one.
-        VirtualTimeScope time;
-        QList<int> ended;
-        auto waitFor = [&](int id, qint64 ms) {
-            const qint64 until = time.rt.nowMs() + ms;
-            ::Timer tick(QStringLiteral("tick"), 100, true);
-            while (time.rt.nowMs() < until)
-                time.rt.yield();
-            ended << id;
-        };
-        time.rt.spawn([&] { waitFor(1, 1000); });
-        time.rt.spawn([&] { waitFor(2, 10'000); });
-        QCOMPARE(time.rt.strandCount(), 2);
-        QVERIFY(time.rt.runUntil([&] { return ended.size() == 1; }, 5000));
-        QCOMPARE(ended, QList<int>{1});
-        QVERIFY(time.rt.nowMs() < 1200);
-        QVERIFY(time.rt.runUntil([&] { return time.rt.strandCount() == 0; }, 20'000));
-        QCOMPARE(ended, (QList<int>{1, 2}));
-    }
-
     void aStoppedCollectorAbandonsItsCallsAfterTheGrace()
     {
         Rig rig;

@@ -41,7 +41,7 @@ class QueueTest : public QObject
     {
         DatabaseTarget t;
         QString why;
-        DatabaseTarget::parse(freshUrl(), &t, &why);
+        DatabaseTarget::parse(m_url = freshUrl(), &t, &why);
         auto db = std::make_unique<SqlMachineDb>(t);
         [&] { QVERIFY2(db->open(), qPrintable(db->error())); }();
         return db;
@@ -188,15 +188,10 @@ private slots:
     void gsmdbQueuesAndExports()
     {
         // The station's tables first: the queue joins a machine database.
-        const QString url = freshUrl();
-        DatabaseTarget t;
-        QString why;
-        QVERIFY(DatabaseTarget::parse(url, &t, &why));
-        SqlMachineDb db(t);
-        QVERIFY2(db.open(), qPrintable(db.error()));
-        CollectQueue q = attach(url, QStringLiteral("a"));
+        const auto db = freshDb();
+        CollectQueue q = attach(m_url, QStringLiteral("a"));
         for (const char *n : {"5550001", "5550002"})
-            QVERIFY(db.append(MachineTables::Distributori, {{"GSM", n}}));
+            QVERIFY(db->append(MachineTables::Distributori, {{"GSM", n}}));
         auto gsmdb = [&](DbCommand::Options o, QString *said = nullptr) {
             o.database = m_url;
             QString text;

@@ -1,5 +1,6 @@
 #include "CollectQueue.h"
 #include "DatabaseTarget.h"
+#include "Files.h"
 #include "GsmSimProcess.h"
 #include "MachineDb.h"
 #include "PgServer.h"
@@ -149,9 +150,7 @@ private slots:
             collected << a.gsm;
             // The stored records are what the converter makes of the stored image.
             const QString img = tmp.filePath(a.gsm + ".img");
-            QFile f(img);
-            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(a.image) == a.image.size());
-            f.close();
+            QVERIFY(writeFile(img, a.image));
             QProcess convert;
             convert.setWorkingDirectory(home);
             convert.start(QStringLiteral(EVADTS_CONVERT), {"--script", "decod.asm", "--address",
