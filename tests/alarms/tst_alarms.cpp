@@ -124,11 +124,9 @@ private slots:
         {
             SqlMachineDb db(target);
             QVERIFY(db.open());
+            QVERIFY(db.append(MachineTables::Eventi,
+                              {{"Number", "+39111"}, {"Data", "01/02/26 10:00:00"}, {"SMS", "DOOR"}}));
             QSqlQuery q(db.database());
-            QVERIFY(q.exec(QString("INSERT INTO %1 (%2, %3, %4) VALUES ('+39111', '01/02/26 "
-                                   "10:00:00', 'DOOR')")
-                               .arg(db.quoted("Eventi"), db.quoted("Number"), db.quoted("Data"),
-                                    db.quoted("SMS"))));
             for (const char *f : {"Acknowledged", "Station", "Pending", "Received by"})
                 QVERIFY(q.exec(QString("ALTER TABLE %1 DROP COLUMN %2")
                                    .arg(db.quoted("Eventi"), db.quoted(f))));
