@@ -1,5 +1,6 @@
 #include "CollectOptions.h"
 
+#include "DatabaseTarget.h"
 #include "MachineAddress.h"
 
 #include <QCommandLineParser>
@@ -52,8 +53,8 @@ const char *const Description =
     "in transparent mode) instead: no modem, SIM or --ports; connecting is the call set-up (20 s "
     "at most, a refusal is \"NO CARRIER\") and closing the connection the hang-up. --number "
     "still names the snapshot and the messages. With --listen HOST:PORT the machine connects "
-    "to gsmcollect instead and sends its GSM number or its Identity (from Dati.mdb) in one "
-    "line; the job runs on that connection, and no connection within 60 s is \"Time OUT\". A "
+    "to gsmcollect instead and sends its GSM number or its Identity (from the machine "
+    "database: --database, else the URL in ./Database.conf, else Dati.mdb) in one line; the job runs on that connection, and no connection within 60 s is \"Time OUT\". A "
     "port that cannot be listened on exits with status 2.";
 
 // What a dial string may hold; nothing that ends the command or leaves the snapshot folder.
@@ -86,6 +87,13 @@ CollectOptions::Parsed CollectOptions::parse(const QStringList &args, const QStr
         QStringLiteral("listen"),
         QStringLiteral("Wait on HOST:PORT for the machine to connect and identify itself."),
         QStringLiteral("HOST:PORT"));
+    const QCommandLineOption database(
+        QStringLiteral("database"),
+        QStringLiteral("With --listen, the machine database that knows the identities: a "
+                       "PostgreSQL URI (postgresql://user@host:port/dbname) or a SQLite file "
+                       "(default: the URL in ./Database.conf, else Dati.mdb in the program "
+                       "folder). Passwords come from ~/.pgpass, PGPASSFILE or PGPASSWORD."),
+        QStringLiteral("URL"));
     const QCommandLineOption number(QStringLiteral("number"),
                                     QStringLiteral("The machine's GSM number, dialled as given (with --address: "
                                                    "the name of its snapshot and messages)."),
@@ -106,7 +114,7 @@ CollectOptions::Parsed CollectOptions::parse(const QStringList &args, const QStr
     const QCommandLineOption verbose(
         QStringLiteral("verbose"),
         QStringLiteral("Also show every AT command and every frame sent and received."));
-    p.addOptions({help, version, home, ports, address, listen, number});
+    p.addOptions({help, version, home, ports, address, listen, database, number});
     QList<QCommandLineOption> jobOptions;
     for (const JobOption &j : Jobs) {
         jobOptions << (*j.value ? QCommandLineOption(QString::fromLatin1(j.name),
@@ -193,6 +201,13 @@ CollectOptions::Parsed CollectOptions::parse(const QStringList &args, const QStr
         if (a.kind != MachineAddress::Kind::Connect)
             return error(QStringLiteral("bad --address: %1").arg(a.problem));
         o.address = p.value(address);
+    }
+    if (p.isSet(database)) {
+        DatabaseTarget t;
+        QString why;
+        if (!DatabaseTarget::parse(p.value(database), &t, &why))
+            return error(QStringLiteral("bad --database: %1").arg(why));
+        o.database = p.value(database);
     }
     if (p.isSet(listen)) {
         if (p.isSet(ports) || p.isSet(address))

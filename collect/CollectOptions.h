@@ -12,6 +12,7 @@ struct CollectOptions
     QStringList ports; // serial devices in search order; empty: the system's
     QString address;   // "HOST:PORT": the job runs over TCP, without a modem
     QString listen;    // "HOST:PORT": the machine connects there and identifies itself
+    QString database;  // where identities are looked up: a PostgreSQL URI or a SQLite file
     CollectJob::Request request;
     QString job; // the job's option name, e.g. "read-config"
     bool verbose = false;

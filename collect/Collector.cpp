@@ -5,6 +5,7 @@
 #include "CollectLog.h"
 #include "ConversionRun.h"
 #include "MachineAddress.h"
+#include "DatabaseTarget.h"
 #include "MachineDb.h"
 #include "MachineFiles.h"
 #include "MachineListener.h"
@@ -207,10 +208,16 @@ constexpr int InboundWaitMs = 60000;
 
 int Collector::runInbound(const CollectOptions &o)
 {
-    // Identities are in the program folder's database, if it has one; the number always serves.
-    const QString path = QDir(o.home).filePath(QStringLiteral("Dati.mdb"));
-    SqlMachineDb db(path);
-    const bool known = QFileInfo::exists(path) && db.open();
+    // Identities are in the machine database, if there is one; the number always serves.
+    QString url = o.database;
+    if (url.isEmpty())
+        url = DatabaseTarget::fromConfFile(QDir::currentPath());
+    if (url.isEmpty())
+        url = QDir(o.home).filePath(QStringLiteral("Dati.mdb"));
+    SqlMachineDb db(url);
+    const bool known = (db.isShared() || QFileInfo::exists(url)) && db.open();
+    if (!known && (db.isShared() || QFileInfo::exists(url)))
+        m_log.line(QStringLiteral("identities unknown, only the number serves: %1").arg(db.error()));
     const QString number = o.request.number;
     MachineListener listener([&](const QByteArray &identity) {
         if (identity == number.toLatin1())

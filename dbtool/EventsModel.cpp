@@ -43,7 +43,8 @@ QString EventsModel::statement(const QString &what, QVariantList &binds, bool or
             return;
         QStringList any;
         for (const QString &f : fields) {
-            any << m_db.quoted(f) + QStringLiteral(" LIKE ? ESCAPE '\\'");
+            // lower() on both sides: PostgreSQL's LIKE minds the case, SQLite's does not.
+            any << QStringLiteral("lower(%1) LIKE lower(?) ESCAPE '\\'").arg(m_db.quoted(f));
             binds << likePattern(text);
         }
         where << QLatin1Char('(') + any.join(QStringLiteral(" OR ")) + QLatin1Char(')');

@@ -5,6 +5,7 @@
 #include "CollectJob.h"
 #include "ConsoleAuditRunner.h"
 #include "MachineListener.h"
+#include "PortTrace.h"
 #include "Runtime.h"
 #include "TcpLine.h"
 
@@ -78,10 +79,13 @@ namespace {
 class IpAuditRunner : public AuditJobRunner
 {
 public:
-    IpAuditRunner(std::unique_ptr<TcpLine> line, const QString &programFolder)
-        : m_line(std::move(line)), m_runner(*m_line, programFolder)
+    IpAuditRunner(std::unique_ptr<TcpLine> line, const QString &programFolder,
+                  FleetCollector::Trace trace)
+        : m_line(std::move(line)),
+          m_trace(trace ? std::make_unique<PortTrace>(*m_line, std::move(trace)) : nullptr),
+          m_runner(m_trace ? static_cast<SerialPort &>(*m_trace) : *m_line, programFolder)
     {
-        m_runner.job().setLine(m_line.get());
+        m_runner.job().setLine(m_line.get(), m_trace.get());
     }
     void run(const QString &number, const QString &txtPath, const QString &imgPath,
              std::function<void(const AuditJobOutcome &)> done) override
@@ -92,21 +96,24 @@ public:
 
 private:
     std::unique_ptr<TcpLine> m_line;
+    std::unique_ptr<PortTrace> m_trace;
     ConsoleAuditRunner m_runner;
 };
 } // namespace
 
 std::unique_ptr<AuditJobRunner> FleetCollector::ipRunner(std::unique_ptr<TcpLine> line,
-                                                         const QString &programFolder)
+                                                         const QString &programFolder, Trace trace)
 {
-    return std::make_unique<IpAuditRunner>(std::move(line), programFolder);
+    return std::make_unique<IpAuditRunner>(std::move(line), programFolder, std::move(trace));
 }
 
-void FleetCollector::callOverIp(CallLines &lines, const QString &programFolder)
+void FleetCollector::callOverIp(CallLines &lines, const QString &programFolder,
+                                std::function<Trace(const QString &gsm)> traceOf)
 {
-    setIpRunnerFactory([&lines, programFolder](const QString &gsm) {
+    setIpRunnerFactory([&lines, programFolder, traceOf](const QString &gsm) {
         std::unique_ptr<TcpLine> line = lines.lineFor(gsm);
-        return line ? ipRunner(std::move(line), programFolder) : nullptr;
+        return line ? ipRunner(std::move(line), programFolder, traceOf ? traceOf(gsm) : Trace{})
+                    : nullptr;
     });
 }
 

@@ -42,10 +42,15 @@ public:
     using Reconnect = std::function<bool()>;
 
     // The runner of an IP call: the console's job runner on a TCP line of its own.
+    // trace, when given, hears every line and frame of the call.
+    using Trace = std::function<void(const QString &line)>;
     static std::unique_ptr<AuditJobRunner> ipRunner(std::unique_ptr<TcpLine> line,
-                                                    const QString &programFolder);
+                                                    const QString &programFolder,
+                                                    Trace trace = {});
     // Calls over IP to the machines whose address CallLines knows.
-    void callOverIp(CallLines &lines, const QString &programFolder);
+    // traceOf, when given, makes the trace of the call to a machine (by its number).
+    void callOverIp(CallLines &lines, const QString &programFolder,
+                    std::function<Trace(const QString &gsm)> traceOf = {});
 
     FleetCollector(CollectQueue &queue, const Clock &clock, const Options &options,
                    QObject *parent = nullptr);

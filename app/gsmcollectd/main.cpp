@@ -113,7 +113,7 @@ int main(int argc, char *argv[])
     const QCommandLineOption listen(
         "listen", "Hold the connections of machines that connect and identify themselves, and "
                   "collect them through it (default off).", "HOST:PORT");
-    const QCommandLineOption verbose("verbose", "Trace every byte on the modem lines.");
+    const QCommandLineOption verbose("verbose", "Trace every line and frame of every call.");
     p.addOptions({database, home, name, ports, sessions, lease, retry, listen, verbose});
     if (!p.parse(app.arguments())) {
         say(p.errorText());
@@ -175,7 +175,11 @@ int main(int argc, char *argv[])
     // Machines with an address are called over TCP, up to --sessions at once.
     CallLines ipLines(target.kind == DatabaseTarget::Kind::Sqlite ? target.path : url);
     if (nSessions > 0)
-        collector.callOverIp(ipLines, folder);
+        collector.callOverIp(ipLines, folder, [&](const QString &gsm) -> FleetCollector::Trace {
+            if (!p.isSet(verbose))
+                return {};
+            return [gsm](const QString &l) { say(gsm + QStringLiteral(": ") + l); };
+        });
     std::unique_ptr<MachineListener> listener;
     if (p.isSet(listen)) {
         listener = std::make_unique<MachineListener>([&ipLines](const QByteArray &identity) {

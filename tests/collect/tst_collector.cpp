@@ -105,6 +105,11 @@ private slots:
         QTest::newRow("standard output for a job's own file")
             << n + QStringList{"--read-config", "-"} << P::Error
             << "--read-config needs a file name, not \"-\"";
+        QTest::newRow("a password in --database")
+            << n + QStringList{"--reset-alarms", "--database", "postgresql://op:secret@db/fleet"}
+            << P::Error
+            << "bad --database: the database URL carries a password; put it in ~/.pgpass or "
+               "PGPASSWORD";
         QTest::newRow("help") << QStringList{"--help"} << P::Help << QString();
         QTest::newRow("every option of a job")
             << QStringList{"--number",      "+39335",  "--audit",   "/a.txt", "--image",

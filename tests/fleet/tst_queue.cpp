@@ -267,6 +267,9 @@ private slots:
         QCOMPARE(events.rowCount(), 3);
         QCOMPARE(events.index(0, int(MachineTables::fields(E).indexOf("SMS"))).data().toString(),
                  QStringLiteral("A alarm"));
+        events.setEventFilter({.search = "B ALARM"}); // either case, on both
+        QVERIFY(events.refresh());
+        QCOMPARE(events.rowCount(), 1);
 
         auto other = freshDb();
         const TableIo::ImportPlan plan = TableIo::plan(*other, D, csv.data());
