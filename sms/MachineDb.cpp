@@ -96,6 +96,7 @@ bool SqlMachineDb::open()
             m_ok = false;
             return false;
         }
+        addMachineAddresses();
         createLookUpIndexes();
         addAlarmFields();
         db.commit();

@@ -130,9 +130,15 @@ private slots:
             for (const char *f : {"Acknowledged", "Station", "Pending", "Received by"})
                 QVERIFY(q.exec(QString("ALTER TABLE %1 DROP COLUMN %2")
                                    .arg(db.quoted("Eventi"), db.quoted(f))));
+            // And from before machines on IP.
+            QVERIFY(q.exec(QString("DROP INDEX %1").arg(db.quoted("Distributori_Identity"))));
+            for (const char *f : {"Address", "Identity"})
+                QVERIFY(q.exec(QString("ALTER TABLE %1 DROP COLUMN %2")
+                                   .arg(db.quoted("Distributori"), db.quoted(f))));
         }
         SqlMachineDb db(target);
         QVERIFY2(db.open(), qPrintable(db.error()));
+        QVERIFY(db.append(MachineTables::Distributori, {{"GSM", "+39333"}, {"Address", "inbound"}}));
         const IncomingSms::Shown alarm{"+39222", "02/02/26", "11:00:00", "ALARM 15"};
         const qint64 id = AlarmQueue::file(db, alarm, "desk");
         QVERIFY(id > 0);
