@@ -31,10 +31,10 @@ struct Services
     TrayIcon *tray = nullptr;
     Clock *clock = nullptr;
     Launcher *launcher = nullptr;
-    QString appFolder;        // the program folder
-    QString database;         // the machine database: a SQLite file or a PostgreSQL URI ("" below)
-    QString instanceLockDir;  // where the single-instance marker lives ("" = system default)
-    QString executableFolder; // where the station's own executable lies ("" = not known)
+    QString appFolder{};        // the program folder
+    QString database{};         // the machine database: a SQLite file or a PostgreSQL URI ("" below)
+    QString instanceLockDir{};  // where the single-instance marker lives ("" = system default)
+    QString executableFolder{}; // where the station's own executable lies ("" = not known)
     PortLender *lender = nullptr;   // the station's modem port, for windows that talk to the modem
     StationState *station = nullptr; // the station's own state (the modem's maker, ...)
 

@@ -18,11 +18,11 @@ public:
     struct Filter
     {
         State state = State::Any; // alarms still waiting for "OK", or those acknowledged
-        QString machine;          // the machine's description or GSM number
-        QString salePoint;
-        QString operatorName;
-        QString search; // any field
-        QDate from, to; // a null date leaves that end open
+        QString machine{};        // the machine's description or GSM number
+        QString salePoint{};
+        QString operatorName{};
+        QString search{}; // any field
+        QDate from{}, to{}; // a null date leaves that end open
         bool operator==(const Filter &) const = default;
     };
 
