@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QUrl>
 #include <QUrlQuery>
 
@@ -128,4 +129,11 @@ bool DatabaseTarget::open(const QString &connectionName, QString *why) const
         return false;
     }
     return true;
+}
+
+bool DatabaseTarget::reopen(const QString &connectionName)
+{
+    QSqlDatabase db = QSqlDatabase::database(connectionName, false);
+    db.close();
+    return db.open() && QSqlQuery(db).exec(QStringLiteral("SELECT 1"));
 }

@@ -30,4 +30,7 @@ struct DatabaseTarget
 
     // Opens a connection under the given name. False with the driver's reason.
     bool open(const QString &connectionName, QString *why) const;
+    // Opens an existing connection again (the server restarted or went away) and checks that it
+    // answers.
+    static bool reopen(const QString &connectionName);
 };

@@ -14,7 +14,6 @@
 #include <QDir>
 #include <QSettings>
 #include <QSqlDatabase>
-#include <QSqlQuery>
 
 namespace {
 const QString ServeKey = QStringLiteral("Collection/ServeQueue");
@@ -37,12 +36,7 @@ struct CollectDesk::Fleet
             ready = reopen() && queue.prepare(&why);
         return ready;
     }
-    bool reopen()
-    {
-        QSqlDatabase db = QSqlDatabase::database(connection, false);
-        db.close();
-        return db.open() && QSqlQuery(db).exec(QStringLiteral("SELECT 1"));
-    }
+    bool reopen() { return DatabaseTarget::reopen(connection); }
 
     QString connection;
     CollectQueue queue;

@@ -78,9 +78,7 @@ struct ModemLine
 
 bool reopen()
 {
-    QSqlDatabase db = QSqlDatabase::database(QString::fromLatin1(Connection), false);
-    db.close();
-    return db.open() && QSqlQuery(db).exec(QStringLiteral("SELECT 1"));
+    return DatabaseTarget::reopen(QString::fromLatin1(Connection));
 }
 } // namespace
 
